@@ -1,0 +1,42 @@
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <ctime>
+#include <string>
+
+namespace zov {
+
+// "Now" and sleeping go through the current clock, so tests can move time.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual std::time_t Now() const = 0;
+    virtual void Sleep(std::chrono::milliseconds duration) = 0;
+};
+
+Clock& CurrentClock();
+// Installs a clock for the whole process; nullptr restores the system clock. The caller keeps ownership.
+void SetClock(Clock* clock);
+
+// A clock that stands still until set or advanced; Sleep advances it and returns at once.
+class ManualClock : public Clock {
+public:
+    explicit ManualClock(std::time_t now) : now_(now) {}
+    std::time_t Now() const override;
+    void Sleep(std::chrono::milliseconds duration) override;
+    void Set(std::time_t now);
+
+private:
+    mutable std::atomic<std::time_t> now_;
+};
+
+std::time_t Now();                            // CurrentClock().Now()
+void SleepFor(std::chrono::milliseconds ms);  // CurrentClock().Sleep(ms)
+
+// strftime of a time in local time; "%Y-%m-%d" and friends.
+std::string FormatLocalTime(std::time_t when, const char* format);
+// A local date and time to time_t (mktime, DST decided by the system).
+std::time_t MakeLocalTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+
+}  // namespace zov

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+// Profile (ini) files with the Windows profile rules: sections and keys compared without regard to ASCII
+// case, an empty value deletes the key, an empty key deletes the section, key order kept. Every call holds
+// an flock on "<file>.lock" and replaces the file atomically (temp file in the same folder, fsync, rename).
+namespace zov::ini {
+
+// The value, or "" when the file, section or key is missing.
+std::string Read(const std::string& path, const std::string& section, const std::string& key);
+
+// key "" deletes the section; value "" deletes the key. False when path or section is empty or the
+// file cannot be written.
+bool Write(const std::string& path, const std::string& section, const std::string& key,
+           const std::string& value);
+
+// One locked read-modify-write of one key: change receives the current value ("" when missing) and
+// returns the new value ("" deletes the key) or nullopt to leave the file untouched.
+// Returns false when the path or section is empty or the write failed.
+bool Update(const std::string& path, const std::string& section, const std::string& key,
+            const std::function<std::optional<std::string>(const std::string& current)>& change);
+
+// Key names of a section in file order.
+std::vector<std::string> Keys(const std::string& path, const std::string& section);
+
+}  // namespace zov::ini

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <chrono>
+#include <optional>
+#include <string>
+#include <vector>
+
+// The one way to run another program: an argument vector (no shell), standard input from /dev/null or a
+// file, output to files, its own process group, a bounded wait that kills the group on time-out.
+namespace zov {
+
+struct ProcessOptions {
+    std::string workingDir;      // "" keeps the caller's
+    std::string stdinPath;       // "" reads /dev/null
+    std::string stdoutPath;      // "" writes to /dev/null
+    std::string stderrPath;      // "" writes to /dev/null; may equal stdoutPath
+    bool appendOutput = false;   // append to the output files instead of truncating them
+    std::vector<std::string> extraEnv;  // "NAME=value" entries added to the caller's environment
+    std::optional<std::chrono::milliseconds> timeout;  // nullopt waits without limit
+};
+
+struct ProcessResult {
+    bool started = false;   // false: the program could not be run (missing, not executable, fork failed)
+    bool timedOut = false;  // the time-out ended it (its process group was killed)
+    int exitCode = -1;      // exit status when it exited normally, else -1
+    int signal = 0;         // the signal that ended it, else 0
+    int startError = 0;     // errno when !started
+
+    bool Succeeded() const { return started && !timedOut && signal == 0 && exitCode == 0; }
+};
+
+// argv[0] is the program: a path, or a name searched on PATH.
+ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
+
+}  // namespace zov

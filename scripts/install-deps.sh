@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build ("build") or the build and the tests ("test") need, when missing.
+set -euo pipefail
+
+build_packages=(
+  build-essential cmake ninja-build pkg-config git
+  libssl-dev libpcre2-dev libarchive-dev libacl1-dev libcurl4-openssl-dev libsystemd-dev
+  unixodbc-dev tdsodbc libmariadb-dev mariadb-client
+  qt6-base-dev
+)
+test_packages=(libgtest-dev libgmock-dev libbenchmark-dev mariadb-server procps)
+
+wanted=("${build_packages[@]}")
+if [ "${1:-build}" = "test" ]; then
+  wanted+=("${test_packages[@]}")
+fi
+
+missing=()
+for package in "${wanted[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$package")
+  fi
+done
+
+if [ "${#missing[@]}" -gt 0 ]; then
+  echo "Installing: ${missing[*]}"
+  sudo_cmd=()
+  [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+  "${sudo_cmd[@]}" apt-get update -qq
+  # A package's own start-up (the database server) must not start services during installation.
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+fi

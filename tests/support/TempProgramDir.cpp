@@ -1,0 +1,51 @@
+#include "support/TempProgramDir.h"
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace zov::test {
+
+TempProgramDir::TempProgramDir() {
+    std::string pattern = (std::filesystem::temp_directory_path() / "zovtest_XXXXXX").string();
+    char* made = mkdtemp(pattern.data());
+    if (made == nullptr) {
+        ADD_FAILURE() << "mkdtemp failed";
+        return;
+    }
+    path_ = std::string(made) + "/";
+    if (const char* old = getenv("ZOV_PROGRAM_DIR")) {
+        previous_ = old;
+        hadPrevious_ = true;
+    }
+    setenv("ZOV_PROGRAM_DIR", path_.c_str(), 1);
+}
+
+TempProgramDir::~TempProgramDir() {
+    if (hadPrevious_) {
+        setenv("ZOV_PROGRAM_DIR", previous_.c_str(), 1);
+    } else {
+        unsetenv("ZOV_PROGRAM_DIR");
+    }
+    std::error_code ignored;
+    if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& content) {
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    ASSERT_TRUE(out.good()) << "cannot write " << path;
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace zov::test

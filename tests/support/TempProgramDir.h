@@ -1,0 +1,32 @@
+#pragma once
+
+#include <string>
+
+namespace zov::test {
+
+// A fresh program folder under the system temp folder; ZOV_PROGRAM_DIR points at it for the life of the
+// object and the folder is deleted afterwards.
+class TempProgramDir {
+public:
+    TempProgramDir();
+    ~TempProgramDir();
+    TempProgramDir(const TempProgramDir&) = delete;
+    TempProgramDir& operator=(const TempProgramDir&) = delete;
+
+    // The folder with a trailing '/'.
+    const std::string& path() const { return path_; }
+    // path() + relative.
+    std::string operator/(const std::string& relative) const { return path_ + relative; }
+
+private:
+    std::string path_;
+    std::string previous_;
+    bool hadPrevious_ = false;
+};
+
+// Writes a whole file (creating parent folders); fails the test on error.
+void WriteFile(const std::string& path, const std::string& content);
+// Reads a whole file; "" when missing.
+std::string ReadFile(const std::string& path);
+
+}  // namespace zov::test
