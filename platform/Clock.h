@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <ctime>
 #include <string>
 
@@ -9,7 +10,7 @@ namespace zov {
 
 // "Now" and sleeping go through the current clock, so tests can move time.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     virtual std::time_t Now() const = 0;
     virtual void Sleep(std::chrono::milliseconds duration) = 0;
@@ -19,16 +20,17 @@ Clock& CurrentClock();
 // Installs a clock for the whole process; nullptr restores the system clock. The caller keeps ownership.
 void SetClock(Clock* clock);
 
-// A clock that stands still until set or advanced; Sleep advances it and returns at once.
+// A clock that stands still until set or advanced; Sleep advances it and returns at once (sleeps shorter
+// than a second add up).
 class ManualClock : public Clock {
-public:
-    explicit ManualClock(std::time_t now) : now_(now) {}
+  public:
+    explicit ManualClock(std::time_t now) : nowMs_(static_cast<std::int64_t>(now) * 1000) {}
     std::time_t Now() const override;
     void Sleep(std::chrono::milliseconds duration) override;
     void Set(std::time_t now);
 
-private:
-    mutable std::atomic<std::time_t> now_;
+  private:
+    std::atomic<std::int64_t> nowMs_;
 };
 
 std::time_t Now();                            // CurrentClock().Now()

@@ -3,11 +3,14 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Profile (ini) files with the Windows profile rules: sections and keys compared without regard to ASCII
 // case, an empty value deletes the key, an empty key deletes the section, key order kept. Every call holds
 // an flock on "<file>.lock" and replaces the file atomically (temp file in the same folder, fsync, rename).
+// Names and values are read without surrounding blanks; values hold at most 65,000 bytes (longer ones are
+// cut on a UTF-8 character boundary). Names or values with a line break are refused (false).
 namespace zov::ini {
 
 // The value, or "" when the file, section or key is missing.
@@ -20,11 +23,20 @@ bool Write(const std::string& path, const std::string& section, const std::strin
 
 // One locked read-modify-write of one key: change receives the current value ("" when missing) and
 // returns the new value ("" deletes the key) or nullopt to leave the file untouched.
-// Returns false when the path or section is empty or the write failed.
+// Returns false when the path, section or key is empty or the write failed.
 bool Update(const std::string& path, const std::string& section, const std::string& key,
             const std::function<std::optional<std::string>(const std::string& current)>& change);
 
 // Key names of a section in file order.
 std::vector<std::string> Keys(const std::string& path, const std::string& section);
+
+// The keys and values of a section in file order.
+using Entries = std::vector<std::pair<std::string, std::string>>;
+
+// One locked read-modify-write of a whole section: change receives its entries and returns the entries
+// that replace the section (none deletes it; entries with an empty value are left out) or nullopt to leave
+// the file untouched. Returns false when the path or section is empty or the write failed.
+bool UpdateSection(const std::string& path, const std::string& section,
+                   const std::function<std::optional<Entries>(const Entries& current)>& change);
 
 }  // namespace zov::ini

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace zov {
+
+// Accessor of one settings file (config.ini, temp.ini). The key comes before the section. Word lists are
+// blank-separated "HH:MM" times in one value; membership is a substring test, exact for such lists.
+// Every call is one locked step on the file, so concurrent threads and processes lose no change.
+class IniFile {
+  public:
+    IniFile() = default;
+    explicit IniFile(std::string path) : path_(std::move(path)) {}
+
+    void SetPath(std::string path) { path_ = std::move(path); }
+    const std::string& path() const { return path_; }
+
+    // "" when the path, section or key is empty or the key is missing.
+    std::string Read(const std::string& key, const std::string& section) const;
+    // An empty value deletes the key, an empty key the whole section. False when the path or section is
+    // empty or the file cannot be written.
+    bool Write(const std::string& key, const std::string& section, const std::string& value) const;
+
+    // False for an empty word or value; otherwise the word is a substring of the value (ASCII case folded).
+    bool HasWord(const std::string& key, const std::string& section, const std::string& word) const;
+    // Appends the word with one blank unless the value already holds it. True when nothing was to be
+    // done or the write succeeded.
+    bool AddWord(const std::string& key, const std::string& section, const std::string& word) const;
+    // Removes every occurrence of the word and the blanks left over; an emptied value deletes the key.
+    // True when nothing was to be done or the write succeeded.
+    bool RemoveWord(const std::string& key, const std::string& section, const std::string& word) const;
+
+    // Every key name of section "TEMPTASKS" in file order ("DAY" included).
+    std::vector<std::string> GetTempTaskIds() const;
+
+    // Empties the section and marks it with today's "DAY" ("%Y%m%d") when its day is missing or earlier
+    // than today; a later day (clock turned back) is left alone. False only when the write failed.
+    bool ResetDailySection(const std::string& section) const;
+
+  private:
+    std::string path_;
+};
+
+}  // namespace zov

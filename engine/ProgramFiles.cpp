@@ -1,0 +1,31 @@
+#include "engine/ProgramFiles.h"
+
+#include "engine/IniFile.h"
+#include "platform/Paths.h"
+#include "platform/ProgramDir.h"
+
+namespace zov {
+namespace {
+
+constexpr const char* kConfigIni = "config.ini";
+constexpr const char* kTempIni = "temp.ini";
+constexpr const char* kTaskDb = "task.db";
+constexpr const char* kDebugLog = "debug/debug.log";
+constexpr const char* kRunFolder = "run/";
+constexpr const char* kLogFolder = "Log/";
+
+}  // namespace
+
+std::string ConfigIniPath() { return ProgramDir() + kConfigIni; }
+std::string TempIniPath() { return ProgramDir() + kTempIni; }
+std::string TaskDbPath() { return ProgramDir() + kTaskDb; }
+std::string DebugLogPath() { return ProgramDir() + kDebugLog; }
+std::string RunFolder() { return ProgramDir() + kRunFolder; }
+std::string LogFolderDefault() { return ProgramDir() + kLogFolder; }
+
+std::string LogFolder() {
+    std::string configured = IniFile(ConfigIniPath()).Read("Dir", "LOG");
+    return configured.empty() ? ProgramDir() : WithTrailingSlash(configured);
+}
+
+}  // namespace zov

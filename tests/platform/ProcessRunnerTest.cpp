@@ -1,0 +1,254 @@
+#include <errno.h>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/ProcessRunner.h"
+#include "support/TempProgramDir.h"
+
+namespace zov {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ReadFile;
+using test::TempProgramDir;
+using test::WriteFile;
+
+ProcessResult Shell(const std::string& script, const ProcessOptions& options = {}) {
+    return RunProcess({"sh", "-c", script}, options);
+}
+
+// True when the process is gone or a zombie (waiting for its new parent to reap it).
+bool IsGone(pid_t pid) {
+    std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+    if (stat.empty()) return true;
+    size_t close = stat.rfind(')');
+    return close != std::string::npos && stat.compare(close + 2, 1, "Z") == 0;
+}
+
+bool BecomesGone(pid_t pid) {
+    for (int i = 0; i < 200; ++i) {
+        if (IsGone(pid)) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+struct EndCase {
+    const char* script;
+    int exitCode;
+    int signal;
+};
+
+TEST(ProcessRunner, ReportsHowTheProgramEnded) {
+    const EndCase cases[] = {
+        {"exit 0", 0, 0},
+        {"exit 1", 1, 0},
+        {"exit 10", 10, 0},
+        {"exit 255", 255, 0},
+        {"kill -TERM $$", -1, SIGTERM},
+        {"kill -KILL $$", -1, SIGKILL},
+    };
+    for (const EndCase& c : cases) {
+        ProcessResult result = Shell(c.script);
+        EXPECT_TRUE(result.started) << c.script;
+        EXPECT_FALSE(result.timedOut) << c.script;
+        EXPECT_EQ(result.exitCode, c.exitCode) << c.script;
+        EXPECT_EQ(result.signal, c.signal) << c.script;
+        EXPECT_EQ(result.Succeeded(), c.exitCode == 0) << c.script;
+    }
+}
+
+TEST(ProcessRunner, ProgramsThatCannotStartAreReported) {
+    TempProgramDir dir;
+    WriteFile(dir / "plain.txt", "not a program\n");
+    std::filesystem::create_directories(dir / "folder");
+    struct Case {
+        std::vector<std::string> argv;
+        int error;
+    };
+    const Case cases[] = {
+        {{dir / "missing"}, ENOENT},
+        {{"zov-no-such-program-on-path"}, ENOENT},
+        {{dir / "plain.txt"}, EACCES},
+        {{dir / "folder"}, EACCES},
+        {{}, EINVAL},
+    };
+    for (const Case& c : cases) {
+        ProcessResult result = RunProcess(c.argv);
+        EXPECT_FALSE(result.started) << (c.argv.empty() ? "" : c.argv[0]);
+        EXPECT_EQ(result.startError, c.error) << (c.argv.empty() ? "" : c.argv[0]);
+        EXPECT_FALSE(result.Succeeded());
+    }
+}
+
+TEST(ProcessRunner, UnusableOptionsMeanNotStarted) {
+    TempProgramDir dir;
+    ProcessOptions badStdin;
+    badStdin.stdinPath = dir / "missing-input";
+    ProcessOptions badStdout;
+    badStdout.stdoutPath = dir / "no-folder/out.txt";
+    ProcessOptions badDir;
+    badDir.workingDir = dir / "no-folder";
+    for (const ProcessOptions* options : {&badStdin, &badStdout, &badDir}) {
+        ProcessResult result = RunProcess({"true"}, *options);
+        EXPECT_FALSE(result.started);
+        EXPECT_EQ(result.startError, ENOENT);
+    }
+}
+
+TEST(ProcessRunner, RedirectsStandardStreams) {
+    TempProgramDir dir;
+    WriteFile(dir / "in.txt", "line one\nline two\n");
+
+    ProcessOptions fromFile;
+    fromFile.stdinPath = dir / "in.txt";
+    fromFile.stdoutPath = dir / "copy.txt";
+    ASSERT_TRUE(RunProcess({"cat"}, fromFile).Succeeded());
+    EXPECT_EQ(ReadFile(dir / "copy.txt"), "line one\nline two\n");
+
+    ProcessOptions noInput;
+    noInput.stdoutPath = dir / "empty.txt";
+    noInput.timeout = 10s;
+    ProcessResult result = RunProcess({"cat"}, noInput);
+    EXPECT_TRUE(result.Succeeded());
+    EXPECT_EQ(ReadFile(dir / "empty.txt"), "");
+
+    ProcessOptions together;
+    together.stdoutPath = dir / "both.txt";
+    together.stderrPath = dir / "both.txt";
+    ASSERT_TRUE(Shell("echo out; echo err >&2; echo out2", together).Succeeded());
+    EXPECT_EQ(ReadFile(dir / "both.txt"), "out\nerr\nout2\n");
+
+    ProcessOptions apart;
+    apart.stdoutPath = dir / "out.txt";
+    apart.stderrPath = dir / "err.txt";
+    ASSERT_TRUE(Shell("echo out; echo err >&2", apart).Succeeded());
+    EXPECT_EQ(ReadFile(dir / "out.txt"), "out\n");
+    EXPECT_EQ(ReadFile(dir / "err.txt"), "err\n");
+
+    ASSERT_TRUE(Shell("echo again", apart).Succeeded());
+    EXPECT_EQ(ReadFile(dir / "out.txt"), "again\n");
+    apart.appendOutput = true;
+    ASSERT_TRUE(Shell("echo more", apart).Succeeded());
+    EXPECT_EQ(ReadFile(dir / "out.txt"), "again\nmore\n");
+}
+
+TEST(ProcessRunner, EnvironmentAndWorkingFolder) {
+    TempProgramDir dir;
+    setenv("ZOV_RUNNER_KEPT", "kept", 1);
+    setenv("ZOV_RUNNER_REPLACED", "old", 1);
+    ProcessOptions options;
+    options.stdoutPath = dir / "env.txt";
+    options.extraEnv = {"ZOV_RUNNER_ADDED=added value", "ZOV_RUNNER_REPLACED=new"};
+    options.workingDir = dir.path();
+    ASSERT_TRUE(Shell("echo \"$ZOV_RUNNER_KEPT|$ZOV_RUNNER_ADDED|$ZOV_RUNNER_REPLACED\"; pwd -P", options)
+                    .Succeeded());
+    std::string here = std::filesystem::canonical(dir.path()).string();
+    EXPECT_EQ(ReadFile(dir / "env.txt"), "kept|added value|new\n" + here + "\n");
+    unsetenv("ZOV_RUNNER_KEPT");
+    unsetenv("ZOV_RUNNER_REPLACED");
+}
+
+TEST(ProcessRunner, OnlyStandardDescriptorsReachTheChild) {
+    TempProgramDir dir;
+    WriteFile(dir / "held.txt", "x");
+    int leaky = open((dir / "held.txt").c_str(), O_RDONLY);  // deliberately without O_CLOEXEC
+    ASSERT_GE(leaky, 0);
+    ProcessOptions options;
+    options.stdoutPath = dir / "fds.txt";
+    ASSERT_TRUE(Shell("ls /proc/$$/fd", options).Succeeded());
+    close(leaky);
+    EXPECT_EQ(ReadFile(dir / "fds.txt"), "0\n1\n2\n");
+}
+
+TEST(ProcessRunner, TimeOutKillsTheWholeGroup) {
+    TempProgramDir dir;
+    ProcessOptions options;
+    options.timeout = 300ms;
+    auto start = std::chrono::steady_clock::now();
+    ProcessResult result = Shell("sleep 100 & echo $! > '" + (dir / "grandchild.pid") + "'; wait", options);
+    auto elapsed = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(result.started);
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_EQ(result.signal, SIGTERM);
+    EXPECT_FALSE(result.Succeeded());
+    EXPECT_LT(elapsed, 5s);
+    pid_t grandchild = std::stoi(ReadFile(dir / "grandchild.pid"));
+    EXPECT_TRUE(BecomesGone(grandchild));
+}
+
+TEST(ProcessRunner, TimeOutEscalatesWhenTermIsIgnored) {
+    TempProgramDir dir;
+    ProcessOptions options;
+    options.timeout = 200ms;
+    ProcessResult result = Shell(
+        "trap '' TERM; sleep 100 & echo $! > '" + (dir / "grandchild.pid") + "'; while :; do sleep 1; done",
+        options);
+    EXPECT_TRUE(result.timedOut);
+    EXPECT_EQ(result.signal, SIGKILL);
+    EXPECT_TRUE(BecomesGone(std::stoi(ReadFile(dir / "grandchild.pid"))));
+}
+
+TEST(ProcessRunner, ChildDoesNotInheritBlockedOrIgnoredSignals) {
+    sigset_t term, previous;
+    sigemptyset(&term);
+    sigaddset(&term, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &term, &previous);
+    auto oldPipe = signal(SIGPIPE, SIG_IGN);
+
+    ProcessResult killed = Shell("kill -TERM $$; sleep 5");
+    ProcessResult piped = Shell("yes | head -n 1 >/dev/null; kill -PIPE $$");
+
+    signal(SIGPIPE, oldPipe);
+    pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    EXPECT_EQ(killed.signal, SIGTERM);
+    EXPECT_EQ(piped.signal, SIGPIPE);
+}
+
+TEST(ProcessRunner, FinishedProgramIsNotKilled) {
+    ProcessOptions options;
+    options.timeout = 10s;
+    auto start = std::chrono::steady_clock::now();
+    ProcessResult result = Shell("exit 3", options);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    EXPECT_FALSE(result.timedOut);
+    EXPECT_EQ(result.exitCode, 3);
+}
+
+TEST(ProcessRunner, ConcurrentRunsKeepTheirOwnResults) {
+    TempProgramDir dir;
+    constexpr int kThreads = 8;
+    std::vector<ProcessResult> results(kThreads);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < kThreads; ++i) {
+        threads.emplace_back([&, i] {
+            ProcessOptions options;
+            options.stdoutPath = dir / ("out" + std::to_string(i));
+            options.timeout = i == 0 ? 200ms : 20s;
+            std::string script = i == 0 ? "sleep 100"
+                                        : "for n in 1 2 3 4 5; do echo " + std::to_string(i) +
+                                              "; done; exit " + std::to_string(i);
+            for (int round = 0; round < 5; ++round) results[i] = Shell(script, options);
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_TRUE(results[0].timedOut);
+    for (int i = 1; i < kThreads; ++i) {
+        EXPECT_FALSE(results[i].timedOut) << i;
+        EXPECT_EQ(results[i].exitCode, i);
+        std::string line = std::to_string(i) + "\n";
+        EXPECT_EQ(ReadFile(dir / ("out" + std::to_string(i))), line + line + line + line + line);
+    }
+}
+
+}  // namespace
+}  // namespace zov
