@@ -1,0 +1,71 @@
+#include <gtest/gtest.h>
+
+#include "engine/FileOperator.h"
+#include "platform/Clock.h"
+#include "tests/engine/FileOperatorTestTree.h"
+
+namespace zov {
+namespace {
+
+using test::MakeFolder;
+using test::SetModifyTime;
+using test::WriteFile;
+
+class FileOperatorBaseTest : public ::testing::Test {
+  protected:
+    void SetUp() override { SetClock(&clock); }
+    void TearDown() override { SetClock(nullptr); }
+
+    // An entry of the storage folder written at the given local time.
+    void Entry(const std::string& path, std::time_t written) {
+        if (path.back() == '/') {
+            MakeFolder(storage + path);
+        } else {
+            WriteFile(storage + path, "x");
+        }
+        SetModifyTime(storage + path, written);
+    }
+
+    test::TempProgramDir dir;
+    ManualClock clock{MakeLocalTime(2024, 3, 10, 12, 0, 0)};
+    const std::string storage = dir / "bak/";
+    CFileOperator op;
+};
+
+TEST_F(FileOperatorBaseTest, NewestBaseOfTheItemWithinThePeriod) {
+    Entry("2024-03-01/Work_20240301010000.rar", MakeLocalTime(2024, 3, 1, 1, 0, 0));
+    Entry("2024-03-05/Work_20240305010000.part1.rar", MakeLocalTime(2024, 3, 5, 1, 0, 0));
+    Entry("2024-03-05/Work_20240305010000.part2.rar", MakeLocalTime(2024, 3, 5, 1, 5, 0));
+    Entry("2024-03-09/Work_old_20240309010000.rar", MakeLocalTime(2024, 3, 9, 1, 0, 0));
+    Entry("2024-03-09/Work_20240309.rar", MakeLocalTime(2024, 3, 9, 1, 0, 0));
+    Entry("2024-03-09/Work_20240309010000.txt", MakeLocalTime(2024, 3, 9, 1, 0, 0));
+    Entry("backup/Work_20240309020000.rar", MakeLocalTime(2024, 3, 9, 2, 0, 0));
+    Entry("Work_20240309030000.rar", MakeLocalTime(2024, 3, 9, 3, 0, 0));
+
+    const struct {
+        int periodDays;
+        std::string base;
+    } cases[] = {
+        {30, storage + "2024-03-05/Work_20240305010000.part1.rar"},
+        {6, storage + "2024-03-05/Work_20240305010000.part1.rar"},
+        {5, ""},
+        {0, ""},
+        {-1, ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(op.FindBaseArchive(storage, "Work", c.periodDays), c.base) << c.periodDays;
+    EXPECT_EQ(op.FindBaseArchive(storage, "Work_old", 30),
+              storage + "2024-03-09/Work_old_20240309010000.rar");
+    EXPECT_EQ(op.FindBaseArchive(storage, "Missing", 30), "");
+    EXPECT_EQ(op.FindBaseArchive(dir / "none", "Work", 30), "");
+}
+
+TEST_F(FileOperatorBaseTest, CopiedBasesAreFolders) {
+    Entry("2024-03-05/Work_20240305010000.RAR", MakeLocalTime(2024, 3, 5, 1, 0, 0));
+    Entry("2024-03-08/Work_20240308010000/", MakeLocalTime(2024, 3, 8, 1, 0, 0));
+    Entry("2024-03-08/Work_20240308020000/", MakeLocalTime(1970, 6, 1, 0, 0, 0));  // not after 1971
+    EXPECT_EQ(op.FindBaseArchive(storage, "Work", 7), storage + "2024-03-08/Work_20240308010000");
+}
+
+}  // namespace
+}  // namespace zov

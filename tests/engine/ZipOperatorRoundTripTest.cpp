@@ -1,0 +1,104 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <map>
+#include <random>
+#include <string>
+
+#include "engine/ZipOperator.h"
+#include "support/TempProgramDir.h"
+
+namespace zov {
+namespace {
+
+using test::ReadFile;
+using test::TempProgramDir;
+using test::WriteFile;
+using Tree = std::map<std::string, std::string>;
+
+// Relative path -> content of every file below folder.
+Tree ReadTree(const std::string& folder) {
+    Tree tree;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            tree[std::filesystem::relative(entry.path(), folder).string()] = ReadFile(entry.path().string());
+        }
+    }
+    return tree;
+}
+
+std::string Noise(std::size_t size) {
+    std::mt19937 random(7);
+    std::string text(size, '\0');
+    for (char& c : text) c = static_cast<char>(random());
+    return text;
+}
+
+// Runs the driver against the real stand-in archiver of the build.
+class ZipOperatorRoundTrip : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* output = getenv("ZOV_PROGRAM_OUTPUT");
+        const char* build = getenv("ZOV_BUILD_DIR");
+        if (output != nullptr) {
+            rar_ = std::string(output) + "/rar";
+        } else if (build != nullptr) {
+            rar_ = std::string(build) + "/program/rar";
+        }
+        if (rar_.empty() || !std::filesystem::exists(rar_)) GTEST_SKIP() << "stand-in archiver not built";
+        WriteFile(src + "notes.txt", "notes");
+        WriteFile(src + "scratch.tmp", "scratch");
+        WriteFile(src + "sub/data.bin", Noise(2'500'000));
+        WriteFile(src + "sub/empty.txt", "");
+    }
+
+    TempProgramDir dir_;
+    std::string rar_;
+    const std::string src = dir_ / "src/";
+    const std::string out = dir_ / "out/";
+    const std::string dest = dir_ / "restore/";
+};
+
+TEST_F(ZipOperatorRoundTrip, VolumesWithPassword) {
+    CZipOperator zip(rar_);
+    ASSERT_TRUE(zip.CompressFolder(src, out, "pass word", "set", 1)) << zip.message();
+    std::string first = FindVolumeName(out + "set");
+    EXPECT_TRUE(first.ends_with("set.part1.rar")) << first;
+
+    EXPECT_NE(zip.ExtractFile(first, dest, "wrong"), 0);
+    EXPECT_EQ(zip.message().find("wrong"), std::string::npos);
+    ASSERT_EQ(zip.ExtractFile(first, dest, "pass word"), 0) << zip.message();
+    EXPECT_EQ(ReadTree(dest + "src"), ReadTree(src));
+}
+
+TEST_F(ZipOperatorRoundTrip, MasksOnTheWayInAndOut) {
+    CZipOperator zip(rar_);
+    ASSERT_TRUE(zip.CompressFolderFiltered(src, out, "", "set", true, {"*.bin"})) << zip.message();
+    EXPECT_TRUE(zip.TestArchive(out + "set.rar", true, {"*.tmp"}, dir_ / "test.log")) << zip.message();
+    ASSERT_EQ(zip.ExtractFolder(out + "set.rar", dest, "", {true, {"*.tmp"}}, "here"), 0) << zip.message();
+    EXPECT_EQ(ReadTree(dest + "here/src"), (Tree{{"notes.txt", "notes"}, {"sub/empty.txt", ""}}));
+
+    ASSERT_TRUE(zip.CompressFile(src + "notes.txt", out, "", "single.rar")) << zip.message();
+    ASSERT_EQ(zip.ExtractFile(out + "single.rar", dest + "single", ""), 0) << zip.message();
+    EXPECT_EQ(ReadTree(dest + "single"), (Tree{{"notes.txt", "notes"}}));
+}
+
+TEST_F(ZipOperatorRoundTrip, ChangesSinceTheBase) {
+    std::string base = dir_ / "base/";
+    std::filesystem::copy(src, base, std::filesystem::copy_options::recursive);
+    WriteFile(src + "notes.txt", "changed notes");
+    WriteFile(src + "sub/new.txt", "new");
+    std::filesystem::remove(src + "scratch.tmp");
+
+    CZipOperator zip(rar_);
+    ASSERT_TRUE(zip.CompressChanges(src, out, base, "pw", "20240305140709", 0)) << zip.message();
+    ASSERT_EQ(zip.ExtractFile(out + "20240305140709.rar", dest, "pw"), 0) << zip.message();
+    EXPECT_EQ(
+        ReadTree(dest + "src"),
+        (Tree{{"notes.txt", "changed notes"}, {"scratch.tmpqel_temp_del~~~~", ""}, {"sub/new.txt", "new"}}));
+    EXPECT_FALSE(std::filesystem::exists(src + "scratch.tmpqel_temp_del~~~~"));
+}
+
+}  // namespace
+}  // namespace zov
