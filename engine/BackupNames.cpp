@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/Text.h"
+
 namespace zov {
 
 namespace {
@@ -14,11 +16,7 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
-    return std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                      [](char a, char b) {
-                          return std::tolower(static_cast<unsigned char>(a)) ==
-                                 std::tolower(static_cast<unsigned char>(b));
-                      });
+    return EqualsIgnoreAsciiCase(text.substr(text.size() - suffix.size()), suffix);
 }
 
 // The length of the volume suffix ".partN" that ends text with something before it; 0 when there is none.

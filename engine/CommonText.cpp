@@ -6,23 +6,13 @@
 namespace zov {
 
 void ToLower(std::string& text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
+    for (char& c : text) c = FoldAscii(c);
 }
 
 std::string LowerCopy(std::string_view text) {
     std::string lowered(text);
     ToLower(lowered);
     return lowered;
-}
-
-std::string_view CutUtf8(std::string_view text, std::size_t maxBytes) {
-    if (text.size() <= maxBytes) return text;
-    std::size_t end = maxBytes;
-    // Step back over continuation bytes to the start of the character that does not fit.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
-    return text.substr(0, end);
 }
 
 namespace {

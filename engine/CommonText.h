@@ -4,15 +4,14 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/Text.h"
+
 // Text helpers: ASCII case folding, splitting, tag texts, regular expressions.
 namespace zov {
 
 // Folds ASCII letters only.
 void ToLower(std::string& text);
 std::string LowerCopy(std::string_view text);
-
-// The longest prefix of text of at most maxBytes bytes that does not end inside a UTF-8 character.
-std::string_view CutUtf8(std::string_view text, std::size_t maxBytes);
 
 // Splits text at separator and appends the pieces of at least minLength bytes in order (a text without
 // the separator is one piece). With minLength 1 empty pieces are dropped: "a||b|" gives a, b.

@@ -2,8 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 
 #include "engine/CommonFiles.h"
@@ -17,46 +15,6 @@ namespace zov {
 namespace {
 
 using CopyForm = CFileOperator::CopyForm;
-
-bool SameLetter(char a, char b) {
-    return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
-}
-
-// '*' matches any run of characters, '?' one character; ASCII case is ignored.
-bool WildcardMatches(std::string_view text, std::string_view pattern) {
-    std::size_t t = 0;
-    std::size_t p = 0;
-    std::size_t starPattern = std::string_view::npos;
-    std::size_t starText = 0;
-    while (t < text.size()) {
-        if (p < pattern.size() && pattern[p] == '*') {
-            starPattern = p++;
-            starText = t;
-        } else if (p < pattern.size() && (pattern[p] == '?' || SameLetter(pattern[p], text[t]))) {
-            ++p;
-            ++t;
-        } else if (starPattern != std::string_view::npos) {
-            p = starPattern + 1;
-            t = ++starText;
-        } else {
-            return false;
-        }
-    }
-    while (p < pattern.size() && pattern[p] == '*') ++p;
-    return p == pattern.size();
-}
-
-bool SpecMatches(std::string_view text, std::string_view spec) {
-    while (!spec.empty()) {
-        const std::size_t semicolon = spec.find(';');
-        std::string_view pattern = spec.substr(0, semicolon);
-        while (!pattern.empty() && pattern.front() == ' ') pattern.remove_prefix(1);
-        if (pattern == "*.*" || (!pattern.empty() && WildcardMatches(text, pattern))) return true;
-        if (semicolon == std::string_view::npos) break;
-        spec.remove_prefix(semicolon + 1);
-    }
-    return false;
-}
 
 // The checks of the tree copies: source a folder, target outside it and made.
 bool PrepareTree(const std::string& source, const std::string& target, int number,
@@ -125,21 +83,6 @@ bool CopyChangedTreeFiltered(const std::string& source, const std::string& targe
     rules.filter = &filter;
     rules.base = &base;
     return CopyTree(source, target, rules, message);
-}
-
-bool FilterMatches(const FilterSet& filter, std::string_view text) {
-    return std::any_of(filter.extensions.begin(), filter.extensions.end(),
-                       [&](const std::string& item) { return SpecMatches(text, item); });
-}
-
-bool FilterNamePasses(const FilterSet& filter, std::string_view name) {
-    if (name.empty()) return false;
-    return FilterMatches(filter, name) != filter.exclude;
-}
-
-bool FilterEntryPasses(const FilterSet& filter, std::string_view name, std::string_view path) {
-    if (name.empty()) return false;
-    return (FilterMatches(filter, name) || FilterMatches(filter, path)) != filter.exclude;
 }
 
 bool IsSameFile(const std::string& pathA, const std::string& pathB) {

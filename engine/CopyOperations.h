@@ -3,9 +3,10 @@
 #include <string>
 #include <string_view>
 
+#include "engine/CommonFilter.h"
 #include "engine/FilterSet.h"
 
-// Folder copies shared by the backup jobs and the restore, the filter's name test and the same-file test
+// Folder copies shared by the backup jobs and the restore, and the same-file test
 // on which every differential decision rests. Each copy goes on after a failed entry, returns false when
 // any entry failed and leaves the last failure's text in message.
 namespace zov {
@@ -25,18 +26,6 @@ bool CopyChangedTree(const std::string& source, const std::string& target, const
                      std::string& message);
 bool CopyChangedTreeFiltered(const std::string& source, const std::string& target, const std::string& base,
                              const FilterSet& filter, std::string& message);
-
-// True when text matches one of the filter's wildcard items ('*' any run, '?' one character, ASCII case
-// ignored; "*.*" matches everything; an item may hold several patterns separated by ';').
-bool FilterMatches(const FilterSet& filter, std::string_view text);
-
-// The name test of a filter set: an empty name never passes; otherwise a name matching an item passes
-// when the set takes only the listed items, a name matching none when it leaves them out.
-bool FilterNamePasses(const FilterSet& filter, std::string_view name);
-
-// The same test for an entry of a copied tree, which matches an item by its name or by its full path
-// ("*/temp/*" leaves out everything below a folder temp).
-bool FilterEntryPasses(const FilterSet& filter, std::string_view name, std::string_view path);
 
 // Whether a file is unchanged: two missing paths are the same; a path and a missing one, or a folder and
 // anything, are not; two files are the same when both can be read and their contents are equal (MD5).

@@ -67,13 +67,9 @@ void CleanOldLogs() {
 
 std::jthread StartLogCleanupThread() {
     return std::jthread([](std::stop_token stop) {
-        while (!stop.stop_requested()) {
+        do {
             CleanOldLogs();
-            // Slept in one-second steps so a stop request ends the thread promptly.
-            for (int second = 0; second < kPassSeconds && !stop.stop_requested(); ++second) {
-                SleepFor(std::chrono::seconds(1));
-            }
-        }
+        } while (SleepUnlessStopped(stop, std::chrono::seconds(kPassSeconds)));
     });
 }
 

@@ -1,5 +1,8 @@
 #include "platform/Clock.h"
 
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 #include <vector>
 
@@ -10,12 +13,31 @@ class SystemClock : public Clock {
   public:
     std::time_t Now() const override { return std::time(nullptr); }
     void Sleep(std::chrono::milliseconds duration) override { std::this_thread::sleep_for(duration); }
+
+    // Wakes at once on a stop request instead of polling for it.
+    bool SleepUnlessStopped(const std::stop_token& stop, std::chrono::milliseconds duration) override {
+        std::mutex mutex;
+        std::condition_variable_any wakeUp;
+        std::unique_lock lock(mutex);
+        return !wakeUp.wait_for(lock, stop, duration, [] { return false; }) && !stop.stop_requested();
+    }
 };
 
 SystemClock systemClock;
 std::atomic<Clock*> installedClock{nullptr};
 
 }  // namespace
+
+bool Clock::SleepUnlessStopped(const std::stop_token& stop, std::chrono::milliseconds duration) {
+    constexpr std::chrono::milliseconds kStep(100);
+    while (duration.count() > 0) {
+        if (stop.stop_requested()) return false;
+        const std::chrono::milliseconds step = std::min(duration, kStep);
+        Sleep(step);
+        duration -= step;
+    }
+    return !stop.stop_requested();
+}
 
 Clock& CurrentClock() {
     Clock* clock = installedClock.load();
@@ -33,6 +55,10 @@ void ManualClock::Set(std::time_t now) { nowMs_.store(static_cast<std::int64_t>(
 std::time_t Now() { return CurrentClock().Now(); }
 
 void SleepFor(std::chrono::milliseconds ms) { CurrentClock().Sleep(ms); }
+
+bool SleepUnlessStopped(const std::stop_token& stop, std::chrono::milliseconds ms) {
+    return CurrentClock().SleepUnlessStopped(stop, ms);
+}
 
 std::string FormatLocalTime(std::time_t when, const char* format) {
     std::tm local{};

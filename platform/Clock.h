@@ -4,6 +4,7 @@
 #include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <stop_token>
 #include <string>
 
 namespace zov {
@@ -14,6 +15,9 @@ class Clock {
     virtual ~Clock() = default;
     virtual std::time_t Now() const = 0;
     virtual void Sleep(std::chrono::milliseconds duration) = 0;
+    // Sleeps until the duration passed or a stop is requested; false when stopped. The base sleeps in
+    // steps of at most 100 ms through Sleep.
+    virtual bool SleepUnlessStopped(const std::stop_token& stop, std::chrono::milliseconds duration);
 };
 
 Clock& CurrentClock();
@@ -35,6 +39,8 @@ class ManualClock : public Clock {
 
 std::time_t Now();                            // CurrentClock().Now()
 void SleepFor(std::chrono::milliseconds ms);  // CurrentClock().Sleep(ms)
+// CurrentClock().SleepUnlessStopped(stop, ms)
+bool SleepUnlessStopped(const std::stop_token& stop, std::chrono::milliseconds ms);
 
 // strftime of a time in local time; "%Y-%m-%d" and friends.
 std::string FormatLocalTime(std::time_t when, const char* format);

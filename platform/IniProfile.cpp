@@ -6,6 +6,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/FileLock.h"
 #include "platform/Paths.h"
+#include "platform/Text.h"
 
 namespace zov::ini {
 namespace {
@@ -21,22 +22,11 @@ std::string_view Trim(std::string_view text) {
     return text;
 }
 
-char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
-
-bool SameName(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
-                                              [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
-}
+bool SameName(std::string_view a, std::string_view b) { return EqualsIgnoreAsciiCase(a, b); }
 
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
-// Never cuts inside a UTF-8 character: steps back over continuation bytes.
-std::string CutValue(std::string_view value) {
-    if (value.size() <= kMaxValueBytes) return std::string(value);
-    size_t end = kMaxValueBytes;
-    while (end > 0 && (static_cast<unsigned char>(value[end]) & 0xC0) == 0x80) --end;
-    return std::string(value.substr(0, end));
-}
+std::string CutValue(std::string_view value) { return std::string(CutUtf8(value, kMaxValueBytes)); }
 
 // The name of a "[section]" line (up to its last ']').
 std::optional<std::string_view> SectionName(std::string_view line) {

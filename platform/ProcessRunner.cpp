@@ -187,7 +187,7 @@ bool WaitUntilEnded(pid_t pid, SteadyClock::time_point deadline) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
         if (left.count() <= 0) return false;
         SleepSteady(std::min({interval, left, kMaxPollInterval}));
-        interval *= 2;
+        interval = std::min(interval * 2, kMaxPollInterval);
     }
     return true;
 }

@@ -125,8 +125,8 @@ TEST(CommonFilter, FilterPasses) {
     std::filesystem::create_directories(program / "Temp");
 
     FilterSet listed;
-    listed.Add(".xls");
-    listed.Add("/temp");
+    listed.Add("*.xls");
+    listed.Add("*/temp");
     struct Case {
         std::string path;
         bool takenWhenOnlyListed, takenWhenExcluded;

@@ -1,0 +1,69 @@
+// The file backup benchmark's helper.
+//   file_backup_bench tree <folder> <files> <MiB>: writes a tree of that many files (100 per folder),
+//     each half random bytes and half text, together of that size.
+//   file_backup_bench copy|compressed <source> <storage folder> <rar>: one full backup through CBackup.
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+
+#include "engine/Backup.h"
+
+namespace {
+
+int MakeTree(const std::string& root, long files, long mebibytes) {
+    constexpr std::size_t kPool = 8 * 1024 * 1024;
+    std::mt19937_64 generator(20240305);
+    std::string noise(kPool, '\0');
+    for (char& byte : noise) byte = static_cast<char>(generator());
+    const std::string words = "backup storage schedule archive volume stamp folder task service worker ";
+    std::string text;
+    while (text.size() < kPool) text += words;
+    const long long total = mebibytes * 1024LL * 1024LL;
+    const long long average = total / files;
+    long long written = 0;
+    char name[32];
+    for (long index = 0; index < files; ++index) {
+        const long long size = index + 1 < files ? average : total - written;
+        std::snprintf(name, sizeof name, "d%03ld", index / 100);
+        const std::filesystem::path folder = std::filesystem::path(root) / name;
+        std::filesystem::create_directories(folder);
+        std::snprintf(name, sizeof name, "f%05ld.dat", index);
+        std::ofstream out(folder / name, std::ios::binary);
+        const std::size_t half = static_cast<std::size_t>(size / 2);
+        const std::size_t start = generator() % (kPool - half);
+        out.write(noise.data() + start, static_cast<std::streamsize>(half));
+        out.write(text.data() + start % 1024, static_cast<std::streamsize>(size - half));
+        if (!out) return 1;
+        written += size;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 5 && std::strcmp(argv[1], "tree") == 0)
+        return MakeTree(argv[2], std::stol(argv[3]), std::stol(argv[4]));
+    if (argc != 5 || (std::strcmp(argv[1], "copy") != 0 && std::strcmp(argv[1], "compressed") != 0)) {
+        std::fprintf(stderr,
+                     "usage: %s tree <folder> <files> <MiB> | copy|compressed <source> <storage> <rar>\n",
+                     argv[0]);
+        return 2;
+    }
+    zov::TaskInfo task;
+    task.id = 1;
+    task.name = "bench";
+    task.flags = zov::kTaskFile | (std::strcmp(argv[1], "compressed") == 0 ? zov::kTaskCompress : 0);
+    task.delBad = false;
+    task.source = argv[2];
+    task.dest = argv[3];
+    std::string message;
+    if (zov::CBackup().RunFileTask(task, argv[4], message) == 0) {
+        std::fprintf(stderr, "backup failed: %s\n", message.c_str());
+        return 1;
+    }
+    return 0;
+}

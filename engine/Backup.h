@@ -1,0 +1,48 @@
+#pragma once
+
+#include <ctime>
+#include <string>
+
+#include "engine/TaskInfo.h"
+
+namespace zov {
+
+// Operation types of the backup runs' log records.
+enum BackupLogType : int { kLogTypeDiff = 4, kLogTypeFull = 5, kLogTypeSqlServer = 9, kLogTypeMySql = 11 };
+
+// The name a source is backed up under: its last path component without surrounding blanks
+// ("/data/Work Files/" gives "Work Files").
+std::string BackupItemName(const std::string& source);
+
+// The folder of a run's backups: storage folder + "YYYY-MM-DD/" of the run time.
+std::string DatedFolder(const std::string& storage, std::time_t runTime);
+
+// The backup runs of tasks. Holds no state: runs on several threads may share one object. Every run is
+// given the archiver it uses (rarPath, usually GetRarPath() read for that run). Results: non-zero on
+// success; message receives the run's text.
+class CBackup {
+  public:
+    virtual ~CBackup() = default;
+
+    // A file task: checks the source and the storage folder (one level is made when missing), runs the
+    // task's job and writes a failed job's message to the system log.
+    int RunFileTask(TaskInfo task, const std::string& rarPath, std::string& message);
+
+    // A full backup started at runTime: the source copied to
+    // "<dated folder>/<item>_<stamp>/<source name>/" or compressed to "<dated folder>/<item>_<stamp>.rar"
+    // (or its volumes); one file log record.
+    int BackupFull(TaskInfo& task, const std::string& rarPath, std::string& message, std::time_t runTime);
+
+    // Database tasks; dateText is GetDateText of the task.
+    int RunSqlServerTask(TaskInfo task, const std::string& dateText, const std::string& rarPath,
+                         std::string& message);
+    int RunMySqlTask(TaskInfo task, const std::string& dateText, const std::string& rarPath,
+                     std::string& message);
+
+  private:
+    // Writes a failed record of a job this build does not offer yet; 0 with message = text.
+    static int RecordUnavailable(const TaskInfo& task, int category, int type, const std::string& item,
+                                 const std::string& text, std::string& message);
+};
+
+}  // namespace zov

@@ -1,0 +1,91 @@
+#include "engine/Backup.h"
+#include "engine/BackupNames.h"
+#include "engine/FileOperator.h"
+#include "engine/IniFile.h"
+#include "engine/ProgramFiles.h"
+#include "engine/QelLog.h"
+#include "engine/StateLog.h"
+#include "engine/ZipOperator.h"
+#include "platform/Clock.h"
+
+namespace zov {
+namespace {
+
+constexpr const char* kCurrentTaskSection = "CURTASK";
+
+// Compresses the source to datedFolder + itemStamp + ".rar" (or volumes); returns the log target.
+bool CompressSource(const TaskInfo& task, const std::string& rarPath, const std::string& datedFolder,
+                    const std::string& itemStamp, std::string& message, std::string& target) {
+    const std::string archiveName = itemStamp + ".rar";
+    WriteStateLog("[文件备份]压缩文件夹[" + task.source + "]至目录[" + datedFolder + "]存储名[" +
+                  archiveName + "]");
+    CZipOperator zip(rarPath);
+    const bool compressed =
+        task.HasFlag(kTaskFilter)
+            ? zip.CompressFolderFiltered(task.source, datedFolder, task.password, archiveName,
+                                         task.filter.exclude, task.filter.extensions, task.partial)
+            : zip.CompressFolder(task.source, datedFolder, task.password, archiveName, task.partial);
+    EndStateLog();
+    message = zip.message();
+    target = compressed ? FindVolumeName(datedFolder + itemStamp) : datedFolder + archiveName;
+    return compressed;
+}
+
+// Copies the source under datedFolder + itemStamp + "/" + its own name.
+bool CopySource(const TaskInfo& task, const std::string& datedFolder, const std::string& itemStamp,
+                std::string& message) {
+    const std::string folder = datedFolder + itemStamp + "/";
+    WriteStateLog("[文件备份]复制文件[" + task.source + "]至[" + folder + "]");
+    CFileOperator files;
+    bool copied;
+    if (task.HasFlag(kTaskFilter)) {
+        copied = files.CopyFolderFiltered(task.source, folder, "", true, task.filter, false, false) != 0;
+        files.RemoveEmptyFolders(folder);
+    } else {
+        copied = files.CopyFolder(task.source, folder, "", true, false) != 0;
+    }
+    EndStateLog();
+    message = files.error();
+    return copied;
+}
+
+}  // namespace
+
+int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string& message,
+                        std::time_t runTime) {
+    CQelLog log;
+    log.SetCategory(kLogFiles);
+    log.SetType(kLogTypeFull);
+    log.SetItem(task.source);
+    log.SetTaskId(task.id);
+    log.SetTaskName(task.name);
+    log.Start();
+
+    const std::string datedFolder = DatedFolder(task.dest, runTime);
+    const std::string stamp = FormatLocalTime(runTime, kStampFormat);
+    const std::string startText = FormatLocalTime(runTime, "%Y-%m-%d %H:%M:%S");
+    if (datedFolder.empty() || stamp.empty() || startText.empty()) {
+        message = "备份时发生内部错误，获取任务时间失败。";
+        return 0;
+    }
+    const std::string itemStamp = BackupItemName(task.source) + "_" + stamp;
+    std::string target = datedFolder + itemStamp;
+
+    const IniFile temp(TempIniPath());
+    const std::string taskKey = std::to_string(task.id);
+    temp.Write(taskKey, kCurrentTaskSection, startText);
+    if (task.HasFlag(kTaskFilter)) task.filter.exclude = !task.HasFlag(kTaskFilterInclude);
+
+    const bool succeeded = task.HasFlag(kTaskCompress)
+                               ? CompressSource(task, rarPath, datedFolder, itemStamp, message, target)
+                               : CopySource(task, datedFolder, itemStamp, message);
+
+    log.SetTarget(target);
+    log.SetResult(succeeded ? kLogSucceeded : kLogFailed);
+    log.SetMessage(message);
+    log.Write();
+    temp.Write(taskKey, kCurrentTaskSection, "");
+    return succeeded ? 1 : 0;
+}
+
+}  // namespace zov

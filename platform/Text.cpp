@@ -1,0 +1,20 @@
+#include "platform/Text.h"
+
+#include <algorithm>
+
+namespace zov {
+
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+}
+
+std::string_view CutUtf8(std::string_view text, std::size_t maxBytes) {
+    if (text.size() <= maxBytes) return text;
+    std::size_t end = maxBytes;
+    // Step back over continuation bytes to the start of the character that does not fit.
+    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) --end;
+    return text.substr(0, end);
+}
+
+}  // namespace zov

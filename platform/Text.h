@@ -1,0 +1,17 @@
+#pragma once
+
+#include <cstddef>
+#include <string_view>
+
+// Byte-text rules shared by every layer: case folding touches ASCII letters only, and byte limits never
+// cut a UTF-8 character.
+namespace zov {
+
+inline char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
+
+// The longest prefix of at most maxBytes bytes that ends on a character boundary.
+std::string_view CutUtf8(std::string_view text, std::size_t maxBytes);
+
+}  // namespace zov

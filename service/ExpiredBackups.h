@@ -1,0 +1,25 @@
+#pragma once
+
+#include <stop_token>
+
+namespace zov {
+
+class CQelXML;
+
+// The service's expiry of old backups: for every task that keeps its backups a limited number of days,
+// deletes the sets older than that.
+class ExpiredBackups {
+  public:
+    explicit ExpiredBackups(CQelXML& store) : store_(store) {}
+
+    // One pass over every task of task.db (read again).
+    void RunPass();
+
+    // Passes 10 s apart until a stop is requested.
+    void Run(std::stop_token stop);
+
+  private:
+    CQelXML& store_;
+};
+
+}  // namespace zov

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+
+#include "service/Service.h"
+
+namespace zov {
+
+inline constexpr const char* kBackupServiceName = "ZovSvcx";
+
+// The service's own registry values: run/registry.ini, sections "Parameters" (Start, Inc) and "Status"
+// (Current).
+std::string ServiceRegistryPath();
+
+// The backup service: runs the service threads until it is stopped.
+class CMyService : public CService {
+  public:
+    CMyService();
+
+    // Cleans the cache folder, starts the service threads, then polls the running flag every 100 ms.
+    void Run() override;
+    // Reads Parameters "Start" and "Inc" (missing values keep 0 and 1); the current value starts at Start.
+    bool Prepare() override;
+    // Code 128 writes the current value as Status "Current"; other codes are not handled.
+    bool HandleUserCode(int code) override;
+
+  private:
+    int startValue_ = 0;
+    int increment_ = 1;
+    int currentValue_ = 0;
+};
+
+}  // namespace zov

@@ -1,0 +1,75 @@
+#include "service/ProcessStart.h"
+
+#include <atomic>
+#include <cerrno>
+#include <cstdio>
+#include <thread>
+
+#include "engine/IniFile.h"
+#include "engine/ProgramFiles.h"
+#include "engine/SystemLog.h"
+#include "platform/Folders.h"
+
+namespace zov {
+namespace {
+
+constexpr const char* kInstanceLockName = "zovsvc.lock";
+constexpr const char* kDailySections[] = {"SUCCEED", "RUNNING", "FAILED", "TEMPTASKS"};
+
+struct TaskStoreState {
+    CQelXML store;
+    std::atomic<bool> loaded{false};
+    std::jthread loader;  // declared last: joined before the store is destroyed
+};
+
+TaskStoreState& TaskStore() {
+    static TaskStoreState state;
+    return state;
+}
+
+int LoadTaskStore() {
+    TaskStoreState& state = TaskStore();
+    state.loaded = false;
+    state.store.SetFilePath(TaskDbPath());
+    if (!state.store.Load()) return -1;
+    state.loaded = true;
+    return 0;
+}
+
+}  // namespace
+
+CQelXML& ServiceTaskStore() { return TaskStore().store; }
+
+bool ServiceTaskStoreLoaded() { return TaskStore().loaded; }
+
+std::optional<FileLock> TakeInstanceLock(int& exitCode) {
+    const std::string folder = RunFolder();
+    FileLock lock;
+    int error = 0;
+    if (CreateFolderChain(folder)) {
+        lock = FileLock::TryAcquire(folder + kInstanceLockName, FileLock::Mode::Exclusive);
+        error = errno;
+    } else {
+        error = errno;
+    }
+    if (lock.held()) return lock;
+    if (error == EWOULDBLOCK) {
+        WriteSystemLog("只能运行一个服务程序", true, true);
+        exitCode = 0;
+    } else {
+        char text[160];
+        std::snprintf(text, sizeof text, "创建互斥量失败（错误号：%d），服务程序异常退出。", error);
+        WriteSystemLog(text, true, true);
+        exitCode = 1;
+    }
+    return std::nullopt;
+}
+
+void PrepareServiceProcess() {
+    IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault());
+    TaskStore().loader = std::jthread([] { LoadTaskStore(); });
+    const IniFile temp(TempIniPath());
+    for (const char* section : kDailySections) temp.ResetDailySection(section);
+}
+
+}  // namespace zov

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <optional>
+
+#include "engine/QelXml.h"
+#include "platform/FileLock.h"
+
+namespace zov {
+
+// The service's task store, loaded once at process start by the loader thread.
+CQelXML& ServiceTaskStore();
+bool ServiceTaskStoreLoaded();
+
+// The single-instance lock "run/zovsvc.lock". Nullopt when another instance holds it or it cannot be
+// made; the reason goes to the debug log. exitCode is the process's exit code in that case.
+std::optional<FileLock> TakeInstanceLock(int& exitCode);
+
+// Process start of the service: config.ini [LOG] "Dir", the task store loader thread, the daily
+// sections of temp.ini.
+void PrepareServiceProcess();
+
+}  // namespace zov

@@ -1,0 +1,59 @@
+#include "service/RunQueue.h"
+
+#include <algorithm>
+
+#include "engine/IniFile.h"
+#include "engine/ProgramFiles.h"
+#include "engine/Schedule.h"
+#include "engine/SystemLog.h"
+#include "service/RunState.h"
+
+namespace zov {
+
+bool RunQueue::Enqueue(const TaskInfo& task) {
+    if (!task.HasFlag(kTaskScheduled)) return false;
+    const std::string time = QueuedTime(task);
+    if (!IsClockTime(time)) return false;
+    const IniFile temp(TempIniPath());
+    const std::string key = RunStateKey(task.id);
+    // Under the lock a taken entry is already marked "RUNNING", and a finished run files its result
+    // before it removes that mark: reading "RUNNING" first never misses a run of this time.
+    std::lock_guard lock(mutex_);
+    for (const char* section : {kRunningSection, kSucceededSection, kFailedSection}) {
+        if (temp.HasWord(key, section, time)) return false;
+    }
+    const bool queued = std::any_of(tasks_.begin(), tasks_.end(), [&](const TaskInfo& entry) {
+        return entry.id == task.id && QueuedTime(entry) == time;
+    });
+    if (queued) return false;
+    tasks_.push_back(task);
+    return true;
+}
+
+std::optional<TaskInfo> RunQueue::TakeRunnable(const std::string& now) {
+    const IniFile temp(TempIniPath());
+    std::lock_guard lock(mutex_);
+    while (!tasks_.empty()) {
+        TaskInfo task = std::move(tasks_.front());
+        tasks_.pop_front();
+        WriteSystemLog(TaskKindText(task) + "移出任务列表", true, true);
+        const std::string time = QueuedTime(task);
+        const std::string key = RunStateKey(task.id);
+        if (now < time || temp.HasWord(key, kRunningSection, time)) continue;
+        temp.AddWord(key, kRunningSection, time);
+        return task;
+    }
+    return std::nullopt;
+}
+
+void RunQueue::Clear() {
+    std::lock_guard lock(mutex_);
+    tasks_.clear();
+}
+
+std::size_t RunQueue::Size() const {
+    std::lock_guard lock(mutex_);
+    return tasks_.size();
+}
+
+}  // namespace zov

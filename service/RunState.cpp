@@ -1,0 +1,29 @@
+#include "service/RunState.h"
+
+#include "engine/CommonTime.h"
+#include "engine/IniFile.h"
+#include "engine/ProgramFiles.h"
+
+namespace zov {
+
+std::string RunStateKey(int taskId) { return "TIME_" + std::to_string(taskId); }
+
+std::string QueuedTime(const TaskInfo& task) {
+    std::string time = task.times;
+    NormalizeTimeText(time);
+    return time;
+}
+
+std::string TaskKindText(const TaskInfo& task) {
+    if (task.IsFileTask()) return "文件备份任务";
+    return task.sqlType == kSqlServer ? "MSSQL数据库备份任务" : "MYSQL数据库备份任务";
+}
+
+void ResetDailySections() {
+    const IniFile temp(TempIniPath());
+    for (const char* section : {kSucceededSection, kRunningSection, kFailedSection, kTempTasksSection}) {
+        temp.ResetDailySection(section);
+    }
+}
+
+}  // namespace zov

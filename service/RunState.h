@@ -1,0 +1,28 @@
+#pragma once
+
+#include <string>
+
+#include "engine/TaskInfo.h"
+
+// The run state of scheduled times in temp.ini: key "TIME_<id>" of each section holds the blank-separated
+// "HH:MM" times of today in that state.
+namespace zov {
+
+inline constexpr const char* kRunningSection = "RUNNING";
+inline constexpr const char* kSucceededSection = "SUCCEED";
+inline constexpr const char* kFailedSection = "FAILED";
+inline constexpr const char* kTempTasksSection = "TEMPTASKS";
+
+// "TIME_<id>".
+std::string RunStateKey(int taskId);
+
+// The time a queued task was queued for: its times text normalised to "HH:MM".
+std::string QueuedTime(const TaskInfo& task);
+
+// "文件备份任务", "MSSQL数据库备份任务" or "MYSQL数据库备份任务": the kind of a task in debug-log lines.
+std::string TaskKindText(const TaskInfo& task);
+
+// Starts a new day in the daily sections of temp.ini ("SUCCEED", "RUNNING", "FAILED", "TEMPTASKS").
+void ResetDailySections();
+
+}  // namespace zov

@@ -1,0 +1,46 @@
+#include "service/Scheduler.h"
+
+#include <vector>
+
+#include "engine/IniFile.h"
+#include "engine/ProgramFiles.h"
+#include "engine/Schedule.h"
+#include "engine/SystemLog.h"
+#include "platform/Clock.h"
+#include "service/RunQueue.h"
+#include "service/RunState.h"
+#include "platform/Clock.h"
+
+namespace zov {
+
+Scheduler::Scheduler(RunQueue& queue) : queue_(queue) { store_.SetFilePath(TaskDbPath()); }
+
+int Scheduler::RunPass() {
+    if (IniFile(ConfigIniPath()).Read("switch", "SYSTEM") == "OFF") {
+        queue_.Clear();
+        return 0;
+    }
+    store_.Load();
+    const std::time_t now = Now();
+    int queued = 0;
+    std::vector<TaskInfo> due;
+    for (const std::string& record : store_.GetRecords()) {
+        store_.AddDueTask(record, due, true);
+        for (const TaskInfo& task : due) {
+            if (!IsDueToday(task, now) || !queue_.Enqueue(task)) continue;
+            WriteSystemLog(TaskKindText(task) + "加入任务列表", true, true);
+            ++queued;
+        }
+    }
+    return queued;
+}
+
+void Scheduler::Run(std::stop_token stop) {
+    while (!stop.stop_requested()) {
+        RunPass();
+        if (!SleepUnlessStopped(stop, std::chrono::milliseconds(10000))) break;
+        ResetDailySections();
+    }
+}
+
+}  // namespace zov

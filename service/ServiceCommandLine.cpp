@@ -1,0 +1,97 @@
+#include <cerrno>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+
+#include "engine/ServiceCtrl.h"
+#include "platform/Clock.h"
+#include "platform/ProgramDir.h"
+#include "service/Service.h"
+
+namespace zov {
+namespace {
+
+constexpr std::chrono::milliseconds kPauseAfterFailedRemoval{1000};
+
+std::string LowerAscii(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+bool IsOption(const std::string& argument, const char* option) {
+    return argument == std::string("-") + option || argument == std::string("/") + option;
+}
+
+}  // namespace
+
+bool CService::IsServiceInstalled() { return ServiceInstalled(name_); }
+
+bool CService::RemoveSelf() {
+    if (GetServiceState(name_) != kServiceStopped && StopServiceWait(name_) != 1) {
+        lastError_ = ETIMEDOUT;
+        return false;
+    }
+    std::unique_ptr<ServiceManager> manager = OpenServiceManager();
+    if (manager->Remove(name_)) return true;
+    lastError_ = manager->lastError();
+    return false;
+}
+
+bool CService::InstallSelf() {
+    ServiceConfig config;
+    config.name = name_;
+    config.displayName = name_;
+    config.command = {ExecutablePath()};
+    config.autoStart = true;
+    std::unique_ptr<ServiceManager> manager = OpenServiceManager();
+    if (!manager->Install(config)) {
+        lastError_ = manager->lastError();
+        return false;
+    }
+    CServiceCtrl().StartStopService(name_, true);
+    return true;
+}
+
+std::optional<int> CService::ParseCommandLine(int argc, char** argv) {
+    if (argc < 2) return std::nullopt;
+    const std::string argument = LowerAscii(argv[1]);
+    const char* name = name_.c_str();
+    if (IsOption(argument, "version")) {
+        std::printf("%s Version %d.%d\n", name, kVersionMajor, kVersionMinor);
+        std::printf("The service is %s installed\n", IsServiceInstalled() ? "currently" : "not");
+        return 0;
+    }
+    if (IsOption(argument, "install")) {
+        if (IsServiceInstalled()) {
+            std::printf("%s is already installed\n", name);
+            if (!DeleteServiceByName(name_)) {
+                SleepFor(kPauseAfterFailedRemoval);
+                return 1;
+            }
+        }
+        if (InstallSelf()) {
+            std::printf("%s installed\n", name);
+            return 0;
+        }
+        std::printf("%s failed to install. Error %d\n", name, lastError_);
+        return 1;
+    }
+    if (IsOption(argument, "uninstall")) {
+        if (!IsServiceInstalled()) {
+            std::printf("%s is not installed\n", name);
+            return 0;
+        }
+        if (RemoveSelf()) {
+            std::printf("%s removed. (You must delete the file (%s) yourself.)\n", name,
+                        ExecutablePath().c_str());
+            return 0;
+        }
+        std::printf("Could not remove %s. Error %d\n", name, lastError_);
+        return 1;
+    }
+    return std::nullopt;
+}
+
+}  // namespace zov

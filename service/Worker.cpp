@@ -1,0 +1,67 @@
+#include "service/Worker.h"
+
+#include "engine/Backup.h"
+#include "engine/IniFile.h"
+#include "engine/ProgramFiles.h"
+#include "engine/Schedule.h"
+#include "engine/ZipOperator.h"
+#include "platform/Clock.h"
+#include "service/RunQueue.h"
+#include "service/RunState.h"
+#include "platform/Clock.h"
+
+namespace zov {
+namespace {
+
+constexpr const char* kDayFormat = "%Y%m%d";
+constexpr const char* kDayKey = "DAY";
+
+}  // namespace
+
+TaskRun BackupTaskRun(CBackup& backup) {
+    return [&backup](const TaskInfo& task, const std::string& rarPath, std::string& message) {
+        if (task.IsFileTask()) return backup.RunFileTask(task, rarPath, message) != 0;
+        const std::string dateText = GetDateText(task, Now());
+        if (task.sqlType == kSqlServer) return backup.RunSqlServerTask(task, dateText, rarPath, message) != 0;
+        return backup.RunMySqlTask(task, dateText, rarPath, message) != 0;
+    };
+}
+
+bool Worker::Step() {
+    const std::time_t now = Now();
+    std::optional<TaskInfo> task = queue_.TakeRunnable(FormatLocalTime(now, "%H:%M"));
+    if (!task) return false;
+    const std::string startDay = FormatLocalTime(now, kDayFormat);
+    std::string message;
+    const bool succeeded = run_(*task, GetRarPath(), message);
+    Record(*task, succeeded, startDay);
+    return true;
+}
+
+void Worker::Run(std::stop_token stop) {
+    while (!stop.stop_requested()) {
+        Step();
+        SleepUnlessStopped(stop, std::chrono::milliseconds(1000));
+    }
+}
+
+void Worker::Record(const TaskInfo& task, bool succeeded, const std::string& startDay) {
+    const IniFile temp(TempIniPath());
+    const std::string key = RunStateKey(task.id);
+    const std::string time = QueuedTime(task);
+    if (FormatLocalTime(Now(), kDayFormat) != startDay) {
+        const std::string runningDay = temp.Read(kDayKey, kRunningSection);
+        if (runningDay.empty() || runningDay == startDay) temp.RemoveWord(key, kRunningSection, time);
+        return;
+    }
+    if (succeeded) {
+        temp.AddWord(key, kSucceededSection, time);
+        temp.RemoveWord(key, kRunningSection, time);
+        temp.RemoveWord(key, kFailedSection, time);
+    } else {
+        temp.AddWord(key, kFailedSection, time);
+        temp.RemoveWord(key, kRunningSection, time);
+    }
+}
+
+}  // namespace zov

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <functional>
+#include <stop_token>
+#include <string>
+#include <utility>
+
+#include "engine/TaskInfo.h"
+
+namespace zov {
+
+class CBackup;
+class RunQueue;
+
+// Runs one task with the given archiver; true on success, message receives the run's text.
+using TaskRun = std::function<bool(const TaskInfo& task, const std::string& rarPath, std::string& message)>;
+
+// The run of every task kind through backup: file tasks, SQL Server tasks and MySQL tasks.
+TaskRun BackupTaskRun(CBackup& backup);
+
+// A worker of the service: takes due tasks off the run queue, runs them and files each scheduled time
+// under "SUCCEED" or "FAILED" in temp.ini.
+class Worker {
+  public:
+    Worker(RunQueue& queue, TaskRun run) : queue_(queue), run_(std::move(run)) {}
+
+    // Takes one runnable task and runs it. False when none was waiting.
+    bool Step();
+
+    // Steps until a stop is requested, sleeping 1 s after every step.
+    void Run(std::stop_token stop);
+
+  private:
+    // Files a finished run. A run that began on an earlier day only removes its "RUNNING" mark.
+    static void Record(const TaskInfo& task, bool succeeded, const std::string& startDay);
+
+    RunQueue& queue_;
+    TaskRun run_;
+};
+
+}  // namespace zov

@@ -1,0 +1,28 @@
+#include <cerrno>
+#include <cstdio>
+#include <optional>
+
+#include "engine/SystemLog.h"
+#include "platform/FileLock.h"
+#include "platform/ServiceManagerLink.h"
+#include "service/MyService.h"
+#include "service/ProcessStart.h"
+
+// Without an option the program runs as the backup service, which only a service manager may start.
+int main(int argc, char** argv) {
+    zov::CMyService service;
+    zov::InitDebugSwitch();
+    if (std::optional<int> exitCode = service.ParseCommandLine(argc, argv)) return *exitCode;
+
+    std::optional<zov::ServiceManagerLink> link = zov::ServiceManagerLink::FromEnvironment();
+    if (!link) {
+        std::printf("错误号：%d\n", ENOTCONN);
+        return 1;
+    }
+    zov::CService::BlockControlSignals();
+    int lockExitCode = 0;
+    std::optional<zov::FileLock> instanceLock = zov::TakeInstanceLock(lockExitCode);
+    if (!instanceLock) return lockExitCode;
+    zov::PrepareServiceProcess();
+    return service.StartDispatcher(*link);
+}

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "engine/IniFile.h"
+#include "engine/ProgramFiles.h"
+#include "engine/QelXml.h"
+#include "engine/ZipOperator.h"
+#include "platform/Clock.h"
+#include "platform/ServiceManager.h"
+#include "platform/ServiceManagerLocal.h"
+#include "support/TempProgramDir.h"
+
+namespace zov {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using Tree = std::map<std::string, std::string>;
+
+constexpr const char* kServiceName = "ZovSvcx";
+
+Tree ReadTree(const std::string& folder) {
+    Tree tree;
+    if (!fs::is_directory(folder)) return tree;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            tree[fs::relative(entry.path(), folder).string()] = test::ReadFile(entry.path().string());
+        }
+    }
+    return tree;
+}
+
+template <typename Condition>
+bool WaitFor(std::chrono::seconds limit, Condition condition) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(200ms);
+    }
+    return true;
+}
+
+// The real service in a program folder of its own, run by the local service backend.
+class FileBackupServiceTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const char* output = std::getenv("ZOV_PROGRAM_OUTPUT");
+        if (output == nullptr || !fs::exists(std::string(output) + "/zovsvc") ||
+            !fs::exists(std::string(output) + "/rar")) {
+            GTEST_SKIP() << "zovsvc and rar are not built";
+        }
+        for (const char* program : {"zovsvc", "rar"}) {
+            fs::copy_file(std::string(output) + "/" + program, program_ / program);
+        }
+        test::WriteFile(program_ / "src/a.txt", "alpha");
+        test::WriteFile(program_ / "src/文档/b.txt", "bravo");
+        std::mt19937 generator(3);
+        std::string noise(3 * 1024 * 1024, '\0');
+        for (char& byte : noise) byte = static_cast<char>(generator());
+        test::WriteFile(program_ / "src/noise.bin", noise);
+        fs::create_directories(program_ / "bak");
+        manager_ = std::make_unique<LocalServiceManager>(program_ / "run/services/");
+    }
+
+    void TearDown() override {
+        if (!manager_) return;
+        manager_->Stop(kServiceName);
+        EXPECT_TRUE(WaitFor(20s, [&] { return manager_->GetState(kServiceName) == kServiceStopped; }));
+        manager_->Remove(kServiceName);
+    }
+
+    // A scheduled file task of program/src stored at program/bak/<name>.
+    TaskInfo Task(const std::string& name, int flags, const std::string& time) const {
+        TaskInfo task;
+        task.name = name;
+        task.flags = flags;
+        task.source = program_ / "src/";
+        task.dest = program_ / ("bak/" + name);
+        task.times = time;
+        return task;
+    }
+
+    // The minute to schedule at: the current one, once at least 25 s of it remain.
+    static std::time_t ScheduleMinute() {
+        std::time_t now = std::time(nullptr);
+        const int second = std::stoi(FormatLocalTime(now, "%S"));
+        if (second > 35) {
+            std::this_thread::sleep_for(std::chrono::seconds(61 - second));
+            now = std::time(nullptr);
+        }
+        return now;
+    }
+
+    // The file log lines of a task.
+    std::vector<std::string> LogLines(const std::string& date, int id) const {
+        std::vector<std::string> lines;
+        std::istringstream text(test::ReadFile(program_ / ("Log/Files/" + date + ".log")));
+        for (std::string line; std::getline(text, line);) {
+            if (line.starts_with("文件日志\t") &&
+                line.find("\t" + std::to_string(id) + "\t") != std::string::npos) {
+                lines.push_back(line);
+            }
+        }
+        return lines;
+    }
+
+    // The only entry of a dated folder, checked to be "src_" + 14 digits + suffix.
+    static std::string OnlyBackup(const std::string& dated, const std::string& suffix) {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(dated)) {
+            const std::string name = entry.path().filename().string();
+            if (name.ends_with(suffix) || suffix.empty()) names.push_back(name);
+        }
+        EXPECT_EQ(names.size(), 1u) << dated;
+        if (names.size() != 1) return "";
+        const std::string stamp = names[0].substr(4, 14);
+        EXPECT_TRUE(names[0].starts_with("src_")) << names[0];
+        EXPECT_EQ(stamp.find_first_not_of("0123456789"), std::string::npos) << names[0];
+        EXPECT_EQ(names[0].substr(18), suffix) << names[0];
+        return dated + names[0];
+    }
+
+    test::TempProgramDir program_;
+    std::unique_ptr<LocalServiceManager> manager_;
+};
+
+TEST_F(FileBackupServiceTest, TasksDueThisMinuteRunOnceAndExpiredSetsGo) {
+    const std::time_t minute = ScheduleMinute();
+    const std::string time = FormatLocalTime(minute, "%H:%M");
+    const std::string date = FormatLocalTime(minute, "%Y-%m-%d");
+
+    CQelXML store;
+    store.SetFilePath(TaskDbPath());
+    ASSERT_TRUE(store.Load());
+    TaskInfo copy = Task("copy", kTaskFile | kTaskScheduled | kTaskKeepDays, time);
+    copy.keepDays = 7;
+    TaskInfo packed = Task("packed", kTaskFile | kTaskCompress | kTaskScheduled, time);
+    packed.password = "口令 pass";
+    packed.partial = 1;
+    ASSERT_TRUE(store.ChangeTask(kChangeAdd, copy, true, false));
+    ASSERT_TRUE(store.ChangeTask(kChangeAdd, packed, true, false));
+    test::WriteFile(copy.dest + "/2000-01-01/src_20000101000000/src/old.txt", "old");
+
+    ServiceConfig config;
+    config.name = kServiceName;
+    config.displayName = kServiceName;
+    config.command = {program_ / "zovsvc"};
+    ASSERT_TRUE(manager_->Install(config));
+    ASSERT_TRUE(manager_->Start(kServiceName));
+    ASSERT_TRUE(WaitFor(10s, [&] { return manager_->GetState(kServiceName) == kServiceRunning; }));
+
+    const IniFile temp(TempIniPath());
+    auto finished = [&](const TaskInfo& task) {
+        return !temp.Read("TIME_" + std::to_string(task.id), "SUCCEED").empty() ||
+               !temp.Read("TIME_" + std::to_string(task.id), "FAILED").empty();
+    };
+    ASSERT_TRUE(WaitFor(30s, [&] { return finished(copy) && finished(packed); }));
+    EXPECT_TRUE(WaitFor(15s, [&] { return !fs::exists(copy.dest + "/2000-01-01"); }));
+    std::this_thread::sleep_for(11s);  // one more scheduler pass
+
+    for (const TaskInfo& task : {copy, packed}) {
+        EXPECT_EQ(temp.Read("TIME_" + std::to_string(task.id), "SUCCEED"), time) << task.name;
+        EXPECT_EQ(temp.Read("TIME_" + std::to_string(task.id), "FAILED"), "") << task.name;
+        EXPECT_EQ(temp.Read("TIME_" + std::to_string(task.id), "RUNNING"), "") << task.name;
+        const std::vector<std::string> lines = LogLines(date, task.id);
+        ASSERT_EQ(lines.size(), 1u) << task.name;
+        EXPECT_NE(lines[0].find("\t成功\t"), std::string::npos) << lines[0];
+    }
+
+    const std::string dated = copy.dest + "/" + date + "/";
+    const std::string copied = OnlyBackup(dated, "");
+    EXPECT_EQ(ReadTree(copied + "/src"), ReadTree(program_ / "src"));
+
+    const std::string packedDated = packed.dest + "/" + date + "/";
+    const std::string first = OnlyBackup(packedDated, ".part1.rar");
+    ASSERT_FALSE(first.empty());
+    EXPECT_GE(std::distance(fs::directory_iterator(packedDated), fs::directory_iterator()), 3);
+    EXPECT_NE(LogLines(date, packed.id)[0].find("\t" + first + "\t"), std::string::npos);
+    CZipOperator zip(program_ / "rar");
+    ASSERT_EQ(zip.ExtractFile(first, program_ / "out", packed.password), 0) << zip.message();
+    EXPECT_EQ(ReadTree(program_ / "out/src"), ReadTree(program_ / "src"));
+}
+
+}  // namespace
+}  // namespace zov

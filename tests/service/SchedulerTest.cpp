@@ -1,0 +1,199 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "SchedulerTestSupport.h"
+#include "engine/SystemLog.h"
+#include "platform/IniProfile.h"
+#include "service/ExpiredBackups.h"
+#include "service/Scheduler.h"
+
+namespace zov {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string Replaced(std::string text, const std::string& from, const std::string& to) {
+    const std::size_t at = text.find(from);
+    EXPECT_NE(at, std::string::npos) << from;
+    if (at != std::string::npos) text.replace(at, from.size(), to);
+    return text;
+}
+
+class SchedulerTest : public test::RunStateTest {
+  protected:
+    RunQueue queue_;
+    Scheduler scheduler_{queue_};
+};
+
+TEST_F(SchedulerTest, QueuesWhatIsDueThisMinuteOnce) {
+    struct Case {
+        std::string what;
+        int id;
+        bool queued;
+    };
+    std::vector<std::string> records;
+    std::vector<Case> cases;
+    auto add = [&](std::string what, bool queued, TaskInfo task, std::string record = "") {
+        cases.push_back({std::move(what), task.id, queued});
+        records.push_back(record.empty() ? test::TaskRecord(task) : record);
+    };
+    int id = 0;
+    auto task = [&](const std::string& times) { return test::ScheduledTask(program_, ++id, times); };
+
+    add("daily at this minute", true, task("08:00"));
+    add("daily at another minute", false, task("07:59 08:01"));
+    TaskInfo monday = task("08:00");
+    monday.period = kWeekly;
+    monday.days.set(0);
+    add("weekly on Monday", true, monday);
+    TaskInfo tuesday = task("08:00");
+    tuesday.period = kWeekly;
+    tuesday.days.set(1);
+    add("weekly on Tuesday", false, tuesday);
+    TaskInfo fourth = task("08:00");
+    fourth.period = kMonthly;
+    fourth.days.set(3);
+    add("monthly on the 4th", true, fourth);
+    TaskInfo last = task("08:00");
+    last.period = kMonthly;
+    last.days.set(30);
+    add("monthly on the 31st", false, last);
+    TaskInfo badPeriod = task("08:00");
+    add("period out of range", false, badPeriod,
+        Replaced(test::TaskRecord(badPeriod), "<DFLAG>1<", "<DFLAG>4<"));
+    TaskInfo relative = task("08:00");
+    relative.dest = "backup";
+    add("relative storage folder", false, relative);
+    TaskInfo off = task("08:00");
+    off.flags &= ~kTaskScheduled;
+    add("scheduled runs off", false, off);
+    add("the same time twice", true, task("07:00,08:00 08:00"));
+    TaskInfo database = task("08:00");
+    database.flags = kTaskScheduled;
+    database.database = "sales";
+    database.instance = "MSSQLSERVER";
+    add("SQL Server task", true, database);
+    TaskInfo untimed = task("08:00");
+    add("no time but a period", false, untimed,
+        Replaced(test::TaskRecord(untimed), "<TIME>08:00</TIME>", "<PERIOD>1</PERIOD>"));
+    add("time not written HH:MM", false, task("8:00"));
+    test::WriteTaskStore(records);
+    test::WriteFile(DebugLogPath(), "");
+    SetDebugSwitch(true);
+
+    const long expected = std::count_if(cases.begin(), cases.end(), [](const Case& c) { return c.queued; });
+    EXPECT_EQ(scheduler_.RunPass(), expected);
+    EXPECT_EQ(scheduler_.RunPass(), 0) << "a second pass in the same minute";
+    const std::vector<int> taken = TakeAll(queue_);
+    for (const Case& c : cases) {
+        EXPECT_EQ(std::count(taken.begin(), taken.end(), c.id), c.queued ? 1 : 0) << c.what;
+    }
+    EXPECT_EQ(scheduler_.RunPass(), 0) << "a pass after the workers took them";
+    SetDebugSwitch(false);
+    const std::string debug = test::ReadFile(DebugLogPath());
+    EXPECT_NE(debug.find("\t文件备份任务加入任务列表\n"), std::string::npos);
+    EXPECT_NE(debug.find("\tMSSQL数据库备份任务加入任务列表\n"), std::string::npos);
+}
+
+TEST_F(SchedulerTest, TimesThatRanTodayAreNotQueuedAgain) {
+    for (const char* section : {kSucceededSection, kFailedSection, kRunningSection}) {
+        IniFile(TempIniPath()).Write(RunStateKey(1), section, "07:00 08:00");
+        test::WriteTaskStore({test::TaskRecord(test::ScheduledTask(program_, 1, "08:00"))});
+        EXPECT_EQ(scheduler_.RunPass(), 0) << section;
+        IniFile(TempIniPath()).Write(RunStateKey(1), section, "07:00");
+        EXPECT_EQ(scheduler_.RunPass(), 1) << section;
+        queue_.Clear();
+    }
+}
+
+TEST_F(SchedulerTest, SwitchOffEmptiesTheQueue) {
+    test::WriteTaskStore({test::TaskRecord(test::ScheduledTask(program_, 1, "08:00"))});
+    EXPECT_EQ(scheduler_.RunPass(), 1);
+    const IniFile config(ConfigIniPath());
+    config.Write("switch", "SYSTEM", "OFF");
+    EXPECT_EQ(scheduler_.RunPass(), 0);
+    EXPECT_EQ(queue_.Size(), 0u);
+    config.Write("switch", "SYSTEM", "ON");
+    EXPECT_EQ(scheduler_.RunPass(), 1);
+}
+
+TEST_F(SchedulerTest, MissingOrEmptyStoreQueuesNothing) {
+    EXPECT_EQ(scheduler_.RunPass(), 0);
+    test::WriteFile(TaskDbPath(), "");
+    EXPECT_EQ(scheduler_.RunPass(), 0);
+    EXPECT_EQ(queue_.Size(), 0u);
+}
+
+TEST_F(SchedulerTest, EnqueueRefusesTimesThatAreNotClockTimes) {
+    struct Case {
+        std::string times;
+        bool queued;
+    };
+    const Case cases[] = {{"08:00", true},  {"8:00", true},  {"", false},           {"24:00", false},
+                          {"ab:cd", false}, {"0800", false}, {"08:00 09:00", false}};
+    int id = 0;
+    for (const Case& c : cases) {
+        EXPECT_EQ(queue_.Enqueue(test::ScheduledTask(program_, ++id, c.times)), c.queued) << c.times;
+    }
+    TaskInfo off = test::ScheduledTask(program_, ++id, "08:00");
+    off.flags &= ~kTaskScheduled;
+    EXPECT_FALSE(queue_.Enqueue(off));
+}
+
+TEST_F(SchedulerTest, TheFirstPassOfANewDayStartsFreshSections) {
+    SetNow(2024, 3, 4, 23, 59, 55);
+    ResetDailySections();
+    for (const char* section : {kSucceededSection, kFailedSection, kRunningSection}) {
+        temp_.Write(RunStateKey(1), section, "23:59");
+    }
+    temp_.Write("7", kTempTasksSection, "FAILED");
+    test::StoppingClock clock(zov::Now(), std::chrono::milliseconds(10100));
+    SetClock(&clock);
+    scheduler_.Run(clock.token());
+    SetClock(&zone_.clock());
+    for (const char* section : {kSucceededSection, kFailedSection, kRunningSection, kTempTasksSection}) {
+        EXPECT_EQ(IniFile(TempIniPath()).Read("DAY", section), "20240305") << section;
+        EXPECT_EQ(ini::Keys(TempIniPath(), section).size(), 1u) << section;
+    }
+}
+
+TEST_F(SchedulerTest, ExpiredBackupsGoAfterTheirKeepDays) {
+    SetNow(2024, 3, 20, 12, 0, 0);
+    TaskInfo files = test::ScheduledTask(program_, 1, "08:00");
+    files.flags |= kTaskKeepDays;
+    files.keepDays = 7;
+    TaskInfo kept = test::ScheduledTask(program_, 2, "08:00");
+    TaskInfo database = test::ScheduledTask(program_, 3, "08:00");
+    database.flags = kTaskScheduled | kTaskKeepDays;
+    database.database = "sales";
+    database.instance = "MSSQLSERVER";
+    database.keepDays = 7;
+    const std::string old = "2024-03-01/src_20240301080000.rar";
+    const std::string recent = "2024-03-19/src_20240319080000.rar";
+    for (const TaskInfo& task : {files, kept, database}) {
+        test::WriteFile(task.dest + "/" + old, "old");
+        test::WriteFile(task.dest + "/" + recent, "recent");
+    }
+    TaskInfo relative = files;
+    relative.id = 4;
+    relative.dest = "bak";
+    test::WriteFile(program_ / ("bak/" + old), "in the working folder");
+    test::WriteTaskStore({test::TaskRecord(files), test::TaskRecord(kept), test::TaskRecord(database),
+                          test::TaskRecord(relative)});
+    CQelXML store;
+    store.SetFilePath(TaskDbPath());
+    const fs::path workingFolder = fs::current_path();
+    fs::current_path(program_.path());
+    ExpiredBackups(store).RunPass();
+    fs::current_path(workingFolder);
+    EXPECT_TRUE(fs::exists(program_ / ("bak/" + old))) << "a relative storage folder is left alone";
+    EXPECT_FALSE(fs::exists(files.dest + "/2024-03-01"));
+    EXPECT_FALSE(fs::exists(database.dest + "/2024-03-01"));
+    EXPECT_TRUE(fs::exists(kept.dest + "/" + old)) << "keep days 0 keeps everything";
+    for (const TaskInfo& task : {files, kept, database}) EXPECT_TRUE(fs::exists(task.dest + "/" + recent));
+}
+
+}  // namespace
+}  // namespace zov

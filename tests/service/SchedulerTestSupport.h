@@ -1,0 +1,92 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "engine/Aes.h"
+#include "engine/ChinaTimeClock.h"
+#include "engine/IniFile.h"
+#include "engine/ProgramFiles.h"
+#include "engine/QelXml.h"
+#include "platform/Clock.h"
+#include "service/RunQueue.h"
+#include "service/RunState.h"
+#include "support/TempProgramDir.h"
+
+namespace zov::test {
+
+// The record text of a task as the store writes it.
+inline std::string TaskRecord(TaskInfo task) { return CQelXML().FormatTask(task, true); }
+
+// Replaces task.db with a store holding the records.
+inline void WriteTaskStore(const std::vector<std::string>& records) {
+    std::string text = "<SETUP>\n<TASK>|||||";
+    for (const std::string& record : records) text += record + "|||||\n";
+    text += "</TASK>\n</SETUP>";
+    ASSERT_EQ(CAES().EncryptTextToFile(text, kTaskStoreKey, TaskDbPath()), 1);
+}
+
+// A scheduled daily file task that copies program/src into program/bak/<id>.
+inline TaskInfo ScheduledTask(const TempProgramDir& program, int id, const std::string& times) {
+    TaskInfo task;
+    task.id = id;
+    task.name = "任务" + std::to_string(id);
+    task.flags = kTaskFile | kTaskScheduled;
+    task.source = program / "src/";
+    task.dest = program / ("bak/" + std::to_string(id));
+    task.times = times;
+    return task;
+}
+
+// A manual clock that requests a stop once it has slept longer than a limit, so a thread loop can run
+// on the test's own thread for a known stretch of time.
+class StoppingClock : public ManualClock {
+  public:
+    StoppingClock(std::time_t now, std::chrono::milliseconds limit) : ManualClock(now), limit_(limit) {}
+    void Sleep(std::chrono::milliseconds duration) override {
+        ManualClock::Sleep(duration);
+        slept_ += duration;
+        if (slept_ > limit_) stop_.request_stop();
+    }
+    std::stop_token token() const { return stop_.get_token(); }
+
+  private:
+    std::chrono::milliseconds limit_;
+    std::chrono::milliseconds slept_{0};
+    std::stop_source stop_;
+};
+
+// The program folder, the local time of Beijing and a manual clock at a given minute; temp.ini's daily
+// sections belong to that day.
+class RunStateTest : public ::testing::Test {
+  protected:
+    RunStateTest() {
+        IniFile(ConfigIniPath()).Write("Dir", "LOG", program_ / "Log/");
+        WriteFile(program_ / "src/a.txt", "alpha");
+        ResetDailySections();
+    }
+
+    void SetNow(int year, int month, int day, int hour, int minute, int second = 0) {
+        zone_.clock().Set(MakeLocalTime(year, month, day, hour, minute, second));
+    }
+
+    std::string State(const std::string& section, int id) const {
+        return temp_.Read(RunStateKey(id), section);
+    }
+
+    // Takes every queued entry (marking it "RUNNING") and returns their ids in order.
+    std::vector<int> TakeAll(RunQueue& queue) const {
+        std::vector<int> ids;
+        while (auto task = queue.TakeRunnable("23:59")) ids.push_back(task->id);
+        return ids;
+    }
+
+    TempProgramDir program_;
+    ChinaTimeClock zone_{2024, 3, 4, 8, 0, 5};  // a Monday
+    IniFile temp_{TempIniPath()};
+};
+
+}  // namespace zov::test

@@ -1,0 +1,224 @@
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "ServiceTestSupport.h"
+#include "engine/IniFile.h"
+#include "engine/ServiceCtrl.h"
+#include "platform/Clock.h"
+#include "platform/IniProfile.h"
+#include "platform/ProcFind.h"
+#include "platform/ProcessRunner.h"
+#include "platform/ServiceManagerSupervisor.h"
+
+extern char** environ;
+
+namespace zov {
+namespace {
+
+using namespace std::chrono_literals;
+using test::ReadFile;
+using test::WaitUntil;
+using test::WriteFile;
+
+constexpr const char* kName = "ZovSvcx";
+
+struct Output {
+    int exitCode = -1;
+    std::string text;
+};
+
+Output RunProgram(const test::ServiceTestFolder& dir, const std::vector<std::string>& argv,
+                  const std::vector<std::string>& extraEnv = {}) {
+    ProcessOptions options;
+    options.stdoutPath = dir / "stdout.txt";
+    options.extraEnv = extraEnv;
+    ProcessResult result = RunProcess(argv, options);
+    return Output{result.exitCode, ReadFile(dir / "stdout.txt")};
+}
+
+// The pid the running service reported in its status file.
+pid_t ServicePid(const test::ServiceTestFolder& dir) {
+    std::optional<StatusRecord> status = ReadStatusRecord(dir.recordFolder() + "zovsvcx.status");
+    return status ? status->pid : 0;
+}
+
+bool IsRunning() { return GetServiceState(kName) == kServiceRunning; }
+
+struct CommandCase {
+    std::vector<std::string> arguments;
+    const char* output;
+    int exitCode;
+};
+
+TEST(ServiceProgram, AnswersItsCommandLine) {
+    test::ServiceTestFolder dir;
+    const std::string program = dir.InstallServiceProgram();
+    const CommandCase cases[] = {
+        {{"-version"}, "ZovSvcx Version 1.0\nThe service is not installed\n", 0},
+        {{"/version"}, "ZovSvcx Version 1.0\nThe service is not installed\n", 0},
+        {{"-VERSION"}, "ZovSvcx Version 1.0\nThe service is not installed\n", 0},
+        {{"-uninstall"}, "ZovSvcx is not installed\n", 0},
+        {{"/UnInstall"}, "ZovSvcx is not installed\n", 0},
+        // Not started by a service manager: the dispatcher's failure, never service mode.
+        {{}, "错误号：107\n", 1},
+        {{"-start"}, "错误号：107\n", 1},
+    };
+    for (const CommandCase& c : cases) {
+        std::vector<std::string> argv{program};
+        argv.insert(argv.end(), c.arguments.begin(), c.arguments.end());
+        Output output = RunProgram(dir, argv);
+        EXPECT_EQ(output.text, c.output) << (c.arguments.empty() ? "" : c.arguments.front());
+        EXPECT_EQ(output.exitCode, c.exitCode);
+    }
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
+TEST(ServiceProgram, InstallsRunsReinstallsAndUninstalls) {
+    test::ServiceTestFolder dir;
+    const std::string program = dir.InstallServiceProgram();
+    Output installed = RunProgram(dir, {program, "-install"});
+    EXPECT_EQ(installed.text, "ZovSvcx installed\n");
+    EXPECT_EQ(installed.exitCode, 0);
+    ASSERT_TRUE(WaitUntil(IsRunning));
+    const pid_t first = ServicePid(dir);
+    EXPECT_EQ(ReadProcessInfo(first)->imagePath, program);
+
+    // The version works while the service holds its single-instance lock.
+    Output version = RunProgram(dir, {program, "-version"});
+    EXPECT_EQ(version.text, "ZovSvcx Version 1.0\nThe service is currently installed\n");
+
+    Output reinstalled = RunProgram(dir, {program, "/INSTALL"});
+    EXPECT_EQ(reinstalled.text, "ZovSvcx is already installed\nZovSvcx installed\n");
+    EXPECT_EQ(reinstalled.exitCode, 0);
+    ASSERT_TRUE(WaitUntil([&] { return IsRunning() && ServicePid(dir) != first; }));
+    EXPECT_FALSE(test::IsAlive(first));
+
+    const pid_t second = ServicePid(dir);
+    Output removed = RunProgram(dir, {program, "-uninstall"});
+    EXPECT_EQ(removed.text, "ZovSvcx removed. (You must delete the file (" + program + ") yourself.)\n");
+    EXPECT_EQ(removed.exitCode, 0);
+    EXPECT_EQ(GetServiceState(kName), kServiceNotInstalled);
+    EXPECT_FALSE(test::IsAlive(second));
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
+TEST(ServiceProgram, FailedInstallEndsWithAnError) {
+    test::ServiceTestFolder dir;
+    const std::string program = dir.InstallServiceProgram();
+    // The record folder cannot be made: a file stands in its place.
+    WriteFile(dir / "run/services", "");
+    Output output = RunProgram(dir, {program, "-install"});
+    EXPECT_EQ(output.text, "ZovSvcx failed to install. Error " + std::to_string(EEXIST) + "\n");
+    EXPECT_EQ(output.exitCode, 1);
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
+TEST(ServiceProgram, LifecycleUnderTheLocalServiceManager) {
+    test::ServiceTestFolder dir;
+    const std::string program = dir.InstallServiceProgram();
+    ASSERT_TRUE(InstallService(program, kName, ""));
+    EXPECT_EQ(GetServiceState(kName), kServiceStopped);
+    EXPECT_TRUE(CServiceCtrl().ServiceExists("  ZovSvcx "));
+    EXPECT_TRUE(CServiceCtrl().IsServiceStopped(kName));
+
+    ASSERT_EQ(StartServiceWait(kName), 1);
+    EXPECT_TRUE(CServiceCtrl().IsServiceRunning(kName));
+    const pid_t pid = ServicePid(dir);
+    ASSERT_TRUE(test::IsAlive(pid));
+
+    // A second instance in the same program folder ends at once without reporting.
+    WriteFile(dir / "debug/debug.log", "");
+    const auto started = std::chrono::steady_clock::now();
+    Output second =
+        RunProgram(dir, {program}, {std::string(kServiceStatusVariable) + "=" + dir / "second.status"});
+    EXPECT_EQ(second.exitCode, 0);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
+    EXPECT_NE(ReadFile(dir / "debug/debug.log").find("只能运行一个服务程序"), std::string::npos);
+    EXPECT_EQ(ReadFile(dir / "second.status"), "");
+    EXPECT_TRUE(IsRunning());
+    EXPECT_EQ(ServicePid(dir), pid);
+
+    EXPECT_TRUE(CServiceCtrl().StartStopService(kName, false));
+    EXPECT_EQ(GetServiceState(kName), kServiceStopped);
+    EXPECT_FALSE(test::IsAlive(pid));
+
+    // A crash with restart-on-failure set: running again under a new process.
+    ASSERT_TRUE(CServiceCtrl().SetRestartOnFailure(kName));
+    ASSERT_TRUE(CServiceCtrl().StartStopService(kName, true));
+    ASSERT_TRUE(WaitUntil(IsRunning));
+    const pid_t crashed = ServicePid(dir);
+    kill(crashed, SIGKILL);
+    ASSERT_TRUE(WaitUntil([&] { return IsRunning() && ServicePid(dir) != crashed; }));
+
+    EXPECT_EQ(StopServiceWait(kName), 1);
+    EXPECT_TRUE(DeleteServiceByName(kName));
+    EXPECT_EQ(GetServiceState(kName), kServiceNotInstalled);
+    EXPECT_FALSE(DeleteServiceByName(kName));
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
+TEST(ServiceProgram, ReportsToSystemdAndHandlesControls) {
+    test::ServiceTestFolder dir;
+    const std::string program = dir.InstallServiceProgram();
+    WriteFile(dir / "run/registry.ini", "[Parameters]\nStart=7\n");
+    ini::Write(dir / "temp.ini", "SUCCEED", "DAY", "20000101");
+    ini::Write(dir / "temp.ini", "SUCCEED", "TIME_1", "08:00");
+    test::NotifyReceiver receiver(dir / "notify");
+    ASSERT_TRUE(receiver.bound());
+
+    std::vector<std::string> environment;
+    for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
+    environment.push_back("NOTIFY_SOCKET=" + dir / "notify");
+    std::vector<char*> envp;
+    for (std::string& entry : environment) envp.push_back(entry.data());
+    envp.push_back(nullptr);
+    std::string programArg = program;
+    char* argv[] = {programArg.data(), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 2, (dir / "stderr.txt").c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t pid = 0;
+    ASSERT_EQ(posix_spawn(&pid, program.c_str(), &actions, nullptr, argv, envp.data()), 0);
+    posix_spawn_file_actions_destroy(&actions);
+
+    EXPECT_EQ(receiver.Receive(), "STATUS=Starting");
+    EXPECT_EQ(receiver.Receive(), "STATUS=Starting");
+    EXPECT_EQ(receiver.Receive(), "READY=1\nSTATUS=Running");
+    // The process start: the log folder in config.ini, a new day in the daily sections.
+    EXPECT_EQ(IniFile(dir / "config.ini").Read("Dir", "LOG"), dir / "Log/");
+    EXPECT_EQ(IniFile(dir / "temp.ini").Read("TIME_1", "SUCCEED"), "");
+    EXPECT_EQ(IniFile(dir / "temp.ini").Read("DAY", "SUCCEED"), FormatLocalTime(Now(), "%Y%m%d"));
+
+    // User code 128 writes the current value.
+    kill(pid, SIGUSR1);
+    EXPECT_EQ(receiver.Receive(), "READY=1\nSTATUS=Running");
+    EXPECT_EQ(ini::Read(dir / "run/registry.ini", "Status", "Current"), "7");
+
+    kill(pid, SIGTERM);
+    EXPECT_EQ(receiver.Receive(), "STOPPING=1\nSTATUS=Stopping");
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    bool stopped = false;
+    for (int message = 0; message < 3 && !stopped; ++message)
+        stopped = receiver.Receive() == "STATUS=Stopped";
+    EXPECT_TRUE(stopped);
+
+    const std::string events = ReadFile(dir / "stderr.txt");
+    EXPECT_NE(events.find("ZovSvcx: initialised (event 105)\n"), std::string::npos) << events;
+    EXPECT_NE(events.find("ZovSvcx: stopped (event 108)\n"), std::string::npos) << events;
+    EXPECT_EQ(events.find("event 106"), std::string::npos) << events;
+}
+
+}  // namespace
+}  // namespace zov

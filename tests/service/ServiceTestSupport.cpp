@@ -1,0 +1,164 @@
+#include "ServiceTestSupport.h"
+
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstring>
+#include <filesystem>
+#include <thread>
+
+#include "platform/Paths.h"
+#include "platform/ProcFind.h"
+#include "platform/ServiceManagerSupervisor.h"
+
+namespace zov::test {
+
+using namespace std::chrono_literals;
+
+ServiceTestFolder::ServiceTestFolder() {
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    if (const char* backend = getenv("ZOV_SERVICE_BACKEND")) {
+        previousBackend_ = backend;
+        hadBackend_ = true;
+    }
+    setenv("ZOV_SERVICE_BACKEND", "local", 1);
+    unsetenv("NOTIFY_SOCKET");
+    unsetenv(kServiceStatusVariable);
+}
+
+ServiceTestFolder::~ServiceTestFolder() {
+    KillRecordedServices(recordFolder());
+    if (hadBackend_) {
+        setenv("ZOV_SERVICE_BACKEND", previousBackend_.c_str(), 1);
+    } else {
+        unsetenv("ZOV_SERVICE_BACKEND");
+    }
+}
+
+std::string ServiceTestFolder::InstallServiceProgram() {
+    const char* output = getenv("ZOV_PROGRAM_OUTPUT");
+    EXPECT_NE(output, nullptr) << "ZOV_PROGRAM_OUTPUT names the folder of the built programs";
+    const std::string program = dir_ / "zovsvc";
+    std::filesystem::copy_file(std::string(output != nullptr ? output : "") + "/zovsvc", program);
+    return program;
+}
+
+std::string ServiceTestFolder::WriteScript(const std::string& name, const std::string& body) {
+    const std::string script = dir_ / name;
+    WriteFile(script, "#!/bin/sh\n" + body);
+    chmod(script.c_str(), 0755);
+    return script;
+}
+
+NotifyReceiver::NotifyReceiver(const std::string& name) {
+    fd_ = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::memcpy(address.sun_path, name.data(), std::min(name.size(), sizeof address.sun_path));
+    if (name.front() == '@') address.sun_path[0] = '\0';
+    bound_ = bind(fd_, reinterpret_cast<sockaddr*>(&address),
+                  static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + name.size())) == 0;
+}
+
+NotifyReceiver::~NotifyReceiver() { close(fd_); }
+
+std::string NotifyReceiver::Receive() {
+    pollfd ready{fd_, POLLIN, 0};
+    if (poll(&ready, 1, 10000) != 1) return "(nothing)";
+    char buffer[4096];
+    ssize_t got = recv(fd_, buffer, sizeof buffer, 0);
+    return got < 0 ? "(error)" : std::string(buffer, static_cast<size_t>(got));
+}
+
+std::string ServiceScript() {
+    return "report() { printf '%s %s\\n' $$ \"$1\" > \"$ZOV_SERVICE_STATUS.tmp\" && "
+           "mv \"$ZOV_SERVICE_STATUS.tmp\" \"$ZOV_SERVICE_STATUS\"; }\n"
+           "trap 'report 3; kill $sleeper; report 1; exit 0' TERM\n"
+           "report 4\n"
+           "sleep 1000 & sleeper=$!\n"
+           "wait $sleeper\n";
+}
+
+std::string StubbornServiceScript() {
+    return "trap '' TERM\n"
+           "printf '%s 4\\n' $$ > \"$ZOV_SERVICE_STATUS\"\n"
+           "while :; do sleep 1; done\n";
+}
+
+pid_t StartDaemonCopy(const std::string& program) {
+    std::filesystem::create_directories(std::filesystem::path(program).parent_path());
+    std::filesystem::copy_file("/bin/sh", program);
+    pid_t pid = fork();
+    if (pid == 0) {
+        setsid();
+        execl(program.c_str(), program.c_str(), "-c", "kill -STOP $$; :", static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    WaitUntil([&] {
+        std::optional<ProcessInfo> info = ReadProcessInfo(pid);
+        return info && info->imagePath == program;
+    });
+    return pid;
+}
+
+bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) return condition();
+        std::this_thread::sleep_for(20ms);
+    }
+    return true;
+}
+
+bool IsAlive(pid_t pid) { return ProcessStartTime(pid).has_value(); }
+
+void KillRecordedServices(const std::string& recordFolder) {
+    for (const std::string& entry : ListDirectory(recordFolder)) {
+        if (!entry.ends_with(".supervisor")) continue;
+        if (std::optional<SupervisorRecord> record = ReadSupervisorRecord(recordFolder + entry)) {
+            if (IsProcessAlive(record->supervisorPid, record->supervisorStart))
+                kill(record->supervisorPid, SIGKILL);
+            if (IsProcessAlive(record->servicePid, record->serviceStart)) {
+                kill(-record->servicePid, SIGKILL);
+                kill(record->servicePid, SIGKILL);
+            }
+        }
+    }
+    AllChildrenEnded();
+}
+
+bool AllChildrenEnded(std::chrono::milliseconds timeout) {
+    auto reap = [] {
+        while (waitpid(-1, nullptr, WNOHANG) > 0) {
+        }
+    };
+    const bool ended = WaitUntil(
+        [&] {
+            reap();
+            return LiveChildren().empty();
+        },
+        timeout);
+    reap();
+    return ended;
+}
+
+std::vector<pid_t> LiveChildren() {
+    std::vector<pid_t> children;
+    for (const ProcessInfo& process : ListProcesses()) {
+        if (process.parentPid == getpid()) children.push_back(process.pid);
+    }
+    return children;
+}
+
+}  // namespace zov::test

@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <thread>
+
+#include "SchedulerTestSupport.h"
+#include "engine/Backup.h"
+#include "engine/QelLog.h"
+#include "service/ExpiredBackups.h"
+#include "service/Scheduler.h"
+#include "service/Worker.h"
+
+namespace zov {
+namespace {
+
+namespace fs = std::filesystem;
+
+class WorkerTest : public test::RunStateTest {
+  protected:
+    // A worker whose runs are recorded and answered by result (or by the run hook when set).
+    Worker FakeWorker() {
+        return Worker(queue_, [this](const TaskInfo& task, const std::string& rarPath, std::string& message) {
+            ran_.push_back(task.id);
+            rarPaths_.push_back(rarPath);
+            if (hook_) hook_();
+            message = result_ ? "" : "出错";
+            return result_;
+        });
+    }
+
+    TaskInfo Queued(int id, const std::string& time) const { return test::ScheduledTask(program_, id, time); }
+
+    RunQueue queue_;
+    std::vector<int> ran_;
+    std::vector<std::string> rarPaths_;
+    bool result_ = true;
+    std::function<void()> hook_;
+};
+
+TEST_F(WorkerTest, TakesTheFirstEntryThatIsDueAndNotRunning) {
+    temp_.Write(RunStateKey(2), kRunningSection, "07:30");
+    ASSERT_TRUE(queue_.Enqueue(Queued(1, "08:01")));  // later than now: dropped
+    ASSERT_TRUE(queue_.Enqueue(Queued(2, "07:45")));
+    ASSERT_TRUE(queue_.Enqueue(Queued(3, "07:00")));
+    ASSERT_TRUE(queue_.Enqueue(Queued(4, "08:00")));
+    temp_.Write(RunStateKey(2), kRunningSection, "07:30 07:45");  // taken by another worker meanwhile
+
+    Worker worker = FakeWorker();
+    ASSERT_TRUE(worker.Step());
+    EXPECT_EQ(ran_, std::vector<int>{3});
+    EXPECT_EQ(queue_.Size(), 1u);
+    ASSERT_TRUE(worker.Step());
+    EXPECT_EQ(ran_, (std::vector<int>{3, 4}));
+    EXPECT_FALSE(worker.Step());
+    EXPECT_EQ(State(kRunningSection, 1), "");
+    EXPECT_EQ(State(kRunningSection, 2), "07:30 07:45");
+}
+
+TEST_F(WorkerTest, FilesEachRunUnderItsResult) {
+    struct Case {
+        bool result;
+        std::string succeeded, failed;
+    };
+    const Case cases[] = {{true, "07:00 08:00", ""}, {false, "07:00", "06:00 08:00"}};
+    for (const Case& c : cases) {
+        temp_.Write(RunStateKey(5), kSucceededSection, "07:00");
+        temp_.Write(RunStateKey(5), kFailedSection, "06:00");
+        temp_.Write(RunStateKey(5), kRunningSection, "05:00");
+        ASSERT_TRUE(queue_.Enqueue(Queued(5, "08:00")));
+        temp_.Write(RunStateKey(5), kFailedSection, c.result ? "06:00 08:00" : "06:00");  // a run-now failed
+        result_ = c.result;
+        Worker worker = FakeWorker();
+        ASSERT_TRUE(worker.Step());
+        EXPECT_EQ(State(kSucceededSection, 5), c.succeeded) << c.result;
+        EXPECT_EQ(State(kFailedSection, 5), c.result ? "06:00" : c.failed) << c.result;
+        EXPECT_EQ(State(kRunningSection, 5), "05:00") << c.result;
+    }
+}
+
+TEST_F(WorkerTest, ARunThatEndsAfterMidnightOnlyRemovesItsRunningMark) {
+    struct Case {
+        std::string what;
+        bool resetDuringRun;
+        bool result;
+    };
+    const Case cases[] = {
+        {"succeeded, no pass since midnight", false, true},
+        {"failed, no pass since midnight", false, false},
+        {"succeeded after the daily reset", true, true},
+    };
+    for (const Case& c : cases) {
+        SetNow(2024, 3, 4, 23, 59, 10);
+        for (const char* section : {kSucceededSection, kFailedSection, kRunningSection}) {
+            temp_.Write("", section, "");
+        }
+        ResetDailySections();
+        temp_.Write(RunStateKey(9), kRunningSection, "23:58");
+        ASSERT_TRUE(queue_.Enqueue(Queued(8, "23:59")));
+        result_ = c.result;
+        hook_ = [&] {
+            SetNow(2024, 3, 5, 0, 0, 30);
+            if (c.resetDuringRun) ResetDailySections();
+        };
+        Worker worker = FakeWorker();
+        ASSERT_TRUE(worker.Step()) << c.what;
+        EXPECT_EQ(State(kRunningSection, 8), "") << c.what;
+        EXPECT_EQ(State(kSucceededSection, 8), "") << c.what;
+        EXPECT_EQ(State(kFailedSection, 8), "") << c.what;
+        EXPECT_EQ(State(kRunningSection, 9), c.resetDuringRun ? "" : "23:58") << c.what;
+        EXPECT_EQ(temp_.Read("DAY", kSucceededSection), c.resetDuringRun ? "20240305" : "20240304") << c.what;
+    }
+}
+
+TEST_F(WorkerTest, EveryRunReadsTheArchiverPathAnew) {
+    for (const char* name : {"rar-one", "rar-two"}) {
+        test::WriteFile(program_ / name, "");
+        temp_.Write("rar_path", "SYSTEM", program_ / name);
+        ASSERT_TRUE(queue_.Enqueue(Queued(name[4] == 'o' ? 1 : 2, "08:00")));
+        ASSERT_TRUE(FakeWorker().Step());
+    }
+    EXPECT_EQ(rarPaths_, (std::vector<std::string>{program_ / "rar-one", program_ / "rar-two"}));
+}
+
+TEST_F(WorkerTest, RealRunsOfEveryKind) {
+    struct Case {
+        std::string what;
+        int flags;
+        int sqlType;
+        bool succeeded;
+        std::string logFile, message;
+    };
+    const Case cases[] = {
+        {"copy task", 0x05, kSqlServer, true, "Files", ""},
+        {"compressed task without an archiver", 0x07, kSqlServer, false, "Files",
+         "选择了使用winrar压缩，但是未指定winrar路径"},
+        {"SQL Server task", 0x06, kSqlServer, false, "SQL Server", "数据库备份功能尚未提供"},
+        {"MySQL task", 0x06, kMySql, false, "MySQL", "数据库备份功能尚未提供"},
+    };
+    fs::create_directories(program_ / "bak");
+    CBackup backup;
+    Worker worker(queue_, BackupTaskRun(backup));
+    int id = 0;
+    for (const Case& c : cases) {
+        TaskInfo task = Queued(++id, "08:00");
+        task.flags = c.flags;
+        task.sqlType = c.sqlType;
+        task.database = "sales";
+        ASSERT_TRUE(queue_.Enqueue(task)) << c.what;
+        ASSERT_TRUE(worker.Step()) << c.what;
+        EXPECT_EQ(State(c.succeeded ? kSucceededSection : kFailedSection, id), "08:00") << c.what;
+        EXPECT_EQ(State(c.succeeded ? kFailedSection : kSucceededSection, id), "") << c.what;
+        EXPECT_EQ(State(kRunningSection, id), "") << c.what;
+        const std::string log = test::ReadFile(program_ / ("Log/" + c.logFile + "/2024-03-04.log"));
+        const std::string row = "\t" + std::to_string(id) + "\t任务" + std::to_string(id) + "\t";
+        const std::size_t at = log.find(row);
+        ASSERT_NE(at, std::string::npos) << c.what;
+        const std::string line = log.substr(at, log.find('\n', at) - at);
+        EXPECT_NE(line.find(std::string(c.succeeded ? "\t成功\t" : "\t失败\t") + c.message),
+                  std::string::npos)
+            << c.what << ": " << line;
+    }
+    EXPECT_TRUE(fs::exists(program_ / "bak/1/2024-03-04/src_20240304080005/src/a.txt"));
+}
+
+TEST_F(WorkerTest, ThreadLoopsEndPromptlyOnAStop) {
+    SetClock(nullptr);
+    CQelXML store;
+    store.SetFilePath(TaskDbPath());
+    Scheduler scheduler(queue_);
+    ExpiredBackups expiry(store);
+    Worker worker = FakeWorker();
+    std::vector<std::jthread> threads;
+    threads.emplace_back([&](std::stop_token stop) { worker.Run(stop); });
+    threads.emplace_back([&](std::stop_token stop) { scheduler.Run(stop); });
+    threads.emplace_back([&](std::stop_token stop) { expiry.Run(stop); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const auto start = std::chrono::steady_clock::now();
+    threads.clear();
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
+    SetClock(&zone_.clock());
+}
+
+TEST_F(WorkerTest, RunLoopStepsOncePerSecond) {
+    test::StoppingClock clock(zov::Now(), std::chrono::milliseconds(2500));
+    SetClock(&clock);
+    for (int id : {1, 2, 3, 4}) ASSERT_TRUE(queue_.Enqueue(Queued(id, "08:00")));
+    FakeWorker().Run(clock.token());
+    SetClock(&zone_.clock());
+    EXPECT_EQ(ran_, (std::vector<int>{1, 2, 3}));
+}
+
+}  // namespace
+}  // namespace zov
