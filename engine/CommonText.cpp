@@ -9,11 +9,7 @@ void ToLower(std::string& text) {
     for (char& c : text) c = FoldAscii(c);
 }
 
-std::string LowerCopy(std::string_view text) {
-    std::string lowered(text);
-    ToLower(lowered);
-    return lowered;
-}
+std::string LowerCopy(std::string_view text) { return LowerAscii(text); }
 
 namespace {
 

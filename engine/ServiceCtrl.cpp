@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "platform/ProcessRunner.h"
 #include "platform/ServiceManagerCommandLine.h"
+#include "platform/Text.h"
 
 namespace zov {
 namespace {
@@ -17,13 +18,6 @@ constexpr const char* kSuperUser = "root";
 // Programs of server services, as parts of their lower-cased program paths.
 constexpr const char* kServerPrograms[] = {"/sqlservr", "/bin/mysql", "/mysqld", "/mariadbd", "/serv-u",
                                            "/httpd",    "/apache2",   "/tomcat", "/filezilla"};
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 std::string TrimBlanks(const std::string& text) {
     size_t first = text.find_first_not_of(' ');

@@ -14,6 +14,7 @@
 #include "platform/IniProfile.h"
 #include "platform/Paths.h"
 #include "platform/ServiceManagerCommandLine.h"
+#include "platform/Text.h"
 
 namespace zov {
 namespace {
@@ -22,13 +23,6 @@ constexpr const char* kSection = "Service";
 constexpr const char* kRegistrationSuffix = ".ini";
 constexpr const char* kSupervisorSuffix = ".supervisor";
 
-std::string FoldAscii(const std::string& text) {
-    std::string folded = text;
-    for (char& c : folded) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return folded;
-}
 
 bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
 
@@ -165,9 +159,9 @@ ServiceInfo LocalServiceManager::RegisteredInfo(const LocalServiceFiles& files) 
 
 std::optional<ServiceInfo> LocalServiceManager::Query(const std::string& name) {
     if (std::optional<LocalServiceFiles> files = RegisteredFiles(name)) return RegisteredInfo(*files);
-    const std::string wanted = FoldAscii(name);
+    const std::string wanted = LowerAscii(name);
     for (ServiceInfo& daemon : Daemons()) {
-        if (FoldAscii(daemon.name) == wanted) return std::move(daemon);
+        if (LowerAscii(daemon.name) == wanted) return std::move(daemon);
     }
     Fail(ENOENT);
     return std::nullopt;
@@ -207,14 +201,14 @@ std::vector<ServiceInfo> LocalServiceManager::Daemons() const {
         return std::find(supervised.begin(), supervised.end(), pid) != supervised.end();
     };
     std::map<pid_t, std::string> names;
-    for (const ProcessInfo& process : processes) names[process.pid] = FoldAscii(process.name);
+    for (const ProcessInfo& process : processes) names[process.pid] = LowerAscii(process.name);
 
     std::vector<ServiceInfo> daemons;
     std::set<std::string> seen;
     for (const ProcessInfo& process : processes) {
         if (process.hasTerminal || process.name.empty()) continue;
         if (isSupervised(process.pid) || isSupervised(process.parentPid)) continue;
-        const std::string name = FoldAscii(process.name);
+        const std::string name = LowerAscii(process.name);
         auto parent = names.find(process.parentPid);
         if (parent != names.end() && parent->second == name) continue;
         if (seen.insert(name).second) daemons.push_back(DaemonInfo(process));

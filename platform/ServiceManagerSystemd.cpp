@@ -18,6 +18,7 @@
 #include "platform/ProcFind.h"
 #include "platform/ProcessRunner.h"
 #include "platform/ServiceManagerCommandLine.h"
+#include "platform/Text.h"
 
 namespace zov {
 namespace {
@@ -31,8 +32,6 @@ constexpr std::chrono::seconds kSystemctlTimeout{30};
 constexpr mode_t kUnitFileMode = 0644;
 
 using Properties = std::map<std::string, std::string>;
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 // The "show" output: one block of "Key=value" lines per unit, blocks separated by an empty line.
 std::vector<Properties> ParseShow(const std::string& output) {
@@ -157,9 +156,7 @@ SystemdServiceManager::SystemdServiceManager(std::string unitFolder)
 
 std::string SystemdServiceManager::UnitName(const std::string& name) {
     if (name.ends_with(kUnitSuffix)) return name;
-    std::string unit;
-    for (char c : name) unit += LowerAscii(c);
-    return unit + kUnitSuffix;
+    return LowerAscii(name) + kUnitSuffix;
 }
 
 std::string SystemdServiceManager::UnitText(const ServiceConfig& config) {

@@ -4,6 +4,12 @@
 
 namespace zov {
 
+std::string LowerAscii(std::string_view text) {
+    std::string lowered(text);
+    for (char& c : lowered) c = FoldAscii(c);
+    return lowered;
+}
+
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() &&
            std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });

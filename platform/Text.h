@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 // Byte-text rules shared by every layer: case folding touches ASCII letters only, and byte limits never
@@ -8,6 +9,8 @@
 namespace zov {
 
 inline char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
+
+std::string LowerAscii(std::string_view text);
 
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds the programs and installs them into the program folder (default /opt/zov).
+# Builds the programs, installs them into the program folder (default /opt/zov) and installs and starts
+# the service there (systemd when it runs, otherwise the service's own supervisor).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -8,5 +9,7 @@ scripts/install-deps.sh build
 cmake -S . -B build-release -G Ninja -DCMAKE_BUILD_TYPE=Release -DZOV_BUILD_TESTS=OFF >/dev/null
 cmake --build build-release -j "$(nproc)"
 cmake --install build-release --prefix "$program_dir" >/dev/null
-echo "Programs installed in $program_dir:"
-ls -1 "$program_dir"
+
+"$program_dir/zovsvc" -install
+"$program_dir/zovsvc" -version
+echo "Programs installed in $program_dir. Stop and remove the service with: $program_dir/zovsvc -uninstall"

@@ -9,12 +9,12 @@
 #include "engine/ProgramFiles.h"
 #include "engine/SystemLog.h"
 #include "platform/Folders.h"
+#include "service/RunState.h"
 
 namespace zov {
 namespace {
 
 constexpr const char* kInstanceLockName = "zovsvc.lock";
-constexpr const char* kDailySections[] = {"SUCCEED", "RUNNING", "FAILED", "TEMPTASKS"};
 
 struct TaskStoreState {
     CQelXML store;
@@ -68,8 +68,7 @@ std::optional<FileLock> TakeInstanceLock(int& exitCode) {
 void PrepareServiceProcess() {
     IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault());
     TaskStore().loader = std::jthread([] { LoadTaskStore(); });
-    const IniFile temp(TempIniPath());
-    for (const char* section : kDailySections) temp.ResetDailySection(section);
+    ResetDailySections();
 }
 
 }  // namespace zov

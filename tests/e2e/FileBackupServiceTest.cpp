@@ -17,6 +17,7 @@
 #include "platform/ServiceManager.h"
 #include "platform/ServiceManagerLocal.h"
 #include "support/TempProgramDir.h"
+#include "support/Trees.h"
 
 namespace zov {
 namespace {
@@ -24,19 +25,9 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 using Tree = std::map<std::string, std::string>;
+using test::ReadTree;
 
 constexpr const char* kServiceName = "ZovSvcx";
-
-Tree ReadTree(const std::string& folder) {
-    Tree tree;
-    if (!fs::is_directory(folder)) return tree;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            tree[fs::relative(entry.path(), folder).string()] = test::ReadFile(entry.path().string());
-        }
-    }
-    return tree;
-}
 
 template <typename Condition>
 bool WaitFor(std::chrono::seconds limit, Condition condition) {
@@ -52,13 +43,8 @@ bool WaitFor(std::chrono::seconds limit, Condition condition) {
 class FileBackupServiceTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* output = std::getenv("ZOV_PROGRAM_OUTPUT");
-        if (output == nullptr || !fs::exists(std::string(output) + "/zovsvc") ||
-            !fs::exists(std::string(output) + "/rar")) {
-            GTEST_SKIP() << "zovsvc and rar are not built";
-        }
         for (const char* program : {"zovsvc", "rar"}) {
-            fs::copy_file(std::string(output) + "/" + program, program_ / program);
+            fs::copy_file(test::BuiltProgram(program), program_ / program);
         }
         test::WriteFile(program_ / "src/a.txt", "alpha");
         test::WriteFile(program_ / "src/文档/b.txt", "bravo");

@@ -14,26 +14,16 @@
 #include "engine/ZipOperator.h"
 #include "platform/Mailslot.h"
 #include "support/TempProgramDir.h"
+#include "support/Trees.h"
 
 namespace zov {
 namespace {
 
 namespace fs = std::filesystem;
 using Tree = std::map<std::string, std::string>;
+using test::ReadTree;
 
 constexpr const char* kStamp = "20240305140709";
-
-// Every file below folder by its relative path, with its content.
-Tree ReadTree(const std::string& folder) {
-    Tree tree;
-    if (!fs::is_directory(folder)) return tree;
-    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            tree[fs::relative(entry.path(), folder).string()] = test::ReadFile(entry.path().string());
-        }
-    }
-    return tree;
-}
 
 std::string RandomBytes(std::size_t size) {
     std::mt19937 generator(7);
@@ -73,14 +63,6 @@ class BackupTest : public ::testing::Test {
             lines.push_back(columns);
         }
         return lines;
-    }
-
-    // The stand-in archiver of the build, or "" when it was not built.
-    static std::string BuiltRar() {
-        const char* output = std::getenv("ZOV_PROGRAM_OUTPUT");
-        if (output == nullptr) return "";
-        const std::string rar = std::string(output) + "/rar";
-        return fs::exists(rar) ? rar : "";
     }
 
     std::string Dated() const { return storage_ + "/2024-03-05/"; }
@@ -161,8 +143,7 @@ TEST_F(BackupTest, FilteredCopyTakesOnlyListedItemsAndDropsEmptyFolders) {
 }
 
 TEST_F(BackupTest, CompressedTaskWritesOnePasswordArchive) {
-    const std::string rar = BuiltRar();
-    if (rar.empty()) GTEST_SKIP() << "the stand-in archiver was not built";
+    const std::string rar = test::BuiltProgram("rar");
     TaskInfo task = Task(0x07);
     task.password = "s3cret pass";
     std::string message;
@@ -185,8 +166,7 @@ TEST_F(BackupTest, CompressedTaskWritesOnePasswordArchive) {
 }
 
 TEST_F(BackupTest, CompressedTaskInVolumesNamesItsFirstVolume) {
-    const std::string rar = BuiltRar();
-    if (rar.empty()) GTEST_SKIP() << "the stand-in archiver was not built";
+    const std::string rar = test::BuiltProgram("rar");
     test::WriteFile(source_ + "noise.bin", RandomBytes(3 * 1024 * 1024));
     TaskInfo task = Task(0x07);
     task.partial = 1;

@@ -2,7 +2,7 @@
 
 #include "engine/FileOperator.h"
 #include "platform/Clock.h"
-#include "tests/engine/FileOperatorTestTree.h"
+#include "support/Trees.h"
 
 namespace zov {
 namespace {

@@ -7,7 +7,7 @@
 
 #include "engine/FileOperator.h"
 #include "platform/Paths.h"
-#include "tests/engine/FileOperatorTestTree.h"
+#include "support/Trees.h"
 
 namespace zov {
 namespace {

@@ -5,7 +5,7 @@
 #include "engine/QelLog.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
-#include "tests/engine/FileOperatorTestTree.h"
+#include "support/Trees.h"
 
 namespace zov {
 namespace {

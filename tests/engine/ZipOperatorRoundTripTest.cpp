@@ -8,6 +8,7 @@
 
 #include "engine/ZipOperator.h"
 #include "support/TempProgramDir.h"
+#include "support/Trees.h"
 
 namespace zov {
 namespace {
@@ -16,17 +17,7 @@ using test::ReadFile;
 using test::TempProgramDir;
 using test::WriteFile;
 using Tree = std::map<std::string, std::string>;
-
-// Relative path -> content of every file below folder.
-Tree ReadTree(const std::string& folder) {
-    Tree tree;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
-        if (entry.is_regular_file()) {
-            tree[std::filesystem::relative(entry.path(), folder).string()] = ReadFile(entry.path().string());
-        }
-    }
-    return tree;
-}
+using test::ReadTree;
 
 std::string Noise(std::size_t size) {
     std::mt19937 random(7);
@@ -39,14 +30,7 @@ std::string Noise(std::size_t size) {
 class ZipOperatorRoundTrip : public ::testing::Test {
   protected:
     void SetUp() override {
-        const char* output = getenv("ZOV_PROGRAM_OUTPUT");
-        const char* build = getenv("ZOV_BUILD_DIR");
-        if (output != nullptr) {
-            rar_ = std::string(output) + "/rar";
-        } else if (build != nullptr) {
-            rar_ = std::string(build) + "/program/rar";
-        }
-        if (rar_.empty() || !std::filesystem::exists(rar_)) GTEST_SKIP() << "stand-in archiver not built";
+        rar_ = test::BuiltProgram("rar");
         WriteFile(src + "notes.txt", "notes");
         WriteFile(src + "scratch.tmp", "scratch");
         WriteFile(src + "sub/data.bin", Noise(2'500'000));

@@ -47,10 +47,8 @@ ServiceTestFolder::~ServiceTestFolder() {
 }
 
 std::string ServiceTestFolder::InstallServiceProgram() {
-    const char* output = getenv("ZOV_PROGRAM_OUTPUT");
-    EXPECT_NE(output, nullptr) << "ZOV_PROGRAM_OUTPUT names the folder of the built programs";
     const std::string program = dir_ / "zovsvc";
-    std::filesystem::copy_file(std::string(output != nullptr ? output : "") + "/zovsvc", program);
+    std::filesystem::copy_file(BuiltProgram("zovsvc"), program);
     return program;
 }
 

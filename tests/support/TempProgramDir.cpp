@@ -34,6 +34,17 @@ TempProgramDir::~TempProgramDir() {
     if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }
 
+std::string BuiltProgram(const std::string& name) {
+    const char* output = getenv("ZOV_PROGRAM_OUTPUT");
+    if (output == nullptr) {
+        ADD_FAILURE() << "ZOV_PROGRAM_OUTPUT names the folder of the built programs";
+        return "";
+    }
+    const std::string program = std::string(output) + "/" + name;
+    if (!std::filesystem::exists(program)) ADD_FAILURE() << program << " is not built";
+    return program;
+}
+
 void WriteFile(const std::string& path, const std::string& content) {
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

@@ -24,6 +24,9 @@ private:
     bool hadPrevious_ = false;
 };
 
+// A program of the build's program folder ($ZOV_PROGRAM_OUTPUT/name); fails the test when it is missing.
+std::string BuiltProgram(const std::string& name);
+
 // Writes a whole file (creating parent folders); fails the test on error.
 void WriteFile(const std::string& path, const std::string& content);
 // Reads a whole file; "" when missing.

@@ -5,12 +5,13 @@
 
 #include <ctime>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 
 #include "support/TempProgramDir.h"
 
-// Describing and building small folder trees in the file operator tests.
+// Describing and building small folder trees in tests.
 namespace zov::test {
 
 // Every entry below root, relative: "dir/", "file=content", "link->target". Links are not followed.
@@ -38,6 +39,18 @@ inline std::set<std::string> DescribeFiles(const std::string& root) {
         if (entry.back() != '/' && entry.find("->") == std::string::npos) files.insert(entry);
     }
     return files;
+}
+
+// Relative path -> content of every regular file below folder; empty when it is not a folder.
+inline std::map<std::string, std::string> ReadTree(const std::string& folder) {
+    std::map<std::string, std::string> tree;
+    if (!std::filesystem::is_directory(folder)) return tree;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+        if (entry.is_regular_file()) {
+            tree[std::filesystem::relative(entry.path(), folder).string()] = ReadFile(entry.path().string());
+        }
+    }
+    return tree;
 }
 
 inline void MakeFolder(const std::string& path) { std::filesystem::create_directories(path); }

@@ -1,0 +1,69 @@
+#include "tools/rar/AddCommand.h"
+
+#include <sys/stat.h>
+
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tools/rar/FileSystem.h"
+#include "tools/rar/Interrupt.h"
+#include "tools/rar/Selection.h"
+#include "tools/rar/SourceTree.h"
+#include "tools/rar/VolumeOutput.h"
+#include "tools/rar/ZipWriter.h"
+
+namespace zov::rar {
+namespace {
+
+std::set<FileId> IdsOf(const std::vector<std::string>& paths) {
+    std::set<FileId> ids;
+    for (const std::string& path : paths) {
+        struct stat st {};
+        if (stat(path.c_str(), &st) == 0) ids.insert({st.st_dev, st.st_ino});
+    }
+    return ids;
+}
+
+}  // namespace
+
+void RunAdd(const Options& options, Reporter& reporter) {
+    Selection selection(options.includeMasks, options.excludeMasks);
+    std::string failedList;
+    if (!selection.LoadLists(options.listFiles, failedList)) {
+        reporter.Report(kFatalError, SystemError("cannot read list file", failedList));
+        return;
+    }
+    const std::string source = AbsolutePath(options.target);
+    struct stat st {};
+    if (stat(source.c_str(), &st) != 0) {
+        reporter.Report(kNoFiles, SystemError("cannot find", options.target));
+        return;
+    }
+    // The whole list is made before the archive exists; the archive it replaces is not taken either.
+    VolumeOutput output(options.archive, options.volumeBytes);
+    const std::vector<SourceItem> items =
+        ListSource(source, st, StoredRoot(options.target, options.excludeBasePath), selection,
+                   IdsOf(output.FilesToReplace()), reporter);
+    if (Interrupted()) {
+        reporter.Report(kUserBreak, "interrupted");
+        return;
+    }
+    if (items.empty()) {
+        reporter.Report(kNoFiles, "no files to add");
+        return;
+    }
+
+    ZipWriter writer(output, reporter);
+    if (!writer.Open(options)) return;
+    for (const SourceItem& item : items) {
+        if (!writer.Add(item)) return;
+    }
+    if (!writer.Close()) return;
+    if (writer.stored() == 0) return;  // no source could be opened: no archive
+    std::string error;
+    const ExitCode committed = output.Commit(error);
+    if (committed != kSuccess) reporter.Report(committed, error);
+}
+
+}  // namespace zov::rar

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zov::rar {
+
+enum class Command { Add, Extract, Test };
+
+struct Options {
+    Command command = Command::Test;
+    bool overwrite = false;         // -o+ or -y: replace existing files on extraction
+    bool fastest = false;           // -m1
+    bool excludeBasePath = false;   // -ep1
+    bool quiet = false;             // -inul
+    std::uint64_t volumeBytes = 0;  // -v<N>m; 0 writes one file
+    std::optional<std::string> password;
+    std::vector<std::string> includeMasks;  // -n<mask>
+    std::vector<std::string> excludeMasks;  // -x<mask>
+    std::vector<std::string> listFiles;     // -n@<list>
+    std::string logFile;                    // -logf=<file>
+    std::string archive;
+    std::string target;  // a: the source; x: the destination folder; t: unused
+};
+
+// Parses argv[1..]; nullopt (with a reason in error) for anything outside the accepted forms.
+std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
+
+}  // namespace zov::rar

@@ -1,0 +1,237 @@
+#include "tools/rar/ExtractCommand.h"
+
+#include <archive.h>
+#include <archive_entry.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "tools/rar/FileSystem.h"
+#include "tools/rar/Interrupt.h"
+#include "tools/rar/Selection.h"
+#include "tools/rar/VolumeInput.h"
+#include "tools/rar/VolumeNames.h"
+#include "tools/rar/ZipDirectory.h"
+
+namespace zov::rar {
+namespace {
+
+constexpr std::uint64_t kMebibyte = 1024 * 1024;
+
+const char* ErrorText(archive* a) {
+    const char* text = archive_error_string(a);
+    return text != nullptr ? text : "unknown error";
+}
+
+// Checks the volume sizes and the end of the stream; kSuccess when libarchive may read it.
+ExitCode CheckStream(const VolumeSet& set, VolumeInput& input, ZipDirectory& directory, std::string& error) {
+    const std::vector<Volume>& volumes = set.volumes;
+    // Every volume but the last has the size of the first; the last is no larger.
+    for (std::size_t i = 1; i < volumes.size(); ++i) {
+        const bool last = i + 1 == volumes.size();
+        if (last ? volumes[i].size > volumes[0].size : volumes[i].size != volumes[0].size) {
+            error = "volume sizes do not match, one is truncated or damaged: " + volumes[i].path;
+            return kDataError;
+        }
+    }
+    directory = ReadZipDirectory(input);
+    switch (directory.kind) {
+        case StreamKind::Zip:
+            return kSuccess;
+        case StreamKind::NotArchive:
+            error = "not an archive";
+            return kFatalError;
+        case StreamKind::Cut: {
+            // Volumes are written full (a whole number of MiB), so a full last volume means more should
+            // follow.
+            const Volume& last = volumes.back();
+            const bool full = volumes.size() > 1 ? last.size == volumes[0].size : last.size % kMebibyte == 0;
+            if (set.split && full) {
+                error = "the volume after " + last.path + " is missing";
+                return kFatalError;
+            }
+            error = "the archive is truncated";
+            return kDataError;
+        }
+        case StreamKind::Damaged:
+            error = directory.error.empty() ? "the archive is damaged" : directory.error;
+            return kDataError;
+    }
+    return kDataError;
+}
+
+// An entry is taken unless it or an enclosing folder is excluded; include masks on a folder take its tree.
+bool IsSelected(const Selection& selection, const std::string& path) {
+    bool insideTaken = false;
+    for (std::size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        const Selection::Verdict folder = selection.Judge(path.substr(0, slash), insideTaken);
+        if (folder.excluded) return false;
+        insideTaken = folder.takeSubtree;
+    }
+    return selection.Judge(path, insideTaken).take;
+}
+
+class Extractor {
+  public:
+    Extractor(const Options& options, Reporter& reporter) : options_(options), reporter_(reporter) {}
+    ~Extractor() {
+        if (reader_ != nullptr) archive_read_free(reader_);
+        if (disk_ != nullptr) archive_write_free(disk_);
+    }
+    Extractor(const Extractor&) = delete;
+    Extractor& operator=(const Extractor&) = delete;
+
+    void Run(VolumeInput& input, const ZipDirectory& directory, const Selection& selection) {
+        reader_ = archive_read_new();
+        archive_read_support_format_zip_seekable(reader_);
+        if (options_.password) archive_read_add_passphrase(reader_, options_.password->c_str());
+        if (input.OpenIn(reader_) != ARCHIVE_OK) {
+            reporter_.Report(kDataError, std::string("cannot read the archive: ") + ErrorText(reader_));
+            return;
+        }
+        if (options_.command == Command::Extract && !PrepareDestination()) return;
+
+        int matched = 0;
+        for (;;) {
+            if (Interrupted()) break;
+            archive_entry* entry = nullptr;
+            const int header = archive_read_next_header(reader_, &entry);
+            if (header == ARCHIVE_EOF) break;
+            if (header == ARCHIVE_FATAL) {
+                reporter_.Report(kDataError, std::string("the archive is damaged: ") + ErrorText(reader_));
+                break;
+            }
+            if (header == ARCHIVE_FAILED) {
+                reporter_.Report(kDataError, std::string("damaged entry: ") + ErrorText(reader_));
+                continue;
+            }
+            std::string name = archive_entry_pathname(entry) != nullptr ? archive_entry_pathname(entry) : "";
+            const auto original = directory.backslashNames.find(name);
+            if (original != directory.backslashNames.end()) {
+                name = original->second;
+                archive_entry_copy_pathname(entry, name.c_str());
+            }
+            std::string path = name;
+            while (path.size() > 1 && path.back() == '/') path.pop_back();
+            if (!IsSelected(selection, path)) continue;
+            ++matched;
+            const ExitCode code =
+                options_.command == Command::Test ? TestEntry(entry, path) : ExtractEntry(entry, path);
+            if (code == kBadPassword || code == kUserBreak) break;
+        }
+        if (disk_ != nullptr && archive_write_close(disk_) < ARCHIVE_WARN) {
+            reporter_.Report(kWriteError, std::string("cannot finish the folders: ") + ErrorText(disk_));
+        }
+        if (Interrupted()) {
+            reporter_.Report(kUserBreak, "interrupted");
+        } else if (matched == 0) {
+            reporter_.Report(kNoFiles, "no files to extract");
+        }
+    }
+
+  private:
+    bool PrepareDestination() {
+        if (!MakeFolders(options_.target) || chdir(options_.target.c_str()) != 0) {
+            reporter_.Report(kCreateError, SystemError("cannot create folder", options_.target));
+            return false;
+        }
+        disk_ = archive_write_disk_new();
+        int flags = ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_UNLINK |
+                    ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_SECURE_NODOTDOT |
+                    ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS | ARCHIVE_EXTRACT_SPARSE;
+        if (geteuid() == 0) flags |= ARCHIVE_EXTRACT_OWNER;
+        archive_write_disk_set_options(disk_, flags);
+        return true;
+    }
+
+    // Reports why reading the entry's data stopped.
+    ExitCode ReadFailure(archive_entry* entry, const std::string& path) {
+        if (Interrupted()) return kUserBreak;
+        const std::string text = ErrorText(reader_);
+        if (archive_entry_is_data_encrypted(entry) && text.find("assphrase") != std::string::npos) {
+            reporter_.Report(kBadPassword,
+                             (options_.password ? "wrong password for " : "password needed for ") + path);
+            return kBadPassword;
+        }
+        reporter_.Report(kDataError, "damaged data in " + path + ": " + text);
+        return kDataError;
+    }
+
+    ExitCode TestEntry(archive_entry* entry, const std::string& path) {
+        const void* block = nullptr;
+        size_t size = 0;
+        la_int64_t offset = 0;
+        int read = ARCHIVE_OK;
+        while ((read = archive_read_data_block(reader_, &block, &size, &offset)) == ARCHIVE_OK) {
+            if (Interrupted()) return kUserBreak;
+        }
+        return read == ARCHIVE_EOF ? kSuccess : ReadFailure(entry, path);
+    }
+
+    ExitCode ExtractEntry(archive_entry* entry, const std::string& path) {
+        const bool folder = archive_entry_filetype(entry) == AE_IFDIR;
+        struct stat existing {};
+        if (!options_.overwrite && !folder && lstat(path.c_str(), &existing) == 0) return kSuccess;
+
+        // The first block comes before the file is created, so a wrong password leaves nothing behind.
+        const void* block = nullptr;
+        size_t size = 0;
+        la_int64_t offset = 0;
+        int read = archive_read_data_block(reader_, &block, &size, &offset);
+        if (read != ARCHIVE_OK && read != ARCHIVE_EOF) return ReadFailure(entry, path);
+
+        if (archive_write_header(disk_, entry) < ARCHIVE_WARN) {
+            reporter_.Report(kCreateError, "cannot create " + path + ": " + ErrorText(disk_));
+            return kCreateError;
+        }
+        ExitCode code = kSuccess;
+        while (read == ARCHIVE_OK) {
+            if (archive_write_data_block(disk_, block, size, offset) < ARCHIVE_OK) {
+                reporter_.Report(kWriteError, "write error in " + path + ": " + ErrorText(disk_));
+                code = kWriteError;
+                break;
+            }
+            read = archive_read_data_block(reader_, &block, &size, &offset);
+        }
+        if (code == kSuccess && read != ARCHIVE_EOF) code = ReadFailure(entry, path);
+        if (archive_write_finish_entry(disk_) < ARCHIVE_WARN && code == kSuccess) {
+            reporter_.Report(kWriteError, "write error in " + path + ": " + ErrorText(disk_));
+            code = kWriteError;
+        }
+        // A file that did not come out whole is not left behind.
+        if (code != kSuccess && !folder) unlink(path.c_str());
+        return code;
+    }
+
+    const Options& options_;
+    Reporter& reporter_;
+    archive* reader_ = nullptr;
+    archive* disk_ = nullptr;
+};
+
+}  // namespace
+
+void RunExtract(const Options& options, Reporter& reporter) {
+    Selection selection(options.includeMasks, options.excludeMasks);
+    std::string error;
+    if (!selection.LoadLists(options.listFiles, error)) {
+        reporter.Report(kFatalError, SystemError("cannot read list file", error));
+        return;
+    }
+    VolumeSet set;
+    if (!FindVolumes(AbsolutePath(options.archive), set, error)) {
+        reporter.Report(kFatalError, error);
+        return;
+    }
+    VolumeInput input(set.volumes);
+    ZipDirectory directory;
+    const ExitCode checked = CheckStream(set, input, directory, error);
+    if (checked != kSuccess) {
+        reporter.Report(checked, error);
+        return;
+    }
+    Extractor(options, reporter).Run(input, directory, selection);
+}
+
+}  // namespace zov::rar

@@ -1,0 +1,62 @@
+#include "tools/rar/FileSystem.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+#include "tools/rar/Selection.h"
+
+namespace zov::rar {
+
+std::vector<std::string> ListFolder(const std::string& folder, bool* readable) {
+    std::vector<std::string> names;
+    DIR* dir = opendir(folder.c_str());
+    if (readable != nullptr) *readable = dir != nullptr;
+    if (dir == nullptr) return names;
+    while (const dirent* entry = readdir(dir)) {
+        const std::string name = entry->d_name;
+        if (name != "." && name != "..") names.push_back(name);
+    }
+    closedir(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+bool MakeFolders(const std::string& folder) {
+    const std::string clean = CleanSlashes(folder);
+    struct stat st {};
+    if (clean.empty() || stat(clean.c_str(), &st) == 0) {
+        if (!clean.empty() && !S_ISDIR(st.st_mode)) {
+            errno = ENOTDIR;
+            return false;
+        }
+        return true;
+    }
+    const std::string parent = ParentFolder(clean);
+    if (parent != clean && !MakeFolders(parent)) return false;
+    return mkdir(clean.c_str(), 0777) == 0 || errno == EEXIST;
+}
+
+std::string ParentFolder(const std::string& path) {
+    const auto slash = path.rfind('/');
+    if (slash == std::string::npos) return ".";
+    return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+std::string AbsolutePath(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return CleanSlashes(path);
+    std::string cwd(4096, '\0');
+    while (getcwd(cwd.data(), cwd.size()) == nullptr && errno == ERANGE) cwd.resize(cwd.size() * 2);
+    cwd.resize(cwd.find('\0'));
+    return CleanSlashes(cwd + "/" + path);
+}
+
+std::string SystemError(const std::string& what, const std::string& path) {
+    return what + " " + path + ": " + std::strerror(errno);
+}
+
+}  // namespace zov::rar

@@ -1,0 +1,35 @@
+#pragma once
+
+#include <sys/stat.h>
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tools/rar/Reporter.h"
+#include "tools/rar/Selection.h"
+
+namespace zov::rar {
+
+struct SourceItem {
+    std::string diskPath;    // absolute
+    std::string storedName;  // name in the archive
+    struct stat st;          // as found by the walk (links not followed below the source)
+};
+
+using FileId = std::pair<dev_t, ino_t>;
+
+// The name the source gets in the archive: with -ep1 the last component of its absolute path ("" for the
+// root folder), else its path without the root and without "." and ".." components.
+std::string StoredRoot(const std::string& source, bool excludeBasePath);
+
+// Everything of the source (a folder with its tree, or one file) that the selection takes, in name order,
+// folders before their contents. Regular files and symbolic links are taken, folders as entries of their
+// own; sockets, pipes and devices hold no data and are passed over, and so are the files in skipped. A folder
+// or entry that cannot be read is reported (6) and left out.
+std::vector<SourceItem> ListSource(const std::string& source, const struct stat& sourceStat,
+                                   const std::string& storedRoot, const Selection& selection,
+                                   const std::set<FileId>& skipped, Reporter& reporter);
+
+}  // namespace zov::rar

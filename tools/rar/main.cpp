@@ -1,0 +1,53 @@
+// rar: the archiver the backup engine runs. It speaks the command lines and exit codes of the console rar
+// the engine was written for, and writes standard ZIP archives (optionally AES-256 encrypted, optionally cut
+// into volumes) under .rar names.
+
+#include <algorithm>
+#include <clocale>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "tools/rar/AddCommand.h"
+#include "tools/rar/CommandLine.h"
+#include "tools/rar/ExitCode.h"
+#include "tools/rar/ExtractCommand.h"
+#include "tools/rar/FileSystem.h"
+#include "tools/rar/Interrupt.h"
+#include "tools/rar/Reporter.h"
+
+namespace {
+
+// Names are UTF-8 bytes on disk and in the archive; libarchive converts through the locale's character set.
+void SelectUtf8Locale() {
+    for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+        if (std::setlocale(LC_ALL, name) != nullptr) return;
+    }
+    std::setlocale(LC_ALL, "");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace zov::rar;
+    SelectUtf8Locale();
+    InstallInterruptHandlers();
+
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    std::string error;
+    std::optional<Options> options = ParseCommandLine(args, error);
+    if (!options) {
+        if (std::find(args.begin(), args.end(), "-inul") == args.end())
+            std::fprintf(stderr, "rar: %s\n", error.c_str());
+        return kUsageError;
+    }
+    if (!options->logFile.empty()) options->logFile = AbsolutePath(options->logFile);
+
+    Reporter reporter(options->archive, options->quiet, options->logFile);
+    if (options->command == Command::Add) {
+        RunAdd(*options, reporter);
+    } else {
+        RunExtract(*options, reporter);
+    }
+    return Interrupted() ? kUserBreak : reporter.code();
+}
