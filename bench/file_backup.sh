@@ -9,11 +9,9 @@ build=${1:-build-bench}
 files=${ZOV_BENCH_FILES:-20000}
 total_mb=${ZOV_BENCH_MB:-1024}
 
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZOV_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target zov_engine rar >/dev/null
-bench="$build/file_backup_bench"
-c++ -O2 -std=c++20 -I. bench/file_backup_bench.cpp "$build/engine/libzov_engine.a" \
-  "$build/platform/libzov_platform.a" $(pkg-config --libs libpcre2-8) -lcrypto -lpthread -o "$bench"
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZOV_BUILD_TESTS=OFF -DZOV_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" --target file_backup_bench rar >/dev/null
+bench="$build/bin/file_backup_bench"
 rar=$(realpath "$build/program/rar")
 
 work=$(mktemp -d "${ZOV_BENCH_DIR:-${TMPDIR:-/tmp}}/zovbench_XXXXXX")
