@@ -11,8 +11,8 @@ std::string LowerAscii(std::string_view text) {
 }
 
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
+                                              [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });
 }
 
 std::string_view CutUtf8(std::string_view text, std::size_t maxBytes) {

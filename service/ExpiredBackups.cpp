@@ -2,8 +2,8 @@
 
 #include "engine/FileOperator.h"
 #include "engine/QelXml.h"
-#include "platform/Paths.h"
 #include "platform/Clock.h"
+#include "platform/Paths.h"
 
 namespace zov {
 

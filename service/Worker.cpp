@@ -8,7 +8,6 @@
 #include "platform/Clock.h"
 #include "service/RunQueue.h"
 #include "service/RunState.h"
-#include "platform/Clock.h"
 
 namespace zov {
 namespace {

@@ -7,7 +7,7 @@ namespace zov::test {
 // A fresh program folder under the system temp folder; ZOV_PROGRAM_DIR points at it for the life of the
 // object and the folder is deleted afterwards.
 class TempProgramDir {
-public:
+  public:
     TempProgramDir();
     ~TempProgramDir();
     TempProgramDir(const TempProgramDir&) = delete;
@@ -18,7 +18,7 @@ public:
     // path() + relative.
     std::string operator/(const std::string& relative) const { return path_ + relative; }
 
-private:
+  private:
     std::string path_;
     std::string previous_;
     bool hadPrevious_ = false;
