@@ -2,13 +2,8 @@
 # Installs the Debian packages the build ("build") or the build and the tests ("test") need, when missing.
 set -euo pipefail
 
-build_packages=(
-  build-essential cmake ninja-build pkg-config git
-  libssl-dev libpcre2-dev libarchive-dev libacl1-dev libcurl4-openssl-dev libsystemd-dev
-  unixodbc-dev tdsodbc libmariadb-dev mariadb-client
-  qt6-base-dev
-)
-test_packages=(libgtest-dev libgmock-dev libbenchmark-dev mariadb-server procps)
+build_packages=(build-essential cmake ninja-build pkg-config libssl-dev libpcre2-dev libarchive-dev)
+test_packages=(libgtest-dev libgmock-dev procps)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = "test" ]; then
@@ -27,6 +22,5 @@ if [ "${#missing[@]}" -gt 0 ]; then
   sudo_cmd=()
   [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
   "${sudo_cmd[@]}" apt-get update -qq
-  # A package's own start-up (the database server) must not start services during installation.
   DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
 fi
