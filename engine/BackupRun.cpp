@@ -45,8 +45,11 @@ int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string&
         WriteSystemLog(message);
         return 0;
     }
-    if (!IsDirectory(task.dest) && mkdir(task.dest.c_str(), 0755) != 0) {
-        message = "文件备份时，存储目录" + task.dest + "不存在且无法创建，错误代码:" + std::to_string(errno);
+    // One level only; a folder another run made meanwhile counts.
+    const int made = IsDirectory(task.dest) ? 0 : mkdir(task.dest.c_str(), 0755);
+    const int code = errno;
+    if (made != 0 && !IsDirectory(task.dest)) {
+        message = "文件备份时，存储目录" + task.dest + "不存在且无法创建，错误代码:" + std::to_string(code);
         WriteSystemLog(message);
         return 0;
     }

@@ -54,7 +54,10 @@ std::time_t GetFileModifyTime(const std::string& path) {
     return info.st_mtime;
 }
 
-bool IsFolderEmpty(const std::string& folder) { return IsDirectory(folder) && ListDirectory(folder).empty(); }
+bool IsFolderEmpty(const std::string& folder) {
+    const auto names = TryListDirectory(folder);
+    return names && names->empty();
+}
 
 namespace {
 
@@ -64,8 +67,11 @@ bool IsRealFolder(const std::string& path) {
     return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
 }
 
+// A folder that cannot be read counts as holding files, so nothing deletes it as empty.
 bool SubtreeWithoutFiles(const std::string& folder) {
-    for (const std::string& name : ListDirectory(folder)) {
+    const auto names = TryListDirectory(folder);
+    if (!names) return false;
+    for (const std::string& name : *names) {
         const std::string entry = JoinPath(folder, name);
         if (!IsRealFolder(entry) || !SubtreeWithoutFiles(entry)) return false;
     }

@@ -1,4 +1,3 @@
-#include <dirent.h>
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -80,14 +79,6 @@ std::string LastLevel(const std::string& path) {
     const std::string clean = CleanPath(path);
     const std::size_t slash = clean.rfind('/');
     return slash == std::string::npos ? clean : clean.substr(slash + 1);
-}
-
-// An empty listing means an empty folder only when the folder could be opened.
-bool CanOpenFolder(const std::string& folder) {
-    DIR* dir = ::opendir(folder.c_str());
-    if (dir == nullptr) return false;
-    ::closedir(dir);
-    return true;
 }
 
 // A differential copy leaves out an entry that has not changed since the base: a link with the same
@@ -205,15 +196,17 @@ bool CFileOperator::CopyContents(const std::string& source, const std::string& t
                                  const CopyRules& rules) {
     bool copied = true;
     if (rules.base != nullptr) copied = WriteDeletionMarkers(source, *rules.base, target);
-    const std::vector<std::string> names = ListDirectory(source);
-    if (names.empty() && !CanOpenFolder(source)) {
-        return Fail(Text("复制文件%s时，发生错误，错误号：%d", source.c_str(), errno));
-    }
-    for (const std::string& name : names) {
+    const auto names = TryListDirectory(source);
+    if (!names) return Fail(Text("复制文件%s时，发生错误，错误号：%d", source.c_str(), errno));
+    for (const std::string& name : *names) {
         if (IsReservedName(name) || (!rules.keepMarkers && IsDeletionMarker(name))) continue;
         const std::string entry = JoinPath(source, name);
         struct stat info {};
-        if (::lstat(entry.c_str(), &info) != 0) continue;  // gone since the listing
+        if (::lstat(entry.c_str(), &info) != 0) {
+            if (errno == ENOENT) continue;  // gone since the listing
+            copied = Fail(Text("复制文件%s时，发生错误，错误号：%d", entry.c_str(), errno));
+            continue;
+        }
         if (S_ISDIR(info.st_mode)) {
             copied = CopySubfolder(entry, target, name, rules) && copied;
             continue;

@@ -81,7 +81,10 @@ int CFileOperator::DeleteMarkedFiles(const std::string& folder, bool withNamed) 
     for (const std::string& name : ListDirectory(folder)) {
         const std::string entry = JoinPath(folder, name);
         struct stat info {};
-        if (::lstat(entry.c_str(), &info) != 0) continue;  // deleted as the entry of a marker
+        if (::lstat(entry.c_str(), &info) != 0) {
+            if (errno == ENOENT) continue;  // deleted as the entry of a marker
+            return 0;
+        }
         if (S_ISDIR(info.st_mode)) {
             if (DeleteMarkedFiles(entry, withNamed) != 1) return 0;
         } else if (IsDeletionMarker(name)) {

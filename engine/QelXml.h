@@ -16,6 +16,8 @@ inline constexpr const char* kTaskStoreKey = "Nq4vWx8LmR2tBe6J";
 inline constexpr std::size_t kTaskStoreMaxFileSize = 2024000;
 // Separates the records inside <TASK>...</TASK>.
 inline constexpr std::string_view kRecordMarker = "|||||";
+// Characters no NAME, SOURCE or DEST value may hold.
+inline constexpr const char* kNameForbidden = "<>|";
 
 // Kinds of ChangeTask; also the operation types of its interface log record.
 enum TaskChange : int { kChangeModify = 1, kChangeAdd = 2, kChangeDelete = 3 };
@@ -80,8 +82,10 @@ class CQelXML {
     // unchanged) when a required value is missing or malformed.
     static bool ParseTask(const std::string& record, TaskInfo& task);
     // The record text of a task; "" when the task is incomplete (a file task without source, an SQL
-    // Server task without databases). Corrects out-of-range fields of task and, with newId, gives it
-    // an id above every stored one.
+    // Server task without databases), when a value could not be read back (a name or folder holding one
+    // of kNameForbidden, any value holding '<', '>' or the record marker) or, with newId, when no id is
+    // left above the stored ones. Corrects out-of-range fields of task and, with newId, gives it an id
+    // above every stored one.
     std::string FormatTask(TaskInfo& task, bool newId) const;
 
     // The records of a store text: the pieces between the markers, without the first and the last.

@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <limits>
 #include <string>
 
 #include "engine/QelXml.h"
@@ -28,6 +29,25 @@ bool IsComplete(const TaskInfo& task) {
     return task.sqlType == kMySql || !task.database.empty();
 }
 
+// A value the reader gets back unchanged: '<' and '>' would open or close a tag, the marker would end the
+// record.
+bool IsStorable(std::string_view value) {
+    return value.find_first_of("<>") == std::string_view::npos &&
+           value.find(kRecordMarker) == std::string_view::npos;
+}
+
+bool IsStorable(const TaskInfo& task) {
+    for (const std::string* name : {&task.name, &task.source, &task.dest}) {
+        if (name->find_first_of(kNameForbidden) != std::string::npos) return false;
+    }
+    const std::string items = JoinItems(task.filter.extensions);
+    for (const std::string* value : {&task.password, &task.rootPassword, &task.database, &task.instance,
+                                     &task.serviceName, &task.times, &items}) {
+        if (!IsStorable(*value)) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 std::string CQelXML::FormatTask(TaskInfo& task, bool newId) const {
@@ -38,7 +58,10 @@ std::string CQelXML::FormatTask(TaskInfo& task, bool newId) const {
 std::string CQelXML::FormatTaskLocked(TaskInfo& task, bool newId) const {
     std::string record;
     if (newId) {
-        task.id = std::max(task.id, MaxTaskIdLocked() + 1);
+        const int highest = MaxTaskIdLocked();
+        // No id is left above the highest one.
+        if (highest == std::numeric_limits<int>::max()) return "";
+        task.id = std::max(task.id, highest + 1);
         record = "\n";
         AppendLine(record, "ID", task.id);
     }
@@ -46,7 +69,7 @@ std::string CQelXML::FormatTaskLocked(TaskInfo& task, bool newId) const {
     AppendLine(record, "DELBAD", task.delBad ? 1 : 0);
 
     if (task.flags < 1 || task.flags > 63) task.flags = kTaskFile | kTaskCompress;
-    if (!IsComplete(task)) return "";
+    if (!IsComplete(task) || !IsStorable(task)) return "";
     AppendLine(record, "FLAG", task.flags);
 
     const bool fileTask = task.IsFileTask();
@@ -66,13 +89,12 @@ std::string CQelXML::FormatTaskLocked(TaskInfo& task, bool newId) const {
         if (!task.password.empty()) AppendLine(record, "PWORD", task.password);
     }
 
-    if (task.HasFlag(kTaskScheduled)) {
-        if (task.period < kDaily || task.period > kMonthly) task.period = kDaily;
-        AppendLine(record, "DFLAG", task.period);
-        AppendLine(record, "DAYS", DaysToText(task.days));
-        if (task.times.empty()) task.times = "01:00";
-        AppendLine(record, "TIME", task.times);
-    }
+    // The schedule is kept while scheduled runs are off, so switching them off and on loses nothing.
+    if (task.period < kDaily || task.period > kMonthly) task.period = kDaily;
+    AppendLine(record, "DFLAG", task.period);
+    AppendLine(record, "DAYS", DaysToText(task.days));
+    if (task.times.empty()) task.times = "01:00";
+    AppendLine(record, "TIME", task.times);
 
     if (!fileTask) {
         if (task.sqlType != kSqlServer && task.sqlType != kMySql) task.sqlType = kSqlServer;

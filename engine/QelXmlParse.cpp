@@ -12,10 +12,10 @@ bool HoldsAnyOf(const std::string& value, const char* characters) {
     return value.find_first_of(characters) != std::string::npos;
 }
 
-// A value that must be present and hold none of "<>|".
+// A value that must be present and hold none of kNameForbidden.
 bool ReadName(const std::string& record, std::string_view tag, std::string& out) {
     std::string value = CQelXML::TagValue(record, tag);
-    if (value.empty() || HoldsAnyOf(value, "<>|")) return false;
+    if (value.empty() || HoldsAnyOf(value, kNameForbidden)) return false;
     out = std::move(value);
     return true;
 }
@@ -103,7 +103,7 @@ bool CQelXML::ParseTask(const std::string& record, TaskInfo& task) {
 
     // A file task without a storage folder is still read, so that it can be listed and mended.
     parsed.dest = TagValue(record, "DEST");
-    if (HoldsAnyOf(parsed.dest, "<>|")) return false;
+    if (HoldsAnyOf(parsed.dest, kNameForbidden)) return false;
     if (!parsed.IsFileTask() && parsed.sqlType == kSqlServer && parsed.dest.empty()) return false;
 
     if (parsed.HasFlag(kTaskCompress)) {
@@ -112,7 +112,8 @@ bool CQelXML::ParseTask(const std::string& record, TaskInfo& task) {
         if (!password.empty()) parsed.password = std::move(password);
         parsed.partial = parsed.IsFileTask() ? DecimalValue(TagValue(record, "PARTIAL")) : kDatabaseVolumeMb;
     }
-    if (parsed.HasFlag(kTaskScheduled) && !ReadSchedule(record, parsed)) return false;
+    const bool hasSchedule = parsed.HasFlag(kTaskScheduled) || !TagValue(record, "DFLAG").empty();
+    if (hasSchedule && !ReadSchedule(record, parsed)) return false;
     parsed.keepDays = DecimalValue(TagValue(record, "SAVEDAYS"));
 
     task = std::move(parsed);

@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cerrno>
 
 namespace zov {
 
@@ -63,17 +64,27 @@ std::string WithTrailingSlash(std::string_view path) {
     return result;
 }
 
-std::vector<std::string> ListDirectory(const std::string& folder) {
-    std::vector<std::string> names;
+std::optional<std::vector<std::string>> TryListDirectory(const std::string& folder) {
     DIR* dir = opendir(folder.c_str());
-    if (dir == nullptr) return names;
+    if (dir == nullptr) return std::nullopt;
+    std::vector<std::string> names;
+    errno = 0;
     while (const dirent* entry = readdir(dir)) {
         std::string_view name = entry->d_name;
         if (name != "." && name != "..") names.emplace_back(name);
     }
+    const int readError = errno;
     closedir(dir);
+    if (readError != 0) {
+        errno = readError;
+        return std::nullopt;
+    }
     std::sort(names.begin(), names.end());
     return names;
+}
+
+std::vector<std::string> ListDirectory(const std::string& folder) {
+    return TryListDirectory(folder).value_or(std::vector<std::string>{});
 }
 
 bool IsDirectory(const std::string& path) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,7 +26,10 @@ std::string JoinPath(std::string_view a, std::string_view b);
 // The path with exactly one trailing '/'; "" stays "".
 std::string WithTrailingSlash(std::string_view path);
 
-// Entry names of a folder without "." and "..", sorted by byte order; empty when it cannot be read.
+// Entry names of a folder without "." and "..", sorted by byte order; nullopt (errno set) when it cannot
+// be read.
+std::optional<std::vector<std::string>> TryListDirectory(const std::string& folder);
+// The same, empty when the folder cannot be read.
 std::vector<std::string> ListDirectory(const std::string& folder);
 
 bool IsDirectory(const std::string& path);

@@ -2,6 +2,7 @@
 
 #include <stdlib.h>
 
+#include <algorithm>
 #include <string_view>
 
 #include "platform/Paths.h"
@@ -9,6 +10,18 @@
 #include "platform/ServiceManagerSystemd.h"
 
 namespace zov {
+namespace {
+
+bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
+
+}  // namespace
+
+bool IsValidServiceConfig(const ServiceConfig& config) {
+    if (config.name.empty() || config.command.empty() || !IsAbsolutePath(config.command.front()))
+        return false;
+    if (HasLineBreak(config.name) || HasLineBreak(config.displayName)) return false;
+    return std::none_of(config.command.begin(), config.command.end(), HasLineBreak);
+}
 
 ServiceBackend ChooseServiceBackend() {
     const char* forced = getenv("ZOV_SERVICE_BACKEND");

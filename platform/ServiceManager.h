@@ -32,6 +32,9 @@ struct ServiceConfig {
     bool autoStart = true;
 };
 
+// True when the config names the service and its program by an absolute path and no text holds a line break.
+bool IsValidServiceConfig(const ServiceConfig& config);
+
 struct ServiceInfo {
     std::string name;  // as the manager knows it; Query(name) finds the service again
     std::string displayName;

@@ -23,16 +23,6 @@ constexpr const char* kSection = "Service";
 constexpr const char* kRegistrationSuffix = ".ini";
 constexpr const char* kSupervisorSuffix = ".supervisor";
 
-
-bool HasLineBreak(const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; }
-
-bool IsValid(const ServiceConfig& config) {
-    if (config.name.empty() || config.command.empty() || !IsAbsolutePath(config.command.front()))
-        return false;
-    if (HasLineBreak(config.name) || HasLineBreak(config.displayName)) return false;
-    return std::none_of(config.command.begin(), config.command.end(), HasLineBreak);
-}
-
 std::string FolderOf(const std::string& program) { return program.substr(0, program.rfind('/') + 1); }
 
 ServiceInfo DaemonInfo(const ProcessInfo& process) {
@@ -72,7 +62,7 @@ int LocalServiceManager::GetState(const std::string& name) {
 }
 
 bool LocalServiceManager::Install(const ServiceConfig& config) {
-    if (!IsValid(config)) return Fail(EINVAL);
+    if (!IsValidServiceConfig(config)) return Fail(EINVAL);
     std::optional<LocalServiceFiles> files = LocalServiceFiles::For(recordFolder_, config.name);
     if (!files) return Fail(EINVAL);
     if (!CreateFolderChain(recordFolder_)) return Fail(errno);

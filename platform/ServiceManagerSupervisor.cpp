@@ -16,6 +16,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/ProcFind.h"
+#include "platform/Text.h"
 
 extern char** environ;
 
@@ -44,8 +45,6 @@ struct SupervisorContext {
     pid_t self;
     unsigned long long selfStart;
 };
-
-char LowerAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 long long MonotonicMs() {
     timespec now{};
@@ -265,7 +264,7 @@ std::optional<LocalServiceFiles> LocalServiceFiles::For(const std::string& folde
     }
     std::string base = folder;
     if (!base.empty() && base.back() != '/') base += '/';
-    for (char c : name) base += LowerAscii(c);
+    base += LowerAscii(name);
     return LocalServiceFiles{base + ".ini", base + ".restart", base + ".supervisor", base + ".status",
                              base + ".lock"};
 }

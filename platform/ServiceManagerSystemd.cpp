@@ -99,15 +99,6 @@ std::string EscapeSpecifiers(const std::string& text) {
     return escaped;
 }
 
-bool HasLineBreak(const ServiceConfig& config) {
-    auto breaks = [](const std::string& text) { return text.find_first_of("\r\n") != std::string::npos; };
-    if (breaks(config.name) || breaks(config.displayName)) return true;
-    for (const std::string& argument : config.command) {
-        if (breaks(argument)) return true;
-    }
-    return false;
-}
-
 bool WriteUnitFile(const std::string& path, const std::string& text) {
     return WriteFileAtomic(path, text) && chmod(path.c_str(), kUnitFileMode) == 0;
 }
@@ -241,10 +232,7 @@ int SystemdServiceManager::GetState(const std::string& name) {
 }
 
 bool SystemdServiceManager::Install(const ServiceConfig& config) {
-    if (config.name.empty() || config.command.empty() || !IsAbsolutePath(config.command.front()) ||
-        HasLineBreak(config)) {
-        return Fail(EINVAL);
-    }
+    if (!IsValidServiceConfig(config)) return Fail(EINVAL);
     const int state = GetState(config.name);
     if (state == kServiceManagerUnreachable) return false;
     const std::string unitPath = UnitPath(config.name);

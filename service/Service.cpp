@@ -81,7 +81,12 @@ bool CService::BeginService() {
         return false;
     }
     ReportServiceEvent(kEventInformation, kEventInitialised);
-    if (running_) SetState(kServiceRunning);
+    // Checked under the status lock: a stop that already reported its pending state keeps it.
+    std::lock_guard lock(statusMutex_);
+    if (running_ && state_ == kServiceStartPending) {
+        state_ = kServiceRunning;
+        if (link_ != nullptr) link_->ReportState(state_);
+    }
     return true;
 }
 

@@ -6,19 +6,13 @@
 #include "engine/ServiceCtrl.h"
 #include "platform/Clock.h"
 #include "platform/ProgramDir.h"
+#include "platform/Text.h"
 #include "service/Service.h"
 
 namespace zov {
 namespace {
 
 constexpr std::chrono::milliseconds kPauseAfterFailedRemoval{1000};
-
-std::string LowerAscii(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
 
 bool IsOption(const std::string& argument, const char* option) {
     return argument == std::string("-") + option || argument == std::string("/") + option;
@@ -29,11 +23,16 @@ bool IsOption(const std::string& argument, const char* option) {
 bool CService::IsServiceInstalled() { return ServiceInstalled(name_); }
 
 bool CService::RemoveSelf() {
-    if (GetServiceState(name_) != kServiceStopped && StopServiceWait(name_) != 1) {
+    std::unique_ptr<ServiceManager> manager = OpenServiceManager();
+    const int state = manager->GetState(name_);
+    if (state == kServiceManagerUnreachable) {
+        lastError_ = manager->lastError() != 0 ? manager->lastError() : EIO;
+        return false;
+    }
+    if (state != kServiceStopped && StopServiceWait(name_) != 1) {
         lastError_ = ETIMEDOUT;
         return false;
     }
-    std::unique_ptr<ServiceManager> manager = OpenServiceManager();
     if (manager->Remove(name_)) return true;
     lastError_ = manager->lastError();
     return false;
@@ -79,7 +78,8 @@ std::optional<int> CService::ParseCommandLine(int argc, char** argv) {
         return 1;
     }
     if (IsOption(argument, "uninstall")) {
-        if (!IsServiceInstalled()) {
+        // A manager that cannot be asked is a failed removal, not a missing service.
+        if (GetServiceState(name_) == kServiceNotInstalled) {
             std::printf("%s is not installed\n", name);
             return 0;
         }

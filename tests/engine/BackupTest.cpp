@@ -1,10 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
 #include <random>
 #include <sstream>
+#include <thread>
 
 #include "ChinaTimeClock.h"
 #include "engine/Backup.h"
@@ -207,6 +209,36 @@ TEST_F(BackupTest, FailuresBeforeTheJobWriteNoRecord) {
     }
     EXPECT_TRUE(LogLines().empty());
     EXPECT_FALSE(fs::exists(twoLevels));
+}
+
+TEST_F(BackupTest, RunsThatMakeTheSameStorageFolderAtOnceAllSucceed) {
+    constexpr int kRuns = 6;
+    constexpr int kRounds = 40;
+    for (int round = 0; round < kRounds; ++round) {
+        const std::string dest = program_ / ("bak" + std::to_string(round));
+        std::atomic<int> waiting{kRuns};
+        std::atomic<int> failed{0};
+        std::vector<std::jthread> runs;
+        for (int run = 0; run < kRuns; ++run) {
+            runs.emplace_back([&, run] {
+                const std::string source = program_ / ("src" + std::to_string(run));
+                test::WriteFile(source + "/f.txt", "x");
+                TaskInfo task = Task(0x05);
+                task.id = run + 1;
+                task.source = source;
+                task.dest = dest;
+                std::string message;
+                --waiting;
+                while (waiting.load() > 0) std::this_thread::yield();
+                if (CBackup().RunFileTask(task, "", message) != 1) {
+                    ++failed;
+                    ADD_FAILURE() << message;
+                }
+            });
+        }
+        runs.clear();
+        ASSERT_EQ(failed.load(), 0) << "round " << round;
+    }
 }
 
 TEST_F(BackupTest, FailedJobsWriteOneFailedRecord) {

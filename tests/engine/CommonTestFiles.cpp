@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -90,6 +92,24 @@ TEST(CommonFiles, FolderQueries) {
         EXPECT_EQ(IsFolderEmpty(program / c.folder), c.empty) << c.folder;
         EXPECT_EQ(IsTreeWithoutFiles(program / c.folder), c.withoutFiles) << c.folder;
     }
+}
+
+// With no file descriptor left, no folder can be opened: such a folder must never look empty, or clean-ups
+// would delete what it holds.
+TEST(CommonFiles, AFolderThatCannotBeReadIsNeverEmpty) {
+    test::TempProgramDir program;
+    test::WriteFile(program / "kept/sub/file", "x");
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const rlimit none{0, 0};
+        setrlimit(RLIMIT_NOFILE, &none);
+        const bool looksEmpty = IsFolderEmpty(program / "kept") || IsTreeWithoutFiles(program / "kept");
+        _exit(looksEmpty ? 1 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
 }
 
 TEST(CommonFiles, ListSubfoldersSkipsDotNamesAndFiles) {

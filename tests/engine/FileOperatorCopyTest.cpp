@@ -5,6 +5,7 @@
 #include <thread>
 #include <vector>
 
+#include "OverlongPathTree.h"
 #include "engine/FileOperator.h"
 #include "platform/Paths.h"
 #include "support/Trees.h"
@@ -120,6 +121,13 @@ TEST_F(FileOperatorCopyTest, AFailedEntryInTheMiddleFailsTheCopyButNotTheWalk) {
     EXPECT_EQ(op.CopyFolder(src, bak, "", false, false), 0);
     EXPECT_EQ(op.error(), "复制文件" + src + "/b.txt时，发生错误，错误号：" + std::to_string(EISDIR));
     EXPECT_EQ(DescribeTree(bak), (Tree{"a.txt=a", "b.txt/", "c.txt=c"}));
+}
+
+TEST_F(FileOperatorCopyTest, AnEntryThatCannotBeExaminedFailsTheCopy) {
+    const std::string root = dir / std::string(200, 's');
+    const test::OverlongPathFile file(root);
+    EXPECT_EQ(op.CopyFolder(root, bak, "", false, false), 0);
+    EXPECT_NE(op.error().find(file.name()), std::string::npos) << op.error();
 }
 
 TEST_F(FileOperatorCopyTest, FailIfExistsLeavesExistingFilesAlone) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include "OverlongPathTree.h"
 #include "engine/FileOperator.h"
 #include "engine/QelLog.h"
 #include "platform/Clock.h"
@@ -104,6 +105,12 @@ TEST_F(FileOperatorDeleteTest, DeleteMarkedFiles) {
     build();
     ASSERT_EQ(op.DeleteMarkedFiles(root, true), 1);
     EXPECT_EQ(DescribeTree(root), (Tree{"b.txt=b", "qel_temp_del~~~~=", "sub/"}));
+}
+
+TEST_F(FileOperatorDeleteTest, AMarkerThatCannotBeExaminedFailsTheWalk) {
+    const test::OverlongPathFile marker(root, "qel_temp_del~~~~");
+    EXPECT_EQ(op.DeleteMarkedFiles(root, false), 0);
+    EXPECT_TRUE(marker.Exists());
 }
 
 TEST_F(FileOperatorDeleteTest, NoNameIsReservedOnLinux) {

@@ -283,6 +283,30 @@ TEST_F(QelXmlChangeTest, EnableAndDisableSchedule) {
     EXPECT_FALSE(store_.EnableSchedule(4));
 }
 
+TEST_F(QelXmlChangeTest, SwitchingScheduledRunsOffAndOnKeepsTheSchedule) {
+    LoadText(StoreText({}));
+    TaskInfo task;
+    task.source = dir_.path();
+    task.dest = dir_ / "out/";
+    task.flags = kTaskFile | kTaskScheduled;
+    task.period = kWeekly;
+    task.days.set(2);
+    task.times = "07:15 19:45";
+    ASSERT_TRUE(store_.ChangeTask(2, task, true, false));
+
+    ASSERT_TRUE(store_.DisableSchedule(task.id));
+    ASSERT_TRUE(store_.EnableSchedule(task.id));
+    CQelXML reader;
+    reader.SetFilePath(db_);
+    ASSERT_TRUE(reader.Load());
+    TaskInfo read;
+    ASSERT_TRUE(reader.GetTaskById(task.id, read));
+    EXPECT_EQ(read.flags, kTaskFile | kTaskScheduled);
+    EXPECT_EQ(read.period, kWeekly);
+    EXPECT_EQ(read.days, task.days);
+    EXPECT_EQ(read.times, "07:15 19:45");
+}
+
 TEST_F(QelXmlChangeTest, ListsHoldOnlyThisCallsTasks) {
     clock_.Set(MakeLocalTime(2024, 3, 5, 8, 0, 30));
     const std::string due = FileRecord(1, "a") + "<TIME>08:00</TIME>";

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -21,6 +22,9 @@ struct SelfCase {
     std::vector<std::string> switches;
     const char* archivePrefix;  // of the files the archive consists of
 };
+
+// Test listings and failures show the case by its name.
+void PrintTo(const SelfCase& param, std::ostream* out) { *out << param.name; }
 
 class RarSelf : public ::testing::TestWithParam<SelfCase> {};
 

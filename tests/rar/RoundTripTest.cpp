@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -20,6 +21,9 @@ struct RoundTripCase {
     const char* password;  // "" for none
     int volumeMb;          // 0 for one file
 };
+
+// Test listings and failures show the case by its name.
+void PrintTo(const RoundTripCase& param, std::ostream* out) { *out << param.name; }
 
 class RarRoundTrip : public ::testing::TestWithParam<RoundTripCase> {};
 

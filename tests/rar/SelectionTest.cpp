@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <set>
 #include <string>
 #include <vector>
@@ -78,6 +79,9 @@ const MaskCase kMaskCases[] = {
     {"ListFile", {"-n@list"}, {"report.doc", "cache/deep/tmp2.txt"}},
     {"ListFileWithExclude", {"-n@list", "-x*.txt"}, {"report.doc"}},
 };
+
+// Test listings and failures show the case by its name.
+void PrintTo(const MaskCase& param, std::ostream* out) { *out << param.name; }
 
 class RarMasks : public ::testing::TestWithParam<MaskCase> {};
 

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ const VolumeCase kVolumeCases[] = {
     {"TwelveVolumesTakeTwoDigits", 11 * kMebibyte + kMebibyte / 2, 1, Names("set", 12, 2)},
     {"LargerVolumes", 5 * kMebibyte, 2, Names("set", 3, 1)},
 };
+
+// Test listings and failures show the case by its name.
+void PrintTo(const VolumeCase& param, std::ostream* out) { *out << param.name; }
 
 class RarVolumes : public ::testing::TestWithParam<VolumeCase> {};
 

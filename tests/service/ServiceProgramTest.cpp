@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <stdlib.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -119,6 +121,62 @@ TEST(ServiceProgram, FailedInstallEndsWithAnError) {
     Output output = RunProgram(dir, {program, "-install"});
     EXPECT_EQ(output.text, "ZovSvcx failed to install. Error " + std::to_string(EEXIST) + "\n");
     EXPECT_EQ(output.exitCode, 1);
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
+// The systemd backend through a stand-in "systemctl" first on PATH: it records its calls, finds a unit when
+// its file is in the unit folder, and exits with the number in the file "exit" when that exists.
+std::vector<std::string> FakeSystemd(const test::ServiceTestFolder& dir) {
+    const std::string fake = dir / "fake/";
+    test::WriteFile(fake + "systemctl",
+                    "#!/bin/sh\n"
+                    "printf '%s\\n' \"$*\" >> '" +
+                        fake +
+                        "calls'\n"
+                        "[ -f '" +
+                        fake + "exit' ] && exit \"$(cat '" + fake +
+                        "exit')\"\n"
+                        "[ \"$1\" = show ] || exit 0\n"
+                        "if [ -f '" +
+                        dir / "units/" +
+                        "'\"$4\" ]; then load=loaded; else load=not-found; fi\n"
+                        "printf 'LoadState=%s\\nActiveState=inactive\\nSubState=dead\\n' $load\n");
+    chmod((fake + "systemctl").c_str(), 0755);
+    return {"ZOV_SERVICE_BACKEND=systemd", "ZOV_SYSTEMD_UNIT_DIR=" + dir / "units/",
+            "PATH=" + fake + ":" + getenv("PATH")};
+}
+
+TEST(ServiceProgram, InstallsAnEnabledNotifyingSystemdUnit) {
+    test::ServiceTestFolder dir;
+    const std::string program = dir.InstallServiceProgram();
+    const std::vector<std::string> systemd = FakeSystemd(dir);
+    Output installed = RunProgram(dir, {program, "-install"}, systemd);
+    EXPECT_EQ(installed.text, "ZovSvcx installed\n");
+    EXPECT_EQ(installed.exitCode, 0);
+    const std::string folder = dir.path().substr(0, dir.path().size() - 1);
+    const std::string unit = ReadFile(dir / "units/zovsvcx.service");
+    EXPECT_NE(unit.find("\nType=notify\n"), std::string::npos) << unit;
+    EXPECT_NE(unit.find("\nExecStart=\"" + program + "\"\n"), std::string::npos) << unit;
+    EXPECT_NE(unit.find("\nWorkingDirectory=" + folder + "\n"), std::string::npos) << unit;
+    EXPECT_NE(unit.find("\nWantedBy=multi-user.target\n"), std::string::npos) << unit;
+    const std::string calls = ReadFile(dir / "fake/calls");
+    EXPECT_NE(calls.find("daemon-reload\nenable zovsvcx.service\n"), std::string::npos) << calls;
+    EXPECT_NE(calls.find("start --no-block zovsvcx.service\n"), std::string::npos) << calls;
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
+TEST(ServiceProgram, UnreachableManagerFailsTheCommands) {
+    test::ServiceTestFolder dir;
+    const std::string program = dir.InstallServiceProgram();
+    const std::vector<std::string> systemd = FakeSystemd(dir);
+    WriteFile(dir / "fake/exit", "1\n");
+    Output removed = RunProgram(dir, {program, "-uninstall"}, systemd);
+    EXPECT_EQ(removed.text, "Could not remove ZovSvcx. Error 1\n");
+    EXPECT_EQ(removed.exitCode, 1);
+    Output installed = RunProgram(dir, {program, "-install"}, systemd);
+    EXPECT_EQ(installed.text, "ZovSvcx failed to install. Error 1\n");
+    EXPECT_EQ(installed.exitCode, 1);
+    EXPECT_EQ(ReadFile(dir / "units/zovsvcx.service"), "");
     EXPECT_TRUE(test::AllChildrenEnded());
 }
 

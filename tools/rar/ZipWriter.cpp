@@ -2,11 +2,13 @@
 
 #include <archive_entry.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <memory>
 
 #include "tools/rar/FileSystem.h"
@@ -33,21 +35,53 @@ bool ReadLink(const std::string& path, std::string& target) {
     return true;
 }
 
+// True for well-formed UTF-8: no stray or overlong bytes, no surrogates, nothing past U+10FFFF.
+bool IsUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto lead = static_cast<unsigned char>(text[i]);
+        std::size_t length = 1;
+        std::uint32_t code = lead;
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+            code = lead & 0x1F;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            code = lead & 0x0F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            code = lead & 0x07;
+        } else if (lead >= 0x80) {
+            return false;
+        }
+        if (i + length > text.size()) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(text[i + k]);
+            if ((next & 0xC0) != 0x80) return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        const std::uint32_t smallest = length == 1 ? 0 : length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
+        if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+        i += length;
+    }
+    return true;
+}
+
 }  // namespace
 
 ZipWriter::~ZipWriter() {
     if (archive_ != nullptr) archive_write_free(archive_);
+    if (bytesLocale_ != nullptr) freelocale(bytesLocale_);
 }
 
 bool ZipWriter::Open(const Options& options) {
     archive_ = archive_write_new();
+    bytesLocale_ = newlocale(LC_ALL_MASK, "C", nullptr);
     const std::string level = "zip:compression-level=" + std::to_string(options.fastest ? 1 : kNormalLevel);
-    bool ok =
-        archive_write_set_format_zip(archive_) == ARCHIVE_OK &&
-        archive_write_set_options(archive_, "zip:compression=deflate,zip:hdrcharset=UTF-8") == ARCHIVE_OK &&
-        archive_write_set_options(archive_, level.c_str()) == ARCHIVE_OK &&
-        archive_write_set_bytes_per_block(archive_, static_cast<int>(kBlock)) == ARCHIVE_OK &&
-        archive_write_set_bytes_in_last_block(archive_, 1) == ARCHIVE_OK;
+    bool ok = archive_write_set_format_zip(archive_) == ARCHIVE_OK &&
+              archive_write_set_options(archive_, "zip:compression=deflate") == ARCHIVE_OK &&
+              archive_write_set_options(archive_, level.c_str()) == ARCHIVE_OK &&
+              archive_write_set_bytes_per_block(archive_, static_cast<int>(kBlock)) == ARCHIVE_OK &&
+              archive_write_set_bytes_in_last_block(archive_, 1) == ARCHIVE_OK;
     if (ok && options.password) {
         ok = archive_write_set_options(archive_, "zip:encryption=aes256") == ARCHIVE_OK &&
              archive_write_set_passphrase(archive_, options.password->c_str()) == ARCHIVE_OK;
@@ -91,7 +125,11 @@ bool ZipWriter::Add(const SourceItem& item) {
     if (!S_ISREG(st.st_mode)) archive_entry_set_size(entry.get(), 0);
     if (S_ISLNK(st.st_mode)) archive_entry_copy_symlink(entry.get(), linkTarget.c_str());
 
+    // Names go in as their bytes; libarchive marks a non-ASCII one as UTF-8 when the thread's locale is
+    // UTF-8. A name or link that is not UTF-8 is written unmarked, so that it is read back unchanged.
+    if (bytesLocale_ != nullptr && !(IsUtf8(item.storedName) && IsUtf8(linkTarget))) uselocale(bytesLocale_);
     const int header = archive_write_header(archive_, entry.get());
+    uselocale(LC_GLOBAL_LOCALE);
     if (header == ARCHIVE_FAILED) {
         reporter_.Report(kFatalError, "cannot add " + item.diskPath + ": " + ErrorText());
         if (fd >= 0) close(fd);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <archive.h>
+#include <locale.h>
 
 #include <string>
 #include <vector>
@@ -41,6 +42,7 @@ class ZipWriter {
     VolumeOutput& output_;
     Reporter& reporter_;
     archive* archive_ = nullptr;
+    locale_t bytesLocale_ = nullptr;  // "C": names written under it are not marked as UTF-8
     ExitCode outputCode_ = kSuccess;
     std::string outputError_;
     std::vector<char> buffer_;

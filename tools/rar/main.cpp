@@ -18,7 +18,7 @@
 
 namespace {
 
-// Names are UTF-8 bytes on disk and in the archive; libarchive converts through the locale's character set.
+// Names are stored as their bytes; libarchive reads names marked as UTF-8 through the locale's character set.
 void SelectUtf8Locale() {
     for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
         if (std::setlocale(LC_ALL, name) != nullptr) return;

@@ -1,0 +1,195 @@
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "engine/Aes.h"
+#include "engine/IniFile.h"
+#include "engine/ProgramFiles.h"
+#include "engine/QelXml.h"
+#include "platform/Clock.h"
+#include "support/TempProgramDir.h"
+
+namespace zov {
+namespace {
+
+using test::ReadFile;
+using test::TempProgramDir;
+
+std::string FileRecord(const std::string& id, const std::string& name) {
+    return "\n<ID>" + id + "</ID>\n<NAME>" + name +
+           "</NAME>\n<DELBAD>1</DELBAD>\n<FLAG>1</FLAG>\n<DIFF>0</DIFF>\n<SOURCE>/src</SOURCE>\n<DEST>/dst/" +
+           name + "</DEST>\n";
+}
+
+TaskInfo FileTask() {
+    TaskInfo task;
+    task.flags = kTaskFile | kTaskCompress | kTaskScheduled;
+    task.name = "nightly";
+    task.source = "/data/nightly";
+    task.dest = "/backup/nightly";
+    task.times = "08:00";
+    task.keepDays = 0;
+    return task;
+}
+
+TaskInfo MySqlTask() {
+    TaskInfo task;
+    task.flags = kTaskCompress;
+    task.sqlType = kMySql;
+    task.name = "db";
+    task.serviceName = "mariadb";
+    task.database = "shop|blog";
+    task.dest = "/backup/db";
+    task.keepDays = 0;
+    return task;
+}
+
+class QelXmlStorableTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault());
+        SetClock(&clock_);
+    }
+    void TearDown() override { SetClock(nullptr); }
+
+    void LoadRecords(const std::vector<std::string>& records) {
+        std::string text = "<SETUP>\n<TASK>|||||";
+        for (const std::string& record : records) text += record + "|||||";
+        text += "\n</TASK>\n</SETUP>";
+        ASSERT_EQ(CAES().EncryptTextToFile(text, kTaskStoreKey, db_), 1);
+        store_.SetFilePath(db_);
+        ASSERT_TRUE(store_.Load());
+    }
+
+    std::string LastLogResult() {
+        const std::string log = ReadFile(dir_ / "Log/UI/UI.log");
+        const std::size_t lineEnd = log.rfind('\n');
+        const std::size_t lineStart = log.rfind('\n', lineEnd - 1) + 1;
+        const std::string line = log.substr(lineStart, lineEnd - lineStart);
+        std::size_t at = 0;
+        for (int column = 0; column < 8; ++column) at = line.find('\t', at) + 1;
+        return line.substr(at, line.find('\t', at) - at);
+    }
+
+    TempProgramDir dir_;
+    std::string db_ = dir_ / "task.db";
+    ManualClock clock_{MakeLocalTime(2024, 3, 5, 10, 30, 15)};
+    CQelXML store_;
+};
+
+// A value the reader could not give back (it would end the record, open or close a tag, or be refused
+// when read) is never written: the change is refused and the stored records stay as they were.
+TEST_F(QelXmlStorableTest, ValuesTheReaderCannotReadBackAreRefused) {
+    struct Case {
+        const char* what;
+        std::function<TaskInfo()> make;
+    };
+    const Case cases[] = {
+        {"password with the record marker",
+         [] {
+             auto t = FileTask();
+             t.password = "a|||||b";
+             return t;
+         }},
+        {"password closing its tag",
+         [] {
+             auto t = FileTask();
+             t.password = "x</PWORD>y";
+             return t;
+         }},
+        {"name with a bar",
+         [] {
+             auto t = FileTask();
+             t.name = "a|b";
+             return t;
+         }},
+        {"name with a tag",
+         [] {
+             auto t = FileTask();
+             t.name = "<b>";
+             return t;
+         }},
+        {"source with '>'",
+         [] {
+             auto t = FileTask();
+             t.source = "/data/a>b";
+             return t;
+         }},
+        {"storage folder with a bar",
+         [] {
+             auto t = FileTask();
+             t.dest = "/backup/a|b";
+             return t;
+         }},
+        {"times with a tag",
+         [] {
+             auto t = FileTask();
+             t.times = "08:00</TIME>";
+             return t;
+         }},
+        {"filter items forming the marker",
+         [] {
+             auto t = FileTask();
+             t.flags |= kTaskFilter;
+             t.filter.extensions = {"*.a||", "||b"};
+             return t;
+         }},
+        {"database names forming the marker",
+         [] {
+             auto t = MySqlTask();
+             t.database = "a|||||b";
+             return t;
+         }},
+        {"root password with a tag",
+         [] {
+             auto t = MySqlTask();
+             t.rootPassword = "<ROOTPWD>";
+             return t;
+         }},
+    };
+    const std::vector<std::string> stored{FileRecord("1", "a")};
+    for (const Case& c : cases) {
+        LoadRecords(stored);
+        const std::string before = ReadFile(db_);
+        TaskInfo added = c.make();
+        EXPECT_FALSE(store_.ChangeTask(kChangeAdd, added, true, false)) << c.what;
+        EXPECT_EQ(LastLogResult(), "失败") << c.what;
+        TaskInfo modified = c.make();
+        modified.id = 1;
+        EXPECT_FALSE(store_.ChangeTask(kChangeModify, modified, true, false)) << c.what;
+        EXPECT_EQ(store_.GetRecords(), stored) << c.what;
+        EXPECT_EQ(ReadFile(db_), before) << c.what;
+    }
+}
+
+TEST_F(QelXmlStorableTest, OrdinaryPunctuationRoundTrips) {
+    LoadRecords({});
+    TaskInfo task = FileTask();
+    task.name = "每日 backup (1) & \"copy\"";
+    task.password = "p|a?s's&w\"o|rd";
+    ASSERT_TRUE(store_.ChangeTask(kChangeAdd, task, true, false));
+    CQelXML reader;
+    reader.SetFilePath(db_);
+    ASSERT_TRUE(reader.Load());
+    TaskInfo read;
+    ASSERT_TRUE(reader.GetTaskById(task.id, read));
+    EXPECT_EQ(read.name, task.name);
+    EXPECT_EQ(read.password, task.password);
+}
+
+// No id is left above the highest one an int can hold: adding refuses instead of reusing an id.
+TEST_F(QelXmlStorableTest, AddingAboveTheHighestPossibleIdIsRefused) {
+    for (const char* highest : {"2147483647", "99999999999"}) {
+        const std::vector<std::string> stored{FileRecord(highest, "top")};
+        LoadRecords(stored);
+        TaskInfo task = FileTask();
+        EXPECT_FALSE(store_.ChangeTask(kChangeAdd, task, true, false)) << highest;
+        EXPECT_EQ(store_.GetRecords(), stored) << highest;
+        EXPECT_EQ(LastLogResult(), "失败") << highest;
+    }
+}
+
+}  // namespace
+}  // namespace zov
