@@ -15,12 +15,15 @@ namespace zov {
 Scheduler::Scheduler(RunQueue& queue) : queue_(queue) { store_.SetFilePath(TaskDbPath()); }
 
 int Scheduler::RunPass() {
+    // The day is started before the pass looks at it, with the time read first: a pass never queues a
+    // time of the new day into the sections of the old one, where the next reset would forget it.
+    const std::time_t now = Now();
+    ResetDailySections();
     if (IniFile(ConfigIniPath()).Read("switch", "SYSTEM") == "OFF") {
         queue_.Clear();
         return 0;
     }
     store_.Load();
-    const std::time_t now = Now();
     int queued = 0;
     std::vector<TaskInfo> due;
     for (const std::string& record : store_.GetRecords()) {
@@ -38,7 +41,6 @@ void Scheduler::Run(std::stop_token stop) {
     while (!stop.stop_requested()) {
         RunPass();
         if (!SleepUnlessStopped(stop, std::chrono::milliseconds(10000))) break;
-        ResetDailySections();
     }
 }
 

@@ -108,6 +108,16 @@ TEST_F(SchedulerTest, TimesThatRanTodayAreNotQueuedAgain) {
     }
 }
 
+TEST_F(SchedulerTest, TheFirstPassOfADayForgetsYesterdaysTimes) {
+    SetNow(2024, 3, 5, 0, 0, 5);
+    ResetDailySections();
+    IniFile(TempIniPath()).Write(RunStateKey(1), kSucceededSection, "00:00");
+    test::WriteTaskStore({test::TaskRecord(test::ScheduledTask(program_, 1, "00:00"))});
+    SetNow(2024, 3, 6, 0, 0, 5);
+    EXPECT_EQ(scheduler_.RunPass(), 1);
+    EXPECT_EQ(State(kSucceededSection, 1), "");
+}
+
 TEST_F(SchedulerTest, SwitchOffEmptiesTheQueue) {
     test::WriteTaskStore({test::TaskRecord(test::ScheduledTask(program_, 1, "08:00"))});
     EXPECT_EQ(scheduler_.RunPass(), 1);
