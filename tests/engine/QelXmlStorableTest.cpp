@@ -84,79 +84,35 @@ class QelXmlStorableTest : public ::testing::Test {
 TEST_F(QelXmlStorableTest, ValuesTheReaderCannotReadBackAreRefused) {
     struct Case {
         const char* what;
-        std::function<TaskInfo()> make;
+        TaskInfo (*base)();
+        std::function<void(TaskInfo&)> change;
     };
     const Case cases[] = {
-        {"password with the record marker",
-         [] {
-             auto t = FileTask();
-             t.password = "a|||||b";
-             return t;
-         }},
-        {"password closing its tag",
-         [] {
-             auto t = FileTask();
-             t.password = "x</PWORD>y";
-             return t;
-         }},
-        {"name with a bar",
-         [] {
-             auto t = FileTask();
-             t.name = "a|b";
-             return t;
-         }},
-        {"name with a tag",
-         [] {
-             auto t = FileTask();
-             t.name = "<b>";
-             return t;
-         }},
-        {"source with '>'",
-         [] {
-             auto t = FileTask();
-             t.source = "/data/a>b";
-             return t;
-         }},
-        {"storage folder with a bar",
-         [] {
-             auto t = FileTask();
-             t.dest = "/backup/a|b";
-             return t;
-         }},
-        {"times with a tag",
-         [] {
-             auto t = FileTask();
-             t.times = "08:00</TIME>";
-             return t;
-         }},
-        {"filter items forming the marker",
-         [] {
-             auto t = FileTask();
+        {"password with the record marker", FileTask, [](TaskInfo& t) { t.password = "a|||||b"; }},
+        {"password closing its tag", FileTask, [](TaskInfo& t) { t.password = "x</PWORD>y"; }},
+        {"name with a bar", FileTask, [](TaskInfo& t) { t.name = "a|b"; }},
+        {"name with a tag", FileTask, [](TaskInfo& t) { t.name = "<b>"; }},
+        {"source with '>'", FileTask, [](TaskInfo& t) { t.source = "/data/a>b"; }},
+        {"storage folder with a bar", FileTask, [](TaskInfo& t) { t.dest = "/backup/a|b"; }},
+        {"times with a tag", FileTask, [](TaskInfo& t) { t.times = "08:00</TIME>"; }},
+        {"filter items forming the marker", FileTask,
+         [](TaskInfo& t) {
              t.flags |= kTaskFilter;
              t.filter.extensions = {"*.a||", "||b"};
-             return t;
          }},
-        {"database names forming the marker",
-         [] {
-             auto t = MySqlTask();
-             t.database = "a|||||b";
-             return t;
-         }},
-        {"root password with a tag",
-         [] {
-             auto t = MySqlTask();
-             t.rootPassword = "<ROOTPWD>";
-             return t;
-         }},
+        {"database names forming the marker", MySqlTask, [](TaskInfo& t) { t.database = "a|||||b"; }},
+        {"root password with a tag", MySqlTask, [](TaskInfo& t) { t.rootPassword = "<ROOTPWD>"; }},
     };
     const std::vector<std::string> stored{FileRecord("1", "a")};
     for (const Case& c : cases) {
         LoadRecords(stored);
         const std::string before = ReadFile(db_);
-        TaskInfo added = c.make();
+        TaskInfo added = c.base();
+        c.change(added);
         EXPECT_FALSE(store_.ChangeTask(kChangeAdd, added, true, false)) << c.what;
         EXPECT_EQ(LastLogResult(), "失败") << c.what;
-        TaskInfo modified = c.make();
+        TaskInfo modified = c.base();
+        c.change(modified);
         modified.id = 1;
         EXPECT_FALSE(store_.ChangeTask(kChangeModify, modified, true, false)) << c.what;
         EXPECT_EQ(store_.GetRecords(), stored) << c.what;
