@@ -6,8 +6,9 @@
 
 namespace zov {
 
+// '|' separates the items in the store, so an item holding one would come back as two.
 bool NormalizeFilterItem(std::string& item) {
-    if (item.find_first_of("<>?") != std::string::npos) return false;
+    if (item.empty() || item.find_first_of("<>?|") != std::string::npos) return false;
     ToLower(item);
     return true;
 }

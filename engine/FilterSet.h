@@ -6,7 +6,7 @@
 namespace zov {
 
 // Normalises a filter item in place: ASCII letters lower-cased, '/' and '\' kept as typed.
-// False (item unchanged) when it holds any of "<>?".
+// False (item unchanged) when it is empty or holds any of "<>?|".
 bool NormalizeFilterItem(std::string& item);
 
 // The name filter of a file task: wildcard patterns that are either left out (exclude) or the only

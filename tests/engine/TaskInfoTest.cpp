@@ -126,8 +126,10 @@ TEST(FilterSetTest, NormalizeFilterItem) {
         std::string out;
     };
     const Case cases[] = {
-        {".TXT", true, ".txt"}, {"/Folder", true, "/folder"}, {"a\\B", true, "a\\b"},
-        {"ÄB", true, "Äb"},     {"a>b", false, "a>b"},        {"?", false, "?"},
+        {".TXT", true, ".txt"},        {"/Folder", true, "/folder"},
+        {"a\\B", true, "a\\b"},        {"ÄB", true, "Äb"},
+        {"a>b", false, "a>b"},         {"?", false, "?"},
+        {"*.a|*.b", false, "*.a|*.b"}, {"", false, ""},
     };
     for (const Case& c : cases) {
         std::string item = c.in;
