@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <linux/close_range.h>
 #include <signal.h>
+#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/types.h>
 #include <sys/wait.h>
@@ -12,6 +13,9 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <map>
+#include <mutex>
 #include <string_view>
 
 extern char** environ;
@@ -103,6 +107,7 @@ std::vector<char*> PointerArray(std::vector<std::string>& texts) {
 }
 
 struct ChildSetup {
+    pid_t parent;
     int stdinFd;
     int stdoutFd;
     int stderrFd;
@@ -123,6 +128,10 @@ struct ChildSetup {
 // Runs in the forked child: async-signal-safe calls only.
 [[noreturn]] void ExecChild(const ChildSetup& setup) {
     setpgid(0, 0);
+    // The program ends with its parent. The signal follows the thread that forked, not the whole process:
+    // RunProcess waits in that thread until the program has ended, so here that is the same thing.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
+    if (getppid() != setup.parent) _exit(kExecFailedStatus);
 
     struct sigaction defaultAction {};
     defaultAction.sa_handler = SIG_DFL;
@@ -180,10 +189,18 @@ bool HasEnded(pid_t pid) {
     return rc < 0 || info.si_pid == pid;
 }
 
-// Polls until the child has ended or the deadline passed; the poll interval grows from 1 ms.
-bool WaitUntilEnded(pid_t pid, SteadyClock::time_point deadline) {
+// Blocks until the child has ended, without reaping it.
+void WaitForEnd(pid_t pid) {
+    siginfo_t info{};
+    while (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOWAIT) < 0 && errno == EINTR) {
+    }
+}
+
+// Polls until done() holds or the deadline passed; the poll interval grows from 1 ms.
+template <typename Done>
+bool PollUntil(Done done, SteadyClock::time_point deadline) {
     std::chrono::milliseconds interval{1};
-    while (!HasEnded(pid)) {
+    while (!done()) {
         auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - SteadyClock::now());
         if (left.count() <= 0) return false;
         SleepSteady(std::min({interval, left, kMaxPollInterval}));
@@ -192,11 +209,78 @@ bool WaitUntilEnded(pid_t pid, SteadyClock::time_point deadline) {
     return true;
 }
 
+bool WaitUntilEnded(pid_t pid, SteadyClock::time_point deadline) {
+    return PollUntil([pid] { return HasEnded(pid); }, deadline);
+}
+
 void KillGroup(pid_t pid) {
     kill(-pid, SIGTERM);
     WaitUntilEnded(pid, SteadyClock::now() + kTermGrace);
     // The leader is not reaped yet, so the group id cannot name anybody else's processes.
     kill(-pid, SIGKILL);
+}
+
+// The process groups that RunProcess calls wait on. A group is listed from its start until its leader has
+// ended and is about to be reaped: while listed, its id cannot name anybody else's processes.
+class RunningGroups {
+  public:
+    using Id = std::uint64_t;
+
+    Id Add(pid_t leader) {
+        std::lock_guard lock(mutex_);
+        groups_.emplace(++lastId_, Group{leader, false});
+        return lastId_;
+    }
+
+    // Called once the leader has ended (before it is reaped). What is left of a terminated group, such as
+    // a grandchild that ignored SIGTERM, is killed.
+    void Remove(Id id) {
+        std::lock_guard lock(mutex_);
+        auto found = groups_.find(id);
+        if (found == groups_.end()) return;
+        if (found->second.terminated) kill(-found->second.leader, SIGKILL);
+        groups_.erase(found);
+    }
+
+    // Sends SIGTERM to every listed group and marks it terminated; their ids.
+    std::vector<Id> TerminateAll() {
+        std::lock_guard lock(mutex_);
+        std::vector<Id> ids;
+        for (auto& [id, group] : groups_) {
+            group.terminated = true;
+            kill(-group.leader, SIGTERM);
+            ids.push_back(id);
+        }
+        return ids;
+    }
+
+    void Kill(const std::vector<Id>& ids) {
+        std::lock_guard lock(mutex_);
+        for (Id id : ids) {
+            auto found = groups_.find(id);
+            if (found != groups_.end()) kill(-found->second.leader, SIGKILL);
+        }
+    }
+
+    bool AnyListed(const std::vector<Id>& ids) {
+        std::lock_guard lock(mutex_);
+        return std::any_of(ids.begin(), ids.end(), [this](Id id) { return groups_.contains(id); });
+    }
+
+  private:
+    struct Group {
+        pid_t leader;
+        bool terminated;
+    };
+    std::mutex mutex_;
+    Id lastId_ = 0;
+    std::map<Id, Group> groups_;
+};
+
+// Never destroyed: threads may still be running programs while the process exits.
+RunningGroups& Running() {
+    static RunningGroups* groups = new RunningGroups;
+    return *groups;
 }
 
 void ReadStatus(int status, ProcessResult& result) {
@@ -280,6 +364,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     Fd errorWrite(pipeFds[1]);
 
     ChildSetup setup{
+        .parent = getpid(),
         .stdinFd = stdio.in.get(),
         .stdoutFd = stdio.out.get(),
         .stderrFd = stdio.err.get(),
@@ -302,6 +387,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     if (pid < 0) return NotStarted(forkError);
 
     setpgid(pid, pid);  // also here, so the group exists before any kill below
+    const RunningGroups::Id group = Running().Add(pid);
     errorWrite.Close();
     stdio.in.Close();
     stdio.out.Close();
@@ -311,18 +397,31 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     int execError = ReadExecError(errorRead.get());
     int status = 0;
     if (execError != 0) {
+        Running().Remove(group);
         WaitPid(pid, &status, 0);
         result.startError = execError;
         return result;
     }
     result.started = true;
 
-    if (options.timeout && !WaitUntilEnded(pid, SteadyClock::now() + *options.timeout)) {
+    if (!options.timeout) {
+        WaitForEnd(pid);
+    } else if (!WaitUntilEnded(pid, SteadyClock::now() + *options.timeout)) {
         result.timedOut = true;
         KillGroup(pid);
     }
+    Running().Remove(group);
     if (WaitPid(pid, &status, 0) == pid) ReadStatus(status, result);
     return result;
+}
+
+void TerminateRunningProcesses(std::chrono::milliseconds grace) {
+    RunningGroups& running = Running();
+    const std::vector<RunningGroups::Id> ids = running.TerminateAll();
+    auto allEnded = [&] { return !running.AnyListed(ids); };
+    if (PollUntil(allEnded, SteadyClock::now() + grace)) return;
+    running.Kill(ids);
+    PollUntil(allEnded, SteadyClock::now() + grace);
 }
 
 }  // namespace zov

@@ -6,15 +6,16 @@
 #include <vector>
 
 // The one way to run another program: an argument vector (no shell), standard input from /dev/null or a
-// file, output to files, its own process group, a bounded wait that kills the group on time-out.
+// file, output to files, its own process group, a bounded wait that kills the group on time-out. The
+// program gets SIGTERM when the process that ran it dies.
 namespace zov {
 
 struct ProcessOptions {
-    std::string workingDir;      // "" keeps the caller's
-    std::string stdinPath;       // "" reads /dev/null
-    std::string stdoutPath;      // "" writes to /dev/null
-    std::string stderrPath;      // "" writes to /dev/null; may equal stdoutPath
-    bool appendOutput = false;   // append to the output files instead of truncating them
+    std::string workingDir;             // "" keeps the caller's
+    std::string stdinPath;              // "" reads /dev/null
+    std::string stdoutPath;             // "" writes to /dev/null
+    std::string stderrPath;             // "" writes to /dev/null; may equal stdoutPath
+    bool appendOutput = false;          // append to the output files instead of truncating them
     std::vector<std::string> extraEnv;  // "NAME=value" entries added to the caller's environment
     std::optional<std::chrono::milliseconds> timeout;  // nullopt waits without limit
 };
@@ -31,5 +32,11 @@ struct ProcessResult {
 
 // argv[0] is the program: a path, or a name searched on PATH.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
+
+// Ends every process group that a RunProcess call of this process started and still waits on: SIGTERM,
+// then SIGKILL to the groups whose program outlasts grace. Those RunProcess calls return as usual, with
+// the signal in their result; this returns once those programs have ended (or after a second grace).
+// Thread-safe. Programs started while it runs are not affected.
+void TerminateRunningProcesses(std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
 
 }  // namespace zov

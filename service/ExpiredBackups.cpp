@@ -1,5 +1,8 @@
 #include "service/ExpiredBackups.h"
 
+#include <set>
+#include <vector>
+
 #include "engine/FileOperator.h"
 #include "engine/QelXml.h"
 #include "platform/Clock.h"
@@ -7,12 +10,16 @@
 
 namespace zov {
 
-void ExpiredBackups::RunPass() {
+void ExpiredBackups::RunPass(const std::stop_token& stop) {
     store_.Load();
-    const int lastId = store_.GetMaxTaskId();
-    for (int id = 1; id <= lastId; ++id) {
-        TaskInfo task;
-        if (!store_.GetTaskById(id, task) || task.keepDays == 0) continue;
+    // The tasks themselves, not every number up to the highest id: one stored id near the top of the int
+    // range would make a pass count for minutes.
+    std::vector<TaskInfo> tasks;
+    store_.GetAllTasks(tasks);
+    std::set<int> seen;
+    for (const TaskInfo& task : tasks) {
+        if (stop.stop_requested()) return;
+        if (task.id < 1 || !seen.insert(task.id).second || task.keepDays == 0) continue;
         // A storage folder that is not absolute would be taken from the working folder.
         if (!IsAbsolutePath(task.dest)) continue;
         const std::string storage = WithTrailingSlash(task.dest);
@@ -28,7 +35,7 @@ void ExpiredBackups::RunPass() {
 
 void ExpiredBackups::Run(std::stop_token stop) {
     while (!stop.stop_requested()) {
-        RunPass();
+        RunPass(stop);
         SleepUnlessStopped(stop, std::chrono::milliseconds(10000));
     }
 }

@@ -12,8 +12,8 @@ class ExpiredBackups {
   public:
     explicit ExpiredBackups(CQelXML& store) : store_(store) {}
 
-    // One pass over every task of task.db (read again).
-    void RunPass();
+    // One pass over every task of task.db (read again), each id once; it ends early on a stop request.
+    void RunPass(const std::stop_token& stop = {});
 
     // Passes 10 s apart until a stop is requested.
     void Run(std::stop_token stop);

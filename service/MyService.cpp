@@ -45,6 +45,7 @@ void CMyService::Run() {
     CleanCacheFolder();
     ServiceThreads threads = StartServiceThreads();
     while (running_) SleepFor(kRunPollInterval);
+    threads.StopForExit();
 }
 
 }  // namespace zov

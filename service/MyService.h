@@ -12,12 +12,14 @@ inline constexpr const char* kBackupServiceName = "ZovSvcx";
 // (Current).
 std::string ServiceRegistryPath();
 
-// The backup service: runs the service threads until it is stopped.
+// The backup service: runs the service threads until it is stopped. The process must end without
+// returning from main once the service has run (see ServiceThreads::StopForExit).
 class CMyService : public CService {
   public:
     CMyService();
 
-    // Cleans the cache folder, starts the service threads, then polls the running flag every 100 ms.
+    // Cleans the cache folder, starts the service threads, then polls the running flag every 100 ms. On
+    // stop it ends the programs the workers run and returns without waiting for the workers.
     void Run() override;
     // Reads Parameters "Start" and "Inc" (missing values keep 0 and 1); the current value starts at Start.
     bool Prepare() override;

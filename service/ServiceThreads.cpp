@@ -8,6 +8,7 @@
 #include "engine/Backup.h"
 #include "engine/LogCleanup.h"
 #include "platform/Clock.h"
+#include "platform/ProcessRunner.h"
 #include "service/ExpiredBackups.h"
 #include "service/ProcessStart.h"
 #include "service/RunQueue.h"
@@ -28,7 +29,9 @@ struct ServiceThreads::Parts {
     std::list<Worker> workers;
     Scheduler scheduler{queue};
     ExpiredBackups expiry{ServiceTaskStore()};
-    std::vector<std::jthread> threads;  // declared last: stopped and joined before the parts they use go
+    // Declared after the parts they use, so that they are stopped and joined before those go.
+    std::vector<std::jthread> workerThreads;
+    std::vector<std::jthread> otherThreads;  // scheduler, expired-backup, log clean-up
 };
 
 ServiceThreads::ServiceThreads() : parts_(std::make_unique<Parts>()) {}
@@ -36,17 +39,29 @@ ServiceThreads::~ServiceThreads() = default;
 ServiceThreads::ServiceThreads(ServiceThreads&&) noexcept = default;
 ServiceThreads& ServiceThreads::operator=(ServiceThreads&&) noexcept = default;
 
+void ServiceThreads::StopForExit() {
+    for (std::jthread& thread : parts_->workerThreads) thread.request_stop();
+    for (std::jthread& thread : parts_->otherThreads) thread.request_stop();
+    // First, so that a pass still in progress does not hold the archiver. A program that a worker starts
+    // after this gets SIGTERM when the process ends.
+    TerminateRunningProcesses();
+    for (std::jthread& thread : parts_->otherThreads) thread.join();
+    for (std::jthread& thread : parts_->workerThreads) thread.detach();
+    // The detached workers go on using the parts until the process ends: never freed.
+    static_cast<void>(parts_.release());
+}
+
 ServiceThreads StartServiceThreads() {
     ServiceThreads started;
     ServiceThreads::Parts& parts = *started.parts_;
     for (int index = 0; index < kWorkerCount; ++index) {
         Worker& worker = parts.workers.emplace_back(parts.queue, BackupTaskRun(parts.backup));
-        parts.threads.emplace_back([&worker](std::stop_token stop) { worker.Run(stop); });
+        parts.workerThreads.emplace_back([&worker](std::stop_token stop) { worker.Run(stop); });
         if (index + 1 < kWorkerCount) SleepFor(kWorkerSpacing);
     }
-    parts.threads.emplace_back([&parts](std::stop_token stop) { parts.scheduler.Run(stop); });
-    parts.threads.emplace_back([&parts](std::stop_token stop) { parts.expiry.Run(stop); });
-    parts.threads.push_back(StartLogCleanupThread());
+    parts.otherThreads.emplace_back([&parts](std::stop_token stop) { parts.scheduler.Run(stop); });
+    parts.otherThreads.emplace_back([&parts](std::stop_token stop) { parts.expiry.Run(stop); });
+    parts.otherThreads.push_back(StartLogCleanupThread());
     return started;
 }
 

@@ -5,13 +5,20 @@
 namespace zov {
 
 // The service's background threads and what they share: the run queue, six workers, the scheduler, the
-// expired-backup thread and the log clean-up thread. Destroying the object requests a stop from every
-// thread and waits for them; a worker in the middle of a run finishes that run first.
+// expired-backup thread and the log clean-up thread.
 class ServiceThreads {
   public:
+    // Without StopForExit: requests a stop from every thread and waits for them; a worker in the middle
+    // of a run finishes that run first.
     ~ServiceThreads();
     ServiceThreads(ServiceThreads&&) noexcept;
     ServiceThreads& operator=(ServiceThreads&&) noexcept;
+
+    // The stop of a service whose process ends next: requests a stop from every thread, ends every program
+    // still running for a worker, and waits for the scheduler, the expired-backup and the log clean-up
+    // threads. The workers are not waited for: they, and what they use, are left to the end of the
+    // process; a run cut short this way leaves its time under "RUNNING".
+    void StopForExit();
 
   private:
     friend ServiceThreads StartServiceThreads();

@@ -26,20 +26,20 @@ TaskRun BackupTaskRun(CBackup& backup) {
     };
 }
 
-bool Worker::Step() {
+bool Worker::Step(const std::stop_token& stop) {
     const std::time_t now = Now();
     std::optional<TaskInfo> task = queue_.TakeRunnable(FormatLocalTime(now, "%H:%M"));
     if (!task) return false;
     const std::string startDay = FormatLocalTime(now, kDayFormat);
     std::string message;
     const bool succeeded = run_(*task, GetRarPath(), message);
-    Record(*task, succeeded, startDay);
+    if (!stop.stop_requested()) Record(*task, succeeded, startDay);
     return true;
 }
 
 void Worker::Run(std::stop_token stop) {
     while (!stop.stop_requested()) {
-        Step();
+        Step(stop);
         SleepUnlessStopped(stop, std::chrono::milliseconds(1000));
     }
 }

@@ -24,8 +24,9 @@ class Worker {
   public:
     Worker(RunQueue& queue, TaskRun run) : queue_(queue), run_(std::move(run)) {}
 
-    // Takes one runnable task and runs it. False when none was waiting.
-    bool Step();
+    // Takes one runnable task and runs it. False when none was waiting. A run that ends after a stop was
+    // requested is not filed: the service is ending, and its time stays under "RUNNING".
+    bool Step(const std::stop_token& stop = {});
 
     // Steps until a stop is requested, sleeping 1 s after every step.
     void Run(std::stop_token stop);

@@ -1,3 +1,6 @@
+#include <syslog.h>
+#include <unistd.h>
+
 #include <cerrno>
 #include <cstdio>
 #include <optional>
@@ -24,5 +27,10 @@ int main(int argc, char** argv) {
     std::optional<zov::FileLock> instanceLock = zov::TakeInstanceLock(lockExitCode);
     if (!instanceLock) return lockExitCode;
     zov::PrepareServiceProcess();
-    return service.StartDispatcher(*link);
+    const int exitCode = service.StartDispatcher(*link);
+    // The workers still run: end the process under them, without running destructors of what they use.
+    // Log lines and ini files are written in whole steps, so only the standard streams need flushing.
+    std::fflush(nullptr);
+    closelog();
+    _exit(exitCode);
 }

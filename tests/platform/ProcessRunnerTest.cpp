@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -40,6 +41,16 @@ bool BecomesGone(pid_t pid) {
         std::this_thread::sleep_for(10ms);
     }
     return false;
+}
+
+// The pid a script wrote to path (a whole line), once it is there; 0 after 10 s.
+pid_t WrittenPid(const std::string& path) {
+    for (int i = 0; i < 1000; ++i) {
+        std::string text = ReadFile(path);
+        if (text.ends_with("\n")) return std::stoi(text);
+        std::this_thread::sleep_for(10ms);
+    }
+    return 0;
 }
 
 struct EndCase {
@@ -248,6 +259,64 @@ TEST(ProcessRunner, ConcurrentRunsKeepTheirOwnResults) {
         std::string line = std::to_string(i) + "\n";
         EXPECT_EQ(ReadFile(dir / ("out" + std::to_string(i))), line + line + line + line + line);
     }
+}
+
+struct TerminateCase {
+    const char* what;
+    const char* script;  // writes the grandchild's pid to the file named by $1
+    bool withTimeout;
+    int signal;
+};
+
+TEST(ProcessRunner, TerminateEndsTheGroupsOfRunsOnOtherThreads) {
+    const TerminateCase cases[] = {
+        {"group ends on SIGTERM", "sleep 100 & echo $! > \"$1\"; wait", false, SIGTERM},
+        {"same, bounded wait", "sleep 100 & echo $! > \"$1\"; wait", true, SIGTERM},
+        {"grandchild ignores SIGTERM", "(trap '' TERM; exec sleep 100) & echo $! > \"$1\"; wait", false,
+         SIGTERM},
+        {"everything ignores SIGTERM",
+         "trap '' TERM; sleep 100 & echo $! > \"$1\"; while :; do sleep 1; done", false, SIGKILL},
+    };
+    for (const TerminateCase& c : cases) {
+        TempProgramDir dir;
+        ProcessOptions options;
+        if (c.withTimeout) options.timeout = 100s;
+        ProcessResult result;
+        std::chrono::steady_clock::time_point returned;
+        std::thread runner([&] {
+            result = RunProcess({"sh", "-c", c.script, "sh", dir / "grandchild.pid"}, options);
+            returned = std::chrono::steady_clock::now();
+        });
+        const pid_t grandchild = WrittenPid(dir / "grandchild.pid");
+        const auto start = std::chrono::steady_clock::now();
+        TerminateRunningProcesses(300ms);
+        const auto terminated = std::chrono::steady_clock::now();
+        runner.join();
+        EXPECT_LT(terminated - start, 2s) << c.what;
+        EXPECT_LT(returned - start, 2s) << c.what;
+        EXPECT_TRUE(result.started) << c.what;
+        EXPECT_FALSE(result.timedOut) << c.what;
+        EXPECT_EQ(result.signal, c.signal) << c.what;
+        ASSERT_GT(grandchild, 0) << c.what;
+        EXPECT_TRUE(BecomesGone(grandchild)) << c.what;
+    }
+}
+
+TEST(ProcessRunner, ProgramEndsWhenTheProcessThatRanItIsKilled) {
+    TempProgramDir dir;
+    const std::string pidFile = dir / "program.pid";
+    pid_t runner = fork();
+    ASSERT_GE(runner, 0);
+    if (runner == 0) {
+        RunProcess({"sh", "-c", "echo $$ > \"$1\"; exec sleep 60", "sh", pidFile});
+        _exit(0);
+    }
+    const pid_t program = WrittenPid(pidFile);
+    kill(runner, SIGKILL);
+    ASSERT_EQ(waitpid(runner, nullptr, 0), runner);
+    ASSERT_GT(program, 0);
+    EXPECT_TRUE(BecomesGone(program));
+    if (!IsGone(program)) kill(program, SIGKILL);
 }
 
 }  // namespace

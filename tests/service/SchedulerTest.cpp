@@ -180,9 +180,13 @@ TEST_F(SchedulerTest, ExpiredBackupsGoAfterTheirKeepDays) {
     database.database = "sales";
     database.instance = "MSSQLSERVER";
     database.keepDays = 7;
+    // The highest possible id: a pass visits tasks, not every number below it.
+    TaskInfo top = files;
+    top.id = 2147483647;
+    top.dest = program_ / "top";
     const std::string old = "2024-03-01/src_20240301080000.rar";
     const std::string recent = "2024-03-19/src_20240319080000.rar";
-    for (const TaskInfo& task : {files, kept, database}) {
+    for (const TaskInfo& task : {files, kept, database, top}) {
         test::WriteFile(task.dest + "/" + old, "old");
         test::WriteFile(task.dest + "/" + recent, "recent");
     }
@@ -191,7 +195,7 @@ TEST_F(SchedulerTest, ExpiredBackupsGoAfterTheirKeepDays) {
     relative.dest = "bak";
     test::WriteFile(program_ / ("bak/" + old), "in the working folder");
     test::WriteTaskStore({test::TaskRecord(files), test::TaskRecord(kept), test::TaskRecord(database),
-                          test::TaskRecord(relative)});
+                          test::TaskRecord(relative), test::TaskRecord(top)});
     CQelXML store;
     store.SetFilePath(TaskDbPath());
     const fs::path workingFolder = fs::current_path();
@@ -201,6 +205,7 @@ TEST_F(SchedulerTest, ExpiredBackupsGoAfterTheirKeepDays) {
     EXPECT_TRUE(fs::exists(program_ / ("bak/" + old))) << "a relative storage folder is left alone";
     EXPECT_FALSE(fs::exists(files.dest + "/2024-03-01"));
     EXPECT_FALSE(fs::exists(database.dest + "/2024-03-01"));
+    EXPECT_FALSE(fs::exists(top.dest + "/2024-03-01"));
     EXPECT_TRUE(fs::exists(kept.dest + "/" + old)) << "keep days 0 keeps everything";
     for (const TaskInfo& task : {files, kept, database}) EXPECT_TRUE(fs::exists(task.dest + "/" + recent));
 }

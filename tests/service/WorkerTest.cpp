@@ -111,6 +111,20 @@ TEST_F(WorkerTest, ARunThatEndsAfterMidnightOnlyRemovesItsRunningMark) {
     }
 }
 
+TEST_F(WorkerTest, ARunThatEndsAfterAStopRequestIsNotFiled) {
+    for (const bool result : {true, false}) {
+        const int id = result ? 6 : 7;
+        ASSERT_TRUE(queue_.Enqueue(Queued(id, "08:00")));
+        std::stop_source stop;
+        result_ = result;
+        hook_ = [&] { stop.request_stop(); };
+        ASSERT_TRUE(FakeWorker().Step(stop.get_token()));
+        EXPECT_EQ(State(kRunningSection, id), "08:00") << result;
+        EXPECT_EQ(State(kSucceededSection, id), "") << result;
+        EXPECT_EQ(State(kFailedSection, id), "") << result;
+    }
+}
+
 TEST_F(WorkerTest, EveryRunReadsTheArchiverPathAnew) {
     for (const char* name : {"rar-one", "rar-two"}) {
         test::WriteFile(program_ / name, "");
