@@ -8,13 +8,13 @@
 #include <sstream>
 #include <thread>
 
-#include "ChinaTimeClock.h"
 #include "engine/Backup.h"
 #include "engine/CommonText.h"
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
 #include "engine/ZipOperator.h"
 #include "platform/Mailslot.h"
+#include "support/ChinaTimeClock.h"
 #include "support/TempProgramDir.h"
 #include "support/Trees.h"
 

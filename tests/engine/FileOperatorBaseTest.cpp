@@ -2,6 +2,7 @@
 
 #include "engine/FileOperator.h"
 #include "platform/Clock.h"
+#include "support/InstalledClock.h"
 #include "support/Trees.h"
 
 namespace zov {
@@ -13,9 +14,6 @@ using test::WriteFile;
 
 class FileOperatorBaseTest : public ::testing::Test {
   protected:
-    void SetUp() override { SetClock(&clock); }
-    void TearDown() override { SetClock(nullptr); }
-
     // An entry of the storage folder written at the given local time.
     void Entry(const std::string& path, std::time_t written) {
         if (path.back() == '/') {
@@ -27,7 +25,7 @@ class FileOperatorBaseTest : public ::testing::Test {
     }
 
     test::TempProgramDir dir;
-    ManualClock clock{MakeLocalTime(2024, 3, 10, 12, 0, 0)};
+    test::InstalledClock clock{MakeLocalTime(2024, 3, 10, 12, 0, 0)};
     const std::string storage = dir / "bak/";
     CFileOperator op;
 };

@@ -6,6 +6,7 @@
 #include "engine/QelLog.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
+#include "support/InstalledClock.h"
 #include "support/Trees.h"
 
 namespace zov {
@@ -18,9 +19,6 @@ using Tree = std::set<std::string>;
 
 class FileOperatorDeleteTest : public ::testing::Test {
   protected:
-    void SetUp() override { SetClock(&clock); }
-    void TearDown() override { SetClock(nullptr); }
-
     static std::string InterfaceLog() {
         CQelLog where;
         where.SetCategory(kLogInterface);
@@ -28,7 +26,7 @@ class FileOperatorDeleteTest : public ::testing::Test {
     }
 
     test::TempProgramDir dir;
-    ManualClock clock{MakeLocalTime(2024, 3, 10, 15, 0, 0)};
+    test::InstalledClock clock{MakeLocalTime(2024, 3, 10, 15, 0, 0)};
     const std::string root = dir / "root";
     CFileOperator op;
 };

@@ -2,6 +2,7 @@
 
 #include "engine/FileOperator.h"
 #include "platform/Clock.h"
+#include "support/InstalledClock.h"
 #include "support/Trees.h"
 
 namespace zov {
@@ -15,9 +16,6 @@ using Tree = std::set<std::string>;
 // Keep days 7 at 2024-03-10 15:00:00: the cutoff is 2024-03-03 15:00:00.
 class FileOperatorExpiryTest : public ::testing::Test {
   protected:
-    void SetUp() override { SetClock(&clock); }
-    void TearDown() override { SetClock(nullptr); }
-
     void Build(const std::vector<std::string>& entries) {
         for (const std::string& entry : entries) {
             if (entry.back() == '/') {
@@ -35,7 +33,7 @@ class FileOperatorExpiryTest : public ::testing::Test {
     }
 
     test::TempProgramDir dir;
-    ManualClock clock{MakeLocalTime(2024, 3, 10, 15, 0, 0)};
+    test::InstalledClock clock{MakeLocalTime(2024, 3, 10, 15, 0, 0)};
     const std::string storage = dir / "bak/";
     CFileOperator op;
 };

@@ -11,6 +11,7 @@
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
 #include "platform/Clock.h"
+#include "support/InstalledClock.h"
 #include "support/TempProgramDir.h"
 
 namespace zov {
@@ -98,10 +99,7 @@ TEST(IniFileTest, TempTaskIdsListEveryKey) {
 
 class DailyResetTest : public ::testing::Test {
   protected:
-    void SetUp() override { SetClock(&clock_); }
-    void TearDown() override { SetClock(nullptr); }
-
-    ManualClock clock_{MakeLocalTime(2024, 5, 10, 0, 0, 5)};
+    test::InstalledClock clock_{MakeLocalTime(2024, 5, 10, 0, 0, 5)};
 };
 
 TEST_F(DailyResetTest, ClearsOnlySectionsOfEarlierDays) {

@@ -2,10 +2,10 @@
 
 #include <filesystem>
 
-#include "ChinaTimeClock.h"
 #include "engine/IniFile.h"
 #include "engine/LogCleanup.h"
 #include "engine/ProgramFiles.h"
+#include "support/ChinaTimeClock.h"
 #include "support/TempProgramDir.h"
 
 namespace zov {

@@ -5,12 +5,12 @@
 #include <filesystem>
 #include <thread>
 
-#include "ChinaTimeClock.h"
 #include "engine/CommonText.h"
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
 #include "engine/QelLog.h"
 #include "platform/Mailslot.h"
+#include "support/ChinaTimeClock.h"
 #include "support/TempProgramDir.h"
 
 namespace zov {

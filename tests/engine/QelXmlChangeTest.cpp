@@ -12,6 +12,7 @@
 #include "engine/ProgramFiles.h"
 #include "engine/QelXml.h"
 #include "platform/Clock.h"
+#include "support/InstalledClock.h"
 #include "support/TempProgramDir.h"
 
 namespace zov {
@@ -51,11 +52,7 @@ TaskInfo FileTask(const std::string& name) {
 
 class QelXmlChangeTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault());
-        SetClock(&clock_);
-    }
-    void TearDown() override { SetClock(nullptr); }
+    void SetUp() override { IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault()); }
 
     void LoadText(const std::string& text) {
         ASSERT_EQ(CAES().EncryptTextToFile(text, kTaskStoreKey, db_), 1);
@@ -81,7 +78,7 @@ class QelXmlChangeTest : public ::testing::Test {
 
     TempProgramDir dir_;
     std::string db_ = dir_ / "task.db";
-    ManualClock clock_{MakeLocalTime(2024, 3, 5, 10, 30, 15)};
+    test::InstalledClock clock_{MakeLocalTime(2024, 3, 5, 10, 30, 15)};
     CQelXML store_;
 };
 

@@ -9,6 +9,7 @@
 #include "engine/ProgramFiles.h"
 #include "engine/QelXml.h"
 #include "platform/Clock.h"
+#include "support/InstalledClock.h"
 #include "support/TempProgramDir.h"
 
 namespace zov {
@@ -48,11 +49,7 @@ TaskInfo MySqlTask() {
 
 class QelXmlStorableTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault());
-        SetClock(&clock_);
-    }
-    void TearDown() override { SetClock(nullptr); }
+    void SetUp() override { IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault()); }
 
     void LoadRecords(const std::vector<std::string>& records) {
         std::string text = "<SETUP>\n<TASK>|||||";
@@ -75,7 +72,7 @@ class QelXmlStorableTest : public ::testing::Test {
 
     TempProgramDir dir_;
     std::string db_ = dir_ / "task.db";
-    ManualClock clock_{MakeLocalTime(2024, 3, 5, 10, 30, 15)};
+    test::InstalledClock clock_{MakeLocalTime(2024, 3, 5, 10, 30, 15)};
     CQelXML store_;
 };
 

@@ -8,6 +8,7 @@
 #include "engine/Aes.h"
 #include "engine/QelXml.h"
 #include "platform/Clock.h"
+#include "support/InstalledClock.h"
 #include "support/TempProgramDir.h"
 
 namespace zov {
@@ -30,7 +31,6 @@ class QelXmlValidateTest : public ::testing::Test {
   protected:
     void SetUp() override {
         ASSERT_EQ(mkdir(source_.c_str(), 0700), 0);
-        SetClock(&clock_);
         // Stored: a file task due at 08:00, a MySQL task and a record that does not parse.
         const std::string text =
             "<SETUP>\n<TASK>|||||"
@@ -46,7 +46,6 @@ class QelXmlValidateTest : public ::testing::Test {
         store_.SetFilePath(dir_ / "task.db");
         ASSERT_TRUE(store_.Load());
     }
-    void TearDown() override { SetClock(nullptr); }
 
     // A new file task that passes every check.
     TaskInfo NewTask() const {
@@ -62,7 +61,7 @@ class QelXmlValidateTest : public ::testing::Test {
 
     TempProgramDir dir_;
     std::string source_ = dir_ / "source";
-    ManualClock clock_{MakeLocalTime(2024, 3, 5, 9, 15)};
+    test::InstalledClock clock_{MakeLocalTime(2024, 3, 5, 9, 15)};
     CQelXML store_;
 };
 

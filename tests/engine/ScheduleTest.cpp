@@ -2,8 +2,8 @@
 
 #include <ctime>
 
-#include "ChinaTimeClock.h"
 #include "engine/Schedule.h"
+#include "support/ChinaTimeClock.h"
 
 namespace zov {
 namespace {

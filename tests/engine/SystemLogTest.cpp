@@ -2,8 +2,8 @@
 
 #include <filesystem>
 
-#include "ChinaTimeClock.h"
 #include "engine/SystemLog.h"
+#include "support/ChinaTimeClock.h"
 #include "support/TempProgramDir.h"
 
 namespace zov {

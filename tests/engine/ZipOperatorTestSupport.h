@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "platform/Clock.h"
+#include "support/InstalledClock.h"
 #include "support/TempProgramDir.h"
 
 namespace zov::test {
@@ -18,13 +19,11 @@ namespace zov::test {
 class FakeRarTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        SetClock(&clock_);
         std::filesystem::path script = std::filesystem::path(__FILE__).parent_path() / "fixtures/fake_rar.sh";
         std::filesystem::create_directories(dir_ / "fake");
         std::filesystem::copy_file(script, FakeRar());
         chmod(FakeRar().c_str(), 0755);
     }
-    void TearDown() override { SetClock(nullptr); }
 
     std::string FakeRar() const { return dir_ / "fake/rar"; }
     void SetExitCode(int code) { WriteFile(dir_ / "fake/code", std::to_string(code)); }
@@ -40,7 +39,7 @@ class FakeRarTest : public ::testing::Test {
     std::vector<std::string> RecordedArgs() const { return RecordedLines("args"); }
 
     TempProgramDir dir_;
-    ManualClock clock_{MakeLocalTime(2024, 3, 5, 14, 7, 9)};
+    test::InstalledClock clock_{MakeLocalTime(2024, 3, 5, 14, 7, 9)};
 };
 
 }  // namespace zov::test

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engine/Aes.h"
-#include "engine/ChinaTimeClock.h"
+#include "support/ChinaTimeClock.h"
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
 #include "engine/QelXml.h"

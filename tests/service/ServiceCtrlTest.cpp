@@ -10,6 +10,7 @@
 #include "ServiceTestSupport.h"
 #include "engine/ServiceCtrl.h"
 #include "platform/Clock.h"
+#include "support/InstalledClock.h"
 
 namespace zov {
 namespace {
@@ -47,12 +48,11 @@ TEST(ServiceCtrl, StopWaitGivesUpAfterFiftyPolls) {
     ASSERT_TRUE(
         InstallService(dir.WriteScript("stubborn.sh", test::StubbornServiceScript()), "Stubborn", ""));
     ASSERT_EQ(StartServiceWait("Stubborn"), 1);
-    ManualClock clock(1000);
-    SetClock(&clock);
-    const int stopped = StopServiceWait("Stubborn");
-    SetClock(nullptr);
-    EXPECT_EQ(stopped, 0);
-    EXPECT_EQ(clock.Now(), 1000 + kServiceWaitPolls * kServiceWaitIntervalMs / 1000);
+    {
+        test::InstalledClock clock(1000);
+        EXPECT_EQ(StopServiceWait("Stubborn"), 0);
+        EXPECT_EQ(clock.Now(), 1000 + kServiceWaitPolls * kServiceWaitIntervalMs / 1000);
+    }
     // The supervisor takes the stop request in its own time; the service ignores it and stays pending.
     EXPECT_TRUE(WaitUntil([] { return GetServiceState("Stubborn") == kServiceStopPending; }));
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/Clock.h"
+#include "support/InstalledClock.h"
 
 namespace zov::test {
 
@@ -18,10 +19,8 @@ class ChinaTimeClock {
         setenv("TZ", "UTC-8", 1);
         tzset();
         clock_.Set(MakeLocalTime(year, month, day, hour, minute, second));
-        SetClock(&clock_);
     }
     ~ChinaTimeClock() {
-        SetClock(nullptr);
         if (previousTz_) {
             setenv("TZ", previousTz_->c_str(), 1);
         } else {
@@ -35,7 +34,7 @@ class ChinaTimeClock {
     ManualClock& clock() { return clock_; }
 
   private:
-    ManualClock clock_{0};
+    InstalledClock clock_{0};
     std::optional<std::string> previousTz_;
 };
 
