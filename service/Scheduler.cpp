@@ -27,7 +27,7 @@ int Scheduler::RunPass() {
     int queued = 0;
     std::vector<TaskInfo> due;
     for (const std::string& record : store_.GetRecords()) {
-        store_.AddDueTask(record, due, true);
+        store_.AddDueTask(record, due, true, now);
         for (const TaskInfo& task : due) {
             if (!IsDueToday(task, now) || !queue_.Enqueue(task)) continue;
             WriteSystemLog(TaskKindText(task) + "加入任务列表", true, true);
