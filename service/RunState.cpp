@@ -19,6 +19,10 @@ std::string TaskKindText(const TaskInfo& task) {
     return task.sqlType == kSqlServer ? "MSSQL数据库备份任务" : "MYSQL数据库备份任务";
 }
 
+std::string ScheduledRunText(const TaskInfo& task) {
+    return "任务" + task.name + "（ID " + std::to_string(task.id) + "）" + QueuedTime(task);
+}
+
 void ResetDailySections() {
     const IniFile temp(TempIniPath());
     for (const char* section : {kSucceededSection, kRunningSection, kFailedSection, kTempTasksSection}) {

@@ -22,6 +22,9 @@ std::string QueuedTime(const TaskInfo& task);
 // "文件备份任务", "MSSQL数据库备份任务" or "MYSQL数据库备份任务": the kind of a task in debug-log lines.
 std::string TaskKindText(const TaskInfo& task);
 
+// "任务<name>（ID <id>）<time>": a queued task and its time in log lines.
+std::string ScheduledRunText(const TaskInfo& task);
+
 // Starts a new day in the daily sections of temp.ini ("SUCCEED", "RUNNING", "FAILED", "TEMPTASKS").
 void ResetDailySections();
 

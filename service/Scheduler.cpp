@@ -19,17 +19,33 @@ int Scheduler::RunPass() {
     // time of the new day into the sections of the old one, where the next reset would forget it.
     const std::time_t now = Now();
     ResetDailySections();
+    std::set<std::string> refused;
+    int queued = 0;
     if (IniFile(ConfigIniPath()).Read("switch", "SYSTEM") == "OFF") {
         queue_.Clear();
-        return 0;
+    } else {
+        queued = QueueDueTasks(now, refused);
     }
+    for (const std::string& text : refused) {
+        if (!refused_.contains(text)) WriteSystemLog(text);
+    }
+    refused_ = std::move(refused);
+    return queued;
+}
+
+int Scheduler::QueueDueTasks(std::time_t now, std::set<std::string>& refused) {
     store_.Load();
     int queued = 0;
     std::vector<TaskInfo> due;
     for (const std::string& record : store_.GetRecords()) {
         store_.AddDueTask(record, due, true, now);
         for (const TaskInfo& task : due) {
-            if (!IsDueToday(task, now) || !queue_.Enqueue(task)) continue;
+            if (!IsDueToday(task, now)) {
+                const std::string reason = UnusableFolderReason(task);
+                if (!reason.empty()) refused.insert(ScheduledRunText(task) + "未运行：" + reason);
+                continue;
+            }
+            if (!queue_.Enqueue(task)) continue;
             WriteSystemLog(TaskKindText(task) + "加入任务列表", true, true);
             ++queued;
         }
