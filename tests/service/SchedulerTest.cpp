@@ -178,11 +178,12 @@ TEST_F(SchedulerTest, EnqueueRefusesTimesThatAreNotClockTimes) {
                           {"ab:cd", false}, {"0800", false}, {"08:00 09:00", false}};
     int id = 0;
     for (const Case& c : cases) {
-        EXPECT_EQ(queue_.Enqueue(test::ScheduledTask(program_, ++id, c.times)), c.queued) << c.times;
+        EXPECT_EQ(queue_.Enqueue(test::ScheduledTask(program_, ++id, c.times), zov::Now()), c.queued)
+            << c.times;
     }
     TaskInfo off = test::ScheduledTask(program_, ++id, "08:00");
     off.flags &= ~kTaskScheduled;
-    EXPECT_FALSE(queue_.Enqueue(off));
+    EXPECT_FALSE(queue_.Enqueue(off, zov::Now()));
 }
 
 TEST_F(SchedulerTest, TheFirstPassOfANewDayStartsFreshSections) {
