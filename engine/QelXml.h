@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -65,11 +66,15 @@ class CQelXML {
 
     // Every record that parses, in file order (out is emptied first).
     void GetAllTasks(std::vector<TaskInfo>& out) const;
-    // The tasks of every record due this minute (out is emptied first; see AddDueTask).
+    // The tasks of every record due at the minute of when (out is emptied first; see AddDueTask).
+    void GetDueTasks(std::vector<TaskInfo>& out, std::time_t when) const;
+    // The same for the current minute.
     void GetDueTasks(std::vector<TaskInfo>& out) const;
-    // Appends the task of a record once for every item of its TIME equal to the current "%H:%M" (with
-    // TIME set to that item), or unchanged when it has no TIME but a PERIOD. False when nothing is due.
-    static bool AddDueTask(const std::string& record, std::vector<TaskInfo>& list, bool clearFirst);
+    // For a record whose FLAG switches scheduled runs on: appends its task once for every item of its
+    // TIME equal to the "%H:%M" of when (with TIME set to that item), or unchanged when it has no TIME but
+    // a PERIOD. False when nothing is due.
+    static bool AddDueTask(const std::string& record, std::vector<TaskInfo>& list, bool clearFirst,
+                           std::time_t when);
 
     // Checks a task before it is saved: kValidateError or kValidateWarning with a message, otherwise the
     // similarity 0..3 to the tasks due this minute.
@@ -105,6 +110,7 @@ class CQelXML {
     bool ChangeTaskLocked(int type, TaskInfo& task, bool save, bool markPastTimes);
     bool SetScheduled(int id, bool on);
     void DueTasksLocked(std::vector<TaskInfo>& out) const;
+    void DueTasksLocked(std::vector<TaskInfo>& out, std::time_t when) const;
     void ReplaceRecords(std::vector<std::string> records);
 
     mutable std::mutex mutex_;

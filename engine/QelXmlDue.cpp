@@ -22,13 +22,16 @@ std::vector<std::string> CQelXML::TimeItems(std::string_view times) {
     return items;
 }
 
-bool CQelXML::AddDueTask(const std::string& record, std::vector<TaskInfo>& list, bool clearFirst) {
+bool CQelXML::AddDueTask(const std::string& record, std::vector<TaskInfo>& list, bool clearFirst,
+                         std::time_t when) {
     if (clearFirst) list.clear();
     if (record.empty()) return false;
+    // A task whose scheduled runs are off keeps its schedule, and is never due.
+    if ((DecimalValue(TagValue(record, "FLAG")) & kTaskScheduled) == 0) return false;
 
     const std::string times = TagValue(record, "TIME");
     if (!times.empty()) {
-        const std::string now = FormatLocalTime(Now(), "%H:%M");
+        const std::string now = FormatLocalTime(when, "%H:%M");
         bool due = false;
         for (const std::string& time : TimeItems(times)) {
             if (time != now) continue;
@@ -46,14 +49,18 @@ bool CQelXML::AddDueTask(const std::string& record, std::vector<TaskInfo>& list,
     return true;
 }
 
-void CQelXML::GetDueTasks(std::vector<TaskInfo>& out) const {
+void CQelXML::GetDueTasks(std::vector<TaskInfo>& out, std::time_t when) const {
     std::lock_guard lock(mutex_);
-    DueTasksLocked(out);
+    DueTasksLocked(out, when);
 }
 
-void CQelXML::DueTasksLocked(std::vector<TaskInfo>& out) const {
+void CQelXML::GetDueTasks(std::vector<TaskInfo>& out) const { GetDueTasks(out, Now()); }
+
+void CQelXML::DueTasksLocked(std::vector<TaskInfo>& out) const { DueTasksLocked(out, Now()); }
+
+void CQelXML::DueTasksLocked(std::vector<TaskInfo>& out, std::time_t when) const {
     out.clear();
-    for (const std::string& record : records_) AddDueTask(record, out, false);
+    for (const std::string& record : records_) AddDueTask(record, out, false, when);
 }
 
 void CQelXML::GetAllTasks(std::vector<TaskInfo>& out) const {

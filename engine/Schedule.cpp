@@ -33,10 +33,17 @@ int WeekdayIndex(int year, int month, int day) {
 
 bool IsClockTime(std::string_view text) { return text.size() == 5 && RegexMatch(text, kClockTimePattern); }
 
+std::string UnusableFolderReason(const TaskInfo& task) {
+    // A relative source would be taken from the working folder, and one starting with '-' read as a switch.
+    if (task.IsFileTask() && !IsAbsolutePath(task.source)) return "源目录不是绝对路径：" + task.source;
+    if (task.dest.find_first_of(kBadFolderCharacters) != std::string::npos || !IsAbsolutePath(task.dest)) {
+        return "备份存储目录不合法：" + task.dest;
+    }
+    return "";
+}
+
 bool IsDueToday(const TaskInfo& task, std::time_t when) {
-    if (!task.HasFlag(kTaskScheduled)) return false;
-    if (task.dest.find_first_of(kBadFolderCharacters) != std::string::npos) return false;
-    if (!IsAbsolutePath(task.dest)) return false;
+    if (!task.HasFlag(kTaskScheduled) || !UnusableFolderReason(task).empty()) return false;
     std::tm local{};
     if (localtime_r(&when, &local) == nullptr) return false;
     switch (task.period) {

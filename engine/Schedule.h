@@ -15,7 +15,11 @@ int WeekdayIndex(int year, int month, int day);
 // True when text is one time of day "HH:MM" (00:00 .. 23:59).
 bool IsClockTime(std::string_view text);
 
-// True when the task's scheduled runs are on, its storage folder is a usable local folder and its period
+// Why the service does not run the task: "" when its storage folder, and the source of a file task, are
+// absolute paths and the storage folder holds none of "<>|?"; otherwise the reason, naming the folder.
+std::string UnusableFolderReason(const TaskInfo& task);
+
+// True when the task's scheduled runs are on, its folders are usable (UnusableFolderReason) and its period
 // selects the day of when (daily; weekly by weekday bit; monthly by day-of-month bit).
 bool IsDueToday(const TaskInfo& task, std::time_t when);
 

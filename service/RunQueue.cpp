@@ -6,11 +6,13 @@
 #include "engine/ProgramFiles.h"
 #include "engine/Schedule.h"
 #include "engine/SystemLog.h"
+#include "platform/Clock.h"
 #include "service/RunState.h"
+#include "service/ServiceErrors.h"
 
 namespace zov {
 
-bool RunQueue::Enqueue(const TaskInfo& task) {
+bool RunQueue::Enqueue(const TaskInfo& task, std::time_t when) {
     if (!task.HasFlag(kTaskScheduled)) return false;
     const std::string time = QueuedTime(task);
     if (!IsClockTime(time)) return false;
@@ -19,6 +21,7 @@ bool RunQueue::Enqueue(const TaskInfo& task) {
     // Under the lock a taken entry is already marked "RUNNING", and a finished run files its result
     // before it removes that mark: reading "RUNNING" first never misses a run of this time.
     std::lock_guard lock(mutex_);
+    if (started_.contains({FormatLocalTime(when, kDayFormat), task.id, time})) return false;
     for (const char* section : {kRunningSection, kSucceededSection, kFailedSection}) {
         if (temp.HasWord(key, section, time)) return false;
     }
@@ -30,17 +33,25 @@ bool RunQueue::Enqueue(const TaskInfo& task) {
     return true;
 }
 
-std::optional<TaskInfo> RunQueue::TakeRunnable(const std::string& now) {
+std::optional<TaskInfo> RunQueue::TakeRunnable(std::time_t now) {
+    const std::string day = FormatLocalTime(now, kDayFormat);
+    const std::string nowTime = FormatLocalTime(now, "%H:%M");
     const IniFile temp(TempIniPath());
     std::lock_guard lock(mutex_);
+    std::erase_if(started_, [&](const StartedRun& run) { return std::get<0>(run) < day; });
     while (!tasks_.empty()) {
         TaskInfo task = std::move(tasks_.front());
         tasks_.pop_front();
         WriteSystemLog(TaskKindText(task) + "移出任务列表", true, true);
         const std::string time = QueuedTime(task);
         const std::string key = RunStateKey(task.id);
-        if (now < time || temp.HasWord(key, kRunningSection, time)) continue;
-        temp.AddWord(key, kRunningSection, time);
+        if (nowTime < time || started_.contains({day, task.id, time})) continue;
+        if (temp.HasWord(key, kRunningSection, time)) continue;
+        started_.insert({day, task.id, time});
+        if (!temp.AddWord(key, kRunningSection, time)) {
+            LogServiceError(ScheduledRunText(task) + "未运行：无法在 " + temp.path() + " 中记录运行状态");
+            continue;
+        }
         return task;
     }
     return std::nullopt;

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstddef>
+#include <ctime>
 #include <deque>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <string>
+#include <tuple>
 
 #include "engine/TaskInfo.h"
 
@@ -14,20 +17,29 @@ namespace zov {
 // time it was queued for. Safe to use from the scheduler and every worker at once.
 class RunQueue {
   public:
-    // Appends the task unless its scheduled runs are off, its time is not "HH:MM", the time already ran,
-    // runs or failed today (temp.ini), or the same task and time is queued. True when appended.
-    bool Enqueue(const TaskInfo& task);
+    // Appends the task unless its scheduled runs are off, its time is not "HH:MM", the time was started
+    // on the day of when, already ran, runs or failed today (temp.ini), or the same task and time is
+    // queued. True when appended.
+    bool Enqueue(const TaskInfo& task, std::time_t when);
 
-    // Takes entries off the front: an entry queued for a time later than now ("HH:MM") or already marked
-    // "RUNNING" is dropped; the first other one is marked "RUNNING" in temp.ini and returned.
-    std::optional<TaskInfo> TakeRunnable(const std::string& now);
+    // Takes entries off the front: an entry queued for a time later than the "HH:MM" of now, already
+    // started that day or marked "RUNNING" is dropped. The first other one is noted as started and
+    // marked "RUNNING" in temp.ini; it is returned when the mark was written, and dropped with a logged
+    // error when it was not.
+    std::optional<TaskInfo> TakeRunnable(std::time_t now);
 
     void Clear();
     std::size_t Size() const;
 
   private:
+    // Day ("%Y%m%d"), task id and time of a run started by this queue.
+    using StartedRun = std::tuple<std::string, int, std::string>;
+
     mutable std::mutex mutex_;
     std::deque<TaskInfo> tasks_;
+    // The runs started on the latest day seen: a time is never started twice in a day, even when
+    // temp.ini cannot be written.
+    std::set<StartedRun> started_;
 };
 
 }  // namespace zov

@@ -19,11 +19,20 @@ std::string TaskKindText(const TaskInfo& task) {
     return task.sqlType == kSqlServer ? "MSSQL数据库备份任务" : "MYSQL数据库备份任务";
 }
 
-void ResetDailySections() {
+std::string ScheduledRunText(const TaskInfo& task) {
+    return "任务" + task.name + "（ID " + std::to_string(task.id) + "）" + QueuedTime(task);
+}
+
+bool ResetDailySections(std::time_t when) {
     const IniFile temp(TempIniPath());
+    const std::string day = FormatLocalTime(when, kDayFormat);
+    bool written = true;
     for (const char* section : {kSucceededSection, kRunningSection, kFailedSection, kTempTasksSection}) {
-        temp.ResetDailySection(section);
+        // The day of when decides, so a pass that read the time once does not start tomorrow's sections
+        // while it selects today's times.
+        if (day > temp.Read(kDayKey, section)) written = temp.ResetDailySection(section) && written;
     }
+    return written;
 }
 
 }  // namespace zov

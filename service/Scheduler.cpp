@@ -9,27 +9,50 @@
 #include "platform/Clock.h"
 #include "service/RunQueue.h"
 #include "service/RunState.h"
+#include "service/ServiceErrors.h"
 
 namespace zov {
 
 Scheduler::Scheduler(RunQueue& queue) : queue_(queue) { store_.SetFilePath(TaskDbPath()); }
 
 int Scheduler::RunPass() {
-    // The day is started before the pass looks at it, with the time read first: a pass never queues a
-    // time of the new day into the sections of the old one, where the next reset would forget it.
+    // The day is started before the pass looks at it: a pass never queues a time of the new day into the
+    // sections of the old one, where the next reset would forget it.
     const std::time_t now = Now();
-    ResetDailySections();
+    StartDay(now);
+    std::set<std::string> refused;
+    int queued = 0;
     if (IniFile(ConfigIniPath()).Read("switch", "SYSTEM") == "OFF") {
         queue_.Clear();
-        return 0;
+    } else {
+        queued = QueueDueTasks(now, refused);
     }
+    for (const std::string& text : refused) {
+        if (!refused_.contains(text)) WriteSystemLog(text);
+    }
+    refused_ = std::move(refused);
+    return queued;
+}
+
+void Scheduler::StartDay(std::time_t now) {
+    const bool failed = !ResetDailySections(now);
+    if (failed && !resetFailed_) LogServiceError("无法在 " + TempIniPath() + " 中开始新一天的运行状态");
+    resetFailed_ = failed;
+}
+
+int Scheduler::QueueDueTasks(std::time_t now, std::set<std::string>& refused) {
     store_.Load();
     int queued = 0;
     std::vector<TaskInfo> due;
     for (const std::string& record : store_.GetRecords()) {
-        store_.AddDueTask(record, due, true);
+        store_.AddDueTask(record, due, true, now);
         for (const TaskInfo& task : due) {
-            if (!IsDueToday(task, now) || !queue_.Enqueue(task)) continue;
+            if (!IsDueToday(task, now)) {
+                const std::string reason = UnusableFolderReason(task);
+                if (!reason.empty()) refused.insert(ScheduledRunText(task) + "未运行：" + reason);
+                continue;
+            }
+            if (!queue_.Enqueue(task, now)) continue;
             WriteSystemLog(TaskKindText(task) + "加入任务列表", true, true);
             ++queued;
         }

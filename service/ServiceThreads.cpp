@@ -10,6 +10,7 @@
 #include "platform/Clock.h"
 #include "platform/ProcessRunner.h"
 #include "service/ExpiredBackups.h"
+#include "service/InterruptedRuns.h"
 #include "service/ProcessStart.h"
 #include "service/RunQueue.h"
 #include "service/Scheduler.h"
@@ -54,6 +55,8 @@ void ServiceThreads::StopForExit() {
 ServiceThreads StartServiceThreads() {
     ServiceThreads started;
     ServiceThreads::Parts& parts = *started.parts_;
+    // Before any worker or scheduler pass, so that a time cut short by the last stop is not run again.
+    RecoverInterruptedRuns({});
     for (int index = 0; index < kWorkerCount; ++index) {
         Worker& worker = parts.workers.emplace_back(parts.queue, BackupTaskRun(parts.backup));
         parts.workerThreads.emplace_back([&worker](std::stop_token stop) { worker.Run(stop); });

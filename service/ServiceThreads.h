@@ -27,8 +27,9 @@ class ServiceThreads {
     std::unique_ptr<Parts> parts_;
 };
 
-// Starts every background thread of the running service: five workers 500 ms apart and a sixth, then
-// the scheduler, the expired-backup thread (on the service's task store) and the log clean-up thread.
+// Starts every background thread of the running service, once the runs cut short by the last stop are
+// recovered (RecoverInterruptedRuns): five workers 500 ms apart and a sixth, then the scheduler, the
+// expired-backup thread (on the service's task store) and the log clean-up thread.
 ServiceThreads StartServiceThreads();
 
 }  // namespace zov

@@ -8,14 +8,9 @@
 #include "platform/Clock.h"
 #include "service/RunQueue.h"
 #include "service/RunState.h"
+#include "service/ServiceErrors.h"
 
 namespace zov {
-namespace {
-
-constexpr const char* kDayFormat = "%Y%m%d";
-constexpr const char* kDayKey = "DAY";
-
-}  // namespace
 
 TaskRun BackupTaskRun(CBackup& backup) {
     return [&backup](const TaskInfo& task, const std::string& rarPath, std::string& message) {
@@ -28,7 +23,7 @@ TaskRun BackupTaskRun(CBackup& backup) {
 
 bool Worker::Step(const std::stop_token& stop) {
     const std::time_t now = Now();
-    std::optional<TaskInfo> task = queue_.TakeRunnable(FormatLocalTime(now, "%H:%M"));
+    std::optional<TaskInfo> task = queue_.TakeRunnable(now);
     if (!task) return false;
     const std::string startDay = FormatLocalTime(now, kDayFormat);
     std::string message;
@@ -48,18 +43,22 @@ void Worker::Record(const TaskInfo& task, bool succeeded, const std::string& sta
     const IniFile temp(TempIniPath());
     const std::string key = RunStateKey(task.id);
     const std::string time = QueuedTime(task);
+    bool written = true;
     if (FormatLocalTime(Now(), kDayFormat) != startDay) {
         const std::string runningDay = temp.Read(kDayKey, kRunningSection);
-        if (runningDay.empty() || runningDay == startDay) temp.RemoveWord(key, kRunningSection, time);
-        return;
-    }
-    if (succeeded) {
-        temp.AddWord(key, kSucceededSection, time);
-        temp.RemoveWord(key, kRunningSection, time);
-        temp.RemoveWord(key, kFailedSection, time);
+        if (runningDay.empty() || runningDay == startDay) {
+            written = temp.RemoveWord(key, kRunningSection, time);
+        }
+    } else if (succeeded) {
+        // The "RUNNING" mark goes only once the result is filed: a time is never left in no section.
+        written = temp.AddWord(key, kSucceededSection, time) && temp.RemoveWord(key, kRunningSection, time) &&
+                  temp.RemoveWord(key, kFailedSection, time);
     } else {
-        temp.AddWord(key, kFailedSection, time);
-        temp.RemoveWord(key, kRunningSection, time);
+        written = temp.AddWord(key, kFailedSection, time) && temp.RemoveWord(key, kRunningSection, time);
+    }
+    if (!written) {
+        LogServiceError(ScheduledRunText(task) + (succeeded ? "成功" : "失败") + "，但无法在 " + temp.path() +
+                        " 中记录结果");
     }
 }
 

@@ -32,7 +32,8 @@ class Worker {
     void Run(std::stop_token stop);
 
   private:
-    // Files a finished run. A run that began on an earlier day only removes its "RUNNING" mark.
+    // Files a finished run. A run that began on an earlier day only removes its "RUNNING" mark. A result
+    // that cannot be written is logged, and the time stays "RUNNING".
     static void Record(const TaskInfo& task, bool succeeded, const std::string& startDay);
 
     RunQueue& queue_;

@@ -306,7 +306,8 @@ TEST_F(QelXmlChangeTest, SwitchingScheduledRunsOffAndOnKeepsTheSchedule) {
 
 TEST_F(QelXmlChangeTest, ListsHoldOnlyThisCallsTasks) {
     clock_.Set(MakeLocalTime(2024, 3, 5, 8, 0, 30));
-    const std::string due = FileRecord(1, "a") + "<TIME>08:00</TIME>";
+    std::string due = FileRecord(1, "a") + "<TIME>08:00</TIME>";
+    due.replace(due.find("<FLAG>1<"), 8, "<FLAG>5<");
     const std::string broken = "\n<ID>2</ID>\n<TIME>08:00</TIME>";
     LoadText(StoreText({due, broken, FileRecord(3, "c")}));
 
@@ -327,9 +328,12 @@ TEST_F(QelXmlChangeTest, ListsHoldOnlyThisCallsTasks) {
 }
 
 TEST_F(QelXmlChangeTest, AddDueTask) {
-    clock_.Set(MakeLocalTime(2024, 3, 5, 8, 0, 59));
-    const std::string scheduled =
-        "\n<ID>1</ID>\n<NAME>a</NAME>\n<FLAG>5</FLAG>\n<SOURCE>/s</SOURCE>\n<DFLAG>1</DFLAG>\n";
+    // The minute given decides, not the clock.
+    clock_.Set(MakeLocalTime(2024, 3, 5, 9, 30, 0));
+    const std::time_t when = MakeLocalTime(2024, 3, 5, 8, 0, 59);
+    const std::string head = "\n<ID>1</ID>\n<NAME>a</NAME>\n";
+    const std::string body = "\n<SOURCE>/s</SOURCE>\n<DFLAG>1</DFLAG>\n";
+    const std::string scheduled = head + "<FLAG>5</FLAG>" + body;
     struct Case {
         std::string name;
         std::string record;
@@ -341,21 +345,25 @@ TEST_F(QelXmlChangeTest, AddDueTask) {
         {"same time twice", scheduled + "<TIME>08:00 08:00</TIME>", true, {"08:00", "08:00"}},
         {"one of several", scheduled + "<TIME>07:00,08:00，09:00</TIME>", true, {"08:00"}},
         {"not now", scheduled + "<TIME>07:00 8:00 08:01</TIME>", false, {}},
-        {"due but unreadable", "<ID>1</ID><TIME>08:00</TIME>", true, {}},
+        {"due but unreadable", "<ID>1</ID><FLAG>5</FLAG><TIME>08:00</TIME>", true, {}},
         {"period without time", scheduled + "<PERIOD>x</PERIOD>", true, {""}},
         {"neither", scheduled, false, {}},
+        {"scheduled runs off", head + "<FLAG>1</FLAG>" + body + "<TIME>08:00</TIME>", false, {}},
+        {"scheduled runs off, period", head + "<FLAG>3</FLAG>" + body + "<PERIOD>1</PERIOD>", false, {}},
+        {"no flag", head + body + "<TIME>08:00</TIME>", false, {}},
+        {"flag not a number", head + "<FLAG>x</FLAG>" + body + "<TIME>08:00</TIME>", false, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         std::vector<TaskInfo> list(1);
-        EXPECT_EQ(CQelXML::AddDueTask(c.record, list, true), c.due);
+        EXPECT_EQ(CQelXML::AddDueTask(c.record, list, true, when), c.due);
         std::vector<std::string> times;
         for (const TaskInfo& task : list) times.push_back(task.times);
         EXPECT_EQ(times, c.times);
     }
 
     std::vector<TaskInfo> list(1);
-    EXPECT_TRUE(CQelXML::AddDueTask(scheduled + "<TIME>08:00</TIME>", list, false));
+    EXPECT_TRUE(CQelXML::AddDueTask(scheduled + "<TIME>08:00</TIME>", list, false, when));
     EXPECT_EQ(list.size(), 2u);
 }
 

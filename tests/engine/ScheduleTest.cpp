@@ -62,10 +62,39 @@ TEST(ScheduleTest, IsDueToday) {
     for (const Case& c : cases) {
         TaskInfo task;
         task.flags = c.flags;
+        task.source = "/src";
         task.dest = c.dest;
         task.period = c.period;
         for (int bit : c.dayBits) task.days.set(bit);
         EXPECT_EQ(IsDueToday(task, MakeLocalTime(c.year, c.month, c.day, 23, 59, 59)), c.due) << c.what;
+    }
+}
+
+TEST(ScheduleTest, OnlyTasksWithAbsoluteFoldersAreDue) {
+    test::ChinaTimeClock zone(2024, 3, 5);
+    struct Case {
+        const char* what;
+        int flags;
+        std::string source, dest;
+        std::string reason;  // empty when due
+    };
+    const Case cases[] = {
+        {"file task", 0x05, "/src", "/bak", ""},
+        {"relative source", 0x05, "src", "/bak", "源目录不是绝对路径：src"},
+        {"source read as a switch", 0x05, "-r", "/bak", "源目录不是绝对路径：-r"},
+        {"source from the working folder", 0x05, "./src", "/bak", "源目录不是绝对路径：./src"},
+        {"empty source", 0x05, "", "/bak", "源目录不是绝对路径："},
+        {"relative storage folder", 0x05, "/src", "-bak", "备份存储目录不合法：-bak"},
+        {"database task without a source", 0x04, "", "/bak", ""},
+        {"database task, relative storage folder", 0x04, "", "bak", "备份存储目录不合法：bak"},
+    };
+    for (const Case& c : cases) {
+        TaskInfo task;
+        task.flags = c.flags;
+        task.source = c.source;
+        task.dest = c.dest;
+        EXPECT_EQ(UnusableFolderReason(task), c.reason) << c.what;
+        EXPECT_EQ(IsDueToday(task, zov::Now()), c.reason.empty()) << c.what;
     }
 }
 

@@ -66,6 +66,12 @@ TEST_F(SchedulerTest, QueuesWhatIsDueThisMinuteOnce) {
     TaskInfo relative = task("08:00");
     relative.dest = "backup";
     add("relative storage folder", false, relative);
+    TaskInfo relativeSource = task("08:00");
+    relativeSource.source = "src";
+    add("relative source", false, relativeSource);
+    TaskInfo switchSource = task("08:00");
+    switchSource.source = "-r";
+    add("source read as a switch", false, switchSource);
     TaskInfo off = task("08:00");
     off.flags &= ~kTaskScheduled;
     add("scheduled runs off", false, off);
@@ -118,6 +124,33 @@ TEST_F(SchedulerTest, TheFirstPassOfADayForgetsYesterdaysTimes) {
     EXPECT_EQ(State(kSucceededSection, 1), "");
 }
 
+TEST_F(SchedulerTest, ATaskWithUnusableFoldersIsLoggedOnceForEachTimeItIsNotRun) {
+    TaskInfo relative = test::ScheduledTask(program_, 1, "08:00 09:00");
+    relative.source = "src";
+    TaskInfo usable = test::ScheduledTask(program_, 2, "08:00");
+    test::WriteTaskStore({test::TaskRecord(relative), test::TaskRecord(usable)});
+    const std::string line = "任务任务1（ID 1）08:00未运行：源目录不是绝对路径：src\n";
+    const std::string log = program_ / "Log/Files/system.log";
+    struct Step {
+        int day, hour, minute, second;
+        int lines;  // of the task's 08:00 in system.log after the pass
+    };
+    const Step steps[] = {
+        {4, 8, 0, 5, 1}, {4, 8, 0, 15, 1}, {4, 8, 0, 55, 1},
+        {4, 8, 1, 5, 1}, {5, 8, 0, 5, 2},  {5, 8, 0, 15, 2},
+    };
+    for (const Step& step : steps) {
+        SetNow(2024, 3, step.day, step.hour, step.minute, step.second);
+        scheduler_.RunPass();
+        const std::string text = test::ReadFile(log);
+        long lines = 0;
+        for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) ++lines;
+        EXPECT_EQ(lines, step.lines) << step.day << " " << step.hour << ":" << step.minute << ":"
+                                     << step.second;
+    }
+    EXPECT_EQ(TakeAll(queue_), std::vector<int>{2}) << "only the task with usable folders";
+}
+
 TEST_F(SchedulerTest, SwitchOffEmptiesTheQueue) {
     test::WriteTaskStore({test::TaskRecord(test::ScheduledTask(program_, 1, "08:00"))});
     EXPECT_EQ(scheduler_.RunPass(), 1);
@@ -145,11 +178,12 @@ TEST_F(SchedulerTest, EnqueueRefusesTimesThatAreNotClockTimes) {
                           {"ab:cd", false}, {"0800", false}, {"08:00 09:00", false}};
     int id = 0;
     for (const Case& c : cases) {
-        EXPECT_EQ(queue_.Enqueue(test::ScheduledTask(program_, ++id, c.times)), c.queued) << c.times;
+        EXPECT_EQ(queue_.Enqueue(test::ScheduledTask(program_, ++id, c.times), zov::Now()), c.queued)
+            << c.times;
     }
     TaskInfo off = test::ScheduledTask(program_, ++id, "08:00");
     off.flags &= ~kTaskScheduled;
-    EXPECT_FALSE(queue_.Enqueue(off));
+    EXPECT_FALSE(queue_.Enqueue(off, zov::Now()));
 }
 
 TEST_F(SchedulerTest, TheFirstPassOfANewDayStartsFreshSections) {

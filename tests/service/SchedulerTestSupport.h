@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <ctime>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -77,10 +78,14 @@ class RunStateTest : public ::testing::Test {
         return temp_.Read(RunStateKey(id), section);
     }
 
-    // Takes every queued entry (marking it "RUNNING") and returns their ids in order.
+    // Takes every queued entry (marking it "RUNNING") at 23:59 of today and returns their ids in order.
     std::vector<int> TakeAll(RunQueue& queue) const {
+        const std::time_t now = zov::Now();
+        std::tm local{};
+        localtime_r(&now, &local);
+        const std::time_t late = MakeLocalTime(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, 23, 59);
         std::vector<int> ids;
-        while (auto task = queue.TakeRunnable("23:59")) ids.push_back(task->id);
+        while (auto task = queue.TakeRunnable(late)) ids.push_back(task->id);
         return ids;
     }
 

@@ -39,10 +39,10 @@ class WorkerTest : public test::RunStateTest {
 
 TEST_F(WorkerTest, TakesTheFirstEntryThatIsDueAndNotRunning) {
     temp_.Write(RunStateKey(2), kRunningSection, "07:30");
-    ASSERT_TRUE(queue_.Enqueue(Queued(1, "08:01")));  // later than now: dropped
-    ASSERT_TRUE(queue_.Enqueue(Queued(2, "07:45")));
-    ASSERT_TRUE(queue_.Enqueue(Queued(3, "07:00")));
-    ASSERT_TRUE(queue_.Enqueue(Queued(4, "08:00")));
+    ASSERT_TRUE(queue_.Enqueue(Queued(1, "08:01"), zov::Now()));  // later than now: dropped
+    ASSERT_TRUE(queue_.Enqueue(Queued(2, "07:45"), zov::Now()));
+    ASSERT_TRUE(queue_.Enqueue(Queued(3, "07:00"), zov::Now()));
+    ASSERT_TRUE(queue_.Enqueue(Queued(4, "08:00"), zov::Now()));
     temp_.Write(RunStateKey(2), kRunningSection, "07:30 07:45");  // taken by another worker meanwhile
 
     Worker worker = FakeWorker();
@@ -63,17 +63,18 @@ TEST_F(WorkerTest, FilesEachRunUnderItsResult) {
     };
     const Case cases[] = {{true, "07:00 08:00", ""}, {false, "07:00", "06:00 08:00"}};
     for (const Case& c : cases) {
-        temp_.Write(RunStateKey(5), kSucceededSection, "07:00");
-        temp_.Write(RunStateKey(5), kFailedSection, "06:00");
-        temp_.Write(RunStateKey(5), kRunningSection, "05:00");
-        ASSERT_TRUE(queue_.Enqueue(Queued(5, "08:00")));
-        temp_.Write(RunStateKey(5), kFailedSection, c.result ? "06:00 08:00" : "06:00");  // a run-now failed
+        const int id = c.result ? 5 : 6;  // a time of a task starts once a day
+        temp_.Write(RunStateKey(id), kSucceededSection, "07:00");
+        temp_.Write(RunStateKey(id), kFailedSection, "06:00");
+        temp_.Write(RunStateKey(id), kRunningSection, "05:00");
+        ASSERT_TRUE(queue_.Enqueue(Queued(id, "08:00"), zov::Now()));
+        temp_.Write(RunStateKey(id), kFailedSection, c.result ? "06:00 08:00" : "06:00");  // a run-now failed
         result_ = c.result;
         Worker worker = FakeWorker();
         ASSERT_TRUE(worker.Step());
-        EXPECT_EQ(State(kSucceededSection, 5), c.succeeded) << c.result;
-        EXPECT_EQ(State(kFailedSection, 5), c.result ? "06:00" : c.failed) << c.result;
-        EXPECT_EQ(State(kRunningSection, 5), "05:00") << c.result;
+        EXPECT_EQ(State(kSucceededSection, id), c.succeeded) << c.result;
+        EXPECT_EQ(State(kFailedSection, id), c.result ? "06:00" : c.failed) << c.result;
+        EXPECT_EQ(State(kRunningSection, id), "05:00") << c.result;
     }
 }
 
@@ -88,14 +89,16 @@ TEST_F(WorkerTest, ARunThatEndsAfterMidnightOnlyRemovesItsRunningMark) {
         {"failed, no pass since midnight", false, false},
         {"succeeded after the daily reset", true, true},
     };
+    int id = 10;  // a time of a task starts once a day
     for (const Case& c : cases) {
+        ++id;
         SetNow(2024, 3, 4, 23, 59, 10);
         for (const char* section : {kSucceededSection, kFailedSection, kRunningSection}) {
             temp_.Write("", section, "");
         }
         ResetDailySections();
         temp_.Write(RunStateKey(9), kRunningSection, "23:58");
-        ASSERT_TRUE(queue_.Enqueue(Queued(8, "23:59")));
+        ASSERT_TRUE(queue_.Enqueue(Queued(id, "23:59"), zov::Now()));
         result_ = c.result;
         hook_ = [&] {
             SetNow(2024, 3, 5, 0, 0, 30);
@@ -103,9 +106,9 @@ TEST_F(WorkerTest, ARunThatEndsAfterMidnightOnlyRemovesItsRunningMark) {
         };
         Worker worker = FakeWorker();
         ASSERT_TRUE(worker.Step()) << c.what;
-        EXPECT_EQ(State(kRunningSection, 8), "") << c.what;
-        EXPECT_EQ(State(kSucceededSection, 8), "") << c.what;
-        EXPECT_EQ(State(kFailedSection, 8), "") << c.what;
+        EXPECT_EQ(State(kRunningSection, id), "") << c.what;
+        EXPECT_EQ(State(kSucceededSection, id), "") << c.what;
+        EXPECT_EQ(State(kFailedSection, id), "") << c.what;
         EXPECT_EQ(State(kRunningSection, 9), c.resetDuringRun ? "" : "23:58") << c.what;
         EXPECT_EQ(temp_.Read("DAY", kSucceededSection), c.resetDuringRun ? "20240305" : "20240304") << c.what;
     }
@@ -114,7 +117,7 @@ TEST_F(WorkerTest, ARunThatEndsAfterMidnightOnlyRemovesItsRunningMark) {
 TEST_F(WorkerTest, ARunThatEndsAfterAStopRequestIsNotFiled) {
     for (const bool result : {true, false}) {
         const int id = result ? 6 : 7;
-        ASSERT_TRUE(queue_.Enqueue(Queued(id, "08:00")));
+        ASSERT_TRUE(queue_.Enqueue(Queued(id, "08:00"), zov::Now()));
         std::stop_source stop;
         result_ = result;
         hook_ = [&] { stop.request_stop(); };
@@ -129,7 +132,7 @@ TEST_F(WorkerTest, EveryRunReadsTheArchiverPathAnew) {
     for (const char* name : {"rar-one", "rar-two"}) {
         test::WriteFile(program_ / name, "");
         temp_.Write("rar_path", "SYSTEM", program_ / name);
-        ASSERT_TRUE(queue_.Enqueue(Queued(name[4] == 'o' ? 1 : 2, "08:00")));
+        ASSERT_TRUE(queue_.Enqueue(Queued(name[4] == 'o' ? 1 : 2, "08:00"), zov::Now()));
         ASSERT_TRUE(FakeWorker().Step());
     }
     EXPECT_EQ(rarPaths_, (std::vector<std::string>{program_ / "rar-one", program_ / "rar-two"}));
@@ -159,7 +162,7 @@ TEST_F(WorkerTest, RealRunsOfEveryKind) {
         task.flags = c.flags;
         task.sqlType = c.sqlType;
         task.database = "sales";
-        ASSERT_TRUE(queue_.Enqueue(task)) << c.what;
+        ASSERT_TRUE(queue_.Enqueue(task, zov::Now())) << c.what;
         ASSERT_TRUE(worker.Step()) << c.what;
         EXPECT_EQ(State(c.succeeded ? kSucceededSection : kFailedSection, id), "08:00") << c.what;
         EXPECT_EQ(State(c.succeeded ? kFailedSection : kSucceededSection, id), "") << c.what;
@@ -197,7 +200,7 @@ TEST_F(WorkerTest, ThreadLoopsEndPromptlyOnAStop) {
 TEST_F(WorkerTest, RunLoopStepsOncePerSecond) {
     test::StoppingClock clock(zov::Now(), std::chrono::milliseconds(2500));
     SetClock(&clock);
-    for (int id : {1, 2, 3, 4}) ASSERT_TRUE(queue_.Enqueue(Queued(id, "08:00")));
+    for (int id : {1, 2, 3, 4}) ASSERT_TRUE(queue_.Enqueue(Queued(id, "08:00"), zov::Now()));
     FakeWorker().Run(clock.token());
     SetClock(&zone_.clock());
     EXPECT_EQ(ran_, (std::vector<int>{1, 2, 3}));

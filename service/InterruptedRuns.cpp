@@ -1,0 +1,100 @@
+#include "service/InterruptedRuns.h"
+
+#include <charconv>
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/CommonText.h"
+#include "engine/IniFile.h"
+#include "engine/ProgramFiles.h"
+#include "engine/QelXml.h"
+#include "engine/SystemLog.h"
+#include "platform/Clock.h"
+#include "platform/IniProfile.h"
+#include "service/RunState.h"
+#include "service/ServiceErrors.h"
+
+namespace zov {
+namespace {
+
+constexpr const char* kCurrentTaskSection = "CURTASK";
+constexpr const char* kRunStartFormat = "%Y-%m-%d %H:%M:%S";
+constexpr const char* kRunStateKeyPrefix = "time_";
+
+// The task id of a key "TIME_<id>".
+std::optional<int> RunStateKeyId(const std::string& key) {
+    const std::string lower = LowerCopy(key);
+    const std::string_view prefix = kRunStateKeyPrefix;
+    if (!lower.starts_with(prefix)) return std::nullopt;
+    const char* last = lower.data() + lower.size();
+    int id = 0;
+    const auto [end, error] = std::from_chars(lower.data() + prefix.size(), last, id);
+    if (error != std::errc() || end != last || LowerCopy(RunStateKey(id)) != lower) return std::nullopt;
+    return id;
+}
+
+// The start of the file run of a task that [CURTASK] still holds; 0 when missing or unreadable.
+std::time_t RecordedRunStart(const IniFile& temp, int id) {
+    const std::string text = temp.Read(std::to_string(id), kCurrentTaskSection);
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &year, &month, &day, &hour, &minute, &second) !=
+        6) {
+        return 0;
+    }
+    const std::time_t start = MakeLocalTime(year, month, day, hour, minute, second);
+    // Out-of-range fields would be carried into another date.
+    return FormatLocalTime(start, kRunStartFormat) == text ? start : 0;
+}
+
+// The time among times that the run started at start belongs to: the latest one at or before it on the
+// day of today; "" when none.
+std::string TimeOfRun(const std::vector<std::string>& times, std::time_t start, const std::string& today) {
+    if (start == 0 || FormatLocalTime(start, kDayFormat) != today) return "";
+    const std::string startTime = FormatLocalTime(start, "%H:%M");
+    std::string owner;
+    for (const std::string& time : times) {
+        if (time <= startTime && time > owner) owner = time;
+    }
+    return owner;
+}
+
+void RecoverTask(const IniFile& temp, const CQelXML& store, int id, const std::string& today,
+                 const InterruptedRunHandler& handler) {
+    const std::string key = RunStateKey(id);
+    const std::vector<std::string> times = CQelXML::TimeItems(temp.Read(key, kRunningSection));
+    TaskInfo task;
+    const bool known = store.GetTaskById(id, task);
+    task.id = id;
+    // A run of the management program writes the same key; its start is not the interrupted run's.
+    const bool runByHand = temp.Read(std::to_string(id), kTempTasksSection) == kRunningSection;
+    const std::time_t start = runByHand ? 0 : RecordedRunStart(temp, id);
+    const std::string startedTime = TimeOfRun(times, start, today);
+    for (const std::string& time : times) {
+        task.times = time;
+        if (!temp.AddWord(key, kFailedSection, time) || !temp.RemoveWord(key, kRunningSection, time)) {
+            LogServiceError(ScheduledRunText(task) + "的运行被中断，但无法在 " + temp.path() + " 中记为失败");
+            continue;
+        }
+        WriteSystemLog(ScheduledRunText(task) + "的运行被中断，记为失败");
+        if (known && handler) handler(task, time == startedTime ? start : 0);
+    }
+}
+
+}  // namespace
+
+void RecoverInterruptedRuns(const InterruptedRunHandler& handler) {
+    const IniFile temp(TempIniPath());
+    const std::string today = FormatLocalTime(Now(), kDayFormat);
+    if (temp.Read(kDayKey, kRunningSection) != today) return;
+    CQelXML store;
+    store.SetFilePath(TaskDbPath());
+    store.Load();
+    for (const std::string& key : ini::Keys(temp.path(), kRunningSection)) {
+        if (const std::optional<int> id = RunStateKeyId(key)) RecoverTask(temp, store, *id, today, handler);
+    }
+}
+
+}  // namespace zov
