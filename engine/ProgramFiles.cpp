@@ -25,7 +25,7 @@ std::string LogFolderDefault() { return ProgramDir() + kLogFolder; }
 
 std::string LogFolder() {
     std::string configured = IniFile(ConfigIniPath()).Read("Dir", "LOG");
-    return configured.empty() ? ProgramDir() : WithTrailingSlash(configured);
+    return configured.empty() ? LogFolderDefault() : WithTrailingSlash(configured);
 }
 
 }  // namespace zov

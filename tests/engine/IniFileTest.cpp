@@ -216,7 +216,7 @@ TEST(ProgramFilesTest, PathsFollowTheProgramFolder) {
     EXPECT_EQ(DebugLogPath(), dir / "debug/debug.log");
     EXPECT_EQ(RunFolder(), dir / "run/");
     EXPECT_EQ(LogFolderDefault(), dir / "Log/");
-    EXPECT_EQ(LogFolder(), dir.path()) << "no [LOG] Dir yet";
+    EXPECT_EQ(LogFolder(), dir / "Log/") << "no [LOG] Dir yet";
     ASSERT_TRUE(IniFile(ConfigIniPath()).Write("Dir", "LOG", "/var/log/zov"));
     EXPECT_EQ(LogFolder(), "/var/log/zov/");
     ASSERT_TRUE(IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault()));
