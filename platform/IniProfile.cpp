@@ -38,6 +38,15 @@ bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != 
 
 std::string CutValue(std::string_view value) { return std::string(CutUtf8(value, kMaxValueBytes)); }
 
+// A value in one pair of enclosing quotes (double or single) without them.
+std::string_view Unquoted(std::string_view value) {
+    if (value.size() >= 2 && value.front() == value.back() &&
+        (value.front() == '"' || value.front() == '\'')) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
+
 // The name of a "[section]" line (up to its last ']').
 std::optional<std::string_view> SectionName(std::string_view line) {
     std::string_view text = Trim(line);
@@ -90,7 +99,7 @@ class Profile {
         if (auto range = Find(section, 0)) {
             for (size_t i = range->header + 1; i < range->end; ++i) {
                 auto entry = ParseEntry(lines_[i]);
-                if (entry && SameName(entry->key, key)) return CutValue(entry->value);
+                if (entry && SameName(entry->key, key)) return CutValue(Unquoted(entry->value));
             }
         }
         return {};

@@ -10,8 +10,9 @@
 // case, an empty value deletes the key, an empty key deletes the section, key order kept. Every call holds
 // an flock on the file's lock (LockPath), waiting for it at most FileLock::kWaitBound, and replaces the
 // file atomically (temp file in the same folder, fsync, rename). Names and values are read without
-// surrounding blanks; values hold at most 65,000 bytes (longer ones are cut on a UTF-8 character boundary).
-// Names or values with a line break are refused (false). A file above 16 MiB is neither read nor replaced.
+// surrounding blanks, a value in one pair of enclosing quotes (double or single) without them; values hold
+// at most 65,000 bytes (longer ones are cut on a UTF-8 character boundary). Names or values with a line
+// break are refused (false). A file above 16 MiB is neither read nor replaced.
 // A lock not had in time and a file too large are failures of the call, logged to syslog and told by
 // LastFailure.
 namespace zov::ini {

@@ -199,6 +199,23 @@ TEST(IniProfileTest, WriteWaitsForTheExclusiveLock) {
     EXPECT_EQ(ini::Read(path, "A", "x"), "1");
 }
 
+TEST(IniProfileTest, OnePairOfEnclosingQuotesIsDropped) {
+    struct Case {
+        const char* line;
+        const char* value;
+    } cases[] = {
+        {"k=\"a b\"", "a b"},   {"k='a b'", "a b"},       {"k = \" a \" ", " a "},  {"k=\"\"", ""},
+        {"k=\"a\"b\"", "a\"b"}, {"k=\"\"a\"\"", "\"a\""}, {"k=\"", "\""},           {"k=\"a", "\"a"},
+        {"k=a\"", "a\""},       {"k=\"a'", "\"a'"},       {"k=a \"b\"", "a \"b\""},
+    };
+    for (const Case& c : cases) {
+        test::TempProgramDir dir;
+        const std::string path = dir / "test.ini";
+        test::WriteFile(path, std::string("[A]\n") + c.line + "\n");
+        EXPECT_EQ(ini::Read(path, "A", "k"), c.value) << c.line;
+    }
+}
+
 // A file of the given size: a profile followed by a hole.
 void WriteSparseProfile(const std::string& path, off_t size) {
     test::WriteFile(path, "[A]\nx=1\n");
