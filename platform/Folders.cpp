@@ -48,9 +48,11 @@ bool EnsurePrivateFolder(const std::string& path) {
         errno = EINVAL;
         return false;
     }
-    const std::string parent = ParentOf(folder);
-    if (!parent.empty() && !CreateFolderChain(parent)) return false;
-    if (mkdir(folder.c_str(), kPrivateFolderMode) != 0 && errno != EEXIST) return false;
+    if (mkdir(folder.c_str(), kPrivateFolderMode) != 0 && errno == ENOENT) {
+        const std::string parent = ParentOf(folder);
+        if (!parent.empty() && !CreateFolderChain(parent)) return false;
+        mkdir(folder.c_str(), kPrivateFolderMode);
+    }
     const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
     if (fd < 0) {
         struct stat entry {};
