@@ -35,8 +35,9 @@ std::string SocketName(const std::string& slot) { return slot + kSocketSuffix; }
 // path, and always the folder that was opened (never one reached through a link).
 class OpenFolder {
   public:
+    // Without a trailing '/', which would follow a link in the folder's place.
     OpenFolder(const std::string& folder, int flags)
-        : fd_(open(folder.c_str(), flags | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)) {}
+        : fd_(open(CleanPath(folder).c_str(), flags | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)) {}
     ~OpenFolder() {
         if (fd_ >= 0) close(fd_);
     }

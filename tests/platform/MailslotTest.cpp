@@ -147,6 +147,19 @@ TEST(MailslotTest, StaleSocketIsReplacedOnlyByTheLockHolder) {
     EXPECT_EQ(reader.Receive(milliseconds(1000)), "still");
 }
 
+// A run/ planted as a link to another installation's is not used: nothing reaches that one's reader.
+TEST(MailslotTest, RunFolderThatIsALinkIsNotUsed) {
+    test::TempProgramDir dir;
+    test::TempProgramDir other;
+    MailslotReader reader(other.path(), "StateLog");
+    ASSERT_TRUE(reader.bound());
+    ASSERT_EQ(symlink((other / "run").c_str(), (dir / "run").c_str()), 0);
+    EXPECT_FALSE(MailslotWrite(dir.path(), "StateLog", "through the link"));
+    EXPECT_FALSE(MailslotReader(dir.path(), "UpdateLog").bound());
+    EXPECT_FALSE(reader.Receive(milliseconds(100)).has_value());
+    EXPECT_FALSE(std::filesystem::exists(other / "run/UpdateLog.sock"));
+}
+
 TEST(MailslotTest, ProgramFolderPathsLongerThanASocketNameWork) {
     test::TempProgramDir dir;
     const std::string deep = dir / (std::string(100, 'd') + "/" + std::string(100, 'e') + "/");
