@@ -274,7 +274,7 @@ bool ModifyProfile(const std::string& path, const std::function<Edit(Profile&)>&
     FileLock lock = LockFile(path, FileLock::Mode::Exclusive);
     if (!lock.held()) return false;
     std::optional<std::string> text = ReadLimited(path);
-    if (!text && (errno == EFBIG || PathExists(path))) return false;  // never replace what was not read
+    if (!text && PathExists(path)) return false;  // never replace a file that could not be read
     Profile profile(text.value_or(""));
     switch (edit(profile)) {
         case Edit::Keep:
