@@ -1,6 +1,7 @@
 #include "engine/IniFile.h"
 
 #include "engine/CommonText.h"
+#include "engine/SystemLog.h"
 #include "platform/Clock.h"
 #include "platform/IniProfile.h"
 
@@ -26,14 +27,26 @@ std::string WithoutWord(std::string list, const std::string& word) {
     return list;
 }
 
+// The result of an ini call; a lock or size failure of it goes to the system log as well (the ini layer
+// wrote it to syslog).
+template <typename Result>
+Result Logged(Result result) {
+    if (!ini::LastFailure().empty()) WriteSystemLog(ini::LastFailure());
+    return result;
+}
+
 }  // namespace
 
+std::optional<std::string> IniFile::TryRead(const std::string& key, const std::string& section) const {
+    return Logged(ini::TryRead(path_, section, key));
+}
+
 std::string IniFile::Read(const std::string& key, const std::string& section) const {
-    return ini::Read(path_, section, key);
+    return TryRead(key, section).value_or("");
 }
 
 bool IniFile::Write(const std::string& key, const std::string& section, const std::string& value) const {
-    return ini::Write(path_, section, key, value);
+    return Logged(ini::Write(path_, section, key, value));
 }
 
 bool IniFile::HasWord(const std::string& key, const std::string& section, const std::string& word) const {
@@ -44,37 +57,41 @@ bool IniFile::HasWord(const std::string& key, const std::string& section, const 
 
 bool IniFile::AddWord(const std::string& key, const std::string& section, const std::string& word) const {
     if (word.empty()) return true;
-    return ini::Update(path_, section, key, [&](const std::string& current) -> std::optional<std::string> {
-        if (current.find(word) != std::string::npos) return std::nullopt;
-        return current.empty() ? word : current + " " + word;
-    });
+    return Logged(
+        ini::Update(path_, section, key, [&](const std::string& current) -> std::optional<std::string> {
+            if (current.find(word) != std::string::npos) return std::nullopt;
+            return current.empty() ? word : current + " " + word;
+        }));
 }
 
 bool IniFile::RemoveWord(const std::string& key, const std::string& section, const std::string& word) const {
     if (word.empty()) return true;
-    return ini::Update(path_, section, key, [&](const std::string& current) -> std::optional<std::string> {
-        if (current.empty()) return std::nullopt;
-        std::string remaining = WithoutWord(current, word);
-        if (remaining == current) return std::nullopt;
-        return remaining;
-    });
+    return Logged(
+        ini::Update(path_, section, key, [&](const std::string& current) -> std::optional<std::string> {
+            if (current.empty()) return std::nullopt;
+            std::string remaining = WithoutWord(current, word);
+            if (remaining == current) return std::nullopt;
+            return remaining;
+        }));
 }
 
-std::vector<std::string> IniFile::GetTempTaskIds() const { return ini::Keys(path_, kTempTasksSection); }
+std::vector<std::string> IniFile::GetTempTaskIds() const {
+    return Logged(ini::Keys(path_, kTempTasksSection));
+}
 
 bool IniFile::ResetDailySection(const std::string& section) const {
     if (section.empty()) return true;
     const std::string today = FormatLocalTime(Now(), kDayFormat);
-    return ini::UpdateSection(path_, section,
-                              [&](const ini::Entries& entries) -> std::optional<ini::Entries> {
-                                  for (const auto& [key, value] : entries) {
-                                      if (LowerCopy(key) == LowerCopy(kDayKey)) {
-                                          if (!value.empty() && !(today > value)) return std::nullopt;
-                                          break;
-                                      }
-                                  }
-                                  return ini::Entries{{kDayKey, today}};
-                              });
+    return Logged(
+        ini::UpdateSection(path_, section, [&](const ini::Entries& entries) -> std::optional<ini::Entries> {
+            for (const auto& [key, value] : entries) {
+                if (LowerCopy(key) == LowerCopy(kDayKey)) {
+                    if (!value.empty() && !(today > value)) return std::nullopt;
+                    break;
+                }
+            }
+            return ini::Entries{{kDayKey, today}};
+        }));
 }
 
 }  // namespace zov

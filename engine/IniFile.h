@@ -1,5 +1,6 @@
 #pragma once
 
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -8,7 +9,9 @@ namespace zov {
 
 // Accessor of one settings file (config.ini, temp.ini). The key comes before the section. Word lists are
 // blank-separated "HH:MM" times in one value; membership is a substring test, exact for such lists.
-// Every call is one locked step on the file, so concurrent threads and processes lose no change.
+// Every call is one locked step on the file, so concurrent threads and processes lose no change. A lock
+// not had in time or a file too large fails the call (reads give "", writes false) and is logged to syslog
+// and the system log.
 class IniFile {
   public:
     IniFile() = default;
@@ -17,7 +20,10 @@ class IniFile {
     void SetPath(std::string path) { path_ = std::move(path); }
     const std::string& path() const { return path_; }
 
-    // "" when the path, section or key is empty or the key is missing.
+    // "" when the path, section or key is empty or the key is missing; nullopt when the file could not be
+    // read (its lock not had in time, or larger than the ini layer reads).
+    std::optional<std::string> TryRead(const std::string& key, const std::string& section) const;
+    // TryRead, with "" for a file that could not be read.
     std::string Read(const std::string& key, const std::string& section) const;
     // An empty value deletes the key, an empty key the whole section. False when the path or section is
     // empty or the file cannot be written.

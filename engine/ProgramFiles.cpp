@@ -11,7 +11,6 @@ constexpr const char* kConfigIni = "config.ini";
 constexpr const char* kTempIni = "temp.ini";
 constexpr const char* kTaskDb = "task.db";
 constexpr const char* kDebugLog = "debug/debug.log";
-constexpr const char* kRunFolder = "run/";
 constexpr const char* kLogFolder = "Log/";
 
 }  // namespace
@@ -20,12 +19,12 @@ std::string ConfigIniPath() { return ProgramDir() + kConfigIni; }
 std::string TempIniPath() { return ProgramDir() + kTempIni; }
 std::string TaskDbPath() { return ProgramDir() + kTaskDb; }
 std::string DebugLogPath() { return ProgramDir() + kDebugLog; }
-std::string RunFolder() { return ProgramDir() + kRunFolder; }
+std::string RunFolder() { return RunFolderOf(ProgramDir()); }
 std::string LogFolderDefault() { return ProgramDir() + kLogFolder; }
 
 std::string LogFolder() {
     std::string configured = IniFile(ConfigIniPath()).Read("Dir", "LOG");
-    return configured.empty() ? ProgramDir() : WithTrailingSlash(configured);
+    return configured.empty() ? LogFolderDefault() : WithTrailingSlash(configured);
 }
 
 }  // namespace zov

@@ -11,7 +11,7 @@ std::string TaskDbPath();        // "task.db"
 std::string DebugLogPath();      // "debug/debug.log"; its existence switches debug logging on
 std::string RunFolder();         // "run/", locks and local service records
 std::string LogFolderDefault();  // "Log/"
-// config.ini [LOG] "Dir", or the program folder when that is empty; with a trailing '/'.
+// config.ini [LOG] "Dir", or LogFolderDefault() when that is missing or empty; with a trailing '/'.
 std::string LogFolder();
 
 }  // namespace zov

@@ -8,7 +8,6 @@
 #include "engine/CommonPaths.h"
 #include "engine/CommonText.h"
 #include "engine/ElapsedText.h"
-#include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
 #include "engine/StateLog.h"
 #include "engine/SystemLog.h"
@@ -119,10 +118,7 @@ bool CQelLog::FindLogLine(int category, const std::string& timeText, const std::
     std::string directory = folder;
     if (directory.empty()) {
         if (!IsCategory(category)) return false;
-        directory = IniFile(ConfigIniPath()).Read("Dir", "LOG");
-        if (directory.empty()) return false;
-        NormalizeDir(directory);
-        directory += CategoryFolder(category);
+        directory = LogFolder() + CategoryFolder(category);
     }
     NormalizeDir(directory);
     const std::string date = timeText.substr(0, timeText.find(' '));

@@ -67,7 +67,8 @@ class CQelLog {
 
     // Finds the line of the given start time "YYYY-MM-DD HH:MM:SS" in the file of a category and splits it,
     // from the start time on, at tabs into columns (empty columns kept, so each keeps its place). folder ""
-    // means config.ini [LOG] "Dir" + the category's sub-folder; otherwise the file lies directly in folder.
+    // means the log folder (LogFolder) + the category's sub-folder; otherwise the file lies directly in
+    // folder.
     static bool FindLogLine(int category, const std::string& timeText, const std::string& folder,
                             std::vector<std::string>& columns);
 

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 
 namespace zov {
@@ -63,19 +64,33 @@ bool WriteFileAtomic(const std::string& path, std::string_view data) {
     return true;
 }
 
-std::optional<std::string> ReadWholeFile(const std::string& path) {
+std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return std::nullopt;
+    struct stat info {};
+    if (fstat(fd, &info) == 0 && static_cast<std::uintmax_t>(info.st_size) > maxBytes) {
+        close(fd);
+        errno = EFBIG;
+        return std::nullopt;
+    }
     std::string content;
     char buffer[65536];
     for (;;) {
         ssize_t got = read(fd, buffer, sizeof buffer);
         if (got < 0) {
             if (errno == EINTR) continue;
+            const int error = errno;
             close(fd);
+            errno = error;
             return std::nullopt;
         }
         if (got == 0) break;
+        // A file that grows while it is read is held to the limit too.
+        if (content.size() + static_cast<size_t>(got) > maxBytes) {
+            close(fd);
+            errno = EFBIG;
+            return std::nullopt;
+        }
         content.append(buffer, static_cast<size_t>(got));
     }
     close(fd);

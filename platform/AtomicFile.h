@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <limits>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -10,7 +12,9 @@ namespace zov {
 // A crash leaves either the old or the new file. False on any error (the old file is kept).
 bool WriteFileAtomic(const std::string& path, std::string_view data);
 
-// The whole file, or nullopt when it cannot be opened or read.
-std::optional<std::string> ReadWholeFile(const std::string& path);
+// The whole file, or nullopt (errno set) when it cannot be opened or read, or holds more than maxBytes
+// (EFBIG; nothing beyond the limit is read).
+std::optional<std::string> ReadWholeFile(const std::string& path,
+                                         std::size_t maxBytes = std::numeric_limits<std::size_t>::max());
 
 }  // namespace zov

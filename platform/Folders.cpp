@@ -1,15 +1,34 @@
 #include "platform/Folders.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 
 #include "platform/Paths.h"
 
 namespace zov {
 namespace {
 
+constexpr mode_t kPrivateFolderMode = 0700;
+
 // A folder that exists afterwards counts, whoever created it.
 bool EnsureFolder(const std::string& folder) {
     return mkdir(folder.c_str(), 0755) == 0 || IsDirectory(folder);
+}
+
+std::string ParentOf(const std::string& folder) { return folder.substr(0, folder.rfind('/')); }
+
+// Checked and narrowed through the opened folder, so that nothing swapped in meanwhile is changed.
+bool MakeOpenedFolderPrivate(int fd) {
+    struct stat info {};
+    if (fstat(fd, &info) != 0) return false;
+    if (info.st_uid != geteuid()) {
+        errno = EPERM;
+        return false;
+    }
+    return (info.st_mode & 07777) == kPrivateFolderMode || fchmod(fd, kPrivateFolderMode) == 0;
 }
 
 }  // namespace
@@ -21,6 +40,32 @@ bool CreateFolderChain(const std::string& path) {
         if (!EnsureFolder(folder.substr(0, end))) return false;
     }
     return EnsureFolder(folder);
+}
+
+bool EnsurePrivateFolder(const std::string& path) {
+    const std::string folder = CleanPath(path);
+    if (folder.empty() || folder == "/") {
+        errno = EINVAL;
+        return false;
+    }
+    if (mkdir(folder.c_str(), kPrivateFolderMode) != 0 && errno == ENOENT) {
+        const std::string parent = ParentOf(folder);
+        if (!parent.empty() && !CreateFolderChain(parent)) return false;
+        mkdir(folder.c_str(), kPrivateFolderMode);
+    }
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) {
+        struct stat entry {};
+        if ((errno == ENOTDIR || errno == ELOOP) && lstat(folder.c_str(), &entry) == 0) {
+            errno = S_ISLNK(entry.st_mode) ? ELOOP : EEXIST;
+        }
+        return false;
+    }
+    const bool made = MakeOpenedFolderPrivate(fd);
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return made;
 }
 
 }  // namespace zov

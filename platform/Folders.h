@@ -8,4 +8,9 @@ namespace zov {
 // another thread or process created it meanwhile.
 bool CreateFolderChain(const std::string& path);
 
+// The folder made private to this user (mode 0700): created with its missing parents (those with the
+// usual modes), or narrowed when it is a real folder of ours with other modes. False (errno set) when it
+// is a symbolic link (ELOOP), not a folder (EEXIST) or another user's folder (EPERM).
+bool EnsurePrivateFolder(const std::string& folder);
+
 }  // namespace zov

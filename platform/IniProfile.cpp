@@ -1,18 +1,28 @@
 #include "platform/IniProfile.h"
 
+#include <syslog.h>
+
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <string_view>
 
 #include "platform/AtomicFile.h"
 #include "platform/FileLock.h"
 #include "platform/Paths.h"
+#include "platform/ProgramDir.h"
 #include "platform/Text.h"
 
 namespace zov::ini {
 namespace {
 
 constexpr size_t kMaxValueBytes = 65000;
+constexpr size_t kMaxFileBytes = 16 * 1024 * 1024;
+constexpr std::chrono::milliseconds kLockBound = FileLock::kWaitBound;
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+
+// Why the last call of this thread failed; "" when it did not.
+thread_local std::string lastFailure;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -27,6 +37,15 @@ bool SameName(std::string_view a, std::string_view b) { return EqualsIgnoreAscii
 bool HasLineBreak(std::string_view text) { return text.find_first_of("\r\n") != std::string_view::npos; }
 
 std::string CutValue(std::string_view value) { return std::string(CutUtf8(value, kMaxValueBytes)); }
+
+// A value in one pair of enclosing quotes (double or single) without them.
+std::string_view Unquoted(std::string_view value) {
+    if (value.size() >= 2 && value.front() == value.back() &&
+        (value.front() == '"' || value.front() == '\'')) {
+        return value.substr(1, value.size() - 2);
+    }
+    return value;
+}
 
 // The name of a "[section]" line (up to its last ']').
 std::optional<std::string_view> SectionName(std::string_view line) {
@@ -80,7 +99,7 @@ class Profile {
         if (auto range = Find(section, 0)) {
             for (size_t i = range->header + 1; i < range->end; ++i) {
                 auto entry = ParseEntry(lines_[i]);
-                if (entry && SameName(entry->key, key)) return CutValue(entry->value);
+                if (entry && SameName(entry->key, key)) return CutValue(Unquoted(entry->value));
             }
         }
         return {};
@@ -202,22 +221,59 @@ class Profile {
     std::vector<std::string> lines_;
 };
 
-std::string LockPath(const std::string& path) { return path + ".lock"; }
+void Fail(const std::string& path, const std::string& reason) {
+    lastFailure = "ini file " + path + ": " + reason;
+    syslog(LOG_ERR, "%s", lastFailure.c_str());
+}
 
-// The profile read under a shared lock; empty when the file is missing. Replacement is atomic, so a
-// lock file that cannot be created does not stop a read.
-Profile ReadProfile(const std::string& path) {
-    FileLock lock = FileLock::Acquire(LockPath(path), FileLock::Mode::Shared);
-    return Profile(ReadWholeFile(path).value_or(""));
+std::string ErrorText(int error) { return std::strerror(error); }
+
+// The file's lock, or one not held after a logged failure.
+FileLock LockFile(const std::string& path, FileLock::Mode mode) {
+    if (!PrivateRunFolder(ProgramDir())) {
+        Fail(path, "no lock folder " + RunFolderOf(ProgramDir()) + ": " + ErrorText(errno));
+        return {};
+    }
+    const std::string lockPath = LockPath(path);
+    FileLock lock = FileLock::Acquire(lockPath, mode, kLockBound);
+    if (lock.held()) return lock;
+    if (errno == ETIMEDOUT) {
+        Fail(path,
+             "lock " + lockPath + " not had within " + std::to_string(kLockBound.count() / 1000) + " s");
+    } else {
+        Fail(path, "lock " + lockPath + ": " + ErrorText(errno));
+    }
+    return {};
+}
+
+// The file's text, or nullopt (errno set) when it cannot be read. A file above the size limit is not read
+// (EFBIG) and the refusal is logged.
+std::optional<std::string> ReadLimited(const std::string& path) {
+    std::optional<std::string> text = ReadWholeFile(path, kMaxFileBytes);
+    if (!text && errno == EFBIG) {
+        Fail(path, "larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB, not read");
+        errno = EFBIG;
+    }
+    return text;
+}
+
+// The profile read under a shared lock; nullopt after a logged failure. A missing file, or one that
+// cannot be read for another reason (a folder, say), reads as empty.
+std::optional<Profile> ReadProfile(const std::string& path) {
+    FileLock lock = LockFile(path, FileLock::Mode::Shared);
+    if (!lock.held()) return std::nullopt;
+    std::optional<std::string> text = ReadLimited(path);
+    if (!text && errno == EFBIG) return std::nullopt;
+    return Profile(text.value_or(""));
 }
 
 enum class Edit { Keep, Save, Refuse };
 
 // One read-modify-write under the exclusive lock.
 bool ModifyProfile(const std::string& path, const std::function<Edit(Profile&)>& edit) {
-    FileLock lock = FileLock::Acquire(LockPath(path), FileLock::Mode::Exclusive);
+    FileLock lock = LockFile(path, FileLock::Mode::Exclusive);
     if (!lock.held()) return false;
-    std::optional<std::string> text = ReadWholeFile(path);
+    std::optional<std::string> text = ReadLimited(path);
     if (!text && PathExists(path)) return false;  // never replace a file that could not be read
     Profile profile(text.value_or(""));
     switch (edit(profile)) {
@@ -241,13 +297,28 @@ bool ValidKey(std::string_view key) {
 
 }  // namespace
 
+std::string LockPath(const std::string& path) {
+    return RunFolderOf(ProgramDir()) + path.substr(path.rfind('/') + 1) + ".lock";
+}
+
+const std::string& LastFailure() { return lastFailure; }
+
+std::optional<std::string> TryRead(const std::string& path, const std::string& section,
+                                   const std::string& key) {
+    lastFailure.clear();
+    if (path.empty() || !ValidSection(section) || Trim(key).empty()) return std::string();
+    std::optional<Profile> profile = ReadProfile(path);
+    if (!profile) return std::nullopt;
+    return profile->Get(Trim(section), Trim(key));
+}
+
 std::string Read(const std::string& path, const std::string& section, const std::string& key) {
-    if (path.empty() || !ValidSection(section) || Trim(key).empty()) return {};
-    return ReadProfile(path).Get(Trim(section), Trim(key));
+    return TryRead(path, section, key).value_or("");
 }
 
 bool Write(const std::string& path, const std::string& section, const std::string& key,
            const std::string& value) {
+    lastFailure.clear();
     if (path.empty() || !ValidSection(section)) return false;
     if (key.empty()) {
         return ModifyProfile(path, [&](Profile& profile) {
@@ -262,6 +333,7 @@ bool Write(const std::string& path, const std::string& section, const std::strin
 
 bool Update(const std::string& path, const std::string& section, const std::string& key,
             const std::function<std::optional<std::string>(const std::string& current)>& change) {
+    lastFailure.clear();
     if (path.empty() || !ValidSection(section) || !ValidKey(key)) return false;
     return ModifyProfile(path, [&](Profile& profile) {
         std::optional<std::string> value = change(profile.Get(Trim(section), Trim(key)));
@@ -272,14 +344,18 @@ bool Update(const std::string& path, const std::string& section, const std::stri
 }
 
 std::vector<std::string> Keys(const std::string& path, const std::string& section) {
+    lastFailure.clear();
     std::vector<std::string> keys;
     if (path.empty() || !ValidSection(section)) return keys;
-    for (auto& [key, value] : ReadProfile(path).SectionEntries(Trim(section))) keys.push_back(std::move(key));
+    std::optional<Profile> profile = ReadProfile(path);
+    if (!profile) return keys;
+    for (auto& [key, value] : profile->SectionEntries(Trim(section))) keys.push_back(std::move(key));
     return keys;
 }
 
 bool UpdateSection(const std::string& path, const std::string& section,
                    const std::function<std::optional<Entries>(const Entries& current)>& change) {
+    lastFailure.clear();
     if (path.empty() || !ValidSection(section)) return false;
     return ModifyProfile(path, [&](Profile& profile) {
         std::optional<Entries> entries = change(profile.SectionEntries(Trim(section)));

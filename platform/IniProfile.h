@@ -8,12 +8,25 @@
 
 // Profile (ini) files with the Windows profile rules: sections and keys compared without regard to ASCII
 // case, an empty value deletes the key, an empty key deletes the section, key order kept. Every call holds
-// an flock on "<file>.lock" and replaces the file atomically (temp file in the same folder, fsync, rename).
-// Names and values are read without surrounding blanks; values hold at most 65,000 bytes (longer ones are
-// cut on a UTF-8 character boundary). Names or values with a line break are refused (false).
+// an flock on the file's lock (LockPath), waiting for it at most FileLock::kWaitBound, and replaces the
+// file atomically (temp file in the same folder, fsync, rename). Names and values are read without
+// surrounding blanks, a value in one pair of enclosing quotes (double or single) without them; values hold
+// at most 65,000 bytes (longer ones are cut on a UTF-8 character boundary). Names or values with a line
+// break are refused (false). A file above 16 MiB is neither read nor replaced.
+// A lock not had in time and a file too large are failures of the call, logged to syslog and told by
+// LastFailure.
 namespace zov::ini {
 
-// The value, or "" when the file, section or key is missing.
+// The lock file of an ini file, one per file name: "<program folder>run/<file name>.lock".
+std::string LockPath(const std::string& path);
+
+// Why the last call of this thread failed with a lock or size error; "" when it did not.
+const std::string& LastFailure();
+
+// The value ("" when the file, section or key is missing), or nullopt when the file could not be read.
+std::optional<std::string> TryRead(const std::string& path, const std::string& section,
+                                   const std::string& key);
+// TryRead, with "" for a file that could not be read.
 std::string Read(const std::string& path, const std::string& section, const std::string& key);
 
 // key "" deletes the section; value "" deletes the key. False when path or section is empty or the
@@ -27,7 +40,7 @@ bool Write(const std::string& path, const std::string& section, const std::strin
 bool Update(const std::string& path, const std::string& section, const std::string& key,
             const std::function<std::optional<std::string>(const std::string& current)>& change);
 
-// Key names of a section in file order.
+// Key names of a section in file order; none when the file could not be read.
 std::vector<std::string> Keys(const std::string& path, const std::string& section);
 
 // The keys and values of a section in file order.

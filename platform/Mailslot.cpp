@@ -1,7 +1,9 @@
 #include "platform/Mailslot.h"
 
+#include <fcntl.h>
 #include <poll.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
 
@@ -10,59 +12,123 @@
 #include <climits>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstring>
 #include <utility>
 
 #include "platform/Paths.h"
+#include "platform/ProgramDir.h"
 
 namespace zov {
 namespace {
 
-std::uint64_t Fnv1a64(std::string_view text) {
-    std::uint64_t hash = 0xcbf29ce484222325ULL;
-    for (unsigned char c : text) {
-        hash ^= c;
-        hash *= 0x100000001b3ULL;
-    }
-    return hash;
+constexpr const char* kSocketSuffix = ".sock";
+
+using SocketAddress = std::pair<sockaddr_un, socklen_t>;
+
+bool IsSlotName(const std::string& slot) {
+    return !slot.empty() && slot != "." && slot != ".." && slot.find('/') == std::string::npos;
 }
 
-// The abstract address of a slot; nullopt when the name does not fit.
-std::optional<std::pair<sockaddr_un, socklen_t>> SlotAddress(const std::string& programDir,
-                                                             const std::string& slot) {
-    std::string name = MailslotName(programDir, slot);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    if (name.size() + 1 > sizeof address.sun_path) return std::nullopt;
-    std::memcpy(address.sun_path + 1, name.data(), name.size());
-    auto length = static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + 1 + name.size());
-    return std::make_pair(address, length);
+std::string SocketName(const std::string& slot) { return slot + kSocketSuffix; }
+
+// An open folder that names the sockets in it as "/proc/self/fd/<n>/<name>": short whatever the folder's
+// path, and always the folder that was opened (never one reached through a link).
+class OpenFolder {
+  public:
+    // Without a trailing '/', which would follow a link in the folder's place.
+    OpenFolder(const std::string& folder, int flags)
+        : fd_(open(CleanPath(folder).c_str(), flags | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC)) {}
+    ~OpenFolder() {
+        if (fd_ >= 0) close(fd_);
+    }
+    OpenFolder(const OpenFolder&) = delete;
+    OpenFolder& operator=(const OpenFolder&) = delete;
+
+    int fd() const { return fd_; }
+
+    std::optional<SocketAddress> Address(const std::string& name) const {
+        if (fd_ < 0) return std::nullopt;
+        const std::string path = "/proc/self/fd/" + std::to_string(fd_) + "/" + name;
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        if (path.size() >= sizeof address.sun_path) return std::nullopt;
+        std::memcpy(address.sun_path, path.data(), path.size());
+        return SocketAddress{address,
+                             static_cast<socklen_t>(offsetof(sockaddr_un, sun_path) + path.size() + 1)};
+    }
+
+  private:
+    int fd_;
+};
+
+const sockaddr* AsSockaddr(const SocketAddress& address) {
+    return reinterpret_cast<const sockaddr*>(&address.first);
+}
+
+// A socket file that refuses a connection has no reader: it was left by one that died.
+bool IsStale(const SocketAddress& address) {
+    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (fd < 0) return false;
+    const bool stale = connect(fd, AsSockaddr(address), address.second) != 0 && errno == ECONNREFUSED;
+    close(fd);
+    return stale;
+}
+
+std::string FolderOf(const std::string& path) { return path.substr(0, path.rfind('/') + 1); }
+
+bool IsInstanceLockOf(const FileLock& lock, const std::string& programDir) {
+    return lock.held() && CleanPath(FolderOf(lock.path())) == CleanPath(RunFolderOf(programDir));
 }
 
 }  // namespace
 
-std::string MailslotName(const std::string& programDir, const std::string& slot) {
-    char hash[17];
-    std::snprintf(hash, sizeof hash, "%016llx",
-                  static_cast<unsigned long long>(Fnv1a64(WithTrailingSlash(programDir))));
-    return "zov-" + std::string(hash) + "-" + slot;
+std::string MailslotPath(const std::string& programDir, const std::string& slot) {
+    return RunFolderOf(programDir) + SocketName(slot);
 }
 
 MailslotReader::MailslotReader(const std::string& programDir, const std::string& slot) {
-    auto address = SlotAddress(programDir, slot);
+    Bind(programDir, slot, false);
+}
+
+MailslotReader::MailslotReader(const std::string& programDir, const std::string& slot,
+                               const FileLock& instanceLock) {
+    if (IsInstanceLockOf(instanceLock, programDir)) Bind(programDir, slot, true);
+}
+
+void MailslotReader::Bind(const std::string& programDir, const std::string& slot, bool replaceStale) {
+    if (!IsSlotName(slot)) return;
+    std::optional<std::string> run = PrivateRunFolder(programDir);
+    if (!run) return;
+    OpenFolder folder(*run, O_RDONLY);
+    const std::string name = SocketName(slot);
+    std::optional<SocketAddress> address = folder.Address(name);
     if (!address) return;
-    int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return;
-    if (bind(fd, reinterpret_cast<const sockaddr*>(&address->first), address->second) != 0) {
+    bool bound = bind(fd, AsSockaddr(*address), address->second) == 0;
+    if (!bound && errno == EADDRINUSE && replaceStale && IsStale(*address) &&
+        unlinkat(folder.fd(), name.c_str(), 0) == 0) {
+        bound = bind(fd, AsSockaddr(*address), address->second) == 0;
+    }
+    struct stat info {};
+    if (!bound || fstatat(folder.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) {
         close(fd);
         return;
     }
     fd_ = fd;
+    path_ = *run + name;
+    device_ = info.st_dev;
+    inode_ = info.st_ino;
 }
 
 MailslotReader::~MailslotReader() {
-    if (fd_ >= 0) close(fd_);
+    if (fd_ < 0) return;
+    close(fd_);
+    // Only the file this reader bound: a later reader's file stays.
+    struct stat info {};
+    if (lstat(path_.c_str(), &info) == 0 && info.st_dev == device_ && info.st_ino == inode_) {
+        unlink(path_.c_str());
+    }
 }
 
 std::optional<std::string> MailslotReader::Receive(std::chrono::milliseconds timeout) {
@@ -93,12 +159,14 @@ std::optional<std::string> MailslotReader::Receive(std::chrono::milliseconds tim
 }
 
 bool MailslotWrite(const std::string& programDir, const std::string& slot, std::string_view message) {
-    auto address = SlotAddress(programDir, slot);
+    if (!IsSlotName(slot)) return false;
+    OpenFolder folder(RunFolderOf(programDir), O_PATH);
+    std::optional<SocketAddress> address = folder.Address(SocketName(slot));
     if (!address) return false;
-    int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    const int fd = socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (fd < 0) return false;
-    ssize_t sent = sendto(fd, message.data(), message.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
-                          reinterpret_cast<const sockaddr*>(&address->first), address->second);
+    const ssize_t sent = sendto(fd, message.data(), message.size(), MSG_DONTWAIT | MSG_NOSIGNAL,
+                                AsSockaddr(*address), address->second);
     close(fd);
     return sent == static_cast<ssize_t>(message.size());
 }

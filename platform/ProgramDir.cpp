@@ -5,6 +5,9 @@
 #include <cstdlib>
 #include <vector>
 
+#include "platform/Folders.h"
+#include "platform/Paths.h"
+
 namespace zov {
 
 std::string ExecutablePath() {
@@ -18,7 +21,7 @@ std::string ExecutablePath() {
 }
 
 std::string ProgramDir() {
-    if (const char* overridden = std::getenv("ZOV_PROGRAM_DIR");
+    if (const char* overridden = std::getenv(kProgramDirVariable);
         overridden != nullptr && *overridden != '\0') {
         std::string folder = overridden;
         if (folder.back() != '/') folder += '/';
@@ -26,6 +29,14 @@ std::string ProgramDir() {
     }
     std::string executable = ExecutablePath();
     return executable.substr(0, executable.rfind('/') + 1);
+}
+
+std::string RunFolderOf(const std::string& programDir) { return WithTrailingSlash(programDir) + "run/"; }
+
+std::optional<std::string> PrivateRunFolder(const std::string& programDir) {
+    std::string folder = RunFolderOf(programDir);
+    if (!EnsurePrivateFolder(folder)) return std::nullopt;
+    return folder;
 }
 
 }  // namespace zov

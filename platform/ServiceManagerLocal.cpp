@@ -65,7 +65,7 @@ bool LocalServiceManager::Install(const ServiceConfig& config) {
     if (!IsValidServiceConfig(config)) return Fail(EINVAL);
     std::optional<LocalServiceFiles> files = LocalServiceFiles::For(recordFolder_, config.name);
     if (!files) return Fail(EINVAL);
-    if (!CreateFolderChain(recordFolder_)) return Fail(errno);
+    if (!EnsurePrivateFolder(recordFolder_)) return Fail(errno);
     FileLock lock = FileLock::Acquire(files->lock, FileLock::Mode::Exclusive);
     if (!lock.held()) return Fail(errno);
     if (PathExists(files->registration)) return Fail(EEXIST);
@@ -83,6 +83,7 @@ bool LocalServiceManager::Remove(const std::string& name) {
     std::optional<LocalServiceFiles> files = RegisteredFiles(name);
     if (!files) return Fail(ENOENT);
     FileLock lock = FileLock::Acquire(files->lock, FileLock::Mode::Exclusive);
+    if (!lock.held()) return Fail(errno);
     if (unlink(files->registration.c_str()) != 0) return Fail(errno);
     unlink(files->restartMarker.c_str());
     if (!LiveSupervisor(*files)) {

@@ -11,14 +11,13 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
-#include <string_view>
 
 #include "platform/AtomicFile.h"
 #include "platform/ProcFind.h"
+#include "platform/ProgramDir.h"
 #include "platform/Text.h"
-
-extern char** environ;
 
 namespace zov {
 namespace {
@@ -29,6 +28,9 @@ constexpr int kStartBurst = 5;
 constexpr long long kStartIntervalMs = 10000;
 constexpr int kLaunchTimeoutMs = 10000;
 constexpr const char* kSupervisorName = "zov-supervisor";
+constexpr const char* kServiceSearchPath =
+    "PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
+constexpr const char* kServiceLocale = "LANG=C.UTF-8";
 
 // Everything the supervisor uses, prepared before fork: after fork it only makes system calls on it.
 struct SupervisorContext {
@@ -228,16 +230,14 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
     return pointers;
 }
 
-// The starter's environment without the variables of another service manager, plus the status file.
+// A clean environment, as systemd gives its services: a fixed search path, a UTF-8 locale, the program
+// folder when the starter names one, and the status file. Nothing else of the starter's reaches the service.
 std::vector<std::string> ServiceEnvironment(const std::string& statusPath) {
-    std::vector<std::string> environment;
-    const std::string statusEntry = std::string(kServiceStatusVariable) + "=";
-    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-        std::string_view text = *entry;
-        if (text.starts_with("NOTIFY_SOCKET=") || text.starts_with(statusEntry)) continue;
-        environment.emplace_back(text);
+    std::vector<std::string> environment{kServiceSearchPath, kServiceLocale};
+    if (const char* programDir = getenv(kProgramDirVariable); programDir != nullptr && *programDir != '\0') {
+        environment.push_back(std::string(kProgramDirVariable) + "=" + programDir);
     }
-    environment.push_back(statusEntry + statusPath);
+    environment.push_back(std::string(kServiceStatusVariable) + "=" + statusPath);
     return environment;
 }
 

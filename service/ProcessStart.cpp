@@ -8,7 +8,7 @@
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
 #include "engine/SystemLog.h"
-#include "platform/Folders.h"
+#include "platform/ProgramDir.h"
 #include "service/RunState.h"
 
 namespace zov {
@@ -43,15 +43,11 @@ CQelXML& ServiceTaskStore() { return TaskStore().store; }
 bool ServiceTaskStoreLoaded() { return TaskStore().loaded; }
 
 std::optional<FileLock> TakeInstanceLock(int& exitCode) {
-    const std::string folder = RunFolder();
     FileLock lock;
-    int error = 0;
-    if (CreateFolderChain(folder)) {
-        lock = FileLock::TryAcquire(folder + kInstanceLockName, FileLock::Mode::Exclusive);
-        error = errno;
-    } else {
-        error = errno;
+    if (std::optional<std::string> folder = PrivateRunFolder(ProgramDir())) {
+        lock = FileLock::TryAcquire(*folder + kInstanceLockName, FileLock::Mode::Exclusive);
     }
+    const int error = errno;
     if (lock.held()) return lock;
     if (error == EWOULDBLOCK) {
         WriteSystemLog("只能运行一个服务程序", true, true);

@@ -49,6 +49,13 @@ bool CService::InstallSelf() {
         lastError_ = manager->lastError();
         return false;
     }
+    // A service that ends abnormally, a kill included, is started again; without that, nothing stays
+    // installed.
+    if (!manager->SetRestartOnFailure(name_)) {
+        lastError_ = manager->lastError();
+        manager->Remove(name_);
+        return false;
+    }
     CServiceCtrl().StartStopService(name_, true);
     return true;
 }

@@ -4,10 +4,12 @@
 
 #include <atomic>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "engine/CommonText.h"
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
 #include "platform/Clock.h"
@@ -208,6 +210,33 @@ TEST(IniFileConcurrencyTest, ProcessesAndThreadsLoseNoWord) {
     EXPECT_EQ(ini.Read("TIME_1", "RUNNING").size(), 6u * (kWords / 2) * 7 - 1);
 }
 
+// Every call that the ini layer refuses leaves one line in the system log.
+TEST(IniFileTest, RefusedCallsAreLoggedOncePerCall) {
+    test::TempProgramDir dir;
+    const std::string path = dir / "temp.ini";
+    test::WriteFile(path, "[RUNNING]\nTIME_1=08:00\n");
+    ASSERT_EQ(truncate(path.c_str(), (16 << 20) + 1), 0);
+    IniFile ini(path);
+    EXPECT_EQ(ini.TryRead("TIME_1", "RUNNING"), std::nullopt);
+    EXPECT_EQ(ini.Read("TIME_1", "RUNNING"), "");
+    EXPECT_FALSE(ini.HasWord("TIME_1", "RUNNING", "08:00"));
+    EXPECT_FALSE(ini.Write("TIME_1", "RUNNING", "09:00"));
+    EXPECT_FALSE(ini.AddWord("TIME_1", "RUNNING", "09:00"));
+    EXPECT_FALSE(ini.RemoveWord("TIME_1", "RUNNING", "08:00"));
+    EXPECT_FALSE(ini.ResetDailySection("RUNNING"));
+    EXPECT_TRUE(ini.GetTempTaskIds().empty());
+    std::vector<std::string> lines;
+    SplitToList(lines, test::ReadFile(dir / "Log/Files/system.log"), '\n', true, 1);
+    ASSERT_EQ(lines.size(), 8u);
+    for (const std::string& line : lines)
+        EXPECT_NE(line.find(path + ": larger than 16 MiB"), std::string::npos) << line;
+
+    EXPECT_TRUE(IniFile(dir / "config.ini").Write("Dir", "LOG", dir / "Log/"));
+    EXPECT_EQ(IniFile(dir / "config.ini").Read("Dir", "LOG"), dir / "Log/");
+    SplitToList(lines, test::ReadFile(dir / "Log/Files/system.log"), '\n', true, 1);
+    EXPECT_EQ(lines.size(), 8u) << "calls that succeed log nothing";
+}
+
 TEST(ProgramFilesTest, PathsFollowTheProgramFolder) {
     test::TempProgramDir dir;
     EXPECT_EQ(ConfigIniPath(), dir / "config.ini");
@@ -216,7 +245,7 @@ TEST(ProgramFilesTest, PathsFollowTheProgramFolder) {
     EXPECT_EQ(DebugLogPath(), dir / "debug/debug.log");
     EXPECT_EQ(RunFolder(), dir / "run/");
     EXPECT_EQ(LogFolderDefault(), dir / "Log/");
-    EXPECT_EQ(LogFolder(), dir.path()) << "no [LOG] Dir yet";
+    EXPECT_EQ(LogFolder(), dir / "Log/") << "no [LOG] Dir yet";
     ASSERT_TRUE(IniFile(ConfigIniPath()).Write("Dir", "LOG", "/var/log/zov"));
     EXPECT_EQ(LogFolder(), "/var/log/zov/");
     ASSERT_TRUE(IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault()));

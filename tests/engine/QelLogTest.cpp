@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <thread>
 
 #include "engine/CommonText.h"
@@ -157,10 +158,30 @@ TEST_F(QelLogTest, UnwritableFileWritesNothing) {
     EXPECT_FALSE(reader.Receive(kQuiet).has_value());
 }
 
-TEST_F(QelLogTest, LogFolderFallsBackToTheProgramFolder) {
-    IniFile(ConfigIniPath()).Write("Dir", "LOG", "");
-    CQelLog record = Record(kLogMySql);
-    EXPECT_EQ(record.GetLogPath(), program_ / "MySQL/2024-03-10.log");
+// Without a configured folder the logs go to the program folder's "Log/", where the views look for them.
+TEST_F(QelLogTest, LogFolderFollowsLogDirOrFallsBackToLog) {
+    struct Case {
+        const char* name;
+        std::optional<std::string> dir;
+        std::string file;
+    };
+    const Case cases[] = {
+        {"missing", std::nullopt, "Log/MySQL/2024-03-10.log"},
+        {"empty", "", "Log/MySQL/2024-03-10.log"},
+        {"set", program_ / "Elsewhere", "Elsewhere/MySQL/2024-03-10.log"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(ConfigIniPath());
+        if (c.dir) test::WriteFile(ConfigIniPath(), "[LOG]\nDir=" + *c.dir + "\n");
+        CQelLog record = Record(kLogMySql);
+        EXPECT_EQ(record.GetLogPath(), program_ / c.file) << c.name;
+        ASSERT_TRUE(record.Write()) << c.name;
+        Columns columns;
+        EXPECT_TRUE(CQelLog::FindLogLine(kLogMySql, "2024-03-10 09:15:30", "", columns)) << c.name;
+        EXPECT_EQ(columns.size(), 9u) << c.name;
+        std::filesystem::remove(program_ / c.file);
+    }
+    EXPECT_FALSE(std::filesystem::exists(program_ / "MySQL")) << "never beside the program";
 }
 
 TEST_F(QelLogTest, ConcurrentWritersNeverInterleave) {
@@ -233,7 +254,7 @@ TEST_F(QelLogTest, FindLogLine) {
     };
     for (const Miss& m : misses)
         EXPECT_FALSE(CQelLog::FindLogLine(m.category, m.time, m.folder, columns)) << m.time;
-    IniFile(ConfigIniPath()).Write("Dir", "LOG", "");
+    IniFile(ConfigIniPath()).Write("Dir", "LOG", program_ / "Elsewhere");
     EXPECT_FALSE(CQelLog::FindLogLine(kLogFiles, "2024-03-10 10:00:00", "", columns));
 }
 

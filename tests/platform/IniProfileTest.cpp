@@ -1,14 +1,22 @@
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <future>
+#include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/FileLock.h"
 #include "platform/IniProfile.h"
 #include "platform/Paths.h"
+#include "platform/ProgramDir.h"
 #include "support/TempProgramDir.h"
 
 namespace zov {
@@ -180,7 +188,8 @@ TEST(IniProfileTest, UpdateAndUpdateSection) {
 TEST(IniProfileTest, WriteWaitsForTheExclusiveLock) {
     test::TempProgramDir dir;
     const std::string path = dir / "test.ini";
-    FileLock holder = FileLock::Acquire(path + ".lock", FileLock::Mode::Shared);
+    ASSERT_TRUE(PrivateRunFolder(dir.path()));
+    FileLock holder = FileLock::Acquire(ini::LockPath(path), FileLock::Mode::Shared);
     ASSERT_TRUE(holder.held());
     auto writing = std::async(std::launch::async, [&] { return ini::Write(path, "A", "x", "1"); });
     EXPECT_EQ(writing.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
@@ -188,6 +197,95 @@ TEST(IniProfileTest, WriteWaitsForTheExclusiveLock) {
     holder.Release();
     EXPECT_TRUE(writing.get());
     EXPECT_EQ(ini::Read(path, "A", "x"), "1");
+}
+
+TEST(IniProfileTest, OnePairOfEnclosingQuotesIsDropped) {
+    struct Case {
+        const char* line;
+        const char* value;
+    } cases[] = {
+        {"k=\"a b\"", "a b"},   {"k='a b'", "a b"},       {"k = \" a \" ", " a "},  {"k=\"\"", ""},
+        {"k=\"a\"b\"", "a\"b"}, {"k=\"\"a\"\"", "\"a\""}, {"k=\"", "\""},           {"k=\"a", "\"a"},
+        {"k=a\"", "a\""},       {"k=\"a'", "\"a'"},       {"k=a \"b\"", "a \"b\""},
+    };
+    for (const Case& c : cases) {
+        test::TempProgramDir dir;
+        const std::string path = dir / "test.ini";
+        test::WriteFile(path, std::string("[A]\n") + c.line + "\n");
+        EXPECT_EQ(ini::Read(path, "A", "k"), c.value) << c.line;
+    }
+}
+
+// A file of the given size: a profile followed by a hole.
+void WriteSparseProfile(const std::string& path, off_t size) {
+    test::WriteFile(path, "[A]\nx=1\n");
+    ASSERT_EQ(truncate(path.c_str(), size), 0);
+}
+
+long MaxResidentKiB() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_maxrss;
+}
+
+TEST(IniProfileTest, FilesAbove16MiBAreRefused) {
+    constexpr off_t kLimit = 16 << 20;
+    for (off_t size : {kLimit + 1, off_t{200} << 20}) {
+        test::TempProgramDir dir;
+        const std::string path = dir / "temp.ini";
+        WriteSparseProfile(path, size);
+        const long before = MaxResidentKiB();
+        EXPECT_EQ(ini::TryRead(path, "A", "x"), std::nullopt) << size;
+        EXPECT_NE(ini::LastFailure().find("16 MiB"), std::string::npos) << ini::LastFailure();
+        EXPECT_EQ(ini::Read(path, "A", "x"), "");
+        EXPECT_TRUE(ini::Keys(path, "A").empty());
+        EXPECT_FALSE(ini::Write(path, "A", "y", "2"));
+        EXPECT_NE(ini::LastFailure().find("16 MiB"), std::string::npos) << ini::LastFailure();
+        EXPECT_FALSE(ini::Update(path, "A", "x", [](const std::string&) { return std::string("2"); }));
+        EXPECT_LT(MaxResidentKiB() - before, 8 * 1024) << "nothing of the file is held";
+        EXPECT_EQ(std::filesystem::file_size(path), static_cast<std::uintmax_t>(size));
+    }
+    test::TempProgramDir dir;
+    WriteSparseProfile(dir / "temp.ini", kLimit);
+    EXPECT_EQ(ini::Read(dir / "temp.ini", "A", "x"), "1");
+    EXPECT_EQ(ini::LastFailure(), "");
+}
+
+// A lock another process keeps makes calls fail after the bound instead of hanging.
+TEST(IniProfileTest, LockHeldElsewhereFailsTheCallsWithinTheBound) {
+    test::TempProgramDir dir;
+    const std::string path = dir / "temp.ini";
+    ASSERT_TRUE(ini::Write(path, "RUNNING", "TIME_1", "08:00"));
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    const pid_t holder = fork();
+    if (holder == 0) {
+        FileLock lock = FileLock::Acquire(ini::LockPath(path), FileLock::Mode::Exclusive);
+        if (write(ready[1], lock.held() ? "1" : "0", 1) != 1) _exit(1);
+        for (;;) pause();
+    }
+    char held = '0';
+    ASSERT_EQ(read(ready[0], &held, 1), 1);
+    ASSERT_EQ(held, '1');
+
+    const auto start = std::chrono::steady_clock::now();
+    auto reading = std::async(std::launch::async, [&] {
+        std::optional<std::string> value = ini::TryRead(path, "RUNNING", "TIME_1");
+        return std::make_pair(value, ini::LastFailure());
+    });
+    EXPECT_FALSE(ini::Write(path, "RUNNING", "TIME_1", "08:00 09:00"));
+    const std::string failure = ini::LastFailure();
+    const auto [value, readFailure] = reading.get();
+    const auto waited = std::chrono::steady_clock::now() - start;
+    kill(holder, SIGKILL);
+    waitpid(holder, nullptr, 0);
+
+    EXPECT_EQ(value, std::nullopt);
+    EXPECT_NE(failure.find(ini::LockPath(path)), std::string::npos) << failure;
+    EXPECT_NE(readFailure.find(ini::LockPath(path)), std::string::npos) << readFailure;
+    EXPECT_GE(waited, FileLock::kWaitBound);
+    EXPECT_LT(waited, FileLock::kWaitBound + std::chrono::seconds(3));
+    EXPECT_EQ(ini::Read(path, "RUNNING", "TIME_1"), "08:00");
 }
 
 }  // namespace

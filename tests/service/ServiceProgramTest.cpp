@@ -7,8 +7,10 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -20,6 +22,7 @@
 #include "platform/ProcFind.h"
 #include "platform/ProcessRunner.h"
 #include "platform/ServiceManagerSupervisor.h"
+#include "support/NobodyChild.h"
 
 extern char** environ;
 
@@ -113,6 +116,71 @@ TEST(ServiceProgram, InstallsRunsReinstallsAndUninstalls) {
     EXPECT_TRUE(test::AllChildrenEnded());
 }
 
+// The service's environment as /proc shows it: NAME=value entries.
+std::vector<std::string> EnvironmentOf(pid_t pid) {
+    std::vector<std::string> entries;
+    const std::string text = ReadFile("/proc/" + std::to_string(pid) + "/environ");
+    for (size_t start = 0, end; (end = text.find('\0', start)) != std::string::npos; start = end + 1)
+        entries.push_back(text.substr(start, end - start));
+    return entries;
+}
+
+TEST(ServiceProgram, RunsWithACleanEnvironmentNotTheInstallers) {
+    test::ServiceTestFolder dir;
+    const std::string program = dir.InstallServiceProgram();
+    Output installed = RunProgram(dir, {program, "-install"}, {"ZOV_INSTALLER_MARKER=1"});
+    ASSERT_EQ(installed.exitCode, 0) << installed.text;
+    ASSERT_TRUE(WaitUntil(IsRunning));
+    std::vector<std::string> environment = EnvironmentOf(ServicePid(dir));
+    // The status variable is the local backend's own protocol.
+    std::erase_if(environment, [](const std::string& entry) {
+        return entry.starts_with(std::string(kServiceStatusVariable) + "=");
+    });
+    std::sort(environment.begin(), environment.end());
+    EXPECT_EQ(environment,
+              (std::vector<std::string>{"LANG=C.UTF-8",
+                                        "PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin",
+                                        "ZOV_PROGRAM_DIR=" + dir.path()}));
+    EXPECT_TRUE(DeleteServiceByName(kName));
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
+// "-install" asks for restart-on-failure: a killed service comes back under a new process.
+TEST(ServiceProgram, InstalledServiceComesBackAfterAKill) {
+    test::ServiceTestFolder dir;
+    const std::string program = dir.InstallServiceProgram();
+    ASSERT_EQ(RunProgram(dir, {program, "-install"}).exitCode, 0);
+    ASSERT_TRUE(WaitUntil(IsRunning));
+    const pid_t killed = ServicePid(dir);
+    ASSERT_EQ(kill(killed, SIGKILL), 0);
+    EXPECT_TRUE(WaitUntil([&] { return IsRunning() && ServicePid(dir) != killed; }, 10s));
+    EXPECT_TRUE(test::IsAlive(ServicePid(dir)));
+    EXPECT_TRUE(DeleteServiceByName(kName));
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
+// Every lock of a running installation lies in run/, out of other users' reach, also when the program
+// folder is open to them.
+TEST(ServiceProgram, OtherUsersCannotOpenTheLocks) {
+    test::ServiceTestFolder dir;
+    ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+    const std::string program = dir.InstallServiceProgram();
+    ASSERT_EQ(RunProgram(dir, {program, "-install"}).exitCode, 0);
+    ASSERT_TRUE(WaitUntil(IsRunning));
+    std::vector<std::string> locks;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.path())) {
+        if (entry.path().extension() == ".lock") locks.push_back(entry.path().string());
+    }
+    for (const char* expected : {"run/zovsvc.lock", "run/temp.ini.lock", "run/config.ini.lock"})
+        EXPECT_NE(std::find(locks.begin(), locks.end(), dir / expected), locks.end()) << expected;
+    for (const std::string& lock : locks) {
+        EXPECT_EQ(lock.rfind(dir / "run/", 0), 0u) << lock;
+        EXPECT_TRUE(test::AsNobody([&] { return open(lock.c_str(), O_RDONLY) < 0; })) << lock;
+    }
+    EXPECT_TRUE(DeleteServiceByName(kName));
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
 TEST(ServiceProgram, FailedInstallEndsWithAnError) {
     test::ServiceTestFolder dir;
     const std::string program = dir.InstallServiceProgram();
@@ -159,6 +227,8 @@ TEST(ServiceProgram, InstallsAnEnabledNotifyingSystemdUnit) {
     EXPECT_NE(unit.find("\nExecStart=\"" + program + "\"\n"), std::string::npos) << unit;
     EXPECT_NE(unit.find("\nWorkingDirectory=" + folder + "\n"), std::string::npos) << unit;
     EXPECT_NE(unit.find("\nWantedBy=multi-user.target\n"), std::string::npos) << unit;
+    EXPECT_NE(ReadFile(dir / "units/zovsvcx.service.d/restart.conf").find("\nRestart=on-failure\n"),
+              std::string::npos);
     const std::string calls = ReadFile(dir / "fake/calls");
     EXPECT_NE(calls.find("daemon-reload\nenable zovsvcx.service\n"), std::string::npos) << calls;
     EXPECT_NE(calls.find("start --no-block zovsvcx.service\n"), std::string::npos) << calls;
