@@ -38,7 +38,7 @@ bool ShareDatabase(const std::string& a, const std::string& b) {
     SplitToList(first, a, '|', true, 1);
     SplitToList(second, b, '|', true, 1);
     return std::any_of(first.begin(), first.end(), [&](const std::string& name) {
-        return std::find(second.begin(), second.end(), name) != second.end();
+        return !name.empty() && std::find(second.begin(), second.end(), name) != second.end();
     });
 }
 

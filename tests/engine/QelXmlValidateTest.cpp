@@ -203,6 +203,14 @@ TEST_F(QelXmlValidateTest, SimilarityToTasksDueNow) {
              t.database = "blog|crm2";
          },
          0},
+        // An empty list shares nothing, not even with a file task's empty one.
+        {"no databases",
+         [](TaskInfo& t) {
+             t.flags = kTaskScheduled;
+             t.sqlType = kMySql;
+             t.database = "";
+         },
+         0},
     };
     clock_.Set(MakeLocalTime(2024, 3, 5, 8, 0));
     for (const Case& c : cases) {
