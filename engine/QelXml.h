@@ -83,7 +83,8 @@ class CQelXML {
     static bool ParseTask(const std::string& record, TaskInfo& task);
     // The record text of a task; "" when the task is incomplete (a file task without source, an SQL
     // Server task without databases), when a value could not be read back (a name or folder holding one
-    // of kNameForbidden, any value holding '<', '>' or the record marker) or, with newId, when no id is
+    // of kNameForbidden, any value holding '<', '>', a NUL byte or the record marker) or, with newId, when
+    // no id is
     // left above the stored ones. Corrects out-of-range fields of task and, with newId, gives it an id
     // above every stored one.
     std::string FormatTask(TaskInfo& task, bool newId) const;
