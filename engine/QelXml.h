@@ -40,7 +40,9 @@ class CQelXML {
 
     void SetFilePath(const std::string& path);
     // Reads task.db. A missing file gives an empty store. False, and the store unloaded, when no path
-    // is set, or the file exists but cannot be read or is larger than kTaskStoreMaxFileSize.
+    // is set, or the file exists but cannot be read, is larger than kTaskStoreMaxFileSize or does not
+    // decipher into a text. A refused file and every record that does not parse are reported with the
+    // reason to syslog and system.log, once per version of the file.
     bool Load();
     // Replaces task.db atomically with the enciphered text; false when not loaded or the write failed.
     bool Save();
