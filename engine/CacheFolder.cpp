@@ -61,7 +61,7 @@ void ListCacheFolders(const std::string& cacheFolder, std::vector<std::string>& 
     std::vector<std::string> names;
     ListSubfolders(cacheFolder, names);
     for (const std::string& name : names) {
-        if (name.starts_with(prefix)) folders.push_back(WithTrailingSlash(JoinPath(cacheFolder, name)));
+        if (name.starts_with(prefix)) folders.push_back(JoinPath(cacheFolder, name));
     }
 }
 

@@ -18,12 +18,13 @@ std::string TempFolderPrefix();
 // names in a row name existing entries.
 std::string MakeCacheTempPath();
 
-// Full paths (with a trailing '/') of the direct sub-folders of cacheFolder whose names begin with this
-// process's prefix.
+// Full paths (without a trailing '/', so a deletion never resolves a link) of the direct sub-folders of
+// cacheFolder whose names begin with this process's prefix.
 void ListCacheFolders(const std::string& cacheFolder, std::vector<std::string>& folders);
 
 // Lists this program's leftover temporary folders in temp.ini [CACHE] "Path" (nothing when it is missing
-// or not a folder) and deletes them on a detached thread. Called once when the service starts.
+// or not a folder) and deletes them on a detached thread, never following a link. Called once when the
+// service starts.
 void CleanCacheFolder();
 
 }  // namespace zov

@@ -6,9 +6,9 @@
 
 #include <cstdio>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 
+#include "engine/FolderHandle.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 
@@ -54,34 +54,32 @@ std::time_t GetFileModifyTime(const std::string& path) {
     return info.st_mtime;
 }
 
-bool IsFolderEmpty(const std::string& folder) {
-    const auto names = TryListDirectory(folder);
+bool IsRealFolder(const std::string& path) {
+    struct stat info {};
+    return ::lstat(CleanPath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+bool IsFolderEmpty(const std::string& folder) { return IsFolderEmpty(FolderHandle::Open(folder)); }
+
+bool IsFolderEmpty(const FolderHandle& folder) {
+    const auto names = folder.List();
     return names && names->empty();
 }
 
-namespace {
-
-// A folder itself, not a link to one (links are not followed, so a loop cannot recurse).
-bool IsRealFolder(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
-
 // A folder that cannot be read counts as holding files, so nothing deletes it as empty.
-bool SubtreeWithoutFiles(const std::string& folder) {
-    const auto names = TryListDirectory(folder);
+bool IsTreeWithoutFiles(const FolderHandle& folder) {
+    const auto names = folder.List();
     if (!names) return false;
     for (const std::string& name : *names) {
-        const std::string entry = JoinPath(folder, name);
-        if (!IsRealFolder(entry) || !SubtreeWithoutFiles(entry)) return false;
+        if (folder.Kind(name) != EntryKind::Folder) return false;
+        const FolderHandle child = folder.Child(name);
+        if (!child.IsOpen() || !IsTreeWithoutFiles(child)) return false;
     }
     return true;
 }
 
-}  // namespace
-
 bool IsTreeWithoutFiles(const std::string& folder) {
-    return IsDirectory(folder) && SubtreeWithoutFiles(folder);
+    return IsDirectory(folder) && IsTreeWithoutFiles(FolderHandle::Open(folder));
 }
 
 std::size_t ListSubfolders(const std::string& folder, std::vector<std::string>& names) {
@@ -95,9 +93,7 @@ std::size_t ListSubfolders(const std::string& folder, std::vector<std::string>& 
 
 void DeleteFolders(const std::vector<std::string>& folders) {
     for (const std::string& folder : folders) {
-        if (!IsDirectory(folder)) continue;
-        std::error_code ignored;
-        std::filesystem::remove_all(folder, ignored);
+        if (IsDirectory(folder)) RemovePath(folder);
     }
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/FolderHandle.h"
+
 // Small file and folder queries.
 namespace zov {
 
@@ -22,16 +24,23 @@ bool CreateMarkerFile(const std::string& path);
 // Last modification time of the path; 1972-01-01 00:00:00 local time when it does not exist.
 std::time_t GetFileModifyTime(const std::string& path);
 
+// A folder itself, not a link to one (a trailing '/' is ignored).
+bool IsRealFolder(const std::string& path);
+
 // False when folder is not a folder; true when it holds no entry.
 bool IsFolderEmpty(const std::string& folder);
-// False when folder is not a folder; true when neither it nor any folder below it holds a file.
+bool IsFolderEmpty(const FolderHandle& folder);
+// False when folder is not a folder; true when neither it nor any folder below it holds anything but
+// folders. Links are not followed: a link counts as a file.
 bool IsTreeWithoutFiles(const std::string& folder);
+bool IsTreeWithoutFiles(const FolderHandle& folder);
 
 // Empties names, then appends the names of the direct sub-folders of folder (names starting with '.'
 // skipped, sorted); returns their number (0 when folder is not a folder).
 std::size_t ListSubfolders(const std::string& folder, std::vector<std::string>& names);
 
-// Deletes every entry of folders that is an existing folder, with all it holds.
+// Deletes every entry of folders that is a folder, with all it holds. A link to a folder is removed as a
+// link; nothing is followed below the entry.
 void DeleteFolders(const std::vector<std::string>& folders);
 
 }  // namespace zov

@@ -23,8 +23,9 @@ std::string GetParentFolder(std::string_view path) {
     std::string text = path.empty() ? ProgramDir() : std::string(path);
     if (text.size() > 1 && text.back() == '/') text.pop_back();
     const std::size_t slash = text.rfind('/');
-    if (slash == std::string::npos) return "";
-    return text.substr(0, slash + 1);
+    if (slash != std::string::npos) text.erase(slash + 1);
+    NormalizeDir(text);
+    return text;
 }
 
 bool FileExists(const std::string& path) { return !path.empty() && PathExists(path); }

@@ -14,8 +14,9 @@ void NormalizeDirStd(std::string& path);
 // The program folder with a trailing '/'.
 std::string GetModuleFolder();
 
-// The folder holding path (the program folder when path is empty), with a trailing '/';
-// "" when path holds no '/'.
+// The path (the program folder when it is empty) without one trailing '/', cut after its last '/', with a
+// trailing '/': the folder holding it. A text without '/' is kept whole ("name" gives "name/"); "/" gives
+// "/".
 std::string GetParentFolder(std::string_view path);
 
 // True when the path is not empty and names an existing entry.

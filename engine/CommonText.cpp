@@ -16,9 +16,14 @@ namespace {
 void AppendPieces(std::vector<std::string>& out, std::string_view text, std::string_view separator,
                   bool clearFirst, std::size_t minLength) {
     if (clearFirst) out.clear();
+    // A text without the separator is one piece, whatever its length.
+    if (separator.empty() || text.find(separator) == std::string_view::npos) {
+        out.emplace_back(text);
+        return;
+    }
     std::size_t begin = 0;
     while (true) {
-        const std::size_t found = separator.empty() ? std::string_view::npos : text.find(separator, begin);
+        const std::size_t found = text.find(separator, begin);
         const std::string_view piece =
             text.substr(begin, found == std::string_view::npos ? std::string_view::npos : found - begin);
         if (piece.size() >= minLength) out.emplace_back(piece);

@@ -13,8 +13,9 @@ namespace zov {
 void ToLower(std::string& text);
 std::string LowerCopy(std::string_view text);
 
-// Splits text at separator and appends the pieces of at least minLength bytes in order (a text without
-// the separator is one piece). With minLength 1 empty pieces are dropped: "a||b|" gives a, b.
+// Splits text at separator and appends the pieces of at least minLength bytes in order. With minLength 1
+// empty pieces are dropped: "a||b|" gives a, b. A text without the separator is appended whole, whatever
+// its length: "" gives one empty piece.
 void SplitToList(std::vector<std::string>& out, std::string_view text, char separator, bool clearFirst = true,
                  std::size_t minLength = 1);
 // The same with a separator text; returns the number of entries in out.

@@ -1,11 +1,11 @@
 #include "engine/FileOperator.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 
 #include "engine/BackupNames.h"
+#include "engine/CommonFiles.h"
 #include "engine/CommonText.h"
+#include "engine/FileOperatorWalk.h"
 #include "platform/Folders.h"
 #include "platform/Paths.h"
 
@@ -25,17 +25,18 @@ int CFileOperator::CreateFolder(const std::string& folder) {
     return 0;
 }
 
-bool CFileOperator::IsRealFolder(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+bool CFileOperator::IsRealFolder(const std::string& path) { return zov::IsRealFolder(path); }
+
+std::vector<std::string> DatedFolderNames(const FolderHandle& storage) {
+    std::vector<std::string> names;
+    for (const std::string& name : storage.Entries()) {
+        if (IsDatedFolderName(name) && storage.Kind(name) == EntryKind::Folder) names.push_back(name);
+    }
+    return names;
 }
 
 std::vector<std::string> CFileOperator::ListDatedFolders(const std::string& storage) {
-    std::vector<std::string> names;
-    for (const std::string& name : ListDirectory(storage)) {
-        if (IsDatedFolderName(name) && IsRealFolder(JoinPath(storage, name))) names.push_back(name);
-    }
-    return names;
+    return DatedFolderNames(FolderHandle::Open(storage));
 }
 
 void CFileOperator::ListSubfolders(const std::string& folder, std::vector<std::string>& names) {

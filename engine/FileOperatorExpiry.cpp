@@ -1,8 +1,7 @@
-#include <sys/stat.h>
-
 #include "engine/BackupNames.h"
 #include "engine/CommonFiles.h"
 #include "engine/FileOperator.h"
+#include "engine/FileOperatorWalk.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 
@@ -33,22 +32,29 @@ bool StampedBefore(std::string_view title, const Cutoff& cutoff) {
     return !stamp.empty() && stamp < cutoff.stamp;
 }
 
+// The entries expiry may delete one by one: files and folders themselves. Links (and anything else) are
+// left alone, so nothing is ever reached through one.
+bool IsSetEntry(EntryKind kind) { return kind == EntryKind::File || kind == EntryKind::Folder; }
+
 }  // namespace
 
 void CFileOperator::DeleteExpiredSets(const std::string& storage, int keepDays) {
     Cutoff cutoff;
     if (keepDays <= 0 || !IsDirectory(storage) || !MakeCutoff(keepDays, cutoff)) return;
-    for (const std::string& day : ListDatedFolders(storage)) {
-        const std::string folder = JoinPath(storage, day);
+    const FolderHandle top = FolderHandle::Open(storage);
+    for (const std::string& day : DatedFolderNames(top)) {
+        const std::string shown = JoinPath(storage, day);
         if (day < cutoff.day) {
-            DeletePath(folder, true);
+            RemoveLogged(top, day, shown, true);
         } else if (day == cutoff.day) {
-            for (const std::string& name : ListDirectory(folder)) {
-                const std::string entry = JoinPath(folder, name);
-                if (IsRealFolder(entry)) continue;
-                if (StampedBefore(BackupTitle(name, false), cutoff)) DeletePath(entry, true);
+            const FolderHandle dated = top.Child(day);
+            for (const std::string& name : dated.Entries()) {
+                if (dated.Kind(name) != EntryKind::File) continue;
+                if (StampedBefore(BackupTitle(name, false), cutoff)) {
+                    RemoveLogged(dated, name, JoinPath(shown, name), true);
+                }
             }
-            if (IsFolderEmpty(folder)) DeletePath(folder, true);
+            if (IsFolderEmpty(dated)) RemoveLogged(top, day, shown, true);
         }
     }
 }
@@ -59,38 +65,49 @@ void CFileOperator::DeleteExpiredDiffSets(const std::string& folder, int keepDay
     if (keepDays <= 0 || !IsDirectory(folder) || !MakeCutoff(keepDays, cutoff)) return;
 
     if (diffFolder.empty()) {
-        // The set folders "<name>_<stamp>" of the bases: their differential entries, named by stamp.
-        for (const std::string& setName : ListDirectory(folder)) {
-            const std::string set = JoinPath(folder, setName);
-            if (!IsRealFolder(set) || !StampedBefore(setName, cutoff)) continue;
-            for (const std::string& name : ListDirectory(set)) {
-                const std::string entry = JoinPath(set, name);
-                const std::string_view title = BackupTitle(name, IsRealFolder(entry));
-                if (IsStampText(title) && title < cutoff.stamp) DeletePath(entry, true);
+        // The set folders "<name>_<stamp>" of the bases: their differential entries, named by stamp. A diff
+        // folder that is a link is not used.
+        const FolderHandle diff = FolderHandle::OpenReal(folder);
+        for (const std::string& setName : diff.Entries()) {
+            if (diff.Kind(setName) != EntryKind::Folder || !StampedBefore(setName, cutoff)) continue;
+            const std::string shown = JoinPath(folder, setName);
+            const FolderHandle set = diff.Child(setName);
+            for (const std::string& name : set.Entries()) {
+                const EntryKind kind = set.Kind(name);
+                if (!IsSetEntry(kind)) continue;
+                const std::string_view title = BackupTitle(name, kind == EntryKind::Folder);
+                if (IsStampText(title) && title < cutoff.stamp)
+                    RemoveLogged(set, name, JoinPath(shown, name), true);
             }
-            if (IsFolderEmpty(set)) DeletePath(set, true);
+            if (IsFolderEmpty(set)) RemoveLogged(diff, setName, shown, true);
         }
         return;
     }
 
     // Full backups and bases. A base stays while its set folder under diffFolder exists, all its volumes
-    // with it; in the cutoff day's folder only entries stamped before the cutoff second go.
-    const bool hasDiffFolder = IsDirectory(diffFolder);
-    for (const std::string& day : ListDatedFolders(folder)) {
+    // with it; in the cutoff day's folder only entries stamped before the cutoff second go. A diff folder
+    // that is a link cannot tell which bases its sets need: then nothing here is deleted.
+    const FolderHandle diff = FolderHandle::OpenReal(diffFolder);
+    const bool hasDiffFolder = diff.IsOpen();
+    if (!hasDiffFolder && PathExists(CleanPath(diffFolder))) return;
+    const FolderHandle top = FolderHandle::Open(folder);
+    for (const std::string& day : DatedFolderNames(top)) {
         if (day > cutoff.day) continue;
-        const std::string dated = JoinPath(folder, day);
+        const std::string shown = JoinPath(folder, day);
         if (day < cutoff.day && !hasDiffFolder) {
-            DeletePath(dated, true);
+            RemoveLogged(top, day, shown, true);
             continue;
         }
-        for (const std::string& name : ListDirectory(dated)) {
-            const std::string entry = JoinPath(dated, name);
-            const std::string title(BackupTitle(name, IsRealFolder(entry)));
-            if (hasDiffFolder && IsDirectory(JoinPath(diffFolder, title))) continue;
+        const FolderHandle dated = top.Child(day);
+        for (const std::string& name : dated.Entries()) {
+            const EntryKind kind = dated.Kind(name);
+            if (!IsSetEntry(kind)) continue;
+            const std::string title(BackupTitle(name, kind == EntryKind::Folder));
+            if (hasDiffFolder && diff.Kind(title) == EntryKind::Folder) continue;
             if (day == cutoff.day && !StampedBefore(title, cutoff)) continue;
-            DeletePath(entry, true);
+            RemoveLogged(dated, name, JoinPath(shown, name), true);
         }
-        if (IsFolderEmpty(dated)) DeletePath(dated, true);
+        if (IsFolderEmpty(dated)) RemoveLogged(top, day, shown, true);
     }
 }
 

@@ -1,15 +1,13 @@
 #include "engine/LogCleanup.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdlib>
 
+#include "engine/FolderHandle.h"
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
 #include "platform/Clock.h"
-#include "platform/Paths.h"
 
 namespace zov {
 
@@ -39,15 +37,13 @@ bool IsDatedLogName(const std::string& name) {
     return true;
 }
 
-// Deletes the regular files of folder that pass the name test and whose name without ".log" sorts
+// Deletes the files of folder (not links) that pass the name test and whose name without ".log" sorts
 // before the cut-off date.
 template <typename NameTest>
-void DeleteOlderLogs(const std::string& folder, const std::string& cutoff, NameTest nameTest) {
-    for (const std::string& name : ListDirectory(folder)) {
-        if (!nameTest(name)) continue;
-        const std::string path = JoinPath(folder, name);
-        const std::string stem = name.substr(0, name.size() - 4);
-        if (IsRegularFile(path) && stem < cutoff) ::unlink(path.c_str());
+void DeleteOlderLogs(const FolderHandle& folder, const std::string& cutoff, NameTest nameTest) {
+    for (const std::string& name : folder.Entries()) {
+        if (!nameTest(name) || name.substr(0, name.size() - 4) >= cutoff) continue;
+        if (folder.Kind(name) == EntryKind::File) folder.Remove(name);
     }
 }
 
@@ -57,11 +53,12 @@ void CleanOldLogs() {
     const int days = std::atoi(IniFile(ConfigIniPath()).Read("Save", "LOG").c_str());
     if (days <= 0) return;
     const std::string cutoff = CutoffDate(days);
-    DeleteOlderLogs(LogFolderDefault(), cutoff,
+    DeleteOlderLogs(FolderHandle::Open(LogFolderDefault()), cutoff,
                     [](const std::string& name) { return name.size() > 4 && name.ends_with(kLogExtension); });
-    const std::string logFolder = LogFolder();
-    for (const char* category : {"Files/", "SQL Server/", "MySQL/"}) {
-        DeleteOlderLogs(logFolder + category, cutoff, IsDatedLogName);
+    // The category folders are used only when they are folders themselves, not links.
+    const FolderHandle logFolder = FolderHandle::Open(LogFolder());
+    for (const char* category : {"Files", "SQL Server", "MySQL"}) {
+        DeleteOlderLogs(logFolder.Child(category), cutoff, IsDatedLogName);
     }
 }
 

@@ -8,6 +8,7 @@ namespace zov {
 // names "YYYY-MM-DD.log" against today's date from the current clock): any "*.log" directly in the
 // program folder's "Log/" whose name sorts before the cut-off date, and dated files in the category
 // folders "Files/", "SQL Server/" and "MySQL/" of the log folder. "UI.log" and "system.log" are kept.
+// Only files are deleted: links are left alone, and a category folder that is a link is not used.
 void CleanOldLogs();
 
 // Runs CleanOldLogs every 300 seconds (through the current clock) until a stop is requested; the

@@ -41,7 +41,9 @@ class CQelXML {
 
     void SetFilePath(const std::string& path);
     // Reads task.db. A missing file gives an empty store. False, and the store unloaded, when no path
-    // is set, or the file exists but cannot be read or is larger than kTaskStoreMaxFileSize.
+    // is set, or the file exists but cannot be read, is larger than kTaskStoreMaxFileSize or does not
+    // decipher into a text. A refused file and every record that does not parse are reported with the
+    // reason to syslog and system.log, once per version of the file.
     bool Load();
     // Replaces task.db atomically with the enciphered text; false when not loaded or the write failed.
     bool Save();
@@ -86,11 +88,14 @@ class CQelXML {
     // Reads one record into task; fields without a value in the record keep theirs. False (task
     // unchanged) when a required value is missing or malformed.
     static bool ParseTask(const std::string& record, TaskInfo& task);
+    // The same; reason tells why a record is refused (a missing value, a FLAG outside 1..63, a DFLAG
+    // outside 1..3, a malformed DAYS, ...) and is "" when it is read.
+    static bool ParseTask(const std::string& record, TaskInfo& task, std::string& reason);
     // The record text of a task; "" when the task is incomplete (a file task without source, an SQL
-    // Server task without databases), when a value could not be read back (a name or folder holding one
-    // of kNameForbidden, any value holding '<', '>' or the record marker) or, with newId, when no id is
-    // left above the stored ones. Corrects out-of-range fields of task and, with newId, gives it an id
-    // above every stored one.
+    // Server task without databases), when its flags hold a bit outside kTaskAllFlags, when a value could
+    // not be read back (a name or folder holding one of kNameForbidden, any value holding '<', '>', a NUL
+    // byte or the record marker) or, with newId, when no id is left above the stored ones. Corrects
+    // out-of-range fields of task (flags 0 become 3) and, with newId, gives it an id above every stored one.
     std::string FormatTask(TaskInfo& task, bool newId) const;
 
     // The records of a store text: the pieces between the markers, without the first and the last.

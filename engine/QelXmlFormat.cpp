@@ -29,16 +29,19 @@ bool IsComplete(const TaskInfo& task) {
     return task.sqlType == kMySql || !task.database.empty();
 }
 
-// A value the reader gets back unchanged: '<' and '>' would open or close a tag, the marker would end the
-// record.
+// Characters no stored value may hold: '<' and '>' would open or close a tag, a NUL byte would end the
+// whole store text when it is read, losing every later record.
+constexpr std::string_view kUnstorable{"<>\0", 3};
+
+// A value the reader gets back unchanged: none of kUnstorable, and not the marker that ends a record.
 bool IsStorable(std::string_view value) {
-    return value.find_first_of("<>") == std::string_view::npos &&
+    return value.find_first_of(kUnstorable) == std::string_view::npos &&
            value.find(kRecordMarker) == std::string_view::npos;
 }
 
 bool IsStorable(const TaskInfo& task) {
     for (const std::string* name : {&task.name, &task.source, &task.dest}) {
-        if (name->find_first_of(kNameForbidden) != std::string::npos) return false;
+        if (!IsStorable(*name) || name->find_first_of(kNameForbidden) != std::string::npos) return false;
     }
     const std::string items = JoinItems(task.filter.extensions);
     for (const std::string* value : {&task.password, &task.rootPassword, &task.database, &task.instance,
@@ -68,7 +71,8 @@ std::string CQelXML::FormatTaskLocked(TaskInfo& task, bool newId) const {
     AppendLine(record, "NAME", task.name.empty() ? "Task_" + std::to_string(task.id) : task.name);
     AppendLine(record, "DELBAD", task.delBad ? 1 : 0);
 
-    if (task.flags < 1 || task.flags > 63) task.flags = kTaskFile | kTaskCompress;
+    if (!HasOnlyDefinedFlags(task.flags)) return "";
+    if (task.flags == 0) task.flags = kTaskFile | kTaskCompress;
     if (!IsComplete(task) || !IsStorable(task)) return "";
     AppendLine(record, "FLAG", task.flags);
 

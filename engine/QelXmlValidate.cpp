@@ -15,6 +15,7 @@ constexpr int kNestedPath = 1;
 
 // The first failing check of the task's own fields, or nullptr.
 const char* FieldError(const TaskInfo& task, bool loaded) {
+    if (!HasOnlyDefinedFlags(task.flags)) return "任务类型设置不正确，请重新设置";
     if (task.IsFileTask() && !IsDirectory(task.source)) return "源目录不正确，请重新设置";
     if (task.HasFlag(kTaskFilter) && task.filter.extensions.empty()) {
         return "校验任务时，使用了过滤器但未设置过滤条件。";
@@ -38,7 +39,7 @@ bool ShareDatabase(const std::string& a, const std::string& b) {
     SplitToList(first, a, '|', true, 1);
     SplitToList(second, b, '|', true, 1);
     return std::any_of(first.begin(), first.end(), [&](const std::string& name) {
-        return std::find(second.begin(), second.end(), name) != second.end();
+        return !name.empty() && std::find(second.begin(), second.end(), name) != second.end();
     });
 }
 

@@ -59,7 +59,7 @@ TEST(CacheFolder, ListAndCleanTouchOnlyThisProgramsFolders) {
 
     std::vector<std::string> folders{"stale"};
     ListCacheFolders(cache, folders);
-    EXPECT_EQ(folders, (std::vector<std::string>{cache + "zovsvc_AAAAA/", cache + "zovsvc_bbbbb/"}));
+    EXPECT_EQ(folders, (std::vector<std::string>{cache + "zovsvc_AAAAA", cache + "zovsvc_bbbbb"}));
 
     // Without a configured cache folder nothing is cleaned.
     CleanCacheFolder();

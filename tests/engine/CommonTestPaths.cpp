@@ -43,7 +43,12 @@ TEST(CommonPaths, GetParentFolder) {
         {"/srv/data/file.txt", "/srv/data/"},
         {"/srv/data/", "/srv/"},
         {"/srv", "/"},
-        {"name", ""},
+        {"/", "/"},
+        {"/srv/data//", "/srv/data/"},
+        {"a/b", "a/"},
+        // Without a separator the text is kept whole.
+        {"name", "name/"},
+        {"name/", "name/"},
     };
     for (const Case& c : cases) EXPECT_EQ(GetParentFolder(c.in), c.parent) << c.in;
     std::string expected = program.path();

@@ -17,8 +17,11 @@ TEST(CommonText, SplitToListAndArray) {
         {"a||b|", 1, {"a", "b"}},
         {"a||b|", 0, {"a", "", "b", ""}},
         {"whole", 1, {"whole"}},
-        {"", 1, {}},
+        // A text without the separator is kept whole, whatever its length.
+        {"", 1, {""}},
+        {"ab", 3, {"ab"}},
         {"|", 1, {}},
+        {"ab|c", 3, {}},
         {"ab|c|def", 2, {"ab", "def"}},
         {"数据|库", 1, {"数据", "库"}},
     };
@@ -36,6 +39,10 @@ TEST(CommonText, SplitToListAndArray) {
     Pieces multi;
     SplitToArray(multi, "a, b, , c", ", ");
     EXPECT_EQ(multi, (Pieces{"a", "b", "c"}));
+    EXPECT_EQ(SplitToArray(multi, "a,b", ", ", true, 5), 1u);
+    EXPECT_EQ(multi, (Pieces{"a,b"}));
+    EXPECT_EQ(SplitToArray(multi, "a", "", true, 1), 1u);
+    EXPECT_EQ(multi, (Pieces{"a"}));
 }
 
 TEST(CommonText, TextBetween) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "engine/FileOperator.h"
 #include "platform/Clock.h"
@@ -105,6 +106,23 @@ TEST_F(FileOperatorExpiryTest, ABaseAndAllItsVolumesStayWhileItsDifferentialSets
     clock.Set(MakeLocalTime(2024, 3, 20, 15, 0, 0));
     ExpireFileTask(7);
     EXPECT_EQ(DescribeTree(storage), (Tree{"diff/", "diff/notes/", "diff/notes/20240101010000.rar=x"}));
+}
+
+// A diff or dated folder planted as a link is never entered. With the diff folder a link, expiry cannot
+// tell which bases its sets still need, so the storage keeps every backup.
+TEST_F(FileOperatorExpiryTest, LinkedDiffAndDatedFoldersAreNeverUsed) {
+    const std::string outside = dir / "outside/";
+    WriteFile(outside + "Work_20240220010000/20240225010000.rar", "x");
+    WriteFile(outside + "Old_20240101010000.rar", "x");
+    const Tree outsideBefore = DescribeTree(outside);
+    Build({"2024-02-20/Work_20240220010000.rar"});
+    ASSERT_EQ(::symlink(outside.c_str(), (storage + "diff").c_str()), 0);
+    ASSERT_EQ(::symlink(outside.c_str(), (storage + "2024-02-21").c_str()), 0);
+
+    ExpireFileTask(7);
+    EXPECT_EQ(DescribeTree(outside), outsideBefore);
+    EXPECT_EQ(DescribeTree(storage), (Tree{"2024-02-20/", "2024-02-20/Work_20240220010000.rar=x",
+                                           "2024-02-21->" + outside, "diff->" + outside}));
 }
 
 }  // namespace

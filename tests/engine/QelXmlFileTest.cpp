@@ -335,8 +335,14 @@ TEST_F(QelXmlFileTest, FormatTaskCorrectsFieldsAndRefusesIncompleteTasks) {
 
     TaskInfo task;
     task.source = "/s";
-    task.flags = 64;
     task.id = 3;
+    // A bit outside the defined ones is refused, no bit at all becomes a compressed file task.
+    for (const int undefined : {64, 65, -1}) {
+        task.flags = undefined;
+        EXPECT_EQ(store_.FormatTask(task, false), "") << undefined;
+        EXPECT_EQ(task.flags, undefined);
+    }
+    task.flags = 0;
     std::string record = store_.FormatTask(task, false);
     EXPECT_EQ(task.flags, 3);
     EXPECT_EQ(record.find("<ID>"), std::string::npos);
@@ -413,7 +419,8 @@ TEST_F(QelXmlFileTest, SaveReplacesTheFileByteForByte) {
     ASSERT_TRUE(store_.Save());
     EXPECT_EQ(ReadFile(copy), before);
     EXPECT_EQ(ReadStore(copy), text);
-    EXPECT_EQ(ListDirectory(dir_.path()), (std::vector<std::string>{"copy.db", "task.db"}));
+    // No temporary file is left; Log/ holds the report of the record without FLAG.
+    EXPECT_EQ(ListDirectory(dir_.path()), (std::vector<std::string>{"Log", "copy.db", "task.db"}));
 }
 
 TEST_F(QelXmlFileTest, FailedSaveIsReported) {

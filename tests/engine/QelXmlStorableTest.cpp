@@ -47,6 +47,16 @@ TaskInfo MySqlTask() {
     return task;
 }
 
+TaskInfo SqlServerTask() {
+    TaskInfo task = MySqlTask();
+    task.sqlType = kSqlServer;
+    task.instance = "SQL1";
+    return task;
+}
+
+// before + a NUL byte + after.
+std::string Nul(const std::string& before, const std::string& after) { return before + '\0' + after; }
+
 class QelXmlStorableTest : public ::testing::Test {
   protected:
     void SetUp() override { IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault()); }
@@ -99,6 +109,21 @@ TEST_F(QelXmlStorableTest, ValuesTheReaderCannotReadBackAreRefused) {
          }},
         {"database names forming the marker", MySqlTask, [](TaskInfo& t) { t.database = "a|||||b"; }},
         {"root password with a tag", MySqlTask, [](TaskInfo& t) { t.rootPassword = "<ROOTPWD>"; }},
+        // A NUL byte would end the store text when it is read, losing every later record.
+        {"name with a NUL", FileTask, [](TaskInfo& t) { t.name = Nul("a", "b"); }},
+        {"source with a NUL", FileTask, [](TaskInfo& t) { t.source = Nul("/data/a", "b"); }},
+        {"storage folder with a NUL", FileTask, [](TaskInfo& t) { t.dest = Nul("/backup/", "x"); }},
+        {"password with a NUL", FileTask, [](TaskInfo& t) { t.password = Nul("pass", "word"); }},
+        {"times with a NUL", FileTask, [](TaskInfo& t) { t.times = Nul("08:00", ""); }},
+        {"filter item with a NUL", FileTask,
+         [](TaskInfo& t) {
+             t.flags |= kTaskFilter;
+             t.filter.extensions = {Nul("*.a", "b")};
+         }},
+        {"database names with a NUL", MySqlTask, [](TaskInfo& t) { t.database = Nul("shop", "|blog"); }},
+        {"service name with a NUL", MySqlTask, [](TaskInfo& t) { t.serviceName = Nul("maria", "db"); }},
+        {"instance with a NUL", SqlServerTask, [](TaskInfo& t) { t.instance = Nul("SQL", "1"); }},
+        {"root password with a NUL", MySqlTask, [](TaskInfo& t) { t.rootPassword = Nul("", "root"); }},
     };
     const std::vector<std::string> stored{FileRecord("1", "a")};
     for (const Case& c : cases) {
@@ -115,6 +140,29 @@ TEST_F(QelXmlStorableTest, ValuesTheReaderCannotReadBackAreRefused) {
         EXPECT_EQ(store_.GetRecords(), stored) << c.what;
         EXPECT_EQ(ReadFile(db_), before) << c.what;
     }
+}
+
+// A task whose password holds a NUL byte is refused, so the tasks stored after it still load.
+TEST_F(QelXmlStorableTest, ANulByteNeverHidesTheTasksAfterIt) {
+    LoadRecords({FileRecord("1", "a"), FileRecord("2", "b"), FileRecord("3", "c")});
+    TaskInfo task;
+    ASSERT_TRUE(store_.GetTaskById(2, task));
+    task.password = Nul("x", "y");
+    EXPECT_FALSE(store_.ChangeTask(kChangeModify, task, true, false));
+    TaskInfo added = FileTask();
+    added.name = Nul("new", "");
+    EXPECT_FALSE(store_.ChangeTask(kChangeAdd, added, true, false));
+    TaskInfo later = FileTask();
+    ASSERT_TRUE(store_.ChangeTask(kChangeAdd, later, true, false));
+
+    CQelXML reader;
+    reader.SetFilePath(db_);
+    ASSERT_TRUE(reader.Load());
+    std::vector<TaskInfo> tasks;
+    reader.GetAllTasks(tasks);
+    ASSERT_EQ(tasks.size(), 4u);
+    EXPECT_EQ(tasks[2].name, "c");
+    EXPECT_EQ(tasks[3].name, "nightly");
 }
 
 TEST_F(QelXmlStorableTest, OrdinaryPunctuationRoundTrips) {

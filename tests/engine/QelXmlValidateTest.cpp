@@ -26,6 +26,7 @@ constexpr const char* kNoMonthDays = "校验任务时，设置为每月备份，
 constexpr const char* kNoBasePeriod = "基准库更新周期未设置";
 constexpr const char* kBadDest = "备份存储目录不合法，请重新设置";
 constexpr const char* kNoStore = "未找到配置文件";
+constexpr const char* kBadFlags = "任务类型设置不正确，请重新设置";
 
 class QelXmlValidateTest : public ::testing::Test {
   protected:
@@ -141,6 +142,8 @@ TEST_F(QelXmlValidateTest, ErrorsAndWarnings) {
         {"folder with ?", [](TaskInfo& t) { t.dest = "/srv/a?"; }, -1, kBadDest},
         {"folder with bar", [](TaskInfo& t) { t.dest = "/srv/a|b"; }, -1, kBadDest},
         {"folder with <", [](TaskInfo& t) { t.dest = "/srv/<a"; }, -1, kBadDest},
+        {"flags beyond the defined bits", [](TaskInfo& t) { t.flags |= 0x40; }, -1, kBadFlags},
+        {"negative flags", [](TaskInfo& t) { t.flags = -1; }, -1, kBadFlags},
         {"first failing check wins",
          [](TaskInfo& t) {
              t.flags |= kTaskFilter;
@@ -201,6 +204,14 @@ TEST_F(QelXmlValidateTest, SimilarityToTasksDueNow) {
              t.flags = kTaskScheduled;
              t.sqlType = kMySql;
              t.database = "blog|crm2";
+         },
+         0},
+        // An empty list shares nothing, not even with a file task's empty one.
+        {"no databases",
+         [](TaskInfo& t) {
+             t.flags = kTaskScheduled;
+             t.sqlType = kMySql;
+             t.database = "";
          },
          0},
     };
