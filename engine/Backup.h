@@ -10,6 +10,10 @@ namespace zov {
 // Operation types of the backup runs' log records.
 enum BackupLogType : int { kLogTypeDiff = 4, kLogTypeFull = 5, kLogTypeSqlServer = 9, kLogTypeMySql = 11 };
 
+// temp.ini section where a running file job keeps its start time "%Y-%m-%d %H:%M:%S" under the task id
+// ("%d"); the key goes when the job has written its record.
+inline constexpr const char* kCurrentTaskSection = "CURTASK";
+
 // The name a source is backed up under: its last path component without surrounding blanks
 // ("/data/Work Files/" gives "Work Files").
 std::string BackupItemName(const std::string& source);
@@ -24,8 +28,9 @@ class CBackup {
   public:
     virtual ~CBackup() = default;
 
-    // A file task: checks the source and the storage folder (one level is made when missing), runs the
-    // task's job and writes a failed job's message to the system log.
+    // A file task: checks the source and the storage folder (both absolute; the storage folder is made
+    // when missing, one level, 0700), runs the task's job and writes a failed run's message to the system
+    // log. Every run that fails writes one "失败" record in the file log, also before its job starts.
     int RunFileTask(TaskInfo task, const std::string& rarPath, std::string& message);
 
     // A full backup started at runTime: the source copied to
@@ -38,11 +43,6 @@ class CBackup {
                          std::string& message);
     int RunMySqlTask(TaskInfo task, const std::string& dateText, const std::string& rarPath,
                      std::string& message);
-
-  private:
-    // Writes a failed record of a job this build does not offer yet; 0 with message = text.
-    static int RecordUnavailable(const TaskInfo& task, int category, int type, const std::string& item,
-                                 const std::string& text, std::string& message);
 };
 
 }  // namespace zov

@@ -1,17 +1,15 @@
 #include "engine/Backup.h"
 #include "engine/BackupNames.h"
+#include "engine/BackupRecord.h"
 #include "engine/FileOperator.h"
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
-#include "engine/QelLog.h"
 #include "engine/StateLog.h"
 #include "engine/ZipOperator.h"
 #include "platform/Clock.h"
 
 namespace zov {
 namespace {
-
-constexpr const char* kCurrentTaskSection = "CURTASK";
 
 // Compresses the source to datedFolder + itemStamp + ".rar" (or volumes); returns the log target.
 bool CompressSource(const TaskInfo& task, const std::string& rarPath, const std::string& datedFolder,
@@ -53,19 +51,15 @@ bool CopySource(const TaskInfo& task, const std::string& datedFolder, const std:
 
 int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string& message,
                         std::time_t runTime) {
-    CQelLog log;
-    log.SetCategory(kLogFiles);
+    CQelLog log = TaskRecord(task);
     log.SetType(kLogTypeFull);
-    log.SetItem(task.source);
-    log.SetTaskId(task.id);
-    log.SetTaskName(task.name);
-    log.Start();
 
     const std::string datedFolder = DatedFolder(task.dest, runTime);
     const std::string stamp = FormatLocalTime(runTime, kStampFormat);
     const std::string startText = FormatLocalTime(runTime, "%Y-%m-%d %H:%M:%S");
     if (datedFolder.empty() || stamp.empty() || startText.empty()) {
         message = "备份时发生内部错误，获取任务时间失败。";
+        WriteFailedRecord(task, task.dest, message);
         return 0;
     }
     const std::string itemStamp = BackupItemName(task.source) + "_" + stamp;
