@@ -21,9 +21,14 @@ std::string BackupItemName(const std::string& source);
 // The folder of a run's backups: storage folder + "YYYY-MM-DD/" of the run time.
 std::string DatedFolder(const std::string& storage, std::time_t runTime);
 
-// The backup runs of tasks. Holds no state: runs on several threads may share one object. Every run is
-// given the archiver it uses (rarPath, usually GetRarPath() read for that run). Results: non-zero on
-// success; message receives the run's text.
+// The backup runs of tasks. Runs on several threads may share one object. Every run is given the
+// archiver it uses (rarPath, usually GetRarPath() read for that run). Results: non-zero on success;
+// message receives the run's text.
+//
+// Every run that fails writes one "失败" record in the daily log of its kind and removes what it wrote.
+// A copy set is written as PartialSetName(<item>_<stamp>) and gets its own name once complete; a run is
+// recorded "成功" only after its output is on disk. Folders a run makes are 0700, and it writes only into
+// a dated folder that is a real folder, not a link.
 class CBackup {
   public:
     virtual ~CBackup() = default;
@@ -43,6 +48,16 @@ class CBackup {
                          std::string& message);
     int RunMySqlTask(TaskInfo task, const std::string& dateText, const std::string& rarPath,
                      std::string& message);
+
+  protected:
+    // Puts everything written to the file system of the open folder on disk: 0 or an errno value.
+    virtual int SyncToDisk(int folderFd);
+
+  private:
+    // Finishes a job that wrote its set without failing: the output put on disk and a copy set given its
+    // own name. False with message set when that fails.
+    bool FinishSet(int datedFd, const std::string& datedFolder, const std::string& itemStamp, bool copySet,
+                   std::string& message);
 };
 
 }  // namespace zov
