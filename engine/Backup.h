@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <ctime>
 #include <string>
 
@@ -49,6 +50,17 @@ class CBackup {
     int RunMySqlTask(TaskInfo task, const std::string& dateText, const std::string& rarPath,
                      std::string& message);
 
+    // The service is stopping: from now on a job that ends (its archiver ended by the stop, or its copy
+    // done) writes no record and leaves its output and its temp.ini "CURTASK" entry for
+    // RecordInterruptedRun at the next start.
+    void RequestStop() { stopRequested_ = true; }
+
+    // A run of the task started at runTime (0: unknown) that was cut short (service stopped, process
+    // killed): removes from its dated folder what that run left unfinished (RemoveRunOutput), writes one
+    // "失败" record saying so in the daily log of the task's kind and deletes the task's "CURTASK" entry.
+    // With runTime 0 only the record is written and the entry deleted.
+    void RecordInterruptedRun(const TaskInfo& task, std::time_t runTime);
+
   protected:
     // Puts everything written to the file system of the open folder on disk: 0 or an errno value.
     virtual int SyncToDisk(int folderFd);
@@ -58,6 +70,8 @@ class CBackup {
     // own name. False with message set when that fails.
     bool FinishSet(int datedFd, const std::string& datedFolder, const std::string& itemStamp, bool copySet,
                    std::string& message);
+
+    std::atomic<bool> stopRequested_{false};
 };
 
 }  // namespace zov

@@ -107,6 +107,8 @@ int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string&
     bool succeeded =
         dated && (compressed ? CompressSource(task, rarPath, datedFolder, itemStamp, message, target)
                              : CopySource(task, datedFolder, itemStamp, message));
+    // Cut short by the service's stop: the recovery at the next start records it.
+    if (stopRequested_) return 0;
     if (succeeded) succeeded = FinishSet(dated->fd(), datedFolder, itemStamp, !compressed, message);
     std::string left;
     if (!succeeded && dated && !RemoveRunOutput(datedFolder, itemStamp, left)) {
