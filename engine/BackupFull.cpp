@@ -1,9 +1,17 @@
+#include <fcntl.h>
+#include <stdio.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "engine/Backup.h"
 #include "engine/BackupNames.h"
+#include "engine/BackupOutput.h"
+#include "engine/BackupRecord.h"
 #include "engine/FileOperator.h"
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
-#include "engine/QelLog.h"
 #include "engine/StateLog.h"
 #include "engine/ZipOperator.h"
 #include "platform/Clock.h"
@@ -11,7 +19,7 @@
 namespace zov {
 namespace {
 
-constexpr const char* kCurrentTaskSection = "CURTASK";
+constexpr const char* kNotOnDiskText = "备份时，写入磁盘失败";
 
 // Compresses the source to datedFolder + itemStamp + ".rar" (or volumes); returns the log target.
 bool CompressSource(const TaskInfo& task, const std::string& rarPath, const std::string& datedFolder,
@@ -31,11 +39,11 @@ bool CompressSource(const TaskInfo& task, const std::string& rarPath, const std:
     return compressed;
 }
 
-// Copies the source under datedFolder + itemStamp + "/" + its own name.
+// Copies the source under datedFolder + PartialSetName(itemStamp) + "/" + its own name.
 bool CopySource(const TaskInfo& task, const std::string& datedFolder, const std::string& itemStamp,
                 std::string& message) {
-    const std::string folder = datedFolder + itemStamp + "/";
-    WriteStateLog("[文件备份]复制文件[" + task.source + "]至[" + folder + "]");
+    const std::string folder = datedFolder + PartialSetName(itemStamp) + "/";
+    WriteStateLog("[文件备份]复制文件[" + task.source + "]至[" + datedFolder + itemStamp + "/]");
     CFileOperator files;
     bool copied;
     if (task.HasFlag(kTaskFilter)) {
@@ -45,27 +53,45 @@ bool CopySource(const TaskInfo& task, const std::string& datedFolder, const std:
         copied = files.CopyFolder(task.source, folder, "", true, false) != 0;
     }
     EndStateLog();
-    message = files.error();
+    message = copied ? files.error() : WithSystemReason(files.error(), files.errorNumber());
     return copied;
 }
 
 }  // namespace
 
+int CBackup::SyncToDisk(int folderFd) { return ::syncfs(folderFd) == 0 ? 0 : errno; }
+
+bool CBackup::FinishSet(int datedFd, const std::string& datedFolder, const std::string& itemStamp,
+                        bool copySet, std::string& message) {
+    if (const int code = SyncToDisk(datedFd)) {
+        message = WithSystemReason(kNotOnDiskText, code);
+        return false;
+    }
+    const std::string partial = PartialSetName(itemStamp);
+    struct stat info {};
+    // A filtered copy that took nothing leaves no set.
+    if (!copySet || ::fstatat(datedFd, partial.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return true;
+    if (::renameat2(datedFd, partial.c_str(), datedFd, itemStamp.c_str(), RENAME_NOREPLACE) != 0) {
+        message = WithSystemReason("备份时，无法将" + datedFolder + partial + "改名为" + itemStamp, errno);
+        return false;
+    }
+    if (::fsync(datedFd) == 0) return true;
+    message = WithSystemReason(kNotOnDiskText, errno);
+    CFileOperator().ForceDelete(datedFolder + itemStamp);
+    return false;
+}
+
 int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string& message,
                         std::time_t runTime) {
-    CQelLog log;
-    log.SetCategory(kLogFiles);
+    CQelLog log = TaskRecord(task);
     log.SetType(kLogTypeFull);
-    log.SetItem(task.source);
-    log.SetTaskId(task.id);
-    log.SetTaskName(task.name);
-    log.Start();
 
     const std::string datedFolder = DatedFolder(task.dest, runTime);
     const std::string stamp = FormatLocalTime(runTime, kStampFormat);
     const std::string startText = FormatLocalTime(runTime, "%Y-%m-%d %H:%M:%S");
     if (datedFolder.empty() || stamp.empty() || startText.empty()) {
         message = "备份时发生内部错误，获取任务时间失败。";
+        WriteFailedRecord(task, task.dest, message);
         return 0;
     }
     const std::string itemStamp = BackupItemName(task.source) + "_" + stamp;
@@ -76,9 +102,18 @@ int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string&
     temp.Write(taskKey, kCurrentTaskSection, startText);
     if (task.HasFlag(kTaskFilter)) task.filter.exclude = !task.HasFlag(kTaskFilterInclude);
 
-    const bool succeeded = task.HasFlag(kTaskCompress)
-                               ? CompressSource(task, rarPath, datedFolder, itemStamp, message, target)
-                               : CopySource(task, datedFolder, itemStamp, message);
+    const bool compressed = task.HasFlag(kTaskCompress);
+    const std::optional<BackupFolder> dated = BackupFolder::Open(datedFolder, message);
+    bool succeeded =
+        dated && (compressed ? CompressSource(task, rarPath, datedFolder, itemStamp, message, target)
+                             : CopySource(task, datedFolder, itemStamp, message));
+    // Cut short by the service's stop: the recovery at the next start records it.
+    if (stopRequested_) return 0;
+    if (succeeded) succeeded = FinishSet(dated->fd(), datedFolder, itemStamp, !compressed, message);
+    std::string left;
+    if (!succeeded && dated && !RemoveRunOutput(datedFolder, itemStamp, left)) {
+        message += "，未完成的备份删除失败：" + left;
+    }
 
     log.SetTarget(target);
     log.SetResult(succeeded ? kLogSucceeded : kLogFailed);

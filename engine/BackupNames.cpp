@@ -11,8 +11,24 @@ namespace {
 
 constexpr std::string_view kArchiveExtension = ".rar";
 constexpr std::string_view kVolumeInfix = ".part";
+constexpr std::string_view kPartialSuffix = ".partial";
+constexpr std::size_t kTemporarySuffixLength = 6;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+bool IsLetterOrDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// "<itemStamp>.rar" or "<itemStamp>.partN.rar", as the run names its archive.
+bool IsArchiveOfSet(std::string_view name, std::string_view itemStamp) {
+    if (!name.starts_with(itemStamp) || !name.ends_with(kArchiveExtension)) return false;
+    std::string_view middle = name.substr(itemStamp.size());
+    if (middle.size() < kArchiveExtension.size()) return false;
+    middle.remove_suffix(kArchiveExtension.size());
+    if (middle.empty()) return true;
+    if (!middle.starts_with(kVolumeInfix)) return false;
+    const std::string_view number = middle.substr(kVolumeInfix.size());
+    return !number.empty() && std::all_of(number.begin(), number.end(), IsDigit);
+}
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
@@ -82,6 +98,25 @@ bool IsDeletionMarker(std::string_view name) {
 
 std::string_view MarkedName(std::string_view marker) {
     return IsDeletionMarker(marker) ? marker.substr(0, marker.size() - kDeletionMarker.size()) : marker;
+}
+
+std::string PartialSetName(std::string_view itemStamp) {
+    return std::string(itemStamp) + std::string(kPartialSuffix);
+}
+
+RunOutput RunOutputOf(std::string_view name, std::string_view itemStamp) {
+    if (itemStamp.empty()) return RunOutput::None;
+    if (name.size() == itemStamp.size() + kPartialSuffix.size() && name.starts_with(itemStamp) &&
+        name.ends_with(kPartialSuffix)) {
+        return RunOutput::PartialSet;
+    }
+    if (IsArchiveOfSet(name, itemStamp)) return RunOutput::ArchiveFile;
+    if (name.size() <= kTemporarySuffixLength + 1) return RunOutput::None;
+    const std::size_t dot = name.size() - kTemporarySuffixLength - 1;
+    const std::string_view random = name.substr(dot + 1);
+    if (name[dot] != '.' || !std::all_of(random.begin(), random.end(), IsLetterOrDigit))
+        return RunOutput::None;
+    return IsArchiveOfSet(name.substr(0, dot), itemStamp) ? RunOutput::ArchiveFile : RunOutput::None;
 }
 
 }  // namespace zov

@@ -40,4 +40,17 @@ bool IsDeletionMarker(std::string_view name);
 // The name a marker stands for (the marker without its suffix).
 std::string_view MarkedName(std::string_view marker);
 
+// The name a copy set "<item>_<stamp>" has while it is written: "<item>_<stamp>.partial". It gets its own
+// name only once complete; no scanner takes the temporary name for a set, as its title ends in no stamp.
+std::string PartialSetName(std::string_view itemStamp);
+
+// What a run of the set itemStamp ("<item>_<stamp>") may leave in its dated folder when it does not end.
+enum class RunOutput {
+    None,
+    PartialSet,   // PartialSetName(itemStamp), a folder
+    ArchiveFile,  // a file: "<itemStamp>.rar", a volume "<itemStamp>.partN.rar" (N of any width), or one of
+                  // these names followed by "." and six letters or digits (the archiver's temporary files)
+};
+RunOutput RunOutputOf(std::string_view name, std::string_view itemStamp);
+
 }  // namespace zov

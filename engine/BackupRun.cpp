@@ -1,12 +1,10 @@
-#include <sys/stat.h>
-
 #include <cerrno>
 
 #include "engine/Backup.h"
 #include "engine/BackupNames.h"
+#include "engine/BackupRecord.h"
 #include "engine/CommonPaths.h"
 #include "engine/FileOperator.h"
-#include "engine/QelLog.h"
 #include "engine/SystemLog.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
@@ -22,6 +20,13 @@ std::string Trimmed(const std::string& text) {
     const std::size_t first = text.find_first_not_of(' ');
     if (first == std::string::npos) return "";
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Writes a failed record of a job this build does not offer yet; 0 with message = text.
+int Unavailable(const TaskInfo& task, const std::string& text, std::string& message) {
+    message = text;
+    WriteFailedRecord(task, task.dest, text);
+    return 0;
 }
 
 }  // namespace
@@ -40,17 +45,25 @@ std::string DatedFolder(const std::string& storage, std::time_t runTime) {
 
 int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string& message) {
     WriteSystemLog("进入文件备份。");
-    if (!FileExists(task.source)) {
-        message = "文件备份的时候，源文件夹" + task.source + "不存在";
-        WriteSystemLog(message);
-        return 0;
+    std::string failure;
+    if (!IsAbsolutePath(task.source)) {
+        failure = "文件备份时，源文件夹" + task.source + "不是绝对路径";
+    } else if (!IsAbsolutePath(task.dest)) {
+        failure = "文件备份时，存储目录" + task.dest + "不是绝对路径";
+    } else if (!FileExists(task.source)) {
+        failure = "文件备份的时候，源文件夹" + task.source + "不存在";
+    } else if (!IsDirectory(task.dest) && !CFileOperator::MakePrivateFolder(task.dest)) {
+        // One level only; a folder another run made meanwhile counts.
+        const int code = errno;
+        if (!IsDirectory(task.dest)) {
+            failure =
+                "文件备份时，存储目录" + task.dest + "不存在且无法创建，错误代码:" + std::to_string(code);
+        }
     }
-    // One level only; a folder another run made meanwhile counts.
-    const int made = IsDirectory(task.dest) ? 0 : mkdir(task.dest.c_str(), 0755);
-    const int code = errno;
-    if (made != 0 && !IsDirectory(task.dest)) {
-        message = "文件备份时，存储目录" + task.dest + "不存在且无法创建，错误代码:" + std::to_string(code);
+    if (!failure.empty()) {
+        message = failure;
         WriteSystemLog(message);
+        WriteFailedRecord(task, task.dest, message);
         return 0;
     }
     if (task.delBad && CFileOperator().DeleteReservedNames(task.source) == 0) {
@@ -59,10 +72,9 @@ int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string&
     const std::time_t runTime = Now();
     int result;
     if (task.diff) {
-        result = RecordUnavailable(task, kLogFiles, kLogTypeDiff, task.source, kUnavailableDiff, message);
+        result = Unavailable(task, kUnavailableDiff, message);
     } else if (task.compress) {
-        result =
-            RecordUnavailable(task, kLogFiles, kLogTypeFull, task.source, kUnavailableSubfolders, message);
+        result = Unavailable(task, kUnavailableSubfolders, message);
     } else {
         result = BackupFull(task, rarPath, message, runTime);
     }
@@ -71,29 +83,11 @@ int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string&
 }
 
 int CBackup::RunSqlServerTask(TaskInfo task, const std::string&, const std::string&, std::string& message) {
-    return RecordUnavailable(task, kLogSqlServer, kLogTypeSqlServer, task.database, kUnavailableDatabase,
-                             message);
+    return Unavailable(task, kUnavailableDatabase, message);
 }
 
 int CBackup::RunMySqlTask(TaskInfo task, const std::string&, const std::string&, std::string& message) {
-    return RecordUnavailable(task, kLogMySql, kLogTypeMySql, task.database, kUnavailableDatabase, message);
-}
-
-int CBackup::RecordUnavailable(const TaskInfo& task, int category, int type, const std::string& item,
-                               const std::string& text, std::string& message) {
-    CQelLog log;
-    log.SetCategory(category);
-    log.SetType(type);
-    log.SetTaskId(task.id);
-    log.SetTaskName(task.name);
-    log.SetItem(item.empty() ? "---" : item);
-    log.SetTarget(task.dest.empty() ? "---" : task.dest);
-    log.Start();
-    log.SetResult(kLogFailed);
-    log.SetMessage(text);
-    log.Write();
-    message = text;
-    return 0;
+    return Unavailable(task, kUnavailableDatabase, message);
 }
 
 }  // namespace zov

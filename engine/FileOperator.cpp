@@ -1,6 +1,8 @@
 #include "engine/FileOperator.h"
 
+#include <cctype>
 #include <cerrno>
+#include <string_view>
 
 #include "engine/BackupNames.h"
 #include "engine/CommonFiles.h"
@@ -16,12 +18,32 @@ bool CFileOperator::Fail(std::string text) {
     return false;
 }
 
+int CFileOperator::errorNumber() const {
+    std::string_view text = error_;
+    const auto cut = [&text](std::string_view suffix) {
+        if (!text.ends_with(suffix)) return false;
+        text.remove_suffix(suffix.size());
+        return true;
+    };
+    cut("。");
+    const bool closed = cut("）");
+    std::size_t digits = 0;
+    while (digits < text.size() && std::isdigit(static_cast<unsigned char>(text[text.size() - 1 - digits])))
+        ++digits;
+    if (digits == 0 || digits > 4) return 0;
+    const int number = std::stoi(std::string(text.substr(text.size() - digits)));
+    text.remove_suffix(digits);
+    if (!cut(closed ? "（" : "：")) return 0;
+    return cut("错误号") || cut("错误代码") || cut("错误") ? number : 0;
+}
+
+bool CFileOperator::MakePrivateFolder(const std::string& folder) { return zov::MakeFolder(folder, 0700); }
+
 int CFileOperator::CreateFolder(const std::string& folder) {
     if (!IsAbsolutePath(folder)) return -1;
-    if (IsDirectory(folder)) return 1;
-    if (CreateFolderChain(folder)) return 1;
-    // CreateFolderChain gives no reason; an entry in the way is the usual one.
-    if (errno == 0) errno = ENOTDIR;
+    if (CreateFolderChain(folder, 0700)) return 1;
+    // An entry in the way is the usual reason.
+    if (errno == 0 || errno == EEXIST) errno = ENOTDIR;
     return 0;
 }
 

@@ -21,6 +21,9 @@ class CFileOperator {
 
     // The text of the last failure of an operation that reports one; never cleared by a success.
     const std::string& error() const { return error_; }
+    // The system error number that error() reports at its end ("...错误号：28", "...错误号（28）。"),
+    // 0 when it reports none.
+    int errorNumber() const;
 
     // Deletes a file, link or whole folder tree: 1 deleted, 0 not.
     int ForceDelete(const std::string& path);
@@ -30,8 +33,13 @@ class CFileOperator {
     int CopyItem(const std::string& source, const std::string& targetFolder);
 
     // -1 when the path is not absolute; otherwise 1 when the folder exists afterwards (made here, by
-    // another thread meanwhile, or already there), 0 when it cannot be made.
+    // another thread meanwhile, or already there), 0 when it cannot be made (errno tells why). Every
+    // level made here is 0700, whatever the umask.
     int CreateFolder(const std::string& folder);
+
+    // Makes one folder 0700, whatever the umask. False with errno when it was not made (EEXIST: an entry
+    // of that name is there).
+    static bool MakePrivateFolder(const std::string& folder);
 
     // Copies the contents of source into target + name + "/" (name not empty), target + the source's own
     // name + "/" (useSourceName), or target. A source that is a file is copied into that folder.

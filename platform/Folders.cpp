@@ -14,9 +14,7 @@ namespace {
 constexpr mode_t kPrivateFolderMode = 0700;
 
 // A folder that exists afterwards counts, whoever created it.
-bool EnsureFolder(const std::string& folder) {
-    return mkdir(folder.c_str(), 0755) == 0 || IsDirectory(folder);
-}
+bool EnsureFolder(const std::string& folder, mode_t mode) { return MakeFolder(folder, mode) || IsDirectory(folder); }
 
 std::string ParentOf(const std::string& folder) { return folder.substr(0, folder.rfind('/')); }
 
@@ -33,13 +31,24 @@ bool MakeOpenedFolderPrivate(int fd) {
 
 }  // namespace
 
-bool CreateFolderChain(const std::string& path) {
+bool MakeFolder(const std::string& folder, mode_t mode) {
+    if (mkdir(folder.c_str(), mode) != 0) return false;
+    // Set through the opened folder, without following a link put there meanwhile.
+    const int fd = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0) {
+        (void)!fchmod(fd, mode);
+        close(fd);
+    }
+    return true;
+}
+
+bool CreateFolderChain(const std::string& path, mode_t mode) {
     std::string folder = CleanPath(path);
     if (folder.empty()) return false;
     for (size_t end = folder.find('/', 1); end != std::string::npos; end = folder.find('/', end + 1)) {
-        if (!EnsureFolder(folder.substr(0, end))) return false;
+        if (!EnsureFolder(folder.substr(0, end), mode)) return false;
     }
-    return EnsureFolder(folder);
+    return EnsureFolder(folder, mode);
 }
 
 bool EnsurePrivateFolder(const std::string& path) {

@@ -14,6 +14,7 @@
 #include "engine/QelXml.h"
 #include "engine/ZipOperator.h"
 #include "platform/Clock.h"
+#include "platform/Paths.h"
 #include "platform/ServiceManager.h"
 #include "platform/ServiceManagerLocal.h"
 #include "support/TempProgramDir.h"
@@ -133,6 +134,9 @@ TEST_F(FileBackupServiceTest, TasksDueThisMinuteRunOnceAndExpiredSetsGo) {
     packed.partial = 1;
     ASSERT_TRUE(store.ChangeTask(kChangeAdd, copy, true, false));
     ASSERT_TRUE(store.ChangeTask(kChangeAdd, packed, true, false));
+    TaskInfo missing = Task("missing", kTaskFile | kTaskScheduled, time);
+    missing.source = program_ / "gone/";
+    ASSERT_TRUE(store.ChangeTask(kChangeAdd, missing, true, false));
     test::WriteFile(copy.dest + "/2000-01-01/src_20000101000000/src/old.txt", "old");
 
     ServiceConfig config;
@@ -148,7 +152,7 @@ TEST_F(FileBackupServiceTest, TasksDueThisMinuteRunOnceAndExpiredSetsGo) {
         return !temp.Read("TIME_" + std::to_string(task.id), "SUCCEED").empty() ||
                !temp.Read("TIME_" + std::to_string(task.id), "FAILED").empty();
     };
-    ASSERT_TRUE(WaitFor(30s, [&] { return finished(copy) && finished(packed); }));
+    ASSERT_TRUE(WaitFor(30s, [&] { return finished(copy) && finished(packed) && finished(missing); }));
     EXPECT_TRUE(WaitFor(15s, [&] { return !fs::exists(copy.dest + "/2000-01-01"); }));
     std::this_thread::sleep_for(11s);  // one more scheduler pass
 
@@ -161,7 +165,18 @@ TEST_F(FileBackupServiceTest, TasksDueThisMinuteRunOnceAndExpiredSetsGo) {
         EXPECT_NE(lines[0].find("\t成功\t"), std::string::npos) << lines[0];
     }
 
+    // A run that fails before its job starts is in the file log too.
+    EXPECT_EQ(temp.Read("TIME_" + std::to_string(missing.id), "FAILED"), time);
+    const std::vector<std::string> failed = LogLines(date, missing.id);
+    ASSERT_EQ(failed.size(), 1u);
+    EXPECT_NE(failed[0].find("\t失败\t文件备份的时候，源文件夹" + missing.source + "不存在"),
+              std::string::npos)
+        << failed[0];
+
     const std::string dated = copy.dest + "/" + date + "/";
+    struct stat datedInfo {};
+    ASSERT_EQ(::lstat(CleanPath(dated).c_str(), &datedInfo), 0);
+    EXPECT_EQ(datedInfo.st_mode & 07777, 0700u);
     const std::string copied = OnlyBackup(dated, "");
     EXPECT_EQ(ReadTree(copied + "/src"), ReadTree(program_ / "src"));
 

@@ -74,5 +74,38 @@ TEST(BackupNamesTest, DeletionMarkersNameAFile) {
     EXPECT_EQ(kDeletionMarker.size(), 16u);
 }
 
+TEST(BackupNamesTest, WhatARunLeavesIsKnownByItsSetAndStamp) {
+    const std::string set = "Work Files_20240305140709";
+    const struct {
+        std::string name;
+        RunOutput kind;
+    } cases[] = {
+        {set + ".partial", RunOutput::PartialSet},
+        {set + ".rar", RunOutput::ArchiveFile},
+        {set + ".part1.rar", RunOutput::ArchiveFile},
+        {set + ".part0012.rar", RunOutput::ArchiveFile},
+        {set + ".rar.a9Zk3Q", RunOutput::ArchiveFile},
+        {set + ".part2.rar.000000", RunOutput::ArchiveFile},
+        {set + ".part01.rar.XyZ123", RunOutput::ArchiveFile},
+        {set, RunOutput::None},
+        {set + ".rar.a9Zk3", RunOutput::None},
+        {set + ".rar.a9Zk3Q7", RunOutput::None},
+        {set + ".rar.a9-k3Q", RunOutput::None},
+        {set + ".partial.a9Zk3Q", RunOutput::None},
+        {set + ".part.rar", RunOutput::None},
+        {set + ".partA.rar", RunOutput::None},
+        {set + ".RAR", RunOutput::None},
+        {set + ".rar.rar", RunOutput::None},
+        {set + ".zip", RunOutput::None},
+        {set + "1.rar", RunOutput::None},
+        {"Work Files_20240305140710.partial", RunOutput::None},
+        {"Work Files_20240305140710.rar", RunOutput::None},
+        {"Work_20240305140709.rar", RunOutput::None},
+        {"x" + set + ".rar", RunOutput::None},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RunOutputOf(c.name, set), c.kind) << c.name;
+    EXPECT_EQ(RunOutputOf(".partial", ""), RunOutput::None);
+}
+
 }  // namespace
 }  // namespace zov

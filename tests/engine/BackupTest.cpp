@@ -8,6 +8,7 @@
 #include <sstream>
 #include <thread>
 
+#include "BackupTestSupport.h"
 #include "engine/Backup.h"
 #include "engine/CommonText.h"
 #include "engine/IniFile.h"
@@ -15,7 +16,6 @@
 #include "engine/ZipOperator.h"
 #include "platform/Mailslot.h"
 #include "support/ChinaTimeClock.h"
-#include "support/TempProgramDir.h"
 #include "support/Trees.h"
 
 namespace zov {
@@ -25,56 +25,9 @@ namespace fs = std::filesystem;
 using Tree = std::map<std::string, std::string>;
 using test::ReadTree;
 
-constexpr const char* kStamp = "20240305140709";
-
-std::string RandomBytes(std::size_t size) {
-    std::mt19937 generator(7);
-    std::string bytes(size, '\0');
-    for (char& byte : bytes) byte = static_cast<char>(generator());
-    return bytes;
-}
-
-class BackupTest : public ::testing::Test {
-  protected:
-    BackupTest() {
-        IniFile(ConfigIniPath()).Write("Dir", "LOG", program_ / "Log/");
-        test::WriteFile(source_ + "a.txt", "alpha");
-        test::WriteFile(source_ + "报告.txt", "年度报告");
-        test::WriteFile(source_ + "sub/b.doc", "bravo");
-        test::WriteFile(source_ + "sub/deep/c.txt", "charlie");
-        fs::create_directories(source_ + "empty");
-    }
-
-    TaskInfo Task(int flags) const {
-        TaskInfo task;
-        task.id = 12;
-        task.name = "每日文件";
-        task.flags = flags;
-        task.source = source_;
-        task.dest = storage_;
-        return task;
-    }
-
-    // The columns of every line of today's file log.
-    std::vector<std::vector<std::string>> LogLines() const {
-        std::vector<std::vector<std::string>> lines;
-        std::istringstream text(test::ReadFile(program_ / "Log/Files/2024-03-05.log"));
-        for (std::string line; std::getline(text, line);) {
-            std::vector<std::string> columns;
-            SplitToList(columns, line, '\t', true, 0);
-            lines.push_back(columns);
-        }
-        return lines;
-    }
-
-    std::string Dated() const { return storage_ + "/2024-03-05/"; }
-
-    test::TempProgramDir program_;
-    test::ChinaTimeClock time_{2024, 3, 5, 14, 7, 9};
-    const std::string source_ = program_ / "src/Work Files/";
-    const std::string storage_ = program_ / "bak";
-    CBackup backup_;
-};
+using test::BackupTest;
+using test::kStamp;
+using test::RandomBytes;
 
 TEST(BackupNamesTest, ItemNameAndDatedFolder) {
     const std::pair<std::string, std::string> cases[] = {
@@ -186,18 +139,26 @@ TEST_F(BackupTest, CompressedTaskInVolumesNamesItsFirstVolume) {
     EXPECT_EQ(ReadTree(program_ / "out/Work Files"), ReadTree(source_));
 }
 
-TEST_F(BackupTest, FailuresBeforeTheJobWriteNoRecord) {
+TEST_F(BackupTest, FailuresBeforeTheJobWriteOneFailedRecord) {
     struct Case {
         std::string what, source, dest, message;
     };
     const std::string twoLevels = program_ / "new/level";
+    test::WriteFile(program_ / "file", "x");
     const Case cases[] = {
         {"source missing", program_ / "nothing", storage_,
          "文件备份的时候，源文件夹" + program_ / "nothing" + "不存在"},
         {"storage two levels deep", source_, twoLevels,
          "文件备份时，存储目录" + twoLevels + "不存在且无法创建，错误代码:2"},
+        {"storage is a file", source_, program_ / "file",
+         "文件备份时，存储目录" + program_ / "file" + "不存在且无法创建，错误代码:17"},
+        {"source relative", "src/Work Files", storage_, "文件备份时，源文件夹src/Work Files不是绝对路径"},
+        {"source a switch", "-rf", storage_, "文件备份时，源文件夹-rf不是绝对路径"},
+        {"storage relative", source_, "bak", "文件备份时，存储目录bak不是绝对路径"},
+        {"storage empty", source_, "", "文件备份时，存储目录不是绝对路径"},
     };
     for (const Case& c : cases) {
+        fs::remove(program_ / "Log/Files/2024-03-05.log");
         TaskInfo task = Task(0x05);
         task.source = c.source;
         task.dest = c.dest;
@@ -206,9 +167,22 @@ TEST_F(BackupTest, FailuresBeforeTheJobWriteNoRecord) {
         EXPECT_EQ(message, c.message) << c.what;
         EXPECT_NE(test::ReadFile(program_ / "Log/Files/system.log").find(c.message), std::string::npos)
             << c.what;
+        const auto lines = LogLines();
+        ASSERT_EQ(lines.size(), 1u) << c.what;
+        const std::vector<std::string> expected = {"文件日志",
+                                                   "2024-03-05 14:07:09",
+                                                   "12",
+                                                   "每日文件",
+                                                   "普通",
+                                                   c.source.empty() ? "---" : c.source,
+                                                   c.dest.empty() ? "---" : c.dest,
+                                                   "0秒",
+                                                   "失败",
+                                                   c.message};
+        EXPECT_EQ(lines[0], expected) << c.what;
     }
-    EXPECT_TRUE(LogLines().empty());
     EXPECT_FALSE(fs::exists(twoLevels));
+    EXPECT_FALSE(fs::exists(program_ / "bak"));
 }
 
 TEST_F(BackupTest, RunsThatMakeTheSameStorageFolderAtOnceAllSucceed) {
