@@ -15,7 +15,7 @@
 #include "platform/Clock.h"
 #include "platform/IniProfile.h"
 #include "service/RunState.h"
-#include "service/ServiceErrors.h"
+#include "engine/SystemError.h"
 
 namespace zov {
 namespace {
@@ -75,7 +75,7 @@ void RecoverTask(const IniFile& temp, const CQelXML& store, int id, const std::s
     for (const std::string& time : times) {
         task.times = time;
         if (!temp.AddWord(key, kFailedSection, time) || !temp.RemoveWord(key, kRunningSection, time)) {
-            LogServiceError(ScheduledRunText(task) + "的运行被中断，但无法在 " + temp.path() + " 中记为失败");
+            LogSystemError(ScheduledRunText(task) + "的运行被中断，但无法在 " + temp.path() + " 中记为失败");
             continue;
         }
         WriteSystemLog(ScheduledRunText(task) + "的运行被中断，记为失败");

@@ -8,7 +8,7 @@
 #include "engine/SystemLog.h"
 #include "platform/Clock.h"
 #include "service/RunState.h"
-#include "service/ServiceErrors.h"
+#include "engine/SystemError.h"
 
 namespace zov {
 
@@ -49,7 +49,7 @@ std::optional<TaskInfo> RunQueue::TakeRunnable(std::time_t now) {
         if (temp.HasWord(key, kRunningSection, time)) continue;
         started_.insert({day, task.id, time});
         if (!temp.AddWord(key, kRunningSection, time)) {
-            LogServiceError(ScheduledRunText(task) + "未运行：无法在 " + temp.path() + " 中记录运行状态");
+            LogSystemError(ScheduledRunText(task) + "未运行：无法在 " + temp.path() + " 中记录运行状态");
             continue;
         }
         return task;

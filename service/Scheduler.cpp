@@ -9,7 +9,7 @@
 #include "platform/Clock.h"
 #include "service/RunQueue.h"
 #include "service/RunState.h"
-#include "service/ServiceErrors.h"
+#include "engine/SystemError.h"
 
 namespace zov {
 
@@ -36,7 +36,7 @@ int Scheduler::RunPass() {
 
 void Scheduler::StartDay(std::time_t now) {
     const bool failed = !ResetDailySections(now);
-    if (failed && !resetFailed_) LogServiceError("无法在 " + TempIniPath() + " 中开始新一天的运行状态");
+    if (failed && !resetFailed_) LogSystemError("无法在 " + TempIniPath() + " 中开始新一天的运行状态");
     resetFailed_ = failed;
 }
 

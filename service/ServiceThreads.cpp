@@ -43,6 +43,7 @@ ServiceThreads& ServiceThreads::operator=(ServiceThreads&&) noexcept = default;
 void ServiceThreads::StopForExit() {
     for (std::jthread& thread : parts_->workerThreads) thread.request_stop();
     for (std::jthread& thread : parts_->otherThreads) thread.request_stop();
+    parts_->backup.RequestStop();
     // First, so that a pass still in progress does not hold the archiver. A program that a worker starts
     // after this gets SIGTERM when the process ends.
     TerminateRunningProcesses();
@@ -56,7 +57,9 @@ ServiceThreads StartServiceThreads() {
     ServiceThreads started;
     ServiceThreads::Parts& parts = *started.parts_;
     // Before any worker or scheduler pass, so that a time cut short by the last stop is not run again.
-    RecoverInterruptedRuns({});
+    RecoverInterruptedRuns([&parts](const TaskInfo& task, std::time_t runTime) {
+        parts.backup.RecordInterruptedRun(task, runTime);
+    });
     for (int index = 0; index < kWorkerCount; ++index) {
         Worker& worker = parts.workers.emplace_back(parts.queue, BackupTaskRun(parts.backup));
         parts.workerThreads.emplace_back([&worker](std::stop_token stop) { worker.Run(stop); });

@@ -8,7 +8,7 @@
 #include "platform/Clock.h"
 #include "service/RunQueue.h"
 #include "service/RunState.h"
-#include "service/ServiceErrors.h"
+#include "engine/SystemError.h"
 
 namespace zov {
 
@@ -57,7 +57,7 @@ void Worker::Record(const TaskInfo& task, bool succeeded, const std::string& sta
         written = temp.AddWord(key, kFailedSection, time) && temp.RemoveWord(key, kRunningSection, time);
     }
     if (!written) {
-        LogServiceError(ScheduledRunText(task) + (succeeded ? "成功" : "失败") + "，但无法在 " + temp.path() +
+        LogSystemError(ScheduledRunText(task) + (succeeded ? "成功" : "失败") + "，但无法在 " + temp.path() +
                         " 中记录结果");
     }
 }
