@@ -14,7 +14,9 @@ namespace {
 constexpr mode_t kPrivateFolderMode = 0700;
 
 // A folder that exists afterwards counts, whoever created it.
-bool EnsureFolder(const std::string& folder, mode_t mode) { return MakeFolder(folder, mode) || IsDirectory(folder); }
+bool EnsureFolder(const std::string& folder, mode_t mode) {
+    return MakeFolder(folder, mode) || IsDirectory(folder);
+}
 
 std::string ParentOf(const std::string& folder) { return folder.substr(0, folder.rfind('/')); }
 

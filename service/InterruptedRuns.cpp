@@ -11,11 +11,11 @@
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
 #include "engine/QelXml.h"
+#include "engine/SystemError.h"
 #include "engine/SystemLog.h"
 #include "platform/Clock.h"
 #include "platform/IniProfile.h"
 #include "service/RunState.h"
-#include "engine/SystemError.h"
 
 namespace zov {
 namespace {

@@ -5,10 +5,10 @@
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
 #include "engine/Schedule.h"
+#include "engine/SystemError.h"
 #include "engine/SystemLog.h"
 #include "platform/Clock.h"
 #include "service/RunState.h"
-#include "engine/SystemError.h"
 
 namespace zov {
 

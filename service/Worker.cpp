@@ -4,11 +4,11 @@
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
 #include "engine/Schedule.h"
+#include "engine/SystemError.h"
 #include "engine/ZipOperator.h"
 #include "platform/Clock.h"
 #include "service/RunQueue.h"
 #include "service/RunState.h"
-#include "engine/SystemError.h"
 
 namespace zov {
 
@@ -58,7 +58,7 @@ void Worker::Record(const TaskInfo& task, bool succeeded, const std::string& sta
     }
     if (!written) {
         LogSystemError(ScheduledRunText(task) + (succeeded ? "成功" : "失败") + "，但无法在 " + temp.path() +
-                        " 中记录结果");
+                       " 中记录结果");
     }
 }
 

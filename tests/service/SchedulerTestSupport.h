@@ -8,13 +8,13 @@
 #include <vector>
 
 #include "engine/Aes.h"
-#include "support/ChinaTimeClock.h"
 #include "engine/IniFile.h"
 #include "engine/ProgramFiles.h"
 #include "engine/QelXml.h"
 #include "platform/Clock.h"
 #include "service/RunQueue.h"
 #include "service/RunState.h"
+#include "support/ChinaTimeClock.h"
 #include "support/TempProgramDir.h"
 
 namespace zov::test {

@@ -11,6 +11,7 @@
 #include "engine/ProgramFiles.h"
 #include "engine/QelXml.h"
 #include "platform/Clock.h"
+#include "platform/Paths.h"
 #include "platform/ServiceManagerLocal.h"
 
 namespace zov {
@@ -31,7 +32,7 @@ pid_t WrittenPid(const std::string& path) {
 class ServiceStopTest : public ::testing::Test {
   protected:
     void TearDown() override {
-        for (const char* file : {"archiver.pid", "sleeper.pid"}) {
+        for (const char* file : {"archiver.pid", "sleeper.pid", "service.pid"}) {
             const pid_t pid = WrittenPid(dir_ / file);
             if (pid > 0 && test::IsAlive(pid)) kill(pid, SIGKILL);
         }
@@ -48,39 +49,46 @@ class ServiceStopTest : public ::testing::Test {
         return now;
     }
 
+    // Installs and starts the real service with a compressed file task of src/ due this minute, run by
+    // an archiver script with the given body; the run-state key of the task.
+    std::string StartWithArchiver(LocalServiceManager& manager, const std::string& script,
+                                  std::string& time) {
+        const std::string program = dir_.InstallServiceProgram();
+        const std::string archiver = dir_.WriteScript("slow-rar", script);
+        test::WriteFile(dir_ / "src/a.txt", "alpha");
+        EXPECT_TRUE(IniFile(TempIniPath()).Write("rar_path", "SYSTEM", archiver));
+        time = FormatLocalTime(ScheduleMinute(), "%H:%M");
+        CQelXML store;
+        store.SetFilePath(TaskDbPath());
+        EXPECT_TRUE(store.Load());
+        TaskInfo task;
+        task.name = "packed";
+        task.flags = kTaskFile | kTaskCompress | kTaskScheduled;
+        task.source = dir_ / "src/";
+        task.dest = dir_ / "bak";
+        task.times = time;
+        EXPECT_TRUE(store.ChangeTask(kChangeAdd, task, true, false));
+        ServiceConfig config;
+        config.name = kName;
+        config.displayName = kName;
+        config.command = {program};
+        EXPECT_TRUE(manager.Install(config));
+        EXPECT_TRUE(manager.SetRestartOnFailure(kName));
+        EXPECT_TRUE(manager.Start(kName));
+        return "TIME_" + std::to_string(task.id);
+    }
+
     test::ServiceTestFolder dir_;
 };
 
 TEST_F(ServiceStopTest, StopEndsTheArchiverAtOnceAndLeavesTheTimeRunning) {
-    const std::string program = dir_.InstallServiceProgram();
     // The archiver notes its pid and that of its child.
     const std::string script = "echo $$ > '" + dir_ / "archiver.pid" + "'\n" + "sleep 60 &\n" +
                                "echo $! > '" + dir_ / "sleeper.pid" + "'\n" + "wait\n";
-    const std::string archiver = dir_.WriteScript("slow-rar", script);
-    test::WriteFile(dir_ / "src/a.txt", "alpha");
-    const IniFile temp(TempIniPath());
-    ASSERT_TRUE(temp.Write("rar_path", "SYSTEM", archiver));
-
-    const std::string time = FormatLocalTime(ScheduleMinute(), "%H:%M");
-    CQelXML store;
-    store.SetFilePath(TaskDbPath());
-    ASSERT_TRUE(store.Load());
-    TaskInfo task;
-    task.name = "packed";
-    task.flags = kTaskFile | kTaskCompress | kTaskScheduled;
-    task.source = dir_ / "src/";
-    task.dest = dir_ / "bak";
-    task.times = time;
-    ASSERT_TRUE(store.ChangeTask(kChangeAdd, task, true, false));
-    const std::string key = "TIME_" + std::to_string(task.id);
-
     LocalServiceManager manager(dir_.recordFolder());
-    ServiceConfig config;
-    config.name = kName;
-    config.displayName = kName;
-    config.command = {program};
-    ASSERT_TRUE(manager.Install(config));
-    ASSERT_TRUE(manager.Start(kName));
+    std::string time;
+    const std::string key = StartWithArchiver(manager, script, time);
+    const IniFile temp(TempIniPath());
     ASSERT_TRUE(WaitUntil([&] { return WrittenPid(dir_ / "sleeper.pid") > 0; }, 30s))
         << test::ReadFile(dir_ / "temp.ini");
     const pid_t archiverPid = WrittenPid(dir_ / "archiver.pid");
@@ -99,6 +107,39 @@ TEST_F(ServiceStopTest, StopEndsTheArchiverAtOnceAndLeavesTheTimeRunning) {
     EXPECT_EQ(temp.Read(key, "FAILED"), "");
     EXPECT_TRUE(manager.Remove(kName));
     EXPECT_TRUE(test::AllChildrenEnded(5s));
+}
+
+TEST_F(ServiceStopTest, AKilledServiceFilesItsRunAsFailedAfterTheRestartAndRemovesThePartialArchive) {
+    // Like the real archiver, the script writes the archive under its final name as it goes.
+    const std::string script =
+        "echo $$ > '" + dir_ / "archiver.pid" + "'\n" + "echo $PPID > '" + dir_ / "service.pid" + "'\n" +
+        "echo run >> '" + dir_ / "runs" + "'\n" +
+        "for a in \"$@\"; do case \"$a\" in *.rar) printf partial > \"$a\";; esac; done\n" + "sleep 60 &\n" +
+        "echo $! > '" + dir_ / "sleeper.pid" + "'\n" + "wait\n";
+    LocalServiceManager manager(dir_.recordFolder());
+    std::string time;
+    const std::string key = StartWithArchiver(manager, script, time);
+    ASSERT_TRUE(WaitUntil([&] { return WrittenPid(dir_ / "sleeper.pid") > 0; }, 30s));
+    const pid_t servicePid = WrittenPid(dir_ / "service.pid");
+    const std::string dated = dir_ / ("bak/" + FormatLocalTime(std::time(nullptr), "%Y-%m-%d") + "/");
+    ASSERT_EQ(ListDirectory(dated).size(), 1u) << "the partial archive";
+
+    ASSERT_EQ(kill(servicePid, SIGKILL), 0);
+    const IniFile temp(TempIniPath());
+    EXPECT_TRUE(WaitUntil([&] { return temp.Read(key, "FAILED") == time; }, 20s))
+        << test::ReadFile(TempIniPath());
+    EXPECT_EQ(temp.Read(key, "RUNNING"), "");
+    EXPECT_TRUE(WaitUntil([&] { return ListDirectory(dated).empty(); }, 5s)) << "partial archive removed";
+    const std::string log =
+        test::ReadFile(dir_ / ("Log/Files/" + FormatLocalTime(std::time(nullptr), "%Y-%m-%d") + ".log"));
+    EXPECT_NE(log.find("备份被中断"), std::string::npos) << log;
+    EXPECT_NE(log.find("失败"), std::string::npos) << log;
+
+    // The restarted service does not run the time again.
+    std::this_thread::sleep_for(12s);
+    EXPECT_EQ(test::ReadFile(dir_ / "runs"), "run\n");
+    EXPECT_TRUE(manager.Stop(kName));
+    EXPECT_TRUE(manager.Remove(kName));
 }
 
 }  // namespace
