@@ -103,15 +103,15 @@ int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string&
     if (task.HasFlag(kTaskFilter)) task.filter.exclude = !task.HasFlag(kTaskFilterInclude);
 
     const bool compressed = task.HasFlag(kTaskCompress);
-    const std::optional<BackupFolder> dated = BackupFolder::Open(datedFolder, message);
+    const FolderHandle dated = OpenBackupFolder(datedFolder, message);
     bool succeeded =
-        dated && (compressed ? CompressSource(task, rarPath, datedFolder, itemStamp, message, target)
-                             : CopySource(task, datedFolder, itemStamp, message));
+        dated.IsOpen() && (compressed ? CompressSource(task, rarPath, datedFolder, itemStamp, message, target)
+                                      : CopySource(task, datedFolder, itemStamp, message));
     // Cut short by the service's stop: the recovery at the next start records it.
     if (stopRequested_) return 0;
-    if (succeeded) succeeded = FinishSet(dated->fd(), datedFolder, itemStamp, !compressed, message);
+    if (succeeded) succeeded = FinishSet(dated.fd(), datedFolder, itemStamp, !compressed, message);
     std::string left;
-    if (!succeeded && dated && !RemoveRunOutput(datedFolder, itemStamp, left)) {
+    if (!succeeded && dated.IsOpen() && !RemoveRunOutput(datedFolder, itemStamp, left)) {
         message += "，未完成的备份删除失败：" + left;
     }
 

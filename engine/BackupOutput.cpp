@@ -1,9 +1,6 @@
 #include "engine/BackupOutput.h"
 
-#include <fcntl.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 
@@ -13,45 +10,32 @@
 
 namespace zov {
 
-std::optional<BackupFolder> BackupFolder::Open(const std::string& path, std::string& message) {
+FolderHandle OpenBackupFolder(const std::string& path, std::string& message) {
     const bool made = CFileOperator().CreateFolder(path) == 1;
     const int code = errno;
-    // Without a trailing '/': that would make the calls below follow a link.
-    const std::string folder = CleanPath(path);
-    struct stat info {};
-    if (::lstat(folder.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+    PathInFolder place = OpenParent(path);
+    if (place.folder.Kind(place.name) == EntryKind::Link) {
         message = "备份时，目录" + path + "是符号链接而不是文件夹，备份未执行";
-        return std::nullopt;
+        return {};
     }
     if (!made) {
         message = WithSystemReason("备份时，目录" + path + "不存在且无法创建", code);
-        return std::nullopt;
+        return {};
     }
-    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) {
-        message = WithSystemReason("备份时，无法打开目录" + path, errno);
-        return std::nullopt;
-    }
-    return BackupFolder(fd);
-}
-
-BackupFolder::~BackupFolder() {
-    if (fd_ >= 0) ::close(fd_);
+    FolderHandle folder = place.folder.Child(place.name);
+    if (!folder.IsOpen()) message = WithSystemReason("备份时，无法打开目录" + path, errno);
+    return folder;
 }
 
 bool RemoveRunOutput(const std::string& datedFolder, const std::string& itemStamp, std::string& failed) {
-    struct stat folder {};
-    if (::lstat(CleanPath(datedFolder).c_str(), &folder) != 0 || !S_ISDIR(folder.st_mode)) return true;
+    const FolderHandle folder = FolderHandle::OpenReal(datedFolder);
     bool removed = true;
-    for (const std::string& name : ListDirectory(datedFolder)) {
+    for (const std::string& name : folder.Entries()) {
         const RunOutput kind = RunOutputOf(name, itemStamp);
         if (kind == RunOutput::None) continue;
-        const std::string path = JoinPath(datedFolder, name);
-        struct stat info {};
-        if (::lstat(path.c_str(), &info) != 0) continue;
-        const bool expected = kind == RunOutput::PartialSet ? S_ISDIR(info.st_mode) : S_ISREG(info.st_mode);
-        if (!expected || CFileOperator().ForceDelete(path) == 1) continue;
-        failed += (failed.empty() ? "" : "，") + path;
+        const EntryKind expected = kind == RunOutput::PartialSet ? EntryKind::Folder : EntryKind::File;
+        if (folder.Kind(name) != expected || folder.Remove(name) == 0) continue;
+        failed += (failed.empty() ? "" : "，") + JoinPath(datedFolder, name);
         removed = false;
     }
     return removed;

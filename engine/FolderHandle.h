@@ -28,6 +28,7 @@ class FolderHandle {
 
     // False when the folder could not be opened (errno tells why).
     bool IsOpen() const { return fd_ >= 0; }
+    int fd() const { return fd_; }
 
     // The sub-folder name; not open when name is a link or not a folder.
     FolderHandle Child(const std::string& name) const;
