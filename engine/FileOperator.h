@@ -44,7 +44,7 @@ class CFileOperator {
     // A folder the filter passes (or any folder under pass) is entered with pass set when the filter takes
     // only its items, cleared when it leaves them out; a folder it does not pass is left out whole by an
     // excluding filter and entered with pass cleared by an including one. Files are copied when pass is set
-    // or the filter passes them (FilterEntryPasses: by name or full path).
+    // or the filter passes them (FilterEntryPasses).
     int CopyFolderFiltered(const std::string& source, const std::string& target, const std::string& name,
                            bool useSourceName, const FilterSet& filter, bool pass, bool failIfExists);
 

@@ -213,8 +213,7 @@ bool CFileOperator::CopyContents(const std::string& source, const std::string& t
         }
         // Sockets, pipes and devices hold no data to keep.
         if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) continue;
-        if (rules.filter != nullptr && !rules.pass && !FilterEntryPasses(*rules.filter, name, entry))
-            continue;
+        if (rules.filter != nullptr && !rules.pass && !FilterEntryPasses(*rules.filter, entry)) continue;
         if (rules.base != nullptr && IsUnchanged(entry, info, JoinPath(*rules.base, name))) continue;
         copied = CopyEntry(entry, JoinPath(target, name), rules.failIfExists) && copied;
     }
@@ -226,7 +225,7 @@ bool CFileOperator::CopySubfolder(const std::string& source, const std::string& 
     CopyRules inner = rules;
     if (rules.filter != nullptr) {
         const bool takesOnlyListed = !rules.filter->exclude;
-        const bool passes = rules.pass || FilterEntryPasses(*rules.filter, name, source);
+        const bool passes = rules.pass || FilterEntryPasses(*rules.filter, source);
         if (!passes && !takesOnlyListed) return true;
         inner.pass = passes && takesOnlyListed;
     }

@@ -23,7 +23,7 @@ std::string FindVolumeName(const std::string& archiveBase);
 // under base (MD5), and creates a deletion marker in the source for every file of base that is gone from
 // it. False when a line cannot be written.
 bool WriteChangeList(const std::string& source, const std::string& base, const std::string& listFile);
-// The same, listing only the files the filter passes by name or full path, as the -x/-n masks of a full
+// The same, listing only the files the filter passes (FilterEntryPasses), as the -x/-n masks of a full
 // backup take them (markers are made without it).
 bool WriteChangeListFiltered(const std::string& source, const std::string& base, const FilterSet& filter,
                              const std::string& listFile);
@@ -89,7 +89,7 @@ class CZipOperator {
 
     // storageFolder + archiveName, with ".rar" appended when the name lacks it.
     static std::string ArchivePath(std::string storageFolder, const std::string& archiveName);
-    // -x<mask> (exclude) or -n<mask> for each mask that is not empty, in order.
+    // -x<pattern> (exclude) or -n<pattern> for each pattern of the items, in order.
     static std::vector<std::string> MaskSwitches(bool exclude, const std::vector<std::string>& masks);
 
     // RunRar as a code: 0 on success, the exit code on failure, -1 when no exit code was had.

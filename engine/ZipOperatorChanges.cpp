@@ -29,9 +29,8 @@ bool IsRealFolder(const std::string& path) {
 
 // A deletion marker stands for its file and passes when that file would.
 bool PassesFilter(const FilterSet& filter, const std::string& name, const std::string& path) {
-    if (!IsDeletionMarker(name)) return FilterEntryPasses(filter, name, path);
-    return FilterEntryPasses(filter, MarkedName(name),
-                             std::string_view(path).substr(0, path.size() - kDeletionMarker.size()));
+    if (!IsDeletionMarker(name)) return FilterEntryPasses(filter, path);
+    return FilterEntryPasses(filter, std::string_view(path).substr(0, path.size() - kDeletionMarker.size()));
 }
 
 bool WalkChanges(std::string source, std::string base, const FilterSet* filter, const std::string& listFile) {

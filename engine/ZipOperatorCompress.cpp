@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/FilterRule.h"
 #include "engine/BackupNames.h"
 #include "engine/CommonPaths.h"
 #include "engine/FileOperator.h"
@@ -35,7 +36,9 @@ std::vector<std::string> FolderArguments(const std::string& password, int volume
 std::vector<std::string> CZipOperator::MaskSwitches(bool exclude, const std::vector<std::string>& masks) {
     std::vector<std::string> switches;
     for (const std::string& mask : masks) {
-        if (!mask.empty()) switches.push_back((exclude ? "-x" : "-n") + mask);
+        for (std::string_view pattern : ItemPatterns(mask)) {
+            switches.push_back((exclude ? "-x" : "-n") + std::string(pattern));
+        }
     }
     return switches;
 }
