@@ -8,7 +8,8 @@
 #include "engine/FilterSet.h"
 
 // The driver of the external archiver "rar": builds its argument vectors, runs it without a shell and
-// turns its exit code into a result and a message.
+// turns its exit code into a result and a message. Every path follows "--", the end of the switches, so no
+// path is ever read as a switch; a password reaches the archiver only through its environment.
 namespace zov {
 
 // The archiver to run: temp.ini [SYSTEM] "rar_path" when it names an existing file, else the program
@@ -40,9 +41,10 @@ class CZipOperator {
     // The exit code of the last archiver process (128 + signal when a signal ended it).
     int lastCode() const { return lastCode_; }
 
-    // Runs the archiver with the arguments (stdin /dev/null, output discarded). Exit codes 0, 1, 6 and
-    // 10 are success.
-    bool RunRar(const std::vector<std::string>& arguments);
+    // Runs the archiver with the arguments (stdin /dev/null, output discarded). The password goes into
+    // its environment as RAR=-p<password>, which the archiver reads as switches placed before those of the
+    // command line; RAR is emptied when there is none. Exit codes 0, 1, 6 and 10 are success.
+    bool RunRar(const std::vector<std::string>& arguments, const std::string& password = "");
 
     // A volume size below 1 writes one archive file; an empty password leaves the archive open.
     bool CompressFile(const std::string& item, const std::string& storageFolder, const std::string& password,
@@ -93,7 +95,7 @@ class CZipOperator {
     static std::vector<std::string> MaskSwitches(bool exclude, const std::vector<std::string>& masks);
 
     // RunRar as a code: 0 on success, the exit code on failure, -1 when no exit code was had.
-    int RunRarCode(const std::vector<std::string>& arguments);
+    int RunRarCode(const std::vector<std::string>& arguments, const std::string& password);
     bool Fail(std::string message);
     // The checks every folder operation makes first; number tells the operations apart in the messages.
     bool CheckFolderJob(const std::string& source, const std::string& storageFolder, int number);

@@ -19,15 +19,13 @@ using namespace std::chrono_literals;
 
 constexpr std::chrono::milliseconds kAfterFolderPause = 500ms;
 
-// a -r [-p] [-v] [masks] -o+ -m1 -y -ep1 -inul archive source
-std::vector<std::string> FolderArguments(const std::string& password, int volumeMb,
-                                         const std::vector<std::string>& maskSwitches,
+// a -r [-v] [masks] -o+ -m1 -y -ep1 -inul -- archive source
+std::vector<std::string> FolderArguments(int volumeMb, const std::vector<std::string>& maskSwitches,
                                          const std::string& archive, const std::string& source) {
     std::vector<std::string> args{"a", "-r"};
-    if (!password.empty()) args.push_back("-p" + password);
     if (volumeMb > 0) args.push_back("-v" + std::to_string(volumeMb) + "m");
     args.insert(args.end(), maskSwitches.begin(), maskSwitches.end());
-    args.insert(args.end(), {"-o+", "-m1", "-y", "-ep1", "-inul", archive, CleanPath(source)});
+    args.insert(args.end(), {"-o+", "-m1", "-y", "-ep1", "-inul", "--", archive, CleanPath(source)});
     return args;
 }
 
@@ -66,12 +64,11 @@ bool CZipOperator::CompressFile(const std::string& item, const std::string& stor
                                 const std::string& password, const std::string& archiveName, int volumeMb) {
     if (item.empty() || storageFolder.empty() || archiveName.empty()) return Fail("无效的参数");
     std::string archive = ArchivePath(storageFolder, archiveName);
+    // a -r [-v] -y -o+ -m1 -ep1 -inul -- archive item
     std::vector<std::string> args{"a", "-r"};
     if (volumeMb > 0) args.push_back("-v" + std::to_string(volumeMb) + "m");
-    args.insert(args.end(), {"-y", "-o+", "-m1", "-ep1"});
-    if (!password.empty()) args.push_back("-p" + password);
-    args.insert(args.end(), {"-inul", archive, item});
-    return RunRar(args) && CheckArchiveWritten(archive);
+    args.insert(args.end(), {"-y", "-o+", "-m1", "-ep1", "-inul", "--", archive, item});
+    return RunRar(args, password) && CheckArchiveWritten(archive);
 }
 
 bool CZipOperator::CompressFolder(const std::string& source, const std::string& storageFolder,
@@ -97,7 +94,7 @@ bool CZipOperator::CompressFolderWith(const std::string& source, const std::stri
     }
     if (!CheckFolderJob(source, storageFolder, number)) return false;
     std::string archive = ArchivePath(storageFolder, archiveName);
-    return RunRar(FolderArguments(password, volumeMb, maskSwitches, archive, source)) &&
+    return RunRar(FolderArguments(volumeMb, maskSwitches, archive, source), password) &&
            CheckArchiveWritten(archive);
 }
 
