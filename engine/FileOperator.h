@@ -34,7 +34,8 @@ class CFileOperator {
     int CreateFolder(const std::string& folder);
 
     // Copies the contents of source into target + name + "/" (name not empty), target + the source's own
-    // name + "/" (useSourceName), or target. A source that is a file is copied into that folder.
+    // name + "/" (useSourceName), or target. A source that is a file is copied into that folder. A folder
+    // made for the source (by name or useSourceName) gets the source's attributes too.
     // failIfExists: a file already in the target is not overwritten (that entry fails).
     // 1 when every entry was copied; 0 when a check or any entry failed.
     int CopyFolder(const std::string& source, const std::string& target, const std::string& name,

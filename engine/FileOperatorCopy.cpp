@@ -189,7 +189,10 @@ int CFileOperator::CopyFolderAs(const std::string& source, const std::string& ta
 
     if (!sourceIsFolder)
         return CopyEntry(CleanPath(source), destination + LastLevel(source), rules.failIfExists);
-    return CopyContents(CleanPath(source), CleanPath(destination), rules) ? 1 : 0;
+    const bool copied = CopyContents(CleanPath(source), CleanPath(destination), rules);
+    // Last, so that the copies of its entries do not change its times.
+    if (destination != WithTrailingSlash(target)) CopyFolderAttributes(source, destination);
+    return copied ? 1 : 0;
 }
 
 bool CFileOperator::CopyContents(const std::string& source, const std::string& target,
