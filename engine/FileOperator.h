@@ -1,8 +1,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/ExcludedFolder.h"
 #include "engine/FilterSet.h"
 
 namespace zov {
@@ -21,6 +23,10 @@ class CFileOperator {
 
     // The text of the last failure of an operation that reports one; never cleared by a success.
     const std::string& error() const { return error_; }
+
+    // Leaves folder (usually the storage folder) and all it holds out of the later folder copies whose
+    // source holds it; such a copy may then write into that folder. "" leaves nothing out.
+    void SetExcludedFolder(std::string folder) { excludedFolder_ = std::move(folder); }
 
     // Deletes a file, link or whole folder tree: 1 deleted, 0 not.
     int ForceDelete(const std::string& path);
@@ -114,6 +120,7 @@ class CFileOperator {
         bool failIfExists = false;
         // Copy deletion markers found in source (putting a backup set back); else they are skipped.
         bool keepMarkers = false;
+        const ExcludedFolder* leftOut = nullptr;  // a folder left out with its tree
     };
     // Copies the entries of source into the existing folder target. True when every entry was copied.
     bool CopyContents(const std::string& source, const std::string& target, const CopyRules& rules);
@@ -126,6 +133,9 @@ class CFileOperator {
                      bool useSourceName, const CopyRules& rules);
     bool CopySubfolder(const std::string& source, const std::string& target, const std::string& name,
                        const CopyRules& rules);
+    // True when target lies in the excluded folder and that folder lies below source: the walk then leaves
+    // it out, so the copy never meets itself.
+    bool IntoExcludedFolder(const std::string& source, const std::string& target) const;
     bool WriteDeletionMarkers(const std::string& source, const std::string& base, const std::string& target);
     // Copies one file or link to the path target; false with error() set on failure.
     bool CopyEntry(const std::string& source, const std::string& target, bool failIfExists);
@@ -141,6 +151,7 @@ class CFileOperator {
     bool Fail(std::string text);
 
     std::string error_;
+    std::string excludedFolder_;
 };
 
 }  // namespace zov

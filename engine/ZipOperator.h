@@ -12,6 +12,8 @@
 // path is ever read as a switch; a password reaches the archiver only through its environment.
 namespace zov {
 
+class DriverListFile;
+
 // The archiver to run: temp.ini [SYSTEM] "rar_path" when it names an existing file, else the program
 // folder's "rar" when it exists, else "".
 std::string GetRarPath();
@@ -46,6 +48,10 @@ class CZipOperator {
     // command line; RAR is emptied when there is none. Exit codes 0, 1, 6 and 10 are success.
     bool RunRar(const std::vector<std::string>& arguments, const std::string& password = "");
 
+    // Leaves folder (usually the storage folder) and all it holds out of every later compression whose
+    // source holds it; no effect on a source it does not lie in. "" leaves nothing out.
+    void SetExcludedFolder(std::string folder) { excludedFolder_ = std::move(folder); }
+
     // A volume size below 1 writes one archive file; an empty password leaves the archive open.
     bool CompressFile(const std::string& item, const std::string& storageFolder, const std::string& password,
                       const std::string& archiveName, int volumeMb = 0);
@@ -55,7 +61,8 @@ class CZipOperator {
     bool CompressFolderFiltered(const std::string& source, const std::string& storageFolder,
                                 const std::string& password, const std::string& archiveName, bool exclude,
                                 std::vector<std::string> masks, int volumeMb = 0);
-    // One archive "<sub-folder>_<stamp>.rar" per direct sub-folder; stops at the first failure.
+    // One archive "<sub-folder>_<stamp>.rar" per direct sub-folder (the excluded folder is none); stops at
+    // the first failure.
     bool CompressSubfolders(const std::string& source, const std::string& storageFolder,
                             const std::string& password, int volumeMb = 0);
     bool CompressSubfoldersFiltered(const std::string& source, const std::string& storageFolder,
@@ -96,6 +103,10 @@ class CZipOperator {
 
     // RunRar as a code: 0 on success, the exit code on failure, -1 when no exit code was had.
     int RunRarCode(const std::vector<std::string>& arguments, const std::string& password);
+    // Adds -x@<list> naming the excluded folder when it lies inside source; list is made for it. False
+    // (with the message set) when the list cannot be written.
+    bool LeaveOutExcludedFolder(const std::string& source, DriverListFile& list,
+                                std::vector<std::string>& arguments);
     bool Fail(std::string message);
     // The checks every folder operation makes first; number tells the operations apart in the messages.
     bool CheckFolderJob(const std::string& source, const std::string& storageFolder, int number);
@@ -113,6 +124,7 @@ class CZipOperator {
                           const SubfolderJob& job);
 
     std::string rarPath_;
+    std::string excludedFolder_;
     std::string message_;
     int lastCode_ = 0;
 };

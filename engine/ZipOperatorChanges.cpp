@@ -1,6 +1,7 @@
 #include <sys/stat.h>
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -8,6 +9,7 @@
 #include "engine/CommonFiles.h"
 #include "engine/CommonPaths.h"
 #include "engine/CopyOperations.h"
+#include "engine/ExcludedFolder.h"
 #include "engine/FileOperator.h"
 #include "engine/SystemLog.h"
 #include "engine/ZipOperator.h"
@@ -25,8 +27,10 @@ bool PassesFilter(const FilterSet& filter, const std::string& name, const std::s
     return FilterEntryPasses(filter, std::string_view(path).substr(0, path.size() - kDeletionMarker.size()));
 }
 
-// Folders are entered only when real: a symbolic link to a folder could lead back up the tree.
-bool WalkChanges(std::string source, std::string base, const FilterSet* filter, const AppendPath& append) {
+// Folders are entered only when real (a symbolic link to a folder could lead back up the tree), and the
+// left-out folder (same device and inode) not at all.
+bool WalkChanges(std::string source, std::string base, const FilterSet* filter, const ExcludedFolder* leftOut,
+                 const AppendPath& append) {
     NormalizeDir(source);
     NormalizeDir(base);
     for (const std::string& name : ListDirectory(base)) {
@@ -39,7 +43,8 @@ bool WalkChanges(std::string source, std::string base, const FilterSet* filter, 
         std::string path = source + name;
         struct stat info {};
         if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
-            if (!WalkChanges(path, base + name, filter, append)) return false;
+            if (leftOut != nullptr && leftOut->Is(info)) continue;
+            if (!WalkChanges(path, base + name, filter, leftOut, append)) return false;
             continue;
         }
         if (IsSameFile(path, base + name)) continue;
@@ -68,12 +73,12 @@ class MarkerCleanup {
 }  // namespace
 
 bool WriteChangeList(const std::string& source, const std::string& base, const std::string& listFile) {
-    return WalkChanges(source, base, nullptr, AppendTo(listFile));
+    return WalkChanges(source, base, nullptr, nullptr, AppendTo(listFile));
 }
 
 bool WriteChangeListFiltered(const std::string& source, const std::string& base, const FilterSet& filter,
                              const std::string& listFile) {
-    return WalkChanges(source, base, &filter, AppendTo(listFile));
+    return WalkChanges(source, base, &filter, nullptr, AppendTo(listFile));
 }
 
 bool CZipOperator::CompressChanges(const std::string& source, const std::string& storageFolder,
@@ -102,9 +107,10 @@ bool CZipOperator::CompressChangesWith(ChangeMode mode, const std::string& sourc
     DriverListFile list;
     if (!list.Create()) return Fail("压缩文件夹时，生成列表文件失败");
     MarkerCleanup cleanup(source);
+    const std::optional<ExcludedFolder> leftOut = ExcludedFolderInside(source, excludedFolder_);
     const AppendPath append = [&list](const std::string& path) { return list.Append(path); };
     const FilterSet* walkFilter = mode == ChangeMode::Filtered ? &filter : nullptr;
-    if (!WalkChanges(source, base, walkFilter, append)) {
+    if (!WalkChanges(source, base, walkFilter, leftOut ? &*leftOut : nullptr, append)) {
         return Fail("压缩文件夹时，生成列表文件失败");
     }
 

@@ -1,14 +1,18 @@
 #include <errno.h>
+#include <sys/stat.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/FilterRule.h"
 #include "engine/BackupNames.h"
 #include "engine/CommonPaths.h"
+#include "engine/ExcludedFolder.h"
 #include "engine/FileOperator.h"
 #include "engine/ZipOperator.h"
+#include "engine/ZipOperatorListFile.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 
@@ -19,13 +23,12 @@ using namespace std::chrono_literals;
 
 constexpr std::chrono::milliseconds kAfterFolderPause = 500ms;
 
-// a -r [-v] [masks] -o+ -m1 -y -ep1 -inul -- archive source
-std::vector<std::string> FolderArguments(int volumeMb, const std::vector<std::string>& maskSwitches,
-                                         const std::string& archive, const std::string& source) {
+// a -r [-v] [masks] -o+ -m1 -y -ep1 -inul, then the caller's switches, "--", the archive and the source.
+std::vector<std::string> FolderSwitches(int volumeMb, const std::vector<std::string>& maskSwitches) {
     std::vector<std::string> args{"a", "-r"};
     if (volumeMb > 0) args.push_back("-v" + std::to_string(volumeMb) + "m");
     args.insert(args.end(), maskSwitches.begin(), maskSwitches.end());
-    args.insert(args.end(), {"-o+", "-m1", "-y", "-ep1", "-inul", "--", archive, CleanPath(source)});
+    args.insert(args.end(), {"-o+", "-m1", "-y", "-ep1", "-inul"});
     return args;
 }
 
@@ -39,6 +42,15 @@ std::vector<std::string> CZipOperator::MaskSwitches(bool exclude, const std::vec
         }
     }
     return switches;
+}
+
+bool CZipOperator::LeaveOutExcludedFolder(const std::string& source, DriverListFile& list,
+                                          std::vector<std::string>& arguments) {
+    const std::optional<ExcludedFolder> folder = ExcludedFolderInside(source, excludedFolder_);
+    if (!folder) return true;
+    if (!list.Create() || !list.Append(folder->path)) return Fail("压缩文件夹时，生成列表文件失败");
+    arguments.push_back("-x@" + list.path());
+    return true;
 }
 
 bool CZipOperator::CheckArchiveWritten(const std::string& archivePath) {
@@ -94,18 +106,24 @@ bool CZipOperator::CompressFolderWith(const std::string& source, const std::stri
     }
     if (!CheckFolderJob(source, storageFolder, number)) return false;
     std::string archive = ArchivePath(storageFolder, archiveName);
-    return RunRar(FolderArguments(volumeMb, maskSwitches, archive, source), password) &&
-           CheckArchiveWritten(archive);
+    std::vector<std::string> args = FolderSwitches(volumeMb, maskSwitches);
+    DriverListFile leftOut;
+    if (!LeaveOutExcludedFolder(source, leftOut, args)) return false;
+    args.insert(args.end(), {"--", archive, CleanPath(source)});
+    return RunRar(args, password) && CheckArchiveWritten(archive);
 }
 
 bool CZipOperator::ForEachSubfolder(const std::string& source, const std::string& storageFolder, int number,
                                     const SubfolderJob& job) {
     if (source.empty() || storageFolder.empty() || !CheckFolderJob(source, storageFolder, number))
         return false;
+    const std::optional<ExcludedFolder> excluded = ExcludedFolderInside(source, excludedFolder_);
     bool done = false;
     for (const std::string& name : ListDirectory(source)) {
         std::string path = JoinPath(source, name);
         if (!IsDirectory(path)) continue;
+        struct stat info {};
+        if (excluded && ::stat(path.c_str(), &info) == 0 && excluded->Is(info)) continue;
         std::string stamp = FormatLocalTime(Now(), kStampFormat);
         if (stamp.empty()) return false;
         done = job(WithTrailingSlash(path), name, name + "_" + stamp + ".rar");
