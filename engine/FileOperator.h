@@ -1,8 +1,10 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "engine/ExcludedFolder.h"
 #include "engine/FilterSet.h"
 
 namespace zov {
@@ -25,6 +27,10 @@ class CFileOperator {
     // 0 when it reports none.
     int errorNumber() const;
 
+    // Leaves folder (usually the storage folder) and all it holds out of the later folder copies whose
+    // source holds it; such a copy may then write into that folder. "" leaves nothing out.
+    void SetExcludedFolder(std::string folder) { excludedFolder_ = std::move(folder); }
+
     // Deletes a file, link or whole folder tree: 1 deleted, 0 not.
     int ForceDelete(const std::string& path);
 
@@ -42,7 +48,8 @@ class CFileOperator {
     static bool MakePrivateFolder(const std::string& folder);
 
     // Copies the contents of source into target + name + "/" (name not empty), target + the source's own
-    // name + "/" (useSourceName), or target. A source that is a file is copied into that folder.
+    // name + "/" (useSourceName), or target. A source that is a file is copied into that folder. A folder
+    // made for the source (by name or useSourceName) gets the source's attributes too.
     // failIfExists: a file already in the target is not overwritten (that entry fails).
     // 1 when every entry was copied; 0 when a check or any entry failed.
     int CopyFolder(const std::string& source, const std::string& target, const std::string& name,
@@ -52,7 +59,7 @@ class CFileOperator {
     // A folder the filter passes (or any folder under pass) is entered with pass set when the filter takes
     // only its items, cleared when it leaves them out; a folder it does not pass is left out whole by an
     // excluding filter and entered with pass cleared by an including one. Files are copied when pass is set
-    // or the filter passes them (FilterEntryPasses: by name or full path).
+    // or the filter passes them (FilterEntryPasses).
     int CopyFolderFiltered(const std::string& source, const std::string& target, const std::string& name,
                            bool useSourceName, const FilterSet& filter, bool pass, bool failIfExists);
 
@@ -121,6 +128,7 @@ class CFileOperator {
         bool failIfExists = false;
         // Copy deletion markers found in source (putting a backup set back); else they are skipped.
         bool keepMarkers = false;
+        const ExcludedFolder* leftOut = nullptr;  // a folder left out with its tree
     };
     // Copies the entries of source into the existing folder target. True when every entry was copied.
     bool CopyContents(const std::string& source, const std::string& target, const CopyRules& rules);
@@ -133,6 +141,9 @@ class CFileOperator {
                      bool useSourceName, const CopyRules& rules);
     bool CopySubfolder(const std::string& source, const std::string& target, const std::string& name,
                        const CopyRules& rules);
+    // True when target lies in the excluded folder and that folder lies below source: the walk then leaves
+    // it out, so the copy never meets itself.
+    bool IntoExcludedFolder(const std::string& source, const std::string& target) const;
     bool WriteDeletionMarkers(const std::string& source, const std::string& base, const std::string& target);
     // Copies one file or link to the path target; false with error() set on failure.
     bool CopyEntry(const std::string& source, const std::string& target, bool failIfExists);
@@ -148,6 +159,7 @@ class CFileOperator {
     bool Fail(std::string text);
 
     std::string error_;
+    std::string excludedFolder_;
 };
 
 }  // namespace zov

@@ -5,6 +5,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 
 #include "engine/BackupNames.h"
 #include "engine/CommonFiles.h"
@@ -169,11 +170,17 @@ int CFileOperator::CopySelectedFolders(const std::string& source, const std::str
     return copied ? 1 : 0;
 }
 
+bool CFileOperator::IntoExcludedFolder(const std::string& source, const std::string& target) const {
+    return !excludedFolder_.empty() && Overlaps(excludedFolder_, target) &&
+           Overlaps(source, excludedFolder_) && !Overlaps(excludedFolder_, source);
+}
+
 int CFileOperator::CopyFolderAs(const std::string& source, const std::string& target, const std::string& name,
                                 bool useSourceName, const CopyRules& rules) {
     const CopyForm form = rules.form;
     if (!PathExists(source)) return Fail(SourceMissingText(form, source));
-    if (Overlaps(source, target)) return Fail(OverlapText(form, source, target));
+    const bool intoExcluded = IntoExcludedFolder(source, target);
+    if (Overlaps(source, target) && !intoExcluded) return Fail(OverlapText(form, source, target));
     if (!IsValidFolderName(name)) return Fail(BadNameText(form, name));
     if (CreateFolder(target) != 1) return Fail(TargetFailedText(form, target, errno));
 
@@ -184,12 +191,19 @@ int CFileOperator::CopyFolderAs(const std::string& source, const std::string& ta
     } else if (useSourceName && sourceIsFolder && !LastLevel(source).empty()) {
         destination = WithTrailingSlash(JoinPath(target, LastLevel(source)));
     }
-    if (Overlaps(source, destination)) return Fail(OverlapText(form, source, destination));
+    if (Overlaps(source, destination) && !intoExcluded) return Fail(OverlapText(form, source, destination));
     if (CreateFolder(destination) != 1) return Fail(FolderFailedText(form, destination, errno));
 
     if (!sourceIsFolder)
         return CopyEntry(CleanPath(source), destination + LastLevel(source), rules.failIfExists);
-    return CopyContents(CleanPath(source), CleanPath(destination), rules) ? 1 : 0;
+    const std::optional<ExcludedFolder> excluded = ExcludedFolderInside(source, excludedFolder_);
+    if (intoExcluded && !excluded) return Fail(OverlapText(form, source, destination));
+    CopyRules walk = rules;
+    if (excluded) walk.leftOut = &*excluded;
+    const bool copied = CopyContents(CleanPath(source), CleanPath(destination), walk);
+    // Last, so that the copies of its entries do not change its times.
+    if (destination != WithTrailingSlash(target)) CopyFolderAttributes(source, destination);
+    return copied ? 1 : 0;
 }
 
 bool CFileOperator::CopyContents(const std::string& source, const std::string& target,
@@ -208,13 +222,13 @@ bool CFileOperator::CopyContents(const std::string& source, const std::string& t
             continue;
         }
         if (S_ISDIR(info.st_mode)) {
-            copied = CopySubfolder(entry, target, name, rules) && copied;
+            if (rules.leftOut == nullptr || !rules.leftOut->Is(info))
+                copied = CopySubfolder(entry, target, name, rules) && copied;
             continue;
         }
         // Sockets, pipes and devices hold no data to keep.
         if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) continue;
-        if (rules.filter != nullptr && !rules.pass && !FilterEntryPasses(*rules.filter, name, entry))
-            continue;
+        if (rules.filter != nullptr && !rules.pass && !FilterEntryPasses(*rules.filter, entry)) continue;
         if (rules.base != nullptr && IsUnchanged(entry, info, JoinPath(*rules.base, name))) continue;
         copied = CopyEntry(entry, JoinPath(target, name), rules.failIfExists) && copied;
     }
@@ -226,7 +240,7 @@ bool CFileOperator::CopySubfolder(const std::string& source, const std::string& 
     CopyRules inner = rules;
     if (rules.filter != nullptr) {
         const bool takesOnlyListed = !rules.filter->exclude;
-        const bool passes = rules.pass || FilterEntryPasses(*rules.filter, name, source);
+        const bool passes = rules.pass || FilterEntryPasses(*rules.filter, source);
         if (!passes && !takesOnlyListed) return true;
         inner.pass = passes && takesOnlyListed;
     }

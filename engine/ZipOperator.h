@@ -8,8 +8,11 @@
 #include "engine/FilterSet.h"
 
 // The driver of the external archiver "rar": builds its argument vectors, runs it without a shell and
-// turns its exit code into a result and a message.
+// turns its exit code into a result and a message. Every path follows "--", the end of the switches, so no
+// path is ever read as a switch; a password reaches the archiver only through its environment.
 namespace zov {
+
+class DriverListFile;
 
 // The archiver to run: temp.ini [SYSTEM] "rar_path" when it names an existing file, else the program
 // folder's "rar" when it exists, else "".
@@ -23,7 +26,7 @@ std::string FindVolumeName(const std::string& archiveBase);
 // under base (MD5), and creates a deletion marker in the source for every file of base that is gone from
 // it. False when a line cannot be written.
 bool WriteChangeList(const std::string& source, const std::string& base, const std::string& listFile);
-// The same, listing only the files the filter passes by name or full path, as the -x/-n masks of a full
+// The same, listing only the files the filter passes (FilterEntryPasses), as the -x/-n masks of a full
 // backup take them (markers are made without it).
 bool WriteChangeListFiltered(const std::string& source, const std::string& base, const FilterSet& filter,
                              const std::string& listFile);
@@ -40,9 +43,14 @@ class CZipOperator {
     // The exit code of the last archiver process (128 + signal when a signal ended it).
     int lastCode() const { return lastCode_; }
 
-    // Runs the archiver with the arguments (stdin /dev/null, output discarded). Exit codes 0, 1, 6 and
-    // 10 are success.
-    bool RunRar(const std::vector<std::string>& arguments);
+    // Runs the archiver with the arguments (stdin /dev/null, output discarded). The password goes into
+    // its environment as RAR=-p<password>, which the archiver reads as switches placed before those of the
+    // command line; RAR is emptied when there is none. Exit codes 0, 1, 6 and 10 are success.
+    bool RunRar(const std::vector<std::string>& arguments, const std::string& password = "");
+
+    // Leaves folder (usually the storage folder) and all it holds out of every later compression whose
+    // source holds it; no effect on a source it does not lie in. "" leaves nothing out.
+    void SetExcludedFolder(std::string folder) { excludedFolder_ = std::move(folder); }
 
     // A volume size below 1 writes one archive file; an empty password leaves the archive open.
     bool CompressFile(const std::string& item, const std::string& storageFolder, const std::string& password,
@@ -53,7 +61,8 @@ class CZipOperator {
     bool CompressFolderFiltered(const std::string& source, const std::string& storageFolder,
                                 const std::string& password, const std::string& archiveName, bool exclude,
                                 std::vector<std::string> masks, int volumeMb = 0);
-    // One archive "<sub-folder>_<stamp>.rar" per direct sub-folder; stops at the first failure.
+    // One archive "<sub-folder>_<stamp>.rar" per direct sub-folder (the excluded folder is none); stops at
+    // the first failure.
     bool CompressSubfolders(const std::string& source, const std::string& storageFolder,
                             const std::string& password, int volumeMb = 0);
     bool CompressSubfoldersFiltered(const std::string& source, const std::string& storageFolder,
@@ -89,11 +98,15 @@ class CZipOperator {
 
     // storageFolder + archiveName, with ".rar" appended when the name lacks it.
     static std::string ArchivePath(std::string storageFolder, const std::string& archiveName);
-    // -x<mask> (exclude) or -n<mask> for each mask that is not empty, in order.
+    // -x<pattern> (exclude) or -n<pattern> for each pattern of the items, in order.
     static std::vector<std::string> MaskSwitches(bool exclude, const std::vector<std::string>& masks);
 
     // RunRar as a code: 0 on success, the exit code on failure, -1 when no exit code was had.
-    int RunRarCode(const std::vector<std::string>& arguments);
+    int RunRarCode(const std::vector<std::string>& arguments, const std::string& password);
+    // Adds -x@<list> naming the excluded folder when it lies inside source; list is made for it. False
+    // (with the message set) when the list cannot be written.
+    bool LeaveOutExcludedFolder(const std::string& source, DriverListFile& list,
+                                std::vector<std::string>& arguments);
     bool Fail(std::string message);
     // The checks every folder operation makes first; number tells the operations apart in the messages.
     bool CheckFolderJob(const std::string& source, const std::string& storageFolder, int number);
@@ -111,6 +124,7 @@ class CZipOperator {
                           const SubfolderJob& job);
 
     std::string rarPath_;
+    std::string excludedFolder_;
     std::string message_;
     int lastCode_ = 0;
 };

@@ -1,40 +1,36 @@
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
+#include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/BackupNames.h"
 #include "engine/CommonFiles.h"
 #include "engine/CommonPaths.h"
-#include "engine/CommonRandom.h"
 #include "engine/CopyOperations.h"
+#include "engine/ExcludedFolder.h"
 #include "engine/FileOperator.h"
 #include "engine/SystemLog.h"
 #include "engine/ZipOperator.h"
+#include "engine/ZipOperatorListFile.h"
 #include "platform/Paths.h"
-#include "platform/ProgramDir.h"
 
 namespace zov {
 namespace {
 
-constexpr std::size_t kListTokenLength = 5;
-
-// A real sub-folder; a symbolic link to a folder is not followed (it could lead back up the tree).
-bool IsRealFolder(const std::string& path) {
-    struct stat info {};
-    return lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
-}
+using AppendPath = std::function<bool(const std::string&)>;
 
 // A deletion marker stands for its file and passes when that file would.
 bool PassesFilter(const FilterSet& filter, const std::string& name, const std::string& path) {
-    if (!IsDeletionMarker(name)) return FilterEntryPasses(filter, name, path);
-    return FilterEntryPasses(filter, MarkedName(name),
-                             std::string_view(path).substr(0, path.size() - kDeletionMarker.size()));
+    if (!IsDeletionMarker(name)) return FilterEntryPasses(filter, path);
+    return FilterEntryPasses(filter, std::string_view(path).substr(0, path.size() - kDeletionMarker.size()));
 }
 
-bool WalkChanges(std::string source, std::string base, const FilterSet* filter, const std::string& listFile) {
+// Folders are entered only when real (a symbolic link to a folder could lead back up the tree), and the
+// left-out folder (same device and inode) not at all.
+bool WalkChanges(std::string source, std::string base, const FilterSet* filter, const ExcludedFolder* leftOut,
+                 const AppendPath& append) {
     NormalizeDir(source);
     NormalizeDir(base);
     for (const std::string& name : ListDirectory(base)) {
@@ -45,60 +41,44 @@ bool WalkChanges(std::string source, std::string base, const FilterSet* filter, 
     for (const std::string& name : ListDirectory(source)) {
         if (IsReservedName(name)) continue;
         std::string path = source + name;
-        if (IsRealFolder(path)) {
-            if (!WalkChanges(path, base + name, filter, listFile)) return false;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+            if (leftOut != nullptr && leftOut->Is(info)) continue;
+            if (!WalkChanges(path, base + name, filter, leftOut, append)) return false;
             continue;
         }
         if (IsSameFile(path, base + name)) continue;
         if (filter != nullptr && !PassesFilter(*filter, name, path)) continue;
-        if (!AppendLine(path, listFile)) return false;
+        if (!append(path)) return false;
     }
     return true;
 }
 
-// Creates an empty list file only the owner can read; "" when that fails.
-std::string CreateListFile() {
-    std::string token = MakeRandomToken(kListTokenLength);
-    if (token.size() != kListTokenLength) return "";
-    std::string path = ProgramDir() + "qel_temp_" + token + ".ls";
-    int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
-    if (fd < 0) return "";
-    close(fd);
-    return path;
+AppendPath AppendTo(const std::string& listFile) {
+    return [&listFile](const std::string& path) { return AppendLine(path, listFile); };
 }
 
-bool IsEmptyFile(const std::string& path) {
-    struct stat info {};
-    return stat(path.c_str(), &info) == 0 && info.st_size == 0;
-}
-
-// Deletes the list file and the deletion markers of the source when a change compression ends.
-class ChangeRunCleanup {
+// Removes the deletion markers of the source when a change compression ends.
+class MarkerCleanup {
   public:
-    ChangeRunCleanup(std::string listFile, std::string source)
-        : listFile_(std::move(listFile)), source_(std::move(source)) {}
-    ChangeRunCleanup(const ChangeRunCleanup&) = delete;
-    ChangeRunCleanup& operator=(const ChangeRunCleanup&) = delete;
-    ~ChangeRunCleanup() {
-        CFileOperator files;
-        files.DeletePath(listFile_, false);
-        files.DeleteMarkedFiles(source_, false);
-    }
+    explicit MarkerCleanup(std::string source) : source_(std::move(source)) {}
+    MarkerCleanup(const MarkerCleanup&) = delete;
+    MarkerCleanup& operator=(const MarkerCleanup&) = delete;
+    ~MarkerCleanup() { CFileOperator().DeleteMarkedFiles(source_, false); }
 
   private:
-    std::string listFile_;
     std::string source_;
 };
 
 }  // namespace
 
 bool WriteChangeList(const std::string& source, const std::string& base, const std::string& listFile) {
-    return WalkChanges(source, base, nullptr, listFile);
+    return WalkChanges(source, base, nullptr, nullptr, AppendTo(listFile));
 }
 
 bool WriteChangeListFiltered(const std::string& source, const std::string& base, const FilterSet& filter,
                              const std::string& listFile) {
-    return WalkChanges(source, base, &filter, listFile);
+    return WalkChanges(source, base, &filter, nullptr, AppendTo(listFile));
 }
 
 bool CZipOperator::CompressChanges(const std::string& source, const std::string& storageFolder,
@@ -124,28 +104,30 @@ bool CZipOperator::CompressChangesWith(ChangeMode mode, const std::string& sourc
     }
     if (!CheckFolderJob(source, storageFolder, mode == ChangeMode::Filtered ? 6 : 5)) return false;
 
-    std::string listFile = CreateListFile();
-    if (listFile.empty()) return Fail("压缩文件夹时，生成列表文件失败");
-    ChangeRunCleanup cleanup(listFile, source);
-    bool listed = mode == ChangeMode::Filtered ? WriteChangeListFiltered(source, base, filter, listFile)
-                                               : WriteChangeList(source, base, listFile);
-    if (!listed) return Fail("压缩文件夹时，生成列表文件失败");
+    DriverListFile list;
+    if (!list.Create()) return Fail("压缩文件夹时，生成列表文件失败");
+    MarkerCleanup cleanup(source);
+    const std::optional<ExcludedFolder> leftOut = ExcludedFolderInside(source, excludedFolder_);
+    const AppendPath append = [&list](const std::string& path) { return list.Append(path); };
+    const FilterSet* walkFilter = mode == ChangeMode::Filtered ? &filter : nullptr;
+    if (!WalkChanges(source, base, walkFilter, leftOut ? &*leftOut : nullptr, append)) {
+        return Fail("压缩文件夹时，生成列表文件失败");
+    }
 
     std::string archive = ArchivePath(storageFolder, archiveName);
-    if (IsEmptyFile(listFile)) return Fail("压缩成功，但是压缩文件" + archive + "未创建（无差异文件）。");
+    if (list.empty()) return Fail("压缩成功，但是压缩文件" + archive + "未创建（无差异文件）。");
 
-    // a -r [-p] [-v] -n@list -m1 -o+ (with a password; else -o+ -m1) -y -ep1 -inul archive source
+    // a -r [-v] -n@list -o+ -m1 (with a password -m1 -o+) -y -ep1 -inul -- archive source
     std::vector<std::string> args{"a", "-r"};
-    if (!password.empty()) args.push_back("-p" + password);
     if (volumeMb > 0) args.push_back("-v" + std::to_string(volumeMb) + "m");
-    args.push_back("-n@" + listFile);
+    args.push_back("-n@" + list.path());
     if (password.empty()) {
         args.insert(args.end(), {"-o+", "-m1"});
     } else {
         args.insert(args.end(), {"-m1", "-o+"});
     }
-    args.insert(args.end(), {"-y", "-ep1", "-inul", archive, CleanPath(source)});
-    return RunRar(args) && CheckArchiveWritten(archive);
+    args.insert(args.end(), {"-y", "-ep1", "-inul", "--", archive, CleanPath(source)});
+    return RunRar(args, password) && CheckArchiveWritten(archive);
 }
 
 bool CZipOperator::CompressSubfolderChanges(const std::string& source, const std::string& storageFolder,

@@ -1,13 +1,18 @@
 #include <errno.h>
+#include <sys/stat.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "common/FilterRule.h"
 #include "engine/BackupNames.h"
 #include "engine/CommonPaths.h"
+#include "engine/ExcludedFolder.h"
 #include "engine/FileOperator.h"
 #include "engine/ZipOperator.h"
+#include "engine/ZipOperatorListFile.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 
@@ -18,15 +23,12 @@ using namespace std::chrono_literals;
 
 constexpr std::chrono::milliseconds kAfterFolderPause = 500ms;
 
-// a -r [-p] [-v] [masks] -o+ -m1 -y -ep1 -inul archive source
-std::vector<std::string> FolderArguments(const std::string& password, int volumeMb,
-                                         const std::vector<std::string>& maskSwitches,
-                                         const std::string& archive, const std::string& source) {
+// a -r [-v] [masks] -o+ -m1 -y -ep1 -inul, then the caller's switches, "--", the archive and the source.
+std::vector<std::string> FolderSwitches(int volumeMb, const std::vector<std::string>& maskSwitches) {
     std::vector<std::string> args{"a", "-r"};
-    if (!password.empty()) args.push_back("-p" + password);
     if (volumeMb > 0) args.push_back("-v" + std::to_string(volumeMb) + "m");
     args.insert(args.end(), maskSwitches.begin(), maskSwitches.end());
-    args.insert(args.end(), {"-o+", "-m1", "-y", "-ep1", "-inul", archive, CleanPath(source)});
+    args.insert(args.end(), {"-o+", "-m1", "-y", "-ep1", "-inul"});
     return args;
 }
 
@@ -35,9 +37,20 @@ std::vector<std::string> FolderArguments(const std::string& password, int volume
 std::vector<std::string> CZipOperator::MaskSwitches(bool exclude, const std::vector<std::string>& masks) {
     std::vector<std::string> switches;
     for (const std::string& mask : masks) {
-        if (!mask.empty()) switches.push_back((exclude ? "-x" : "-n") + mask);
+        for (std::string_view pattern : ItemPatterns(mask)) {
+            switches.push_back((exclude ? "-x" : "-n") + std::string(pattern));
+        }
     }
     return switches;
+}
+
+bool CZipOperator::LeaveOutExcludedFolder(const std::string& source, DriverListFile& list,
+                                          std::vector<std::string>& arguments) {
+    const std::optional<ExcludedFolder> folder = ExcludedFolderInside(source, excludedFolder_);
+    if (!folder) return true;
+    if (!list.Create() || !list.Append(folder->path)) return Fail("压缩文件夹时，生成列表文件失败");
+    arguments.push_back("-x@" + list.path());
+    return true;
 }
 
 bool CZipOperator::CheckArchiveWritten(const std::string& archivePath) {
@@ -63,12 +76,11 @@ bool CZipOperator::CompressFile(const std::string& item, const std::string& stor
                                 const std::string& password, const std::string& archiveName, int volumeMb) {
     if (item.empty() || storageFolder.empty() || archiveName.empty()) return Fail("无效的参数");
     std::string archive = ArchivePath(storageFolder, archiveName);
+    // a -r [-v] -y -o+ -m1 -ep1 -inul -- archive item
     std::vector<std::string> args{"a", "-r"};
     if (volumeMb > 0) args.push_back("-v" + std::to_string(volumeMb) + "m");
-    args.insert(args.end(), {"-y", "-o+", "-m1", "-ep1"});
-    if (!password.empty()) args.push_back("-p" + password);
-    args.insert(args.end(), {"-inul", archive, item});
-    return RunRar(args) && CheckArchiveWritten(archive);
+    args.insert(args.end(), {"-y", "-o+", "-m1", "-ep1", "-inul", "--", archive, item});
+    return RunRar(args, password) && CheckArchiveWritten(archive);
 }
 
 bool CZipOperator::CompressFolder(const std::string& source, const std::string& storageFolder,
@@ -94,18 +106,24 @@ bool CZipOperator::CompressFolderWith(const std::string& source, const std::stri
     }
     if (!CheckFolderJob(source, storageFolder, number)) return false;
     std::string archive = ArchivePath(storageFolder, archiveName);
-    return RunRar(FolderArguments(password, volumeMb, maskSwitches, archive, source)) &&
-           CheckArchiveWritten(archive);
+    std::vector<std::string> args = FolderSwitches(volumeMb, maskSwitches);
+    DriverListFile leftOut;
+    if (!LeaveOutExcludedFolder(source, leftOut, args)) return false;
+    args.insert(args.end(), {"--", archive, CleanPath(source)});
+    return RunRar(args, password) && CheckArchiveWritten(archive);
 }
 
 bool CZipOperator::ForEachSubfolder(const std::string& source, const std::string& storageFolder, int number,
                                     const SubfolderJob& job) {
     if (source.empty() || storageFolder.empty() || !CheckFolderJob(source, storageFolder, number))
         return false;
+    const std::optional<ExcludedFolder> excluded = ExcludedFolderInside(source, excludedFolder_);
     bool done = false;
     for (const std::string& name : ListDirectory(source)) {
         std::string path = JoinPath(source, name);
         if (!IsDirectory(path)) continue;
+        struct stat info {};
+        if (excluded && ::stat(path.c_str(), &info) == 0 && excluded->Is(info)) continue;
         std::string stamp = FormatLocalTime(Now(), kStampFormat);
         if (stamp.empty()) return false;
         done = job(WithTrailingSlash(path), name, name + "_" + stamp + ".rar");

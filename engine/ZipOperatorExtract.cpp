@@ -27,11 +27,9 @@ int CZipOperator::ExtractFile(const std::string& archive, const std::string& des
         Fail("无效的参数");
         return -1;
     }
-    // x -y [-p] -o+ archive destination
-    std::vector<std::string> args{"x", "-y"};
-    if (!password.empty()) args.push_back("-p" + password);
-    args.insert(args.end(), {"-o+", archive, ExtractTarget(destination, subfolder)});
-    return RunRarCode(args);
+    // x -y -o+ -- archive destination
+    std::vector<std::string> args{"x", "-y", "-o+", "--", archive, ExtractTarget(destination, subfolder)};
+    return RunRarCode(args, password);
 }
 
 int CZipOperator::ExtractFolder(const std::string& archive, const std::string& destination,
@@ -54,22 +52,21 @@ int CZipOperator::ExtractFolder(const std::string& archive, const std::string& d
         Fail("解压缩文件夹时，存储目录" + target + "无效，错误号（" + std::to_string(error) + "）");
         return -1;
     }
-    // x -y [masks] [-p] -o+ archive destination
+    // x -y [masks] -o+ -- archive destination
     std::vector<std::string> args{"x", "-y"};
     std::vector<std::string> masks = MaskSwitches(filter.exclude, filter.extensions);
     args.insert(args.end(), masks.begin(), masks.end());
-    if (!password.empty()) args.push_back("-p" + password);
-    args.insert(args.end(), {"-o+", archive, target});
-    return RunRarCode(args);
+    args.insert(args.end(), {"-o+", "--", archive, target});
+    return RunRarCode(args, password);
 }
 
 bool CZipOperator::TestArchive(const std::string& archive, bool exclude, std::vector<std::string> masks,
                                const std::string& logFile) {
-    // t -logf=<log> [masks] archive
+    // t -logf=<log> [masks] -- archive
     std::vector<std::string> args{"t", "-logf=" + logFile};
     std::vector<std::string> switches = MaskSwitches(exclude, masks);
     args.insert(args.end(), switches.begin(), switches.end());
-    args.push_back(archive);
+    args.insert(args.end(), {"--", archive});
     return RunRar(args);
 }
 

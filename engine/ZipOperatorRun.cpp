@@ -79,9 +79,11 @@ bool CZipOperator::Fail(std::string message) {
     return false;
 }
 
-bool CZipOperator::RunRar(const std::vector<std::string>& arguments) { return RunRarCode(arguments) == 0; }
+bool CZipOperator::RunRar(const std::vector<std::string>& arguments, const std::string& password) {
+    return RunRarCode(arguments, password) == 0;
+}
 
-int CZipOperator::RunRarCode(const std::vector<std::string>& arguments) {
+int CZipOperator::RunRarCode(const std::vector<std::string>& arguments, const std::string& password) {
     if (!FileExists(rarPath_)) {
         message_ = "使用winrar压缩时，rar.exe文件路径" + rarPath_ + "无效";
         return -1;
@@ -90,6 +92,8 @@ int CZipOperator::RunRarCode(const std::vector<std::string>& arguments) {
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     ProcessOptions options;
     options.timeout = kRunLimit;
+    // Only the process's owner can read its environment; its arguments are open to every local user.
+    options.extraEnv.push_back(password.empty() ? "RAR=" : "RAR=-p" + password);
     ProcessResult result = RunProcess(argv, options);
     if (!result.started) {
         message_ = "使用winrar压缩时，创建了压缩进程失败。错误号" + std::to_string(result.startError);

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <thread>
 #include <vector>
 
@@ -46,6 +48,61 @@ TEST_F(FileOperatorCopyTest, CopyFolderKeepsTreeLinksAndAttributes) {
     EXPECT_EQ(copied.st_mode & 07777, 0640u);
     EXPECT_EQ(copied.st_mtime, 1700000000);
     EXPECT_EQ(test::ModifyTime(bak + "/Data/sub"), 1600000000);
+}
+
+// A copied tree, its top folder included, keeps the modes, owners and times of the source.
+TEST_F(FileOperatorCopyTest, CopiedTreeKeepsModesOwnersAndTimes) {
+    if (::geteuid() != 0) GTEST_SKIP() << "needs root to give files away";
+    const passwd* nobody = ::getpwnam("nobody");
+    ASSERT_NE(nobody, nullptr);
+    struct Entry {
+        const char* path;  // below src; a trailing '/' makes a folder, "->" a link
+        mode_t mode;       // ignored for links
+        bool nobodysOwn;
+        std::time_t mtime;
+    };
+    // Folders after their contents, so that their times stick.
+    const Entry entries[] = {
+        {"Top/a.txt", 0640, true, 1600000001},      {"Top/run.sh", 04755, false, 1600000002},
+        {"Top/shared/x", 0444, true, 1600000003},   {"Top/shared/", 02775, true, 1600000004},
+        {"Top/private/s", 0600, false, 1600000005}, {"Top/private/", 0700, false, 1600000006},
+        {"Top/link->a.txt", 0, true, 1600000007},   {"Top/", 0751, true, 1600000008},
+    };
+    for (const Entry& e : entries) {
+        const std::string text = e.path;
+        if (text.find("->") != std::string::npos) continue;
+        if (text.back() == '/') {
+            MakeFolder(src + "/" + text);
+        } else {
+            WriteFile(src + "/" + text, text);
+        }
+    }
+    ASSERT_EQ(::symlink("a.txt", (src + "/Top/link").c_str()), 0);
+    for (const Entry& e : entries) {
+        std::string path = src + "/" + e.path;
+        path = path.substr(0, path.find("->"));
+        const uid_t uid = e.nobodysOwn ? nobody->pw_uid : 0;
+        const gid_t gid = e.nobodysOwn ? nobody->pw_gid : 0;
+        ASSERT_EQ(::lchown(path.c_str(), uid, gid), 0) << path;
+        if (std::string(e.path).find("->") == std::string::npos) ASSERT_EQ(::chmod(path.c_str(), e.mode), 0);
+        test::SetModifyTime(path, e.mtime);
+    }
+
+    ASSERT_EQ(op.CopyFolder(src + "/Top", bak, "", true, false), 1) << op.error();
+
+    for (const Entry& e : entries) {
+        std::string relative = e.path;
+        relative = relative.substr(0, relative.find("->"));
+        struct stat original {};
+        struct stat copied {};
+        ASSERT_EQ(::lstat((src + "/" + relative).c_str(), &original), 0) << relative;
+        ASSERT_EQ(::lstat((bak + "/" + relative).c_str(), &copied), 0) << relative;
+        EXPECT_EQ(copied.st_mode, original.st_mode) << relative;
+        EXPECT_EQ(copied.st_uid, original.st_uid) << relative;
+        EXPECT_EQ(copied.st_gid, original.st_gid) << relative;
+        EXPECT_EQ(copied.st_mtim.tv_sec, e.mtime) << relative;
+        EXPECT_EQ(copied.st_mtim.tv_nsec, original.st_mtim.tv_nsec) << relative;
+    }
 }
 
 TEST_F(FileOperatorCopyTest, LargeAndEmptyFilesKeepTheirContent) {

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <map>
@@ -82,6 +83,52 @@ TEST_F(ZipOperatorRoundTrip, ChangesSinceTheBase) {
         ReadTree(dest + "src"),
         (Tree{{"notes.txt", "changed notes"}, {"scratch.tmpqel_temp_del~~~~", ""}, {"sub/new.txt", "new"}}));
     EXPECT_FALSE(std::filesystem::exists(src + "scratch.tmpqel_temp_del~~~~"));
+}
+
+// Every run goes through a wrapper that notes the command line the system shows to every user, then
+// becomes the real archiver with that same command line.
+TEST_F(ZipOperatorRoundTrip, PasswordNeverOnTheCommandLine) {
+    const std::string wrapper = dir_ / "wrap/rar";
+    WriteFile(wrapper,
+              "#!/bin/sh\ntr '\\0' '\\n' < /proc/$$/cmdline >> \"$(dirname \"$0\")/cmdlines\"\nexec '" +
+                  rar_ + "' \"$@\"\n");
+    ::chmod(wrapper.c_str(), 0755);
+    const std::string password = "pass word";
+    std::string base = dir_ / "base/";
+    std::filesystem::create_directories(base);
+
+    CZipOperator zip(wrapper);
+    ASSERT_TRUE(zip.CompressFolder(src, out, password, "full")) << zip.message();
+    ASSERT_TRUE(zip.CompressFolderFiltered(src, out, password, "part", true, {"*.bin"}, 1)) << zip.message();
+    ASSERT_TRUE(zip.CompressChanges(src, out, base, password, "diff")) << zip.message();
+    ASSERT_TRUE(zip.CompressFile(src + "notes.txt", out, password, "one")) << zip.message();
+    for (const char* archive : {"full.rar", "part.part1.rar", "diff.rar", "one.rar"}) {
+        EXPECT_NE(zip.ExtractFile(out + archive, dest + "none", ""), 0) << archive;
+        EXPECT_EQ(ReadTree(dest + "none"), Tree{}) << archive;
+        ASSERT_EQ(zip.ExtractFile(out + archive, dest + archive, password), 0) << zip.message();
+    }
+    ASSERT_EQ(zip.ExtractFolder(out + "full.rar", dest, password, {true, {"*.tmp"}}, "folder"), 0);
+    EXPECT_EQ(ReadTree(dest + "full.rar/src"), ReadTree(src));
+    EXPECT_EQ(ReadTree(dest + "one.rar"), (Tree{{"notes.txt", "notes"}}));
+    EXPECT_EQ(ReadTree(dest + "folder/src").count("notes.txt"), 1u);
+
+    const std::string cmdlines = ReadFile(dir_ / "wrap/cmdlines");
+    EXPECT_NE(cmdlines.find(out + "full.rar"), std::string::npos) << cmdlines;
+    EXPECT_EQ(cmdlines.find("pass"), std::string::npos) << cmdlines;
+}
+
+// Relative names that start with '-' reach the archiver as names.
+TEST_F(ZipOperatorRoundTrip, NamesThatLookLikeSwitches) {
+    WriteFile(dir_ / "-xdata/file.txt", "data");
+    const std::string previous = std::filesystem::current_path();
+    std::filesystem::current_path(dir_.path());
+    CZipOperator zip(rar_);
+    const bool compressed = zip.CompressFolder("-xdata", out, "", "-n");
+    const int extracted = zip.ExtractFile(out + "-n.rar", "-y", "");
+    std::filesystem::current_path(previous);
+    ASSERT_TRUE(compressed) << zip.message();
+    ASSERT_EQ(extracted, 0) << zip.message();
+    EXPECT_EQ(ReadTree(dir_ / "-y/-xdata"), (Tree{{"file.txt", "data"}}));
 }
 
 }  // namespace

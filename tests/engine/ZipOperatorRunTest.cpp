@@ -64,13 +64,19 @@ TEST_F(ZipOperatorRun, PasswordNeverAppearsInMessages) {
     SetExitCode(2);
     CZipOperator zip(FakeRar());
     EXPECT_FALSE(zip.CompressFolder(dir_ / "src/", storage, "top secret\"pw", "set", 10));
-    EXPECT_NE(zip.message().find("a -r -p*** -v10m -o+ -m1 -y -ep1 -inul " + storage + "set.rar"),
+    EXPECT_NE(zip.message().find("a -r -v10m -o+ -m1 -y -ep1 -inul -- " + storage + "set.rar"),
               std::string::npos)
         << zip.message();
     EXPECT_EQ(zip.message().find("secret"), std::string::npos);
-    EXPECT_EQ(RecordedArgs().at(2), "-ptop secret\"pw");
+    EXPECT_EQ(Recorded("args").find("secret"), std::string::npos);
+    EXPECT_EQ(Recorded("rar_env"), "-ptop secret\"pw\n");
 
     EXPECT_NE(zip.ExtractFile(storage + "set.rar", dir_ / "restore", "top secret\"pw"), 0);
+    EXPECT_EQ(zip.message().find("secret"), std::string::npos);
+    EXPECT_EQ(Recorded("args").find("secret"), std::string::npos);
+
+    // A password switch handed in by a caller is still masked.
+    EXPECT_FALSE(zip.RunRar({"t", "-psecret", "--", storage + "set.rar"}));
     EXPECT_EQ(zip.message().find("secret"), std::string::npos);
 }
 

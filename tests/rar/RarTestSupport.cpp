@@ -35,22 +35,48 @@ std::vector<char*> ArgvOf(const std::string& program, const std::vector<std::str
     return argv;
 }
 
+// The test's environment with the entries of extra replacing those of the same name.
+std::vector<std::string> EnvironmentWith(const std::vector<std::string>& extra) {
+    std::vector<std::string> merged;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        const std::string text = *entry;
+        const std::string name = text.substr(0, text.find('=') + 1);
+        const bool replaced = std::any_of(extra.begin(), extra.end(),
+                                          [&](const std::string& e) { return e.starts_with(name); });
+        if (!replaced) merged.push_back(text);
+    }
+    merged.insert(merged.end(), extra.begin(), extra.end());
+    return merged;
+}
+
+std::vector<char*> PointersTo(std::vector<std::string>& texts) {
+    std::vector<char*> pointers;
+    for (std::string& text : texts) pointers.push_back(text.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+bool NobodyIds(uid_t& uid, gid_t& gid) {
+    const passwd* nobody = getpwnam("nobody");
+    if (nobody == nullptr) {
+        ADD_FAILURE() << "no user nobody";
+        return false;
+    }
+    uid = nobody->pw_uid;
+    gid = nobody->pw_gid;
+    return true;
+}
+
 pid_t Spawn(const std::vector<std::string>& args, int outputFd, const ChildSetup& setup) {
     std::vector<std::string> storage;
     const std::string program = RarProgram();
     std::vector<char*> argv = ArgvOf(program, args, storage);
+    std::vector<std::string> environment = EnvironmentWith(setup.environment);
+    std::vector<char*> envp = PointersTo(environment);
     uid_t uid = 0;
     gid_t gid = 0;
     const bool dropPrivileges = setup.asNobody && geteuid() == 0;
-    if (dropPrivileges) {
-        const passwd* nobody = getpwnam("nobody");
-        if (nobody == nullptr) {
-            ADD_FAILURE() << "no user nobody";
-            return -1;
-        }
-        uid = nobody->pw_uid;
-        gid = nobody->pw_gid;
-    }
+    if (dropPrivileges && !NobodyIds(uid, gid)) return -1;
     // Opened here, run through the descriptor: "nobody" may not be allowed to walk to the build folder.
     const int programFd = open(program.c_str(), O_RDONLY | O_CLOEXEC);
     if (programFd < 0) {
@@ -73,7 +99,9 @@ pid_t Spawn(const std::vector<std::string>& args, int outputFd, const ChildSetup
         setrlimit(RLIMIT_FSIZE, &limit);
     }
     if (dropPrivileges && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) _exit(126);
-    fexecve(programFd, argv.data(), environ);
+    if (!setup.workingDir.empty() && chdir(setup.workingDir.c_str()) != 0) _exit(125);
+    if (setup.umask >= 0) umask(static_cast<mode_t>(setup.umask));
+    fexecve(programFd, argv.data(), envp.data());
     _exit(127);
 }
 
@@ -156,6 +184,18 @@ int WaitRar(pid_t pid) {
         if (errno != EINTR) return -1;
     }
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool NobodyCanRead(const std::string& path) {
+    uid_t uid = 0;
+    gid_t gid = 0;
+    if (!NobodyIds(uid, gid)) return false;
+    const pid_t pid = fork();
+    if (pid == 0) {
+        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(2);
+        _exit(open(path.c_str(), O_RDONLY | O_CLOEXEC) >= 0 ? 0 : 1);
+    }
+    return pid > 0 && WaitRar(pid) == 0;
 }
 
 TreeListing ListTree(const std::string& root) {

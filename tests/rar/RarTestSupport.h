@@ -13,6 +13,9 @@ namespace zov::test {
 struct ChildSetup {
     bool asNobody = false;            // run as the unprivileged user "nobody" (when the tests run as root)
     std::uint64_t fileSizeLimit = 0;  // RLIMIT_FSIZE in bytes; 0 leaves it alone (SIGXFSZ is ignored)
+    std::string workingDir;           // "" keeps the test's
+    std::vector<std::string> environment;  // "NAME=value" entries replacing those of the test's environment
+    int umask = -1;                        // -1 keeps the test's
 };
 
 struct RarRun {
@@ -48,6 +51,9 @@ TreeListing ListTree(const std::string& root);
 // Every entry of a ZIP file (any libarchive-readable archive), read with libarchive's own reader; data is
 // read through, and a read failure fails the test.
 TreeListing ListZip(const std::string& file, const std::string& password = "");
+
+// Whether the user "nobody" can open path for reading (checked in a child that became nobody).
+bool NobodyCanRead(const std::string& path);
 
 // Byte-wise comparison of two files (sparse files are cheap: holes read as zeros).
 bool SameContent(const std::string& a, const std::string& b);

@@ -78,6 +78,7 @@ const MaskCase kMaskCases[] = {
     {"SeveralIncludes", {"-n*.xls", "-nnotes.txt"}, {"notes.txt", "sub/a.xls"}},
     {"ListFile", {"-n@list"}, {"report.doc", "cache/deep/tmp2.txt"}},
     {"ListFileWithExclude", {"-n@list", "-x*.txt"}, {"report.doc"}},
+    {"SourceFolderItselfIsNotJudged", {"-xData", "-x*/Data"}, kEverything},
 };
 
 // Test listings and failures show the case by its name.

@@ -16,21 +16,35 @@
 namespace zov::rar {
 namespace {
 
-std::set<FileId> IdsOf(const std::vector<std::string>& paths) {
-    std::set<FileId> ids;
+void AddIds(const std::vector<std::string>& paths, std::set<FileId>& ids) {
     for (const std::string& path : paths) {
         struct stat st {};
         if (stat(path.c_str(), &st) == 0) ids.insert({st.st_dev, st.st_ino});
     }
-    return ids;
+}
+
+// The entries the -x@ lists name: each line a path, left out as the file or folder it leads to (with its
+// tree), never read as a mask. False with the unreadable list in failed.
+bool AddLeftOut(const std::vector<std::string>& lists, std::set<FileId>& ids, std::string& failed) {
+    for (const std::string& list : lists) {
+        std::vector<std::string> paths;
+        if (!ReadListFile(list, paths)) {
+            failed = list;
+            return false;
+        }
+        AddIds(paths, ids);
+    }
+    return true;
 }
 
 }  // namespace
 
 void RunAdd(const Options& options, Reporter& reporter) {
     Selection selection(options.includeMasks, options.excludeMasks);
+    std::set<FileId> skipped;
     std::string failedList;
-    if (!selection.LoadLists(options.listFiles, failedList)) {
+    if (!selection.LoadLists(options.listFiles, failedList) ||
+        !AddLeftOut(options.leftOutLists, skipped, failedList)) {
         reporter.Report(kFatalError, SystemError("cannot read list file", failedList));
         return;
     }
@@ -42,9 +56,9 @@ void RunAdd(const Options& options, Reporter& reporter) {
     }
     // The whole list is made before the archive exists; the archive it replaces is not taken either.
     VolumeOutput output(options.archive, options.volumeBytes);
-    const std::vector<SourceItem> items =
-        ListSource(source, st, StoredRoot(options.target, options.excludeBasePath), selection,
-                   IdsOf(output.FilesToReplace()), reporter);
+    AddIds(output.FilesToReplace(), skipped);
+    const std::vector<SourceItem> items = ListSource(
+        source, st, StoredRoot(options.target, options.excludeBasePath), selection, skipped, reporter);
     if (Interrupted()) {
         reporter.Report(kUserBreak, "interrupted");
         return;

@@ -51,6 +51,11 @@ bool ParseSwitch(const std::string& sw, Options& options) {
         options.password = sw.substr(2);
         return true;
     }
+    if (StartsWith(sw, "-x@")) {
+        if (sw.size() == 3) return false;
+        options.leftOutLists.push_back(sw.substr(3));
+        return true;
+    }
     if (StartsWith(sw, "-n@")) {
         if (sw.size() == 3) return false;
         options.listFiles.push_back(sw.substr(3));
@@ -69,9 +74,33 @@ bool ParseSwitch(const std::string& sw, Options& options) {
     return false;
 }
 
+// The switch text may hold a password: name only its letter.
+std::string BadSwitch(const std::string& sw, const char* where) {
+    return std::string("unknown or malformed switch -") + sw.substr(1, 1) + "..." + where;
+}
+
 }  // namespace
 
-std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, std::string& error) {
+std::vector<std::string> EnvironmentSwitches(std::string_view value) {
+    std::vector<std::string> switches;
+    while (!value.empty()) {
+        const std::size_t start = value.find_first_not_of(' ');
+        if (start == std::string_view::npos) break;
+        value.remove_prefix(start);
+        if (value.starts_with("-p")) {
+            switches.emplace_back(value);
+            break;
+        }
+        const std::size_t end = value.find(' ');
+        switches.emplace_back(value.substr(0, end));
+        value.remove_prefix(end == std::string_view::npos ? value.size() : end);
+    }
+    return switches;
+}
+
+std::optional<Options> ParseCommandLine(const std::vector<std::string>& args,
+                                        const std::vector<std::string>& environmentSwitches,
+                                        std::string& error) {
     if (args.empty()) {
         error = "no command given";
         return std::nullopt;
@@ -91,13 +120,21 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, st
         error = "unknown command " + args[0];
         return std::nullopt;
     }
+    for (const std::string& sw : environmentSwitches) {
+        if (sw.size() < 2 || sw[0] != '-' || !ParseSwitch(sw, options)) {
+            error = BadSwitch(sw, " in RAR");
+            return std::nullopt;
+        }
+    }
     std::vector<std::string> names;
+    bool switchesEnded = false;
     for (std::size_t i = 1; i < args.size(); ++i) {
         const std::string& arg = args[i];
-        if (arg.size() > 1 && arg[0] == '-') {
+        if (!switchesEnded && arg == "--") {
+            switchesEnded = true;
+        } else if (!switchesEnded && arg.size() > 1 && arg[0] == '-') {
             if (!ParseSwitch(arg, options)) {
-                // The switch text may hold a password: name only its letter.
-                error = "unknown or malformed switch -" + arg.substr(1, 1) + "...";
+                error = BadSwitch(arg, "");
                 return std::nullopt;
             }
         } else if (arg.empty()) {
@@ -109,6 +146,10 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, st
     }
     if (names.size() != wanted) {
         error = "wrong number of arguments";
+        return std::nullopt;
+    }
+    if (options.command != Command::Add && !options.leftOutLists.empty()) {
+        error = "-x@ is for adding only";
         return std::nullopt;
     }
     options.archive = names[0];

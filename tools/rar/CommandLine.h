@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace zov::rar {
@@ -20,12 +21,21 @@ struct Options {
     std::vector<std::string> includeMasks;  // -n<mask>
     std::vector<std::string> excludeMasks;  // -x<mask>
     std::vector<std::string> listFiles;     // -n@<list>
+    std::vector<std::string> leftOutLists;  // -x@<list>
     std::string logFile;                    // -logf=<file>
     std::string archive;
     std::string target;  // a: the source; x: the destination folder; t: unused
 };
 
-// Parses argv[1..]; nullopt (with a reason in error) for anything outside the accepted forms.
-std::optional<Options> ParseCommandLine(const std::vector<std::string>& args, std::string& error);
+// The switches of the RAR environment variable: words separated by blanks, except that a password switch
+// (-p) takes the rest of the value, blanks included, so "-p<password>" passes any password.
+std::vector<std::string> EnvironmentSwitches(std::string_view value);
+
+// Parses argv[1..] with the environment's switches placed before the command line's own (after the
+// command). "--" ends the switches: every argument after it is a name. nullopt (with a reason in error)
+// for anything outside the accepted forms.
+std::optional<Options> ParseCommandLine(const std::vector<std::string>& args,
+                                        const std::vector<std::string>& environmentSwitches,
+                                        std::string& error);
 
 }  // namespace zov::rar

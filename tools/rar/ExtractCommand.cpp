@@ -62,12 +62,18 @@ ExitCode CheckStream(const VolumeSet& set, VolumeInput& input, ZipDirectory& dir
 }
 
 // An entry is taken unless it or an enclosing folder is excluded; include masks on a folder take its tree.
-bool IsSelected(const Selection& selection, const std::string& path) {
+// The top folder stands for the source the archive was made of: as when adding, the masks judge what lies
+// below it, not the folder itself.
+bool IsSelected(const Selection& selection, const std::string& path, bool folder) {
+    std::size_t slash = path.find('/');
+    if (slash == std::string::npos) {
+        return folder ? selection.JudgeSourceFolder(path).take : selection.Judge(path, false).take;
+    }
     bool insideTaken = false;
-    for (std::size_t slash = path.find('/'); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        const Selection::Verdict folder = selection.Judge(path.substr(0, slash), insideTaken);
-        if (folder.excluded) return false;
-        insideTaken = folder.takeSubtree;
+    for (slash = path.find('/', slash + 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        const Selection::Verdict verdict = selection.Judge(path.substr(0, slash), insideTaken);
+        if (verdict.excluded) return false;
+        insideTaken = verdict.takeSubtree;
     }
     return selection.Judge(path, insideTaken).take;
 }
@@ -114,7 +120,7 @@ class Extractor {
             }
             std::string path = name;
             while (path.size() > 1 && path.back() == '/') path.pop_back();
-            if (!IsSelected(selection, path)) continue;
+            if (!IsSelected(selection, path, archive_entry_filetype(entry) == AE_IFDIR)) continue;
             ++matched;
             const ExitCode code =
                 options_.command == Command::Test ? TestEntry(entry, path) : ExtractEntry(entry, path);

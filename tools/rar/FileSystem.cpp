@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fstream>
 
 #include "tools/rar/Selection.h"
 
@@ -26,6 +27,17 @@ std::vector<std::string> ListFolder(const std::string& folder, bool* readable) {
     return names;
 }
 
+bool ReadListFile(const std::string& file, std::vector<std::string>& lines) {
+    std::ifstream in(file, std::ios::binary);
+    if (!in) return false;
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) lines.push_back(line);
+    }
+    return !in.bad();
+}
+
 bool MakeFolders(const std::string& folder) {
     const std::string clean = CleanSlashes(folder);
     struct stat st {};
@@ -38,7 +50,7 @@ bool MakeFolders(const std::string& folder) {
     }
     const std::string parent = ParentFolder(clean);
     if (parent != clean && !MakeFolders(parent)) return false;
-    return mkdir(clean.c_str(), 0777) == 0 || errno == EEXIST;
+    return mkdir(clean.c_str(), 0700) == 0 || errno == EEXIST;
 }
 
 std::string ParentFolder(const std::string& path) {

@@ -9,7 +9,11 @@ namespace zov::rar {
 // *readable, when given, is false).
 std::vector<std::string> ListFolder(const std::string& folder, bool* readable = nullptr);
 
-// Creates a folder and its missing parents; false with errno set when one cannot be made.
+// The lines of a list file (one path a line; a final '\r' is dropped, empty lines are skipped). False when
+// the file cannot be read.
+bool ReadListFile(const std::string& file, std::vector<std::string>& lines);
+
+// Creates a folder and its missing parents (0700); false with errno set when one cannot be made.
 bool MakeFolders(const std::string& folder);
 
 // The folder part of a path ("." for a bare name).

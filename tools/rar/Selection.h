@@ -7,11 +7,9 @@
 
 namespace zov::rar {
 
-// Wildcard test: '*' is any run of characters ('/' included), '?' one character; ASCII letters fold.
-bool MatchesMask(std::string_view mask, std::string_view text);
-
-// The include masks (-n), exclude masks (-x) and list files (-n@) of one run. A mask without '/' is tested
-// against an entry's name, one with '/' against its full path.
+// The include masks (-n), exclude masks (-x) and list files (-n@) of one run. Masks select entries by the
+// shared filter rule (common/FilterRule.h): a mask without '/' is tested against an entry's name, one with
+// '/' against its full path.
 class Selection {
   public:
     Selection(std::vector<std::string> includeMasks, std::vector<std::string> excludeMasks);
@@ -27,6 +25,10 @@ class Selection {
     };
     // path: the entry's full path without a trailing '/'; insideTaken: an enclosing folder had takeSubtree.
     Verdict Judge(const std::string& path, bool insideTaken) const;
+    // The source folder itself: masks select what lies below it, so no mask leaves it out or takes its
+    // whole tree; it is stored as an entry when no include mask or list restricts the run (or the list
+    // names it).
+    Verdict JudgeSourceFolder(const std::string& path) const;
 
   private:
     bool AnyMatches(const std::vector<std::string>& masks, const std::string& path) const;

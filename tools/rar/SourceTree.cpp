@@ -18,18 +18,19 @@ class TreeWalker {
     TreeWalker(const Selection& selection, Reporter& reporter, const std::set<FileId>& skipped)
         : selection_(selection), reporter_(reporter), skipped_(skipped) {}
 
+    // source: diskPath is the source the command names.
     void Visit(const std::string& diskPath, const std::string& storedName, const struct stat& st,
-               bool insideTaken) {
-        if (Interrupted()) return;
-        const Selection::Verdict verdict = selection_.Judge(diskPath, insideTaken);
+               bool insideTaken, bool source = false) {
+        if (Interrupted() || skipped_.count({st.st_dev, st.st_ino}) > 0) return;
+        const Selection::Verdict verdict = source && S_ISDIR(st.st_mode)
+                                               ? selection_.JudgeSourceFolder(diskPath)
+                                               : selection_.Judge(diskPath, insideTaken);
         if (verdict.excluded) return;
         if (S_ISDIR(st.st_mode)) {
             if (verdict.take && !storedName.empty()) items_.push_back({diskPath, storedName, st});
             VisitChildren(diskPath, storedName, verdict.takeSubtree);
         } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
-            if (verdict.take && skipped_.count({st.st_dev, st.st_ino}) == 0) {
-                items_.push_back({diskPath, storedName, st});
-            }
+            if (verdict.take) items_.push_back({diskPath, storedName, st});
         }
     }
 
@@ -81,7 +82,7 @@ std::vector<SourceItem> ListSource(const std::string& source, const struct stat&
                                    const std::string& storedRoot, const Selection& selection,
                                    const std::set<FileId>& skipped, Reporter& reporter) {
     TreeWalker walker(selection, reporter, skipped);
-    walker.Visit(source, storedRoot, sourceStat, false);
+    walker.Visit(source, storedRoot, sourceStat, false, true);
     return std::move(walker.items());
 }
 

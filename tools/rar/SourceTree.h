@@ -25,8 +25,10 @@ using FileId = std::pair<dev_t, ino_t>;
 std::string StoredRoot(const std::string& source, bool excludeBasePath);
 
 // Everything of the source (a folder with its tree, or one file) that the selection takes, in name order,
-// folders before their contents. Regular files and symbolic links are taken, folders as entries of their
-// own; sockets, pipes and devices hold no data and are passed over, and so are the files in skipped. A folder
+// folders before their contents; the masks judge the entries below a source folder, not the folder itself
+// (see Selection::JudgeSourceFolder). Regular files and symbolic links are taken, folders as entries of their
+// own; sockets, pipes and devices hold no data and are passed over. The entries in skipped (the same file or
+// folder on disk) are passed over too, a folder with its whole tree. A folder
 // or entry that cannot be read is reported (6) and left out.
 std::vector<SourceItem> ListSource(const std::string& source, const struct stat& sourceStat,
                                    const std::string& storedRoot, const Selection& selection,

@@ -16,12 +16,6 @@
 namespace zov::rar {
 namespace {
 
-mode_t CurrentUmask() {
-    const mode_t mask = umask(0);
-    umask(mask);
-    return mask;
-}
-
 std::string NameOf(const std::string& path) {
     const auto slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -30,10 +24,7 @@ std::string NameOf(const std::string& path) {
 }  // namespace
 
 VolumeOutput::VolumeOutput(const std::string& archive, std::uint64_t volumeBytes)
-    : single_(SingleArchiveName(archive)),
-      base_(VolumeBase(archive)),
-      volumeBytes_(volumeBytes),
-      fileMode_(0666 & ~CurrentUmask()) {}
+    : single_(SingleArchiveName(archive)), base_(VolumeBase(archive)), volumeBytes_(volumeBytes) {}
 
 VolumeOutput::~VolumeOutput() { Discard(); }
 
@@ -73,7 +64,11 @@ ExitCode VolumeOutput::StartVolume(std::string& error) {
         return kCreateError;
     }
     temporaries_.push_back(name);
-    fchmod(fd_, fileMode_);
+    // Readable by its owner only, whatever the umask and the modes of the source.
+    if (fchmod(fd_, 0600) != 0) {
+        error = SystemError("cannot create", name.substr(0, name.size() - 7));
+        return kCreateError;
+    }
     written_ = 0;
     return kSuccess;
 }

@@ -12,7 +12,7 @@ namespace zov::rar {
 
 // Where the archive's bytes go: one file, or volumes of a fixed size. Everything is written to temporary
 // files beside the final names and renamed into place by Commit, so an aborted run leaves no partial archive
-// and the volume numbers get the width that the final count needs.
+// and the volume numbers get the width that the final count needs. Archives are created 0600.
 class VolumeOutput {
   public:
     // archive: the name from the command line; volumeBytes 0 writes one file.
@@ -44,7 +44,6 @@ class VolumeOutput {
     std::string single_;  // the archive's name when it is one file
     std::string base_;    // volume names are base_ + ".partN.rar"
     std::uint64_t volumeBytes_;
-    mode_t fileMode_;
     std::vector<std::string> temporaries_;
     int fd_ = -1;
     std::uint64_t written_ = 0;  // bytes in the current volume

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <clocale>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,10 @@ int main(int argc, char** argv) {
     InstallInterruptHandlers();
 
     const std::vector<std::string> args(argv + 1, argv + argc);
+    const char* environment = std::getenv("RAR");
     std::string error;
-    std::optional<Options> options = ParseCommandLine(args, error);
+    std::optional<Options> options =
+        ParseCommandLine(args, EnvironmentSwitches(environment != nullptr ? environment : ""), error);
     if (!options) {
         if (std::find(args.begin(), args.end(), "-inul") == args.end())
             std::fprintf(stderr, "rar: %s\n", error.c_str());
