@@ -28,6 +28,7 @@ bool CompressSource(const TaskInfo& task, const std::string& rarPath, const std:
     WriteStateLog("[文件备份]压缩文件夹[" + task.source + "]至目录[" + datedFolder + "]存储名[" +
                   archiveName + "]");
     CZipOperator zip(rarPath);
+    zip.SetExcludedFolder(task.dest);
     const bool compressed =
         task.HasFlag(kTaskFilter)
             ? zip.CompressFolderFiltered(task.source, datedFolder, task.password, archiveName,
@@ -45,6 +46,7 @@ bool CopySource(const TaskInfo& task, const std::string& datedFolder, const std:
     const std::string folder = datedFolder + PartialSetName(itemStamp) + "/";
     WriteStateLog("[文件备份]复制文件[" + task.source + "]至[" + datedFolder + itemStamp + "/]");
     CFileOperator files;
+    files.SetExcludedFolder(task.dest);
     bool copied;
     if (task.HasFlag(kTaskFilter)) {
         copied = files.CopyFolderFiltered(task.source, folder, "", true, task.filter, false, false) != 0;
