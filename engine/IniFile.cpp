@@ -79,9 +79,9 @@ std::vector<std::string> IniFile::GetTempTaskIds() const {
     return Logged(ini::Keys(path_, kTempTasksSection));
 }
 
-bool IniFile::ResetDailySection(const std::string& section) const {
+bool IniFile::ResetDailySection(const std::string& section, std::time_t when) const {
     if (section.empty()) return true;
-    const std::string today = FormatLocalTime(Now(), kDayFormat);
+    const std::string today = FormatLocalTime(when, kDayFormat);
     return Logged(
         ini::UpdateSection(path_, section, [&](const ini::Entries& entries) -> std::optional<ini::Entries> {
             for (const auto& [key, value] : entries) {

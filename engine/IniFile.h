@@ -1,9 +1,12 @@
 #pragma once
 
+#include <ctime>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "platform/Clock.h"
 
 namespace zov {
 
@@ -41,9 +44,9 @@ class IniFile {
     // Every key name of section "TEMPTASKS" in file order ("DAY" included).
     std::vector<std::string> GetTempTaskIds() const;
 
-    // Empties the section and marks it with today's "DAY" ("%Y%m%d") when its day is missing or earlier
-    // than today; a later day (clock turned back) is left alone. False only when the write failed.
-    bool ResetDailySection(const std::string& section) const;
+    // Empties the section and marks it with the "DAY" ("%Y%m%d") of when, when its day is missing or
+    // earlier; a later day (clock turned back) is left alone. False only when the write failed.
+    bool ResetDailySection(const std::string& section, std::time_t when = Now()) const;
 
   private:
     std::string path_;

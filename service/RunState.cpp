@@ -25,12 +25,11 @@ std::string ScheduledRunText(const TaskInfo& task) {
 
 bool ResetDailySections(std::time_t when) {
     const IniFile temp(TempIniPath());
-    const std::string day = FormatLocalTime(when, kDayFormat);
     bool written = true;
     for (const char* section : {kSucceededSection, kRunningSection, kFailedSection, kTempTasksSection}) {
         // The day of when decides, so a pass that read the time once does not start tomorrow's sections
         // while it selects today's times.
-        if (day > temp.Read(kDayKey, section)) written = temp.ResetDailySection(section) && written;
+        written = temp.ResetDailySection(section, when) && written;
     }
     return written;
 }
