@@ -109,12 +109,13 @@ class CFileOperator {
 
     // Deletes the backups of a database task older than keepDays: dated folders before the cutoff day
     // whole, and in the cutoff day's folder the files whose stamp is before the cutoff second (the folder
-    // too when it becomes empty). Nothing else in storage is touched.
+    // too when it becomes empty). Nothing else in storage is touched; links are never followed.
     void DeleteExpiredSets(const std::string& storage, int keepDays);
 
     // Expiry of a file task, run twice: with diffFolder "" on storage + "diff" (differential sets older
     // than the cutoff, and their set folders once empty), then on storage with diffFolder = storage +
     // "diff" (old full backups and bases; a base stays while its set folder under diffFolder exists).
+    // Dated and "diff" folders that are links are left alone; a "diff" link keeps every base.
     void DeleteExpiredDiffSets(const std::string& folder, int keepDays, const std::string& diffFolder);
 
     // The family of failure texts a folder walk uses (plain, filtered or differential copy).

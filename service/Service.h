@@ -45,7 +45,8 @@ class CService {
     bool IsServiceInstalled();
     // Stops the service (bounded) and deletes it.
     bool RemoveSelf();
-    // Installs this program as an automatically started service and starts it; true when installed.
+    // Installs this program as an automatically started service that is restarted after a failure, and
+    // starts it; true when installed.
     bool InstallSelf();
 
     // Blocks the control signals in the calling thread and every thread it starts later; call before the
