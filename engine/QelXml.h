@@ -92,10 +92,10 @@ class CQelXML {
     // outside 1..3, a malformed DAYS, ...) and is "" when it is read.
     static bool ParseTask(const std::string& record, TaskInfo& task, std::string& reason);
     // The record text of a task; "" when the task is incomplete (a file task without source, an SQL
-    // Server task without databases), when its flags hold a bit outside kTaskAllFlags, when a value could
-    // not be read back (a name or folder holding one of kNameForbidden, any value holding '<', '>', a NUL
-    // byte or the record marker) or, with newId, when no id is left above the stored ones. Corrects
-    // out-of-range fields of task (flags 0 become 3) and, with newId, gives it an id above every stored one.
+    // Server task without databases), when a value could not be read back (a name or folder holding one
+    // of kNameForbidden, any value holding '<', '>', a NUL byte or the record marker) or, with newId, when
+    // no id is left above the stored ones. Corrects out-of-range fields of task (flags outside 1..63
+    // become 3) and, with newId, gives it an id above every stored one.
     std::string FormatTask(TaskInfo& task, bool newId) const;
 
     // The records of a store text: the pieces between the markers, without the first and the last.

@@ -71,8 +71,7 @@ std::string CQelXML::FormatTaskLocked(TaskInfo& task, bool newId) const {
     AppendLine(record, "NAME", task.name.empty() ? "Task_" + std::to_string(task.id) : task.name);
     AppendLine(record, "DELBAD", task.delBad ? 1 : 0);
 
-    if (!HasOnlyDefinedFlags(task.flags)) return "";
-    if (task.flags == 0) task.flags = kTaskFile | kTaskCompress;
+    if (task.flags < 1 || task.flags > 63) task.flags = kTaskFile | kTaskCompress;
     if (!IsComplete(task) || !IsStorable(task)) return "";
     AppendLine(record, "FLAG", task.flags);
 

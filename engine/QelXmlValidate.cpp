@@ -15,7 +15,6 @@ constexpr int kNestedPath = 1;
 
 // The first failing check of the task's own fields, or nullptr.
 const char* FieldError(const TaskInfo& task, bool loaded) {
-    if (!HasOnlyDefinedFlags(task.flags)) return "任务类型设置不正确，请重新设置";
     if (task.IsFileTask() && !IsDirectory(task.source)) return "源目录不正确，请重新设置";
     if (task.HasFlag(kTaskFilter) && task.filter.extensions.empty()) {
         return "校验任务时，使用了过滤器但未设置过滤条件。";

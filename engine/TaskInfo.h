@@ -19,9 +19,8 @@ enum TaskFlag : int32_t {
     kTaskFilterInclude = 0x20,  // the filter takes only the listed items
 };
 
-// Every defined bit of flags: a value holding any other bit is refused when it is read, validated or saved.
+// Every defined bit of flags: a stored value holding any other bit is refused when it is read.
 inline constexpr int32_t kTaskAllFlags = 0x3F;
-constexpr bool HasOnlyDefinedFlags(int32_t flags) { return (flags & ~kTaskAllFlags) == 0; }
 
 enum SqlType : int32_t { kSqlServer = 1, kMySql = 2 };
 enum SchedulePeriod : int32_t { kDaily = 1, kWeekly = 2, kMonthly = 3 };
