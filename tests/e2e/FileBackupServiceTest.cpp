@@ -17,6 +17,7 @@
 #include "platform/Paths.h"
 #include "platform/ServiceManager.h"
 #include "platform/ServiceManagerLocal.h"
+#include "support/ScheduleMinute.h"
 #include "support/TempProgramDir.h"
 #include "support/Trees.h"
 
@@ -75,17 +76,6 @@ class FileBackupServiceTest : public ::testing::Test {
         return task;
     }
 
-    // The minute to schedule at: the current one, once at least 25 s of it remain.
-    static std::time_t ScheduleMinute() {
-        std::time_t now = std::time(nullptr);
-        const int second = std::stoi(FormatLocalTime(now, "%S"));
-        if (second > 35) {
-            std::this_thread::sleep_for(std::chrono::seconds(61 - second));
-            now = std::time(nullptr);
-        }
-        return now;
-    }
-
     // The file log lines of a task.
     std::vector<std::string> LogLines(const std::string& date, int id) const {
         std::vector<std::string> lines;
@@ -120,7 +110,7 @@ class FileBackupServiceTest : public ::testing::Test {
 };
 
 TEST_F(FileBackupServiceTest, TasksDueThisMinuteRunOnceAndExpiredSetsGo) {
-    const std::time_t minute = ScheduleMinute();
+    const std::time_t minute = test::ScheduleMinute();
     const std::string time = FormatLocalTime(minute, "%H:%M");
     const std::string date = FormatLocalTime(minute, "%Y-%m-%d");
 

@@ -13,6 +13,7 @@
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/ServiceManagerLocal.h"
+#include "support/ScheduleMinute.h"
 
 namespace zov {
 namespace {
@@ -38,17 +39,6 @@ class ServiceStopTest : public ::testing::Test {
         }
     }
 
-    // The current minute, once at least 25 s of it remain.
-    static std::time_t ScheduleMinute() {
-        std::time_t now = std::time(nullptr);
-        const int second = std::stoi(FormatLocalTime(now, "%S"));
-        if (second > 35) {
-            std::this_thread::sleep_for(std::chrono::seconds(61 - second));
-            now = std::time(nullptr);
-        }
-        return now;
-    }
-
     // Installs and starts the real service with a compressed file task of src/ due this minute, run by
     // an archiver script with the given body; the run-state key of the task.
     std::string StartWithArchiver(LocalServiceManager& manager, const std::string& script,
@@ -57,7 +47,7 @@ class ServiceStopTest : public ::testing::Test {
         const std::string archiver = dir_.WriteScript("slow-rar", script);
         test::WriteFile(dir_ / "src/a.txt", "alpha");
         EXPECT_TRUE(IniFile(TempIniPath()).Write("rar_path", "SYSTEM", archiver));
-        time = FormatLocalTime(ScheduleMinute(), "%H:%M");
+        time = FormatLocalTime(test::ScheduleMinute(), "%H:%M");
         CQelXML store;
         store.SetFilePath(TaskDbPath());
         EXPECT_TRUE(store.Load());
