@@ -28,7 +28,9 @@ bool Worker::Step(const std::stop_token& stop) {
     const std::string startDay = FormatLocalTime(now, kDayFormat);
     std::string message;
     const bool succeeded = run_(*task, GetRarPath(), message);
-    if (!stop.stop_requested()) Record(*task, succeeded, startDay);
+    // A run that failed after a stop was cut short by it: its RUNNING mark is left to the recovery at the
+    // next start. A run that succeeded finished its output and its record, so it is filed.
+    if (succeeded || !stop.stop_requested()) Record(*task, succeeded, startDay);
     return true;
 }
 

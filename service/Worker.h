@@ -24,8 +24,9 @@ class Worker {
   public:
     Worker(RunQueue& queue, TaskRun run) : queue_(queue), run_(std::move(run)) {}
 
-    // Takes one runnable task and runs it. False when none was waiting. A run that ends after a stop was
-    // requested is not filed: the service is ending, and its time stays under "RUNNING".
+    // Takes one runnable task and runs it. False when none was waiting. A run that fails after a stop was
+    // requested is not filed: the stop cut it short, and its time stays under "RUNNING" for the recovery
+    // at the next start.
     bool Step(const std::stop_token& stop = {});
 
     // Steps until a stop is requested, sleeping 1 s after every step.
