@@ -9,7 +9,7 @@
 #include <random>
 #include <string>
 
-#include "engine/Backup.h"
+#include "engine/backup/Backup.h"
 
 namespace {
 

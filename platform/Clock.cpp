@@ -46,12 +46,6 @@ Clock& CurrentClock() {
 
 void SetClock(Clock* clock) { installedClock.store(clock); }
 
-std::time_t ManualClock::Now() const { return static_cast<std::time_t>(nowMs_.load() / 1000); }
-
-void ManualClock::Sleep(std::chrono::milliseconds duration) { nowMs_ += duration.count(); }
-
-void ManualClock::Set(std::time_t now) { nowMs_.store(static_cast<std::int64_t>(now) * 1000); }
-
 std::time_t Now() { return CurrentClock().Now(); }
 
 void SleepFor(std::chrono::milliseconds ms) { CurrentClock().Sleep(ms); }

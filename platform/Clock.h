@@ -1,8 +1,6 @@
 #pragma once
 
-#include <atomic>
 #include <chrono>
-#include <cstdint>
 #include <ctime>
 #include <stop_token>
 #include <string>
@@ -23,19 +21,6 @@ class Clock {
 Clock& CurrentClock();
 // Installs a clock for the whole process; nullptr restores the system clock. The caller keeps ownership.
 void SetClock(Clock* clock);
-
-// A clock that stands still until set or advanced; Sleep advances it and returns at once (sleeps shorter
-// than a second add up).
-class ManualClock : public Clock {
-  public:
-    explicit ManualClock(std::time_t now) : nowMs_(static_cast<std::int64_t>(now) * 1000) {}
-    std::time_t Now() const override;
-    void Sleep(std::chrono::milliseconds duration) override;
-    void Set(std::time_t now);
-
-  private:
-    std::atomic<std::int64_t> nowMs_;
-};
 
 std::time_t Now();                            // CurrentClock().Now()
 void SleepFor(std::chrono::milliseconds ms);  // CurrentClock().Sleep(ms)

@@ -27,17 +27,6 @@ bool XdgOpenShell::Open(const std::string& target) {
     return RunProcess({"setsid", "-f", "xdg-open", target}, options).Succeeded();
 }
 
-bool RecordingShell::Open(const std::string& target) {
-    std::lock_guard lock(mutex_);
-    opened_.push_back(target);
-    return result_;
-}
-
-std::vector<std::string> RecordingShell::Opened() const {
-    std::lock_guard lock(mutex_);
-    return opened_;
-}
-
 Shell& CurrentShell() {
     static XdgOpenShell systemShell;
     Shell* installed = InstalledShell().load();

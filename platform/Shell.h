@@ -1,8 +1,6 @@
 #pragma once
 
-#include <mutex>
 #include <string>
-#include <vector>
 
 // Opening a folder or URL in the user's desktop goes through the current Shell, so tests can record it.
 namespace zov {
@@ -19,19 +17,6 @@ class Shell {
 class XdgOpenShell : public Shell {
   public:
     bool Open(const std::string& target) override;
-};
-
-// Test shell: records every target and answers with a fixed result.
-class RecordingShell : public Shell {
-  public:
-    explicit RecordingShell(bool result = true) : result_(result) {}
-    bool Open(const std::string& target) override;
-    std::vector<std::string> Opened() const;
-
-  private:
-    bool result_;
-    mutable std::mutex mutex_;
-    std::vector<std::string> opened_;
 };
 
 Shell& CurrentShell();

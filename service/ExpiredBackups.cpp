@@ -3,8 +3,8 @@
 #include <set>
 #include <vector>
 
-#include "engine/FileOperator.h"
-#include "engine/QelXml.h"
+#include "engine/files/FileOperator.h"
+#include "engine/tasks/QelXml.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 

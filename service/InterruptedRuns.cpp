@@ -7,12 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/CommonText.h"
-#include "engine/IniFile.h"
-#include "engine/ProgramFiles.h"
-#include "engine/QelXml.h"
-#include "engine/SystemError.h"
-#include "engine/SystemLog.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/ProgramFiles.h"
+#include "engine/settings/SystemError.h"
+#include "engine/settings/SystemLog.h"
+#include "engine/tasks/QelXml.h"
+#include "engine/util/CommonText.h"
 #include "platform/Clock.h"
 #include "platform/IniProfile.h"
 #include "service/RunState.h"

@@ -3,7 +3,7 @@
 #include <ctime>
 #include <functional>
 
-#include "engine/TaskInfo.h"
+#include "engine/tasks/TaskInfo.h"
 
 namespace zov {
 

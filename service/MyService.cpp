@@ -3,8 +3,8 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "engine/CacheFolder.h"
-#include "engine/ProgramFiles.h"
+#include "engine/files/CacheFolder.h"
+#include "engine/settings/ProgramFiles.h"
 #include "platform/Clock.h"
 #include "platform/Folders.h"
 #include "platform/IniProfile.h"

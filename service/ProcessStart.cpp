@@ -5,9 +5,9 @@
 #include <cstdio>
 #include <thread>
 
-#include "engine/IniFile.h"
-#include "engine/ProgramFiles.h"
-#include "engine/SystemLog.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/ProgramFiles.h"
+#include "engine/settings/SystemLog.h"
 #include "platform/ProgramDir.h"
 #include "service/RunState.h"
 

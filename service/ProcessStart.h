@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "engine/QelXml.h"
+#include "engine/tasks/QelXml.h"
 #include "platform/FileLock.h"
 
 namespace zov {

@@ -2,11 +2,11 @@
 
 #include <algorithm>
 
-#include "engine/IniFile.h"
-#include "engine/ProgramFiles.h"
-#include "engine/Schedule.h"
-#include "engine/SystemError.h"
-#include "engine/SystemLog.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/ProgramFiles.h"
+#include "engine/settings/SystemError.h"
+#include "engine/settings/SystemLog.h"
+#include "engine/tasks/Schedule.h"
 #include "platform/Clock.h"
 #include "service/RunState.h"
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <tuple>
 
-#include "engine/TaskInfo.h"
+#include "engine/tasks/TaskInfo.h"
 
 namespace zov {
 

@@ -1,8 +1,8 @@
 #include "service/RunState.h"
 
-#include "engine/CommonTime.h"
-#include "engine/IniFile.h"
-#include "engine/ProgramFiles.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/ProgramFiles.h"
+#include "engine/util/CommonTime.h"
 
 namespace zov {
 

@@ -3,7 +3,7 @@
 #include <ctime>
 #include <string>
 
-#include "engine/TaskInfo.h"
+#include "engine/tasks/TaskInfo.h"
 #include "platform/Clock.h"
 
 // The run state of scheduled times in temp.ini: key "TIME_<id>" of each section holds the blank-separated

@@ -5,7 +5,7 @@
 #include <stop_token>
 #include <string>
 
-#include "engine/QelXml.h"
+#include "engine/tasks/QelXml.h"
 
 namespace zov {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <memory>
 
-#include "engine/ServiceCtrl.h"
+#include "engine/control/ServiceCtrl.h"
 #include "platform/Clock.h"
 #include "platform/ProgramDir.h"
 #include "platform/Text.h"

@@ -5,8 +5,8 @@
 #include <thread>
 #include <vector>
 
-#include "engine/Backup.h"
-#include "engine/LogCleanup.h"
+#include "engine/backup/Backup.h"
+#include "engine/logs/LogCleanup.h"
 #include "platform/Clock.h"
 #include "platform/ProcessRunner.h"
 #include "service/ExpiredBackups.h"

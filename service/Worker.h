@@ -5,7 +5,7 @@
 #include <string>
 #include <utility>
 
-#include "engine/TaskInfo.h"
+#include "engine/tasks/TaskInfo.h"
 
 namespace zov {
 

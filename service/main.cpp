@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <optional>
 
-#include "engine/SystemLog.h"
+#include "engine/settings/SystemLog.h"
 #include "platform/FileLock.h"
 #include "platform/ServiceManagerLink.h"
 #include "service/MyService.h"

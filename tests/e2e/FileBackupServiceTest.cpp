@@ -9,10 +9,10 @@
 #include <sstream>
 #include <thread>
 
-#include "engine/IniFile.h"
-#include "engine/ProgramFiles.h"
-#include "engine/QelXml.h"
-#include "engine/ZipOperator.h"
+#include "engine/archive/ZipOperator.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/ProgramFiles.h"
+#include "engine/tasks/QelXml.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/ServiceManager.h"

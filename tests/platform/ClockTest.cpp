@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/Clock.h"
+#include "support/ManualClock.h"
 
 namespace zov {
 namespace {

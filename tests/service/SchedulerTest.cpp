@@ -4,7 +4,7 @@
 #include <filesystem>
 
 #include "SchedulerTestSupport.h"
-#include "engine/SystemLog.h"
+#include "engine/settings/SystemLog.h"
 #include "platform/IniProfile.h"
 #include "service/ExpiredBackups.h"
 #include "service/Scheduler.h"

@@ -7,14 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "engine/Aes.h"
-#include "engine/IniFile.h"
-#include "engine/ProgramFiles.h"
-#include "engine/QelXml.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/ProgramFiles.h"
+#include "engine/tasks/QelXml.h"
+#include "engine/util/Aes.h"
 #include "platform/Clock.h"
 #include "service/RunQueue.h"
 #include "service/RunState.h"
 #include "support/ChinaTimeClock.h"
+#include "support/ManualClock.h"
 #include "support/TempProgramDir.h"
 
 namespace zov::test {

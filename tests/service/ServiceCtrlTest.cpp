@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "ServiceTestSupport.h"
-#include "engine/ServiceCtrl.h"
+#include "engine/control/ServiceCtrl.h"
 #include "platform/Clock.h"
 #include "support/InstalledClock.h"
 

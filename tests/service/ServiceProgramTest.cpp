@@ -15,8 +15,8 @@
 #include <vector>
 
 #include "ServiceTestSupport.h"
-#include "engine/IniFile.h"
-#include "engine/ServiceCtrl.h"
+#include "engine/control/ServiceCtrl.h"
+#include "engine/settings/IniFile.h"
 #include "platform/Clock.h"
 #include "platform/IniProfile.h"
 #include "platform/ProcFind.h"

@@ -7,9 +7,9 @@
 #include <thread>
 
 #include "ServiceTestSupport.h"
-#include "engine/IniFile.h"
-#include "engine/ProgramFiles.h"
-#include "engine/QelXml.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/ProgramFiles.h"
+#include "engine/tasks/QelXml.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/ServiceManagerLocal.h"

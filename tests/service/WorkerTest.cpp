@@ -4,8 +4,8 @@
 #include <thread>
 
 #include "SchedulerTestSupport.h"
-#include "engine/Backup.h"
-#include "engine/QelLog.h"
+#include "engine/backup/Backup.h"
+#include "engine/logs/QelLog.h"
 #include "service/ExpiredBackups.h"
 #include "service/Scheduler.h"
 #include "service/Worker.h"

@@ -8,6 +8,7 @@
 
 #include "platform/Clock.h"
 #include "support/InstalledClock.h"
+#include "support/ManualClock.h"
 
 namespace zov::test {
 

@@ -3,6 +3,7 @@
 #include <ctime>
 
 #include "platform/Clock.h"
+#include "support/ManualClock.h"
 
 namespace zov::test {
 

@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "common/FilterRule.h"
+#include "engine/filter/FilterRule.h"
 #include "tools/rar/FileSystem.h"
 
 namespace zov::rar {

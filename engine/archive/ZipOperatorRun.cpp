@@ -1,0 +1,120 @@
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "engine/archive/ZipOperator.h"
+#include "engine/util/CommonPaths.h"
+#include "platform/Clock.h"
+#include "platform/ProcessRunner.h"
+
+namespace zov {
+namespace {
+
+using namespace std::chrono_literals;
+
+// A hung archiver must not hold a worker for ever; real backups finish well within this.
+constexpr std::chrono::hours kRunLimit{48};
+// After a failed run, so that a caller's immediate retry does not meet files still being released.
+constexpr std::chrono::milliseconds kFailurePause = 500ms;
+
+// The command as shown in messages: the password masked, arguments with blanks quoted.
+std::string CommandText(const std::vector<std::string>& arguments) {
+    std::string text;
+    for (const std::string& argument : arguments) {
+        if (!text.empty()) text += ' ';
+        if (argument.starts_with("-p")) {
+            text += "-p***";
+        } else if (argument.empty() || argument.find(' ') != std::string::npos) {
+            text += '"' + argument + '"';
+        } else {
+            text += argument;
+        }
+    }
+    return text;
+}
+
+struct ExitMeaning {
+    bool success;
+    const char* text;
+    bool replacesPrefix;
+};
+
+ExitMeaning MeaningOf(int code) {
+    switch (code) {
+        case 0:
+            return {true, "", true};
+        case 1:
+            return {true, "警告,非致命错误\n", false};
+        case 2:
+            return {false, "警告,致命错误\n", false};
+        case 3:
+            return {false, "校验和无效,压缩文件已经损坏\n", false};
+        case 4:
+            return {false, "尝试修改一个锁定的压缩文件\n", false};
+        case 5:
+            return {false, "发生写错误\n", false};
+        case 6:
+            return {true, "警告：文件打开错误，一个或多个文件未压缩。\n", true};
+        case 7:
+            return {false, "命令行选项错误\n", false};
+        case 8:
+            return {false, "内存不足\n", false};
+        case 9:
+            return {false, "文件创建错误\n", false};
+        case 10:
+            return {true, "警告：没有找到与指定掩码和选项匹配的文件。一个或多个文件未压缩。\n", true};
+        case 11:
+            return {false, "密码错误\n", false};
+        case 255:
+            return {false, "用户中断\n", false};
+        default:
+            return {false, "", false};
+    }
+}
+
+}  // namespace
+
+bool CZipOperator::Fail(std::string message) {
+    message_ = std::move(message);
+    return false;
+}
+
+bool CZipOperator::RunRar(const std::vector<std::string>& arguments, const std::string& password) {
+    return RunRarCode(arguments, password) == 0;
+}
+
+int CZipOperator::RunRarCode(const std::vector<std::string>& arguments, const std::string& password) {
+    if (!FileExists(rarPath_)) {
+        message_ = "使用winrar压缩时，rar.exe文件路径" + rarPath_ + "无效";
+        return -1;
+    }
+    std::vector<std::string> argv{rarPath_};
+    argv.insert(argv.end(), arguments.begin(), arguments.end());
+    ProcessOptions options;
+    options.timeout = kRunLimit;
+    // Only the process's owner can read its environment; its arguments are open to every local user.
+    options.extraEnv.push_back(password.empty() ? "RAR=" : "RAR=-p" + password);
+    ProcessResult result = RunProcess(argv, options);
+    if (!result.started) {
+        message_ = "使用winrar压缩时，创建了压缩进程失败。错误号" + std::to_string(result.startError);
+        return -1;
+    }
+
+    std::string prefix = "使用winrar时发生内部错误(命令：" + CommandText(arguments) + ")：";
+    if (result.timedOut || result.signal != 0) {
+        lastCode_ = result.signal != 0 ? 128 + result.signal : result.exitCode;
+        message_ = prefix + (result.timedOut ? "运行超时，进程已被终止\n"
+                                             : "进程被信号" + std::to_string(result.signal) + "终止\n");
+        SleepFor(kFailurePause);
+        return lastCode_ != 0 ? lastCode_ : -1;
+    }
+
+    lastCode_ = result.exitCode;
+    ExitMeaning meaning = MeaningOf(lastCode_);
+    message_ = meaning.replacesPrefix ? meaning.text : prefix + meaning.text;
+    if (meaning.success) return 0;
+    SleepFor(kFailurePause);
+    return lastCode_;
+}
+
+}  // namespace zov

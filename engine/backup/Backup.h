@@ -1,0 +1,77 @@
+#pragma once
+
+#include <atomic>
+#include <ctime>
+#include <string>
+
+#include "engine/tasks/TaskInfo.h"
+
+namespace zov {
+
+// Operation types of the backup runs' log records.
+enum BackupLogType : int { kLogTypeDiff = 4, kLogTypeFull = 5, kLogTypeSqlServer = 9, kLogTypeMySql = 11 };
+
+// temp.ini section where a running file job keeps its start time "%Y-%m-%d %H:%M:%S" under the task id
+// ("%d"); the key goes when the job has written its record.
+inline constexpr const char* kCurrentTaskSection = "CURTASK";
+
+// The name a source is backed up under: its last path component without surrounding blanks
+// ("/data/Work Files/" gives "Work Files").
+std::string BackupItemName(const std::string& source);
+
+// The folder of a run's backups: storage folder + "YYYY-MM-DD/" of the run time.
+std::string DatedFolder(const std::string& storage, std::time_t runTime);
+
+// The backup runs of tasks. Runs on several threads may share one object. Every run is given the
+// archiver it uses (rarPath, usually GetRarPath() read for that run). Results: non-zero on success;
+// message receives the run's text.
+//
+// Every run that fails writes one "失败" record in the daily log of its kind and removes what it wrote.
+// A copy set is written as PartialSetName(<item>_<stamp>) and gets its own name once complete; a run is
+// recorded "成功" only after its output is on disk. Folders a run makes are 0700, and it writes only into
+// a dated folder that is a real folder, not a link.
+class CBackup {
+  public:
+    virtual ~CBackup() = default;
+
+    // A file task: checks the source and the storage folder (both absolute; the storage folder is made
+    // when missing, one level, 0700), runs the task's job and writes a failed run's message to the system
+    // log. Every run that fails writes one "失败" record in the file log, also before its job starts.
+    int RunFileTask(TaskInfo task, const std::string& rarPath, std::string& message);
+
+    // A full backup started at runTime: the source copied to
+    // "<dated folder>/<item>_<stamp>/<source name>/" or compressed to "<dated folder>/<item>_<stamp>.rar"
+    // (or its volumes); one file log record.
+    int BackupFull(TaskInfo& task, const std::string& rarPath, std::string& message, std::time_t runTime);
+
+    // Database tasks; dateText is GetDateText of the task.
+    int RunSqlServerTask(TaskInfo task, const std::string& dateText, const std::string& rarPath,
+                         std::string& message);
+    int RunMySqlTask(TaskInfo task, const std::string& dateText, const std::string& rarPath,
+                     std::string& message);
+
+    // The service is stopping: from now on a job that ends (its archiver ended by the stop, or its copy
+    // done) writes no record and leaves its output and its temp.ini "CURTASK" entry for
+    // RecordInterruptedRun at the next start.
+    void RequestStop() { stopRequested_ = true; }
+
+    // A run of the task started at runTime (0: unknown) that was cut short (service stopped, process
+    // killed): removes from its dated folder what that run left unfinished (RemoveRunOutput), writes one
+    // "失败" record saying so in the daily log of the task's kind and deletes the task's "CURTASK" entry.
+    // With runTime 0 only the record is written and the entry deleted.
+    void RecordInterruptedRun(const TaskInfo& task, std::time_t runTime);
+
+  protected:
+    // Puts everything written to the file system of the open folder on disk: 0 or an errno value.
+    virtual int SyncToDisk(int folderFd);
+
+  private:
+    // Finishes a job that wrote its set without failing: the output put on disk and a copy set given its
+    // own name. False with message set when that fails.
+    bool FinishSet(int datedFd, const std::string& datedFolder, const std::string& itemStamp, bool copySet,
+                   std::string& message);
+
+    std::atomic<bool> stopRequested_{false};
+};
+
+}  // namespace zov

@@ -1,0 +1,34 @@
+#include "engine/backup/Backup.h"
+#include "engine/backup/BackupOutput.h"
+#include "engine/backup/BackupRecord.h"
+#include "engine/files/BackupNames.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/ProgramFiles.h"
+#include "platform/Clock.h"
+#include "platform/Paths.h"
+
+// The record of a run that a stop or a kill cut short, written at the next start of the service.
+namespace zov {
+namespace {
+
+constexpr const char* kInterruptedText = "备份被中断（服务停止或进程被终止）";
+
+}  // namespace
+
+void CBackup::RecordInterruptedRun(const TaskInfo& task, std::time_t runTime) {
+    std::string message = kInterruptedText;
+    std::string target = task.dest;
+    const std::string stamp = runTime == 0 ? "" : FormatLocalTime(runTime, kStampFormat);
+    if (!stamp.empty() && task.IsFileTask() && IsAbsolutePath(task.dest)) {
+        const std::string datedFolder = DatedFolder(task.dest, runTime);
+        const std::string itemStamp = BackupItemName(task.source) + "_" + stamp;
+        target = datedFolder + itemStamp;
+        std::string left;
+        message += RemoveRunOutput(datedFolder, itemStamp, left) ? "，未完成的备份已删除"
+                                                                 : "，未完成的备份删除失败：" + left;
+    }
+    WriteFailedRecord(task, target, message);
+    IniFile(TempIniPath()).Write(std::to_string(task.id), kCurrentTaskSection, "");
+}
+
+}  // namespace zov

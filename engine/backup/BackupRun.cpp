@@ -1,0 +1,93 @@
+#include <cerrno>
+
+#include "engine/backup/Backup.h"
+#include "engine/backup/BackupRecord.h"
+#include "engine/files/BackupNames.h"
+#include "engine/files/FileOperator.h"
+#include "engine/settings/SystemLog.h"
+#include "engine/util/CommonPaths.h"
+#include "platform/Clock.h"
+#include "platform/Paths.h"
+
+namespace zov {
+namespace {
+
+constexpr const char* kUnavailableDiff = "差异备份功能尚未提供";
+constexpr const char* kUnavailableSubfolders = "按子目录备份功能尚未提供";
+constexpr const char* kUnavailableDatabase = "数据库备份功能尚未提供";
+
+std::string Trimmed(const std::string& text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Writes a failed record of a job this build does not offer yet; 0 with message = text.
+int Unavailable(const TaskInfo& task, const std::string& text, std::string& message) {
+    message = text;
+    WriteFailedRecord(task, task.dest, text);
+    return 0;
+}
+
+}  // namespace
+
+std::string BackupItemName(const std::string& source) {
+    const std::string path = CleanPath(Trimmed(source));
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string DatedFolder(const std::string& storage, std::time_t runTime) {
+    const std::string date = FormatLocalTime(runTime, kDateFormat);
+    if (date.empty()) return "";
+    return WithTrailingSlash(storage) + date + "/";
+}
+
+int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string& message) {
+    WriteSystemLog("进入文件备份。");
+    std::string failure;
+    if (!IsAbsolutePath(task.source)) {
+        failure = "文件备份时，源文件夹" + task.source + "不是绝对路径";
+    } else if (!IsAbsolutePath(task.dest)) {
+        failure = "文件备份时，存储目录" + task.dest + "不是绝对路径";
+    } else if (!FileExists(task.source)) {
+        failure = "文件备份的时候，源文件夹" + task.source + "不存在";
+    } else if (!IsDirectory(task.dest) && !CFileOperator::MakePrivateFolder(task.dest)) {
+        // One level only; a folder another run made meanwhile counts.
+        const int code = errno;
+        if (!IsDirectory(task.dest)) {
+            failure =
+                "文件备份时，存储目录" + task.dest + "不存在且无法创建，错误代码:" + std::to_string(code);
+        }
+    }
+    if (!failure.empty()) {
+        message = failure;
+        WriteSystemLog(message);
+        WriteFailedRecord(task, task.dest, message);
+        return 0;
+    }
+    if (task.delBad && CFileOperator().DeleteReservedNames(task.source) == 0) {
+        message = "文件备份时，清除目录 " + task.source + " 下的畸形文件时发生错误。";
+    }
+    const std::time_t runTime = Now();
+    int result;
+    if (task.diff) {
+        result = Unavailable(task, kUnavailableDiff, message);
+    } else if (task.compress) {
+        result = Unavailable(task, kUnavailableSubfolders, message);
+    } else {
+        result = BackupFull(task, rarPath, message, runTime);
+    }
+    if (result == 0) WriteSystemLog(message);
+    return result;
+}
+
+int CBackup::RunSqlServerTask(TaskInfo task, const std::string&, const std::string&, std::string& message) {
+    return Unavailable(task, kUnavailableDatabase, message);
+}
+
+int CBackup::RunMySqlTask(TaskInfo task, const std::string&, const std::string&, std::string& message) {
+    return Unavailable(task, kUnavailableDatabase, message);
+}
+
+}  // namespace zov

@@ -1,0 +1,60 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Names of backups on disk: dated folders "YYYY-MM-DD", 14-digit stamps "YYYYMMDDhhmmss" after the last '_'
+// of an entry's title, archive volumes "<title>.partN.rar" and deletion markers.
+namespace zov {
+
+inline constexpr const char* kDateFormat = "%Y-%m-%d";
+inline constexpr const char* kStampFormat = "%Y%m%d%H%M%S";
+
+// The suffix of a deletion marker: an empty file "<name>qel_temp_del~~~~" in a differential set says that
+// the file <name> was deleted from the source since the base was made.
+inline constexpr std::string_view kDeletionMarker = "qel_temp_del~~~~";
+
+// "YYYY-MM-DD": ten characters, '-' at indexes 4 and 7 and digits everywhere else.
+bool IsDatedFolderName(std::string_view name);
+
+// Exactly 14 ASCII digits.
+bool IsStampText(std::string_view text);
+
+// The title of a backup entry: a folder's name as it stands; a file's name without its extension, and for
+// a ".rar" archive (any case) also without a volume suffix ".partN" that ends the rest ("X.part2.rar" and
+// "X.rar" give "X"; "my.party_20240301010000" keeps its ".party").
+std::string_view BackupTitle(std::string_view name, bool isFolder);
+
+// The first existing file of an archive given without ".rar": archiveBase + ".rar", ".part1.rar",
+// ".part01.rar", ".part001.rar" or ".part0001.rar"; archiveBase + ".rar" when none exists.
+std::string FindVolumeName(const std::string& archiveBase);
+
+// True for a name ending in ".rar" (any case).
+bool IsArchiveName(std::string_view fileName);
+
+// N of a volume name "<title>.partN.rar" (any case); 0 for every other name.
+int VolumeNumber(std::string_view fileName);
+
+// The 14-digit stamp after the last '_' of a title with a non-empty name before it; "" when there is none.
+std::string_view StampOfTitle(std::string_view title);
+
+// True for "<name>qel_temp_del~~~~" with a non-empty name.
+bool IsDeletionMarker(std::string_view name);
+
+// The name a marker stands for (the marker without its suffix).
+std::string_view MarkedName(std::string_view marker);
+
+// The name a copy set "<item>_<stamp>" has while it is written: "<item>_<stamp>.partial". It gets its own
+// name only once complete; no scanner takes the temporary name for a set, as its title ends in no stamp.
+std::string PartialSetName(std::string_view itemStamp);
+
+// What a run of the set itemStamp ("<item>_<stamp>") may leave in its dated folder when it does not end.
+enum class RunOutput {
+    None,
+    PartialSet,   // PartialSetName(itemStamp), a folder
+    ArchiveFile,  // a file: "<itemStamp>.rar", a volume "<itemStamp>.partN.rar" (N of any width), or one of
+                  // these names followed by "." and six letters or digits (the archiver's temporary files)
+};
+RunOutput RunOutputOf(std::string_view name, std::string_view itemStamp);
+
+}  // namespace zov

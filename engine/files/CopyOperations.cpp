@@ -1,0 +1,100 @@
+#include "engine/files/CopyOperations.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+
+#include "engine/files/FileOperator.h"
+#include "engine/util/CommonFiles.h"
+#include "engine/util/CommonText.h"
+#include "engine/util/Md5.h"
+#include "platform/Paths.h"
+
+namespace zov {
+
+namespace {
+
+using CopyForm = CFileOperator::CopyForm;
+
+// The checks of the tree copies: source a folder, target outside it and made.
+bool PrepareTree(const std::string& source, const std::string& target, int number,
+                 const std::string& targetFailed, std::string& message) {
+    if (!IsDirectory(source)) {
+        message = "复制操作时" + std::to_string(number) + "，源目录" + source + "无效。";
+        return false;
+    }
+    if (CFileOperator::Overlaps(source, target)) {
+        message = "复制操作时源文件夹 " + source + " 和目标文件夹 " + target + " 相同或为其子目录";
+        return false;
+    }
+    CFileOperator folders;
+    if (folders.CreateFolder(target) != 1) {
+        message = targetFailed.empty()
+                      ? "复制操作时，存储目录" + target + "无效，错误号（" + std::to_string(errno) + "）"
+                      : targetFailed;
+        return false;
+    }
+    return true;
+}
+
+bool CopyTree(const std::string& source, const std::string& target, const CFileOperator::CopyRules& rules,
+              std::string& message) {
+    CFileOperator copier;
+    if (copier.CopyContents(CleanPath(source), CleanPath(target), rules)) return true;
+    message = copier.error();
+    return false;
+}
+
+constexpr const char* kStorageInvalid = "复制操作时，存储目录无效";
+
+}  // namespace
+
+bool CopyFolderTree(const std::string& source, const std::string& target, std::string& message) {
+    if (IsDirectory(source) && IsFolderEmpty(source)) return true;
+    if (!PrepareTree(source, target, 5, "", message)) return false;
+    CFileOperator::CopyRules rules;
+    rules.keepMarkers = true;
+    return CopyTree(source, target, rules, message);
+}
+
+bool CopyFolderTreeFiltered(const std::string& source, const std::string& target, const FilterSet& filter,
+                            std::string& message) {
+    if (!PrepareTree(source, target, 1, kStorageInvalid, message)) return false;
+    CFileOperator::CopyRules rules;
+    rules.form = CopyForm::Filtered;
+    rules.filter = &filter;
+    return CopyTree(source, target, rules, message);
+}
+
+bool CopyChangedTree(const std::string& source, const std::string& target, const std::string& base,
+                     std::string& message) {
+    if (!PrepareTree(source, target, 2, kStorageInvalid, message)) return false;
+    CFileOperator::CopyRules rules;
+    rules.form = CopyForm::Changed;
+    rules.base = &base;
+    return CopyTree(source, target, rules, message);
+}
+
+bool CopyChangedTreeFiltered(const std::string& source, const std::string& target, const std::string& base,
+                             const FilterSet& filter, std::string& message) {
+    if (!PrepareTree(source, target, 3, kStorageInvalid, message)) return false;
+    CFileOperator::CopyRules rules;
+    rules.form = CopyForm::Changed;
+    rules.filter = &filter;
+    rules.base = &base;
+    return CopyTree(source, target, rules, message);
+}
+
+bool IsSameFile(const std::string& pathA, const std::string& pathB) {
+    const bool hasA = PathExists(pathA);
+    const bool hasB = PathExists(pathB);
+    if (!hasA || !hasB) return !hasA && !hasB;
+    if (IsDirectory(pathA) || IsDirectory(pathB)) return false;
+    struct stat a {};
+    struct stat b {};
+    if (::stat(pathA.c_str(), &a) == 0 && ::stat(pathB.c_str(), &b) == 0 && a.st_size != b.st_size)
+        return false;
+    return FilesHaveSameDigest(pathA, pathB);
+}
+
+}  // namespace zov

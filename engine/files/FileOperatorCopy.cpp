@@ -1,0 +1,276 @@
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdarg>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+
+#include "engine/files/BackupNames.h"
+#include "engine/files/CopyOperations.h"
+#include "engine/files/FileOperator.h"
+#include "engine/util/CommonFiles.h"
+#include "engine/util/CommonPaths.h"
+#include "engine/util/CommonText.h"
+#include "platform/Paths.h"
+
+// Folder copies: the checks of each copy form and the walk they share.
+namespace zov {
+
+namespace {
+
+using CopyForm = CFileOperator::CopyForm;
+
+__attribute__((format(printf, 1, 2))) std::string Text(const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    va_list again;
+    va_copy(again, arguments);
+    const int length = std::vsnprintf(nullptr, 0, format, arguments);
+    va_end(arguments);
+    std::string text(length > 0 ? static_cast<std::size_t>(length) : 0, '\0');
+    if (length > 0) std::vsnprintf(text.data(), text.size() + 1, format, again);
+    va_end(again);
+    return text;
+}
+
+std::string SourceMissingText(CopyForm form, const std::string& source) {
+    return form == CopyForm::Changed ? Text("复制操作时，源文件（夹） %s 不存在", source.c_str())
+                                     : Text("不合法的参数：复制操作时源文件夹 %s 不存在", source.c_str());
+}
+
+std::string TargetFailedText(CopyForm form, const std::string& target, int code) {
+    return form == CopyForm::Changed
+               ? Text("复制操作时，目标文件（夹） %s 不存在且创建失败，错误代码：%d", target.c_str(), code)
+               : Text("复制操作时目标文件夹 %s 不存在且创建失败，错误代码：%d", target.c_str(), code);
+}
+
+std::string OverlapText(CopyForm form, const std::string& source, const std::string& target) {
+    return form == CopyForm::Changed
+               ? Text("复制操作时，目标文件夹 %s 和源文件夹 %s 存在所属关系", target.c_str(), source.c_str())
+               : Text("复制操作时源文件夹 %s 和目标文件夹 %s 相同或为其子目录", source.c_str(),
+                      target.c_str());
+}
+
+std::string BadNameText(CopyForm form, const std::string& name) {
+    return form == CopyForm::Changed ? Text("复制操作时，指定的文件夹名 %s 不合法", name.c_str())
+                                     : Text("复制操作时，不合法的文件（夹）名: %s", name.c_str());
+}
+
+// A folder of the copy (the named target or one below it) that cannot be made.
+std::string FolderFailedText(CopyForm form, const std::string& folder, int code) {
+    switch (form) {
+        case CopyForm::Folder:
+            return Text("复制操作时，存储目录%s无效，错误号（%d）。", folder.c_str(), code);
+        case CopyForm::Filtered:
+            return Text("复制操作时，存储目录%s无效，错误号（%d）", folder.c_str(), code);
+        case CopyForm::Changed:
+            break;
+    }
+    return TargetFailedText(form, folder, code);
+}
+
+// A sub-folder name must be one path component.
+bool IsValidFolderName(const std::string& name) {
+    return name.find('/') == std::string::npos && name != "." && name != "..";
+}
+
+std::string LastLevel(const std::string& path) {
+    const std::string clean = CleanPath(path);
+    const std::size_t slash = clean.rfind('/');
+    return slash == std::string::npos ? clean : clean.substr(slash + 1);
+}
+
+// A differential copy leaves out an entry that has not changed since the base: a link with the same
+// text, or a file with the same content.
+bool IsUnchanged(const std::string& entry, const struct stat& info, const std::string& basePath) {
+    struct stat base {};
+    if (::lstat(basePath.c_str(), &base) != 0) return false;
+    if (S_ISLNK(info.st_mode) || S_ISLNK(base.st_mode)) {
+        if (!S_ISLNK(info.st_mode) || !S_ISLNK(base.st_mode)) return false;
+        std::error_code entryError;
+        std::error_code baseError;
+        const std::filesystem::path text = std::filesystem::read_symlink(entry, entryError);
+        return !entryError && text == std::filesystem::read_symlink(basePath, baseError) && !baseError;
+    }
+    return IsSameFile(entry, basePath);
+}
+
+}  // namespace
+
+bool CFileOperator::Overlaps(const std::string& source, const std::string& target) {
+    std::error_code error;
+    const std::string from = std::filesystem::weakly_canonical(source, error).string();
+    if (error) return IsPathInside(target, source);
+    const std::string to = std::filesystem::weakly_canonical(target, error).string();
+    if (error) return IsPathInside(target, source);
+    return IsPathInside(to, from);
+}
+
+int CFileOperator::CopyFolder(const std::string& source, const std::string& target, const std::string& name,
+                              bool useSourceName, bool failIfExists) {
+    CopyRules rules;
+    rules.failIfExists = failIfExists;
+    return CopyFolderAs(source, target, name, useSourceName, rules);
+}
+
+int CFileOperator::CopyFolderFiltered(const std::string& source, const std::string& target,
+                                      const std::string& name, bool useSourceName, const FilterSet& filter,
+                                      bool pass, bool failIfExists) {
+    CopyRules rules;
+    rules.form = CopyForm::Filtered;
+    rules.filter = &filter;
+    rules.pass = pass;
+    rules.failIfExists = failIfExists;
+    return CopyFolderAs(source, target, name, useSourceName, rules);
+}
+
+int CFileOperator::CopyChangedFiltered(const std::string& source, const std::string& target,
+                                       const std::string& base, const std::string& name, bool useSourceName,
+                                       const FilterSet& filter, bool pass, bool failIfExists) {
+    CopyRules rules;
+    rules.form = CopyForm::Changed;
+    rules.filter = &filter;
+    rules.pass = pass;
+    rules.base = &base;
+    rules.failIfExists = failIfExists;
+    return CopyFolderAs(source, target, name, useSourceName, rules);
+}
+
+int CFileOperator::CopyChanged(const std::string& source, const std::string& target, const std::string& base,
+                               const std::string& name, bool useSourceName, bool failIfExists) {
+    if (!PathExists(source)) return Fail("复制文件操作是，源文件（夹）" + source + "不存在");
+    CopyRules rules;
+    rules.form = CopyForm::Changed;
+    rules.base = &base;
+    rules.failIfExists = failIfExists;
+    return CopyFolderAs(source, target, name, useSourceName, rules);
+}
+
+int CFileOperator::CopySelectedFolders(const std::string& source, const std::string& target,
+                                       const std::vector<std::string>& names, bool failIfExists) {
+    if (names.empty()) return 1;
+    if (!PathExists(source)) return Fail(SourceMissingText(CopyForm::Folder, source));
+    if (Overlaps(source, target)) return Fail(OverlapText(CopyForm::Folder, source, target));
+    if (CreateFolder(target) != 1) return Fail("复制操作时目标文件夹 " + target + " 不存在且创建失败");
+    bool copied = true;
+    std::vector<std::string> folders;
+    ListSubfolders(source, folders);
+    for (const std::string& folder : folders) {
+        const std::string lowered = LowerCopy(folder);
+        const bool selected = std::any_of(
+            names.begin(), names.end(), [&](const std::string& name) { return LowerCopy(name) == lowered; });
+        if (selected) {
+            copied = CopyFolder(JoinPath(source, folder), JoinPath(target, folder), "", false,
+                                failIfExists) == 1 &&
+                     copied;
+        }
+    }
+    return copied ? 1 : 0;
+}
+
+bool CFileOperator::IntoExcludedFolder(const std::string& source, const std::string& target) const {
+    return !excludedFolder_.empty() && Overlaps(excludedFolder_, target) &&
+           Overlaps(source, excludedFolder_) && !Overlaps(excludedFolder_, source);
+}
+
+int CFileOperator::CopyFolderAs(const std::string& source, const std::string& target, const std::string& name,
+                                bool useSourceName, const CopyRules& rules) {
+    const CopyForm form = rules.form;
+    if (!PathExists(source)) return Fail(SourceMissingText(form, source));
+    const bool intoExcluded = IntoExcludedFolder(source, target);
+    if (Overlaps(source, target) && !intoExcluded) return Fail(OverlapText(form, source, target));
+    if (!IsValidFolderName(name)) return Fail(BadNameText(form, name));
+    if (CreateFolder(target) != 1) return Fail(TargetFailedText(form, target, errno));
+
+    const bool sourceIsFolder = IsDirectory(source);
+    std::string destination = WithTrailingSlash(target);
+    if (!name.empty()) {
+        destination = WithTrailingSlash(JoinPath(target, name));
+    } else if (useSourceName && sourceIsFolder && !LastLevel(source).empty()) {
+        destination = WithTrailingSlash(JoinPath(target, LastLevel(source)));
+    }
+    if (Overlaps(source, destination) && !intoExcluded) return Fail(OverlapText(form, source, destination));
+    if (CreateFolder(destination) != 1) return Fail(FolderFailedText(form, destination, errno));
+
+    if (!sourceIsFolder)
+        return CopyEntry(CleanPath(source), destination + LastLevel(source), rules.failIfExists);
+    const std::optional<ExcludedFolder> excluded = ExcludedFolderInside(source, excludedFolder_);
+    if (intoExcluded && !excluded) return Fail(OverlapText(form, source, destination));
+    CopyRules walk = rules;
+    if (excluded) walk.leftOut = &*excluded;
+    const bool copied = CopyContents(CleanPath(source), CleanPath(destination), walk);
+    // Last, so that the copies of its entries do not change its times.
+    if (destination != WithTrailingSlash(target)) CopyFolderAttributes(source, destination);
+    return copied ? 1 : 0;
+}
+
+bool CFileOperator::CopyContents(const std::string& source, const std::string& target,
+                                 const CopyRules& rules) {
+    bool copied = true;
+    if (rules.base != nullptr) copied = WriteDeletionMarkers(source, *rules.base, target);
+    const auto names = TryListDirectory(source);
+    if (!names) return Fail(Text("复制文件%s时，发生错误，错误号：%d", source.c_str(), errno));
+    for (const std::string& name : *names) {
+        if (IsReservedName(name) || (!rules.keepMarkers && IsDeletionMarker(name))) continue;
+        const std::string entry = JoinPath(source, name);
+        struct stat info {};
+        if (::lstat(entry.c_str(), &info) != 0) {
+            if (errno == ENOENT) continue;  // gone since the listing
+            copied = Fail(Text("复制文件%s时，发生错误，错误号：%d", entry.c_str(), errno));
+            continue;
+        }
+        if (S_ISDIR(info.st_mode)) {
+            if (rules.leftOut == nullptr || !rules.leftOut->Is(info))
+                copied = CopySubfolder(entry, target, name, rules) && copied;
+            continue;
+        }
+        // Sockets, pipes and devices hold no data to keep.
+        if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) continue;
+        if (rules.filter != nullptr && !rules.pass && !FilterEntryPasses(*rules.filter, entry)) continue;
+        if (rules.base != nullptr && IsUnchanged(entry, info, JoinPath(*rules.base, name))) continue;
+        copied = CopyEntry(entry, JoinPath(target, name), rules.failIfExists) && copied;
+    }
+    return copied;
+}
+
+bool CFileOperator::CopySubfolder(const std::string& source, const std::string& target,
+                                  const std::string& name, const CopyRules& rules) {
+    CopyRules inner = rules;
+    if (rules.filter != nullptr) {
+        const bool takesOnlyListed = !rules.filter->exclude;
+        const bool passes = rules.pass || FilterEntryPasses(*rules.filter, source);
+        if (!passes && !takesOnlyListed) return true;
+        inner.pass = passes && takesOnlyListed;
+    }
+    std::string base;
+    if (rules.base != nullptr) {
+        base = JoinPath(*rules.base, name);
+        inner.base = &base;
+    }
+    const std::string folder = JoinPath(target, name);
+    if (!MakeFolder(folder)) return Fail(FolderFailedText(rules.form, folder, errno));
+    const bool copied = CopyContents(source, folder, inner);
+    CopyFolderAttributes(source, folder);
+    return copied;
+}
+
+bool CFileOperator::WriteDeletionMarkers(const std::string& source, const std::string& base,
+                                         const std::string& target) {
+    bool written = true;
+    for (const std::string& name : ListDirectory(base)) {
+        if (IsDeletionMarker(name)) continue;
+        struct stat info {};
+        if (::lstat(JoinPath(base, name).c_str(), &info) != 0 || S_ISDIR(info.st_mode)) continue;
+        if (PathExists(JoinPath(source, name))) continue;
+        const std::string marker = JoinPath(target, name + std::string(kDeletionMarker));
+        if (CreateMarkerFile(marker)) continue;
+        const int code = errno;
+        if (code == EEXIST && IsRegularFile(marker)) continue;
+        written = Fail(Text("复制文件%s时，发生错误，错误号：%d", marker.c_str(), code));
+    }
+    return written;
+}
+
+}  // namespace zov

@@ -1,0 +1,187 @@
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <vector>
+
+#include "engine/files/FileOperator.h"
+#include "platform/Paths.h"
+
+// Copying one entry: file data through the kernel where it can, links as links, attributes kept.
+namespace zov {
+
+namespace {
+
+constexpr std::size_t kChunkBytes = 8u << 20;
+constexpr std::size_t kBufferBytes = 1u << 20;
+
+bool IsRoot() { return ::geteuid() == 0; }
+
+int WriteAll(int out, const char* data, std::size_t size) {
+    while (size > 0) {
+        const ssize_t written = ::write(out, data, size);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return 0;
+}
+
+// Copies from the current offsets to the end of in; 0 or an errno value.
+int CopyBytes(int in, int out, off_t expectedSize) {
+    off_t copied = 0;
+    for (;;) {
+        const ssize_t moved = ::copy_file_range(in, nullptr, out, nullptr, kChunkBytes, 0);
+        if (moved > 0) {
+            copied += moved;
+            continue;
+        }
+        if (moved == 0 && copied >= expectedSize) return 0;
+        if (moved < 0 && errno == EINTR) continue;
+        // Not supported between these files, or a file that reports no data this way: read and write.
+        if (moved == 0 || errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
+            errno == EPERM) {
+            break;
+        }
+        return errno;
+    }
+    std::vector<char> buffer(kBufferBytes);
+    for (;;) {
+        const ssize_t read = ::read(in, buffer.data(), buffer.size());
+        if (read == 0) return 0;
+        if (read < 0) {
+            if (errno == EINTR) continue;
+            return errno;
+        }
+        if (const int code = WriteAll(out, buffer.data(), static_cast<std::size_t>(read))) return code;
+    }
+}
+
+int CopyFileData(const std::string& from, const std::string& to, bool failIfExists) {
+    const int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (in < 0) return errno;
+    struct stat info {};
+    if (::fstat(in, &info) != 0 || !S_ISREG(info.st_mode)) {
+        const int code = S_ISREG(info.st_mode) ? errno : ENOTSUP;
+        ::close(in);
+        return code;
+    }
+    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
+    const int out = ::open(to.c_str(), flags, 0600);
+    if (out < 0) {
+        const int code = errno;
+        ::close(in);
+        return code;
+    }
+    int code = CopyBytes(in, out, info.st_size);
+    if (code == 0) {
+        // Attributes are kept where the target file system allows it; a refusal does not fail the copy.
+        if (IsRoot()) (void)!::fchown(out, info.st_uid, info.st_gid);
+        (void)!::fchmod(out, info.st_mode & 07777);
+        const struct timespec times[2] = {info.st_atim, info.st_mtim};
+        (void)!::futimens(out, times);
+    }
+    if (::close(out) != 0 && code == 0) code = errno;
+    ::close(in);
+    if (code != 0) ::unlink(to.c_str());
+    return code;
+}
+
+int CopyLink(const std::string& from, const std::string& to, const struct stat& info) {
+    std::vector<char> text(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4095) + 1);
+    const ssize_t length = ::readlink(from.c_str(), text.data(), text.size());
+    if (length < 0) return errno;
+    if (static_cast<std::size_t>(length) >= text.size()) return ENAMETOOLONG;
+    text[static_cast<std::size_t>(length)] = '\0';
+    if (::symlink(text.data(), to.c_str()) != 0) return errno;
+    if (IsRoot()) (void)!::lchown(to.c_str(), info.st_uid, info.st_gid);
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    (void)!::utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    return 0;
+}
+
+// 0 or an errno value. An existing target is replaced unless failIfExists; a link in the way is removed,
+// never written through; the source itself is never overwritten.
+int CopyEntryData(const std::string& from, const std::string& to, bool failIfExists) {
+    struct stat source {};
+    if (::lstat(from.c_str(), &source) != 0) return errno;
+    if (!S_ISREG(source.st_mode) && !S_ISLNK(source.st_mode)) return ENOTSUP;
+    struct stat target {};
+    if (::lstat(to.c_str(), &target) == 0) {
+        if (failIfExists) return EEXIST;
+        if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return EINVAL;
+        if (S_ISDIR(target.st_mode)) return EISDIR;
+        if ((S_ISLNK(source.st_mode) || !S_ISREG(target.st_mode)) && ::unlink(to.c_str()) != 0) return errno;
+    }
+    return S_ISLNK(source.st_mode) ? CopyLink(from, to, source) : CopyFileData(from, to, failIfExists);
+}
+
+}  // namespace
+
+bool CFileOperator::CopyEntry(const std::string& source, const std::string& target, bool failIfExists) {
+    const int code = CopyEntryData(source, target, failIfExists);
+    if (code == 0) return true;
+    return Fail("复制文件" + source + "时，发生错误，错误号：" + std::to_string(code));
+}
+
+void CFileOperator::CopyFolderAttributes(const std::string& source, const std::string& target) {
+    struct stat info {};
+    if (::stat(source.c_str(), &info) != 0) return;
+    if (IsRoot()) (void)!::chown(target.c_str(), info.st_uid, info.st_gid);
+    (void)!::chmod(target.c_str(), info.st_mode & 07777);
+    const struct timespec times[2] = {info.st_atim, info.st_mtim};
+    (void)!::utimensat(AT_FDCWD, target.c_str(), times, 0);
+}
+
+bool CFileOperator::MakeFolder(const std::string& folder) {
+    if (::mkdir(folder.c_str(), 0700) == 0) return true;
+    const int code = errno;
+    struct stat info {};
+    if (code == EEXIST && ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
+    errno = code == EEXIST ? ENOTDIR : code;
+    return false;
+}
+
+int CFileOperator::CopyItem(const std::string& source, const std::string& targetFolder) {
+    if (source.empty() || targetFolder.empty()) {
+        Fail("复制文件（夹）时参数错误");
+        return -1;
+    }
+    const std::string from = CleanPath(source);
+    if (!PathExists(from)) {
+        Fail("复制文件时源文件（夹） " + source + "不存在");
+        return -1;
+    }
+    if (!IsDirectory(targetFolder) && ::mkdir(targetFolder.c_str(), 0755) != 0) {
+        const int code = errno;
+        if (!IsDirectory(targetFolder)) {
+            Fail("创建目标文件（夹） " + targetFolder + " 错误（" + std::to_string(code) + "）");
+            return -1;
+        }
+    }
+    const std::size_t slash = from.rfind('/');
+    const std::string name = slash == std::string::npos ? from : from.substr(slash + 1);
+    const std::string target = JoinPath(targetFolder, name);
+    struct stat info {};
+    if (::lstat(from.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return CopyEntry(from, target, false) ? 1 : 0;
+    if (Overlaps(from, target)) {
+        Fail("复制操作时源文件夹 " + source + " 和目标文件夹 " + targetFolder + " 相同或为其子目录");
+        return 0;
+    }
+    if (!MakeFolder(target)) {
+        Fail("复制文件" + from + "时，发生错误，错误号：" + std::to_string(errno));
+        return 0;
+    }
+    CopyRules exact;
+    exact.keepMarkers = true;
+    const bool copied = CopyContents(from, target, exact);
+    CopyFolderAttributes(from, target);
+    return copied ? 1 : 0;
+}
+
+}  // namespace zov

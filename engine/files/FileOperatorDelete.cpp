@@ -1,0 +1,128 @@
+#include <cerrno>
+
+#include "engine/files/BackupNames.h"
+#include "engine/files/FileOperator.h"
+#include "engine/files/FileOperatorWalk.h"
+#include "engine/logs/QelLog.h"
+#include "engine/util/CommonFiles.h"
+#include "engine/util/CommonPaths.h"
+#include "platform/Paths.h"
+
+// Deletions: single paths, empty folder trees, deletion markers and reserved names. Every walk goes through
+// folder descriptors and never follows a link; a link is removed as a link.
+namespace zov {
+
+namespace {
+
+constexpr int kDeleteFileType = 13;
+
+int DeleteMarkedIn(const FolderHandle& folder, bool withNamed) {
+    const auto names = folder.List();
+    if (!names) return 0;
+    for (const std::string& name : *names) {
+        const EntryKind kind = folder.Kind(name);
+        if (kind == EntryKind::Missing) continue;  // deleted as the entry of a marker
+        if (kind == EntryKind::Unreadable) return 0;
+        if (kind == EntryKind::Folder) {
+            const FolderHandle child = folder.Child(name);
+            if (!child.IsOpen() || DeleteMarkedIn(child, withNamed) != 1) return 0;
+        } else if (IsDeletionMarker(name)) {
+            if (folder.Remove(name) != 0) return 0;
+            const std::string named(MarkedName(name));
+            if (withNamed && folder.Kind(named) != EntryKind::Missing && folder.Remove(named) != 0) return 0;
+        } else if (withNamed && folder.Kind(name + std::string(kDeletionMarker)) != EntryKind::Missing) {
+            if (folder.Remove(name) != 0) return 0;
+        }
+    }
+    return 1;
+}
+
+int RemoveEmptyIn(const FolderHandle& folder) {
+    const auto names = folder.List();
+    if (!names) return 0;
+    for (const std::string& name : *names) {
+        if (folder.Kind(name) != EntryKind::Folder) continue;
+        const FolderHandle child = folder.Child(name);
+        if (!child.IsOpen()) return 0;
+        const bool done = IsTreeWithoutFiles(child) ? folder.Remove(name) == 0 : RemoveEmptyIn(child) == 1;
+        if (!done) return 0;
+    }
+    return 1;
+}
+
+int DeleteReservedIn(const FolderHandle& folder) {
+    const auto names = folder.List();
+    if (!names) return 0;
+    for (const std::string& name : *names) {
+        if (IsReservedName(name)) {
+            if (folder.Remove(name) != 0) return 0;
+        } else if (folder.Kind(name) == EntryKind::Folder) {
+            const FolderHandle child = folder.Child(name);
+            if (!child.IsOpen() || DeleteReservedIn(child) != 1) return 0;
+        }
+    }
+    return 1;
+}
+
+}  // namespace
+
+int RemoveLogged(const FolderHandle& folder, const std::string& name, const std::string& shownPath,
+                 bool log) {
+    CQelLog record;
+    if (log) {
+        record.SetTaskId(0);
+        record.SetCategory(kLogInterface);
+        record.SetType(kDeleteFileType);
+        record.SetTaskName("自动任务");
+        record.SetMessage("---");
+        record.SetTarget(shownPath);
+        record.Start();
+        record.SetItem("---");
+    }
+    const int code = folder.Remove(name);
+    if (log) {
+        record.SetResult(code == 0 ? kLogSucceeded : kLogFailed);
+        if (code != 0) record.SetMessage("删除失败，Shell错误码（" + std::to_string(code) + "）");
+        record.Write();
+    }
+    return code;
+}
+
+int CFileOperator::ForceDelete(const std::string& path) {
+    const std::string target = CleanPath(path);
+    if (target.empty() || !PathExists(target)) return 0;
+    return RemovePath(target) == 0 ? 1 : 0;
+}
+
+bool CFileOperator::DeletePath(const std::string& path, bool log) {
+    const std::string target = CleanPath(path);
+    if (target.empty() || !PathExists(target))
+        return Fail("删除文件(夹)时，目标文件（夹） " + path + " 不存在");
+    // The root ("" as name), "." and ".." are refused by the removal, which the record then shows.
+    const PathInFolder entry = OpenParent(target);
+    return RemoveLogged(entry.folder, entry.name, target, log) == 0;
+}
+
+int CFileOperator::RemoveEmptyFolders(const std::string& folder) {
+    if (!IsDirectory(folder)) return Fail("清除空文件夹时，指定的文件夹路径 " + folder + " 不存在");
+    const FolderHandle top = FolderHandle::Open(folder);
+    if (!top.IsOpen()) return 0;
+    if (IsTreeWithoutFiles(top)) return DeletePath(folder, false) ? 1 : 0;
+    return RemoveEmptyIn(top);
+}
+
+int CFileOperator::DeleteMarkedFiles(const std::string& folder, bool withNamed) {
+    const FolderHandle top = FolderHandle::Open(folder);
+    // A missing folder holds no marker.
+    return top.IsOpen() ? DeleteMarkedIn(top, withNamed) : 1;
+}
+
+int CFileOperator::DeleteReservedNames(const std::string& folder) {
+    if (folder.empty() || !IsDirectory(folder)) return 0;
+    const std::string clean = CleanPath(folder);
+    if (IsReservedName(clean.substr(clean.rfind('/') + 1))) return ForceDelete(clean);
+    const FolderHandle top = FolderHandle::Open(clean);
+    return top.IsOpen() ? DeleteReservedIn(top) : 0;
+}
+
+}  // namespace zov

@@ -1,0 +1,97 @@
+#include "engine/settings/IniFile.h"
+
+#include "engine/settings/SystemLog.h"
+#include "engine/util/CommonText.h"
+#include "platform/Clock.h"
+#include "platform/IniProfile.h"
+
+namespace zov {
+namespace {
+
+constexpr const char* kTempTasksSection = "TEMPTASKS";
+constexpr const char* kDayKey = "DAY";
+constexpr const char* kDayFormat = "%Y%m%d";
+
+void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
+    for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
+        text.replace(at, from.size(), to);
+    }
+}
+
+// The list without the word: its occurrences removed, double blanks collapsed, one outer blank cut.
+std::string WithoutWord(std::string list, const std::string& word) {
+    ReplaceAll(list, word, "");
+    for (size_t at = list.find("  "); at != std::string::npos; at = list.find("  ", at)) list.erase(at, 1);
+    if (!list.empty() && list.front() == ' ') list.erase(0, 1);
+    if (!list.empty() && list.back() == ' ') list.pop_back();
+    return list;
+}
+
+// The result of an ini call; a lock or size failure of it goes to the system log as well (the ini layer
+// wrote it to syslog).
+template <typename Result>
+Result Logged(Result result) {
+    if (!ini::LastFailure().empty()) WriteSystemLog(ini::LastFailure());
+    return result;
+}
+
+}  // namespace
+
+std::optional<std::string> IniFile::TryRead(const std::string& key, const std::string& section) const {
+    return Logged(ini::TryRead(path_, section, key));
+}
+
+std::string IniFile::Read(const std::string& key, const std::string& section) const {
+    return TryRead(key, section).value_or("");
+}
+
+bool IniFile::Write(const std::string& key, const std::string& section, const std::string& value) const {
+    return Logged(ini::Write(path_, section, key, value));
+}
+
+bool IniFile::HasWord(const std::string& key, const std::string& section, const std::string& word) const {
+    if (word.empty()) return false;
+    std::string value = Read(key, section);
+    return !value.empty() && LowerCopy(value).find(LowerCopy(word)) != std::string::npos;
+}
+
+bool IniFile::AddWord(const std::string& key, const std::string& section, const std::string& word) const {
+    if (word.empty()) return true;
+    return Logged(
+        ini::Update(path_, section, key, [&](const std::string& current) -> std::optional<std::string> {
+            if (current.find(word) != std::string::npos) return std::nullopt;
+            return current.empty() ? word : current + " " + word;
+        }));
+}
+
+bool IniFile::RemoveWord(const std::string& key, const std::string& section, const std::string& word) const {
+    if (word.empty()) return true;
+    return Logged(
+        ini::Update(path_, section, key, [&](const std::string& current) -> std::optional<std::string> {
+            if (current.empty()) return std::nullopt;
+            std::string remaining = WithoutWord(current, word);
+            if (remaining == current) return std::nullopt;
+            return remaining;
+        }));
+}
+
+std::vector<std::string> IniFile::GetTempTaskIds() const {
+    return Logged(ini::Keys(path_, kTempTasksSection));
+}
+
+bool IniFile::ResetDailySection(const std::string& section, std::time_t when) const {
+    if (section.empty()) return true;
+    const std::string today = FormatLocalTime(when, kDayFormat);
+    return Logged(
+        ini::UpdateSection(path_, section, [&](const ini::Entries& entries) -> std::optional<ini::Entries> {
+            for (const auto& [key, value] : entries) {
+                if (LowerCopy(key) == LowerCopy(kDayKey)) {
+                    if (!value.empty() && !(today > value)) return std::nullopt;
+                    break;
+                }
+            }
+            return ini::Entries{{kDayKey, today}};
+        }));
+}
+
+}  // namespace zov

@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "ZipOperatorTestSupport.h"
+#include "engine/archive/ZipOperator.h"
+#include "platform/Paths.h"
+
+namespace zov {
+namespace {
+
+using test::FakeRarTest;
+using test::ReadFile;
+using test::WriteFile;
+using Lines = std::vector<std::string>;
+
+class ZipOperatorChanges : public FakeRarTest {
+  protected:
+    // src against base: same.txt unchanged, changed.txt and deep/inner.doc changed, new.tmp new,
+    // gone.txt and deep/gone.doc deleted, base/only/ a folder that is gone.
+    void SetUp() override {
+        FakeRarTest::SetUp();
+        for (const char* root : {"src/", "base/"}) {
+            WriteFile(dir_ / root + "same.txt", "same");
+            WriteFile(dir_ / root + "deep/same.doc", "same");
+        }
+        WriteFile(src + "changed.txt", "new");
+        WriteFile(base + "changed.txt", "old");
+        WriteFile(src + "deep/inner.doc", "new");
+        WriteFile(base + "deep/inner.doc", "old");
+        WriteFile(src + "new.tmp", "new");
+        WriteFile(base + "gone.txt", "gone");
+        WriteFile(base + "deep/gone.doc", "gone");
+        WriteFile(base + "only/x.txt", "gone");
+    }
+
+    Lines ListFilesLeft() const {
+        Lines left;
+        for (const std::string& name : ListDirectory(dir_.path())) {
+            if (name.starts_with("qel_temp_")) left.push_back(name);
+        }
+        return left;
+    }
+
+    Lines MarkersIn(const std::string& folder) const {
+        Lines markers;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder)) {
+            std::string path = entry.path().string();
+            if (path.ends_with("qel_temp_del~~~~")) markers.push_back(path);
+        }
+        std::sort(markers.begin(), markers.end());
+        return markers;
+    }
+
+    const std::string src = dir_ / "src/";
+    const std::string base = dir_ / "base/";
+    const std::string out = dir_ / "out/";
+    const std::string list = dir_ / "changes.ls";
+};
+
+TEST_F(ZipOperatorChanges, ListHoldsChangedFilesAndMarkers) {
+    ASSERT_TRUE(WriteChangeList(src, dir_ / "base", list));
+    EXPECT_EQ(ReadFile(list), src + "changed.txt\n" + src + "deep/gone.docqel_temp_del~~~~\n" + src +
+                                  "deep/inner.doc\n" + src + "gone.txtqel_temp_del~~~~\n" + src +
+                                  "new.tmp\n");
+    EXPECT_EQ(MarkersIn(src),
+              (Lines{src + "deep/gone.docqel_temp_del~~~~", src + "gone.txtqel_temp_del~~~~"}));
+}
+
+TEST_F(ZipOperatorChanges, FilteredListTakesTheMasksOfAFullBackup) {
+    struct Case {
+        FilterSet filter;
+        std::string expected;
+    };
+    const Case cases[] = {
+        {{true, {"*.tmp"}},
+         src + "changed.txt\n" + src + "deep/gone.docqel_temp_del~~~~\n" + src + "deep/inner.doc\n" + src +
+             "gone.txtqel_temp_del~~~~\n"},
+        {{false, {"*.doc"}}, src + "deep/gone.docqel_temp_del~~~~\n" + src + "deep/inner.doc\n"},
+        {{true, {"*/deep/*"}},
+         src + "changed.txt\n" + src + "gone.txtqel_temp_del~~~~\n" + src + "new.tmp\n"},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(list);
+        ASSERT_TRUE(WriteChangeListFiltered(src, base, c.filter, list));
+        EXPECT_EQ(ReadFile(list), c.expected);
+        EXPECT_EQ(MarkersIn(src).size(), 2u);
+    }
+}
+
+TEST_F(ZipOperatorChanges, LinkedFolderIsNotFollowed) {
+    ASSERT_EQ(symlink("..", (src + "up").c_str()), 0);
+    ASSERT_TRUE(WriteChangeList(src, base, list));
+    EXPECT_NE(ReadFile(list).find(src + "up\n"), std::string::npos);
+    EXPECT_EQ(ReadFile(list).find(src + "up/"), std::string::npos);
+}
+
+TEST_F(ZipOperatorChanges, RunUsesAPrivateListAndCleansUp) {
+    for (int exitCode : {0, 2}) {
+        SCOPED_TRACE(exitCode);
+        MakeArchives();
+        SetExitCode(exitCode);
+        CZipOperator zip(FakeRar());
+        EXPECT_EQ(zip.CompressChanges(src, out, base, "pw", "20240305140709"), exitCode == 0);
+        EXPECT_EQ(Recorded("list_mode"), "600\n");
+        EXPECT_EQ(Recorded("list"), src + "changed.txt\n" + src + "deep/gone.docqel_temp_del~~~~\n" + src +
+                                        "deep/inner.doc\n" + src + "gone.txtqel_temp_del~~~~\n" + src +
+                                        "new.tmp\n");
+        EXPECT_EQ(RecordedArgs().back(), dir_ / "src");
+        EXPECT_EQ(RecordedArgs().at(RecordedArgs().size() - 2), out + "20240305140709.rar");
+        EXPECT_EQ(ListFilesLeft(), Lines{});
+        EXPECT_EQ(MarkersIn(src), Lines{});
+    }
+}
+
+TEST_F(ZipOperatorChanges, NothingChanged) {
+    std::filesystem::remove_all(base);
+    std::filesystem::copy(src, base, std::filesystem::copy_options::recursive);
+    MakeArchives();
+    CZipOperator zip(FakeRar());
+    EXPECT_FALSE(zip.CompressChangesFiltered(src, out, base, "", "set", {false, {"*.doc"}}));
+    EXPECT_EQ(zip.message(), "压缩成功，但是压缩文件" + out + "set.rar未创建（无差异文件）。");
+    EXPECT_EQ(Recorded("archives"), "");
+    EXPECT_EQ(ListFilesLeft(), Lines{});
+}
+
+TEST_F(ZipOperatorChanges, Refusals) {
+    CZipOperator zip(FakeRar());
+    EXPECT_FALSE(zip.CompressChanges(src, out, "", "", "set"));
+    EXPECT_EQ(zip.message(), "使用winrar压缩时，传入了非法参数。");
+    EXPECT_FALSE(zip.CompressChanges(dir_ / "none", out, base, "", "set"));
+    EXPECT_EQ(zip.message(), "压缩文件夹时5，源目录" + (dir_ / "none") + "不存在");
+    EXPECT_FALSE(zip.CompressChangesFiltered(dir_ / "none", out, base, "", "set", {}));
+    EXPECT_EQ(zip.message(), "压缩文件夹时6，源目录" + (dir_ / "none") + "不存在");
+    EXPECT_FALSE(zip.CompressSubfolderChanges(dir_ / "none", out, base, ""));
+    EXPECT_EQ(zip.message(), "压缩文件夹时7，源目录" + (dir_ / "none") + "不存在");
+    EXPECT_FALSE(zip.CompressSubfolderChangesFiltered(dir_ / "none", out, base, "", {}));
+    EXPECT_EQ(zip.message(), "压缩文件夹时8，源目录" + (dir_ / "none") + "不存在");
+    EXPECT_EQ(Recorded("archives"), "");
+}
+
+TEST_F(ZipOperatorChanges, EverySubfolderAgainstItsOwnBase) {
+    std::string outer = dir_ / "outer/";
+    std::string outerBase = dir_ / "outerBase/";
+    WriteFile(outer + "one/a.txt", "new");
+    WriteFile(outerBase + "one/a.txt", "old");
+    WriteFile(outer + "two/b.txt", "same");
+    WriteFile(outerBase + "two/b.txt", "same");
+    WriteFile(outerBase + "two/c.txt", "gone");
+    MakeArchives();
+    CZipOperator zip(FakeRar());
+    EXPECT_TRUE(zip.CompressSubfolderChanges(outer, out, outerBase, ""));
+    EXPECT_EQ(RecordedLines("archives"),
+              (Lines{out + "one_20240305140709.rar", out + "two_20240305140709.rar"}));
+    EXPECT_EQ(Recorded("list"), outer + "two/c.txtqel_temp_del~~~~\n");
+    EXPECT_EQ(MarkersIn(outer), Lines{});
+}
+
+}  // namespace
+}  // namespace zov

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "ZipOperatorTestSupport.h"
+#include "engine/archive/ZipOperator.h"
+
+namespace zov {
+namespace {
+
+using test::FakeRarTest;
+using test::WriteFile;
+
+const std::vector<std::string> kTestArgs{"t", "-logf=/tmp/test log.txt", "/backup/a.rar"};
+const std::string kPrefix = "使用winrar时发生内部错误(命令：t \"-logf=/tmp/test log.txt\" /backup/a.rar)：";
+
+struct ExitCase {
+    int code;
+    bool success;
+    std::string message;
+};
+
+using ZipOperatorRun = FakeRarTest;
+
+TEST_F(ZipOperatorRun, ExitCodesGiveResultAndMessage) {
+    const ExitCase cases[] = {
+        {0, true, ""},
+        {1, true, kPrefix + "警告,非致命错误\n"},
+        {2, false, kPrefix + "警告,致命错误\n"},
+        {3, false, kPrefix + "校验和无效,压缩文件已经损坏\n"},
+        {4, false, kPrefix + "尝试修改一个锁定的压缩文件\n"},
+        {5, false, kPrefix + "发生写错误\n"},
+        {6, true, "警告：文件打开错误，一个或多个文件未压缩。\n"},
+        {7, false, kPrefix + "命令行选项错误\n"},
+        {8, false, kPrefix + "内存不足\n"},
+        {9, false, kPrefix + "文件创建错误\n"},
+        {10, true, "警告：没有找到与指定掩码和选项匹配的文件。一个或多个文件未压缩。\n"},
+        {11, false, kPrefix + "密码错误\n"},
+        {12, false, kPrefix},
+        {255, false, kPrefix + "用户中断\n"},
+    };
+    for (const ExitCase& c : cases) {
+        CZipOperator zip(FakeRar());
+        SetExitCode(1);
+        zip.RunRar(kTestArgs);  // leaves a warning the next run must replace
+        SetExitCode(c.code);
+        EXPECT_EQ(zip.RunRar(kTestArgs), c.success) << c.code;
+        EXPECT_EQ(zip.message(), c.message) << c.code;
+        EXPECT_EQ(zip.lastCode(), c.code);
+    }
+}
+
+TEST_F(ZipOperatorRun, ArchiverGetsTheVectorAndNoInput) {
+    CZipOperator zip(FakeRar());
+    ASSERT_TRUE(zip.RunRar(kTestArgs));
+    EXPECT_EQ(RecordedArgs(), kTestArgs);
+    EXPECT_EQ(Recorded("stdin"), "/dev/null\n");
+}
+
+TEST_F(ZipOperatorRun, PasswordNeverAppearsInMessages) {
+    std::string storage = dir_ / "out/";
+    WriteFile(dir_ / "src/a.txt", "a");
+    SetExitCode(2);
+    CZipOperator zip(FakeRar());
+    EXPECT_FALSE(zip.CompressFolder(dir_ / "src/", storage, "top secret\"pw", "set", 10));
+    EXPECT_NE(zip.message().find("a -r -v10m -o+ -m1 -y -ep1 -inul -- " + storage + "set.rar"),
+              std::string::npos)
+        << zip.message();
+    EXPECT_EQ(zip.message().find("secret"), std::string::npos);
+    EXPECT_EQ(Recorded("args").find("secret"), std::string::npos);
+    EXPECT_EQ(Recorded("rar_env"), "-ptop secret\"pw\n");
+
+    EXPECT_NE(zip.ExtractFile(storage + "set.rar", dir_ / "restore", "top secret\"pw"), 0);
+    EXPECT_EQ(zip.message().find("secret"), std::string::npos);
+    EXPECT_EQ(Recorded("args").find("secret"), std::string::npos);
+
+    // A password switch handed in by a caller is still masked.
+    EXPECT_FALSE(zip.RunRar({"t", "-psecret", "--", storage + "set.rar"}));
+    EXPECT_EQ(zip.message().find("secret"), std::string::npos);
+}
+
+TEST_F(ZipOperatorRun, ArchiverThatIsMissingOrCannotStart) {
+    WriteFile(dir_ / "plain/rar", "not a program");
+    WriteFile(dir_ / "badshell/rar", "#!/no/such/shell\n");
+    chmod((dir_ / "badshell/rar").c_str(), 0755);
+    struct Case {
+        std::string rarPath;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"", "使用winrar压缩时，rar.exe文件路径无效"},
+        {dir_ / "none/rar", "使用winrar压缩时，rar.exe文件路径" + (dir_ / "none/rar") + "无效"},
+        {dir_ / "plain/rar", "使用winrar压缩时，创建了压缩进程失败。错误号13"},
+        {dir_ / "badshell/rar", "使用winrar压缩时，创建了压缩进程失败。错误号2"},
+    };
+    for (const Case& c : cases) {
+        CZipOperator zip(c.rarPath);
+        EXPECT_FALSE(zip.RunRar(kTestArgs)) << c.rarPath;
+        EXPECT_EQ(zip.message(), c.message);
+        EXPECT_EQ(zip.ExtractFile(dir_ / "a.rar", dir_ / "to", ""), -1);
+        EXPECT_FALSE(zip.CompressFile(dir_ / "plain/rar", dir_ / "out", "", "a"));
+        EXPECT_EQ(zip.message(), c.message);
+    }
+}
+
+TEST_F(ZipOperatorRun, ArchiverKilledBySignalFails) {
+    WriteFile(dir_ / "killed/rar", "#!/bin/sh\nkill -KILL $$\n");
+    chmod((dir_ / "killed/rar").c_str(), 0755);
+    CZipOperator zip(dir_ / "killed/rar");
+    EXPECT_FALSE(zip.RunRar(kTestArgs));
+    EXPECT_EQ(zip.lastCode(), 128 + 9);
+    EXPECT_EQ(zip.message(), kPrefix + "进程被信号9终止\n");
+}
+
+}  // namespace
+}  // namespace zov

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include "engine/files/BackupNames.h"
+
+namespace zov {
+namespace {
+
+TEST(BackupNamesTest, DatedFolderNames) {
+    const struct {
+        const char* name;
+        bool dated;
+    } cases[] = {
+        {"2024-03-05", true},  {"1999-12-31", true},  {"2024-3-05", false},  {"2024-1-1", false},
+        {"backup", false},     {"2024_03_05", false}, {"2024-03-0a", false}, {"2024-03-051", false},
+        {"2024--3-05", false}, {"", false},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IsDatedFolderName(c.name), c.dated) << c.name;
+}
+
+TEST(BackupNamesTest, TitlesCutTheVolumeSuffixOnlyAtTheEndBeforeRar) {
+    const struct {
+        const char* name;
+        bool folder;
+        const char* title;
+    } cases[] = {
+        {"Work_20240305140709.rar", false, "Work_20240305140709"},
+        {"Work_20240305140709.part1.rar", false, "Work_20240305140709"},
+        {"Work_20240305140709.part0001.RAR", false, "Work_20240305140709"},
+        {"my.party_20240305140709.rar", false, "my.party_20240305140709"},
+        {"my.party_20240305140709.part2.rar", false, "my.party_20240305140709"},
+        {"my.party_20240305140709", true, "my.party_20240305140709"},
+        {"Work_20240305140709.part1", true, "Work_20240305140709.part1"},
+        {"db_20240305140709.sql", false, "db_20240305140709"},
+        {"X.partA.rar", false, "X.partA"},
+        {".part1.rar", false, ".part1"},
+        {"notes", false, "notes"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(BackupTitle(c.name, c.folder), c.title) << c.name;
+}
+
+TEST(BackupNamesTest, VolumeNumbers) {
+    const struct {
+        const char* name;
+        int number;
+    } cases[] = {
+        {"X.part1.rar", 1},  {"X.part0003.rar", 3}, {"X.PART12.Rar", 12}, {"X.rar", 0},
+        {"my.party.rar", 0}, {"X.part2.zip", 0},    {".part1.rar", 0},
+    };
+    for (const auto& c : cases) EXPECT_EQ(VolumeNumber(c.name), c.number) << c.name;
+}
+
+TEST(BackupNamesTest, StampsFollowTheLastUnderscore) {
+    const struct {
+        const char* title;
+        const char* stamp;
+    } cases[] = {
+        {"Work Files_20240305140709", "20240305140709"},
+        {"a_b_20240305140709", "20240305140709"},
+        {"_20240305140709", ""},
+        {"Work_2024030514070", ""},
+        {"Work_20240305140709x", ""},
+        {"20240305140709", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StampOfTitle(c.title), c.stamp) << c.title;
+    EXPECT_TRUE(IsStampText("20240305140709"));
+    EXPECT_FALSE(IsStampText("2024030514070a"));
+}
+
+TEST(BackupNamesTest, DeletionMarkersNameAFile) {
+    EXPECT_TRUE(IsDeletionMarker("a.txtqel_temp_del~~~~"));
+    EXPECT_EQ(MarkedName("a.txtqel_temp_del~~~~"), "a.txt");
+    EXPECT_FALSE(IsDeletionMarker("qel_temp_del~~~~"));
+    EXPECT_FALSE(IsDeletionMarker("a.txt"));
+    EXPECT_EQ(kDeletionMarker.size(), 16u);
+}
+
+TEST(BackupNamesTest, WhatARunLeavesIsKnownByItsSetAndStamp) {
+    const std::string set = "Work Files_20240305140709";
+    const struct {
+        std::string name;
+        RunOutput kind;
+    } cases[] = {
+        {set + ".partial", RunOutput::PartialSet},
+        {set + ".rar", RunOutput::ArchiveFile},
+        {set + ".part1.rar", RunOutput::ArchiveFile},
+        {set + ".part0012.rar", RunOutput::ArchiveFile},
+        {set + ".rar.a9Zk3Q", RunOutput::ArchiveFile},
+        {set + ".part2.rar.000000", RunOutput::ArchiveFile},
+        {set + ".part01.rar.XyZ123", RunOutput::ArchiveFile},
+        {set, RunOutput::None},
+        {set + ".rar.a9Zk3", RunOutput::None},
+        {set + ".rar.a9Zk3Q7", RunOutput::None},
+        {set + ".rar.a9-k3Q", RunOutput::None},
+        {set + ".partial.a9Zk3Q", RunOutput::None},
+        {set + ".part.rar", RunOutput::None},
+        {set + ".partA.rar", RunOutput::None},
+        {set + ".RAR", RunOutput::None},
+        {set + ".rar.rar", RunOutput::None},
+        {set + ".zip", RunOutput::None},
+        {set + "1.rar", RunOutput::None},
+        {"Work Files_20240305140710.partial", RunOutput::None},
+        {"Work Files_20240305140710.rar", RunOutput::None},
+        {"Work_20240305140709.rar", RunOutput::None},
+        {"x" + set + ".rar", RunOutput::None},
+    };
+    for (const auto& c : cases) EXPECT_EQ(RunOutputOf(c.name, set), c.kind) << c.name;
+    EXPECT_EQ(RunOutputOf(".partial", ""), RunOutput::None);
+}
+
+}  // namespace
+}  // namespace zov
