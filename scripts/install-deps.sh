@@ -3,7 +3,7 @@
 set -euo pipefail
 
 build_packages=(build-essential cmake ninja-build pkg-config libssl-dev libpcre2-dev libarchive-dev)
-test_packages=(libgtest-dev libgmock-dev procps)
+test_packages=(libgtest-dev libgmock-dev procps clang-format)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = "test" ]; then

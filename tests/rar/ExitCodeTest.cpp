@@ -76,6 +76,18 @@ struct ExitCase {
     std::function<void(Sandbox&)> check{};  // what must hold afterwards
 };
 
+ChildSetup SizeLimited(std::uint64_t bytes) {
+    ChildSetup setup;
+    setup.fileSizeLimit = bytes;
+    return setup;
+}
+
+ChildSetup AsNobody() {
+    ChildSetup setup;
+    setup.asNobody = true;
+    return setup;
+}
+
 std::vector<std::string> Extract(Sandbox& box, const std::string& archive) {
     return {"x", "-y", "-o+", archive, box.destination()};
 }
@@ -232,18 +244,14 @@ const ExitCase kCases[] = {
          return std::vector<std::string>{"a", "-r", "-ep1", "-inul", box / "blocker/out.rar", box.source()};
      }},
     // 5: write errors (a file size limit makes writes fail with EFBIG)
-    {"ExtractWriteError",
-     5,
-     [](Sandbox& box) { return Extract(box, box.Archive("a.rar")); },
-     {false, kMebibyte},
+    {"ExtractWriteError", 5, [](Sandbox& box) { return Extract(box, box.Archive("a.rar")); },
+     SizeLimited(kMebibyte),
      [](Sandbox& box) { EXPECT_FALSE(std::filesystem::exists(box.destination() + "/Data/random.bin")); }},
-    {"ArchiveWriteError",
-     5,
+    {"ArchiveWriteError", 5,
      [](Sandbox& box) {
          return std::vector<std::string>{"a", "-r", "-ep1", "-inul", box / "store/a.rar", box.source()};
      },
-     {false, kMebibyte},
-     [](Sandbox& box) { EXPECT_TRUE(FilesStartingWith(box / "store", "").empty()); }},
+     SizeLimited(kMebibyte), [](Sandbox& box) { EXPECT_TRUE(FilesStartingWith(box / "store", "").empty()); }},
     // 10: nothing matched
     {"AddNothingMatches",
      10,
@@ -268,8 +276,7 @@ const ExitCase kCases[] = {
      {},
      NothingRestored},
     // 6: a source file that cannot be opened is left out
-    {"UnreadableSource",
-     6,
+    {"UnreadableSource", 6,
      [](Sandbox& box) {
          WriteFile(box.source() + "/locked.txt", "locked");
          chmod((box.source() + "/locked.txt").c_str(), 0);
@@ -278,7 +285,7 @@ const ExitCase kCases[] = {
          chmod((box / "").c_str(), 0755);  // the temporary folder is private by default
          return std::vector<std::string>{"a", "-r", "-ep1", "-inul", box / "store/a.rar", box.source()};
      },
-     {true, 0},
+     AsNobody(),
      [](Sandbox& box) {
          const TreeListing stored = ListZip(box / "store/a.rar");
          EXPECT_EQ(stored.count("Data/small.txt"), 1u);

@@ -74,7 +74,9 @@ TEST(ZipOperatorFilter, CopyAndArchiveOfOneSourceHoldTheSameFiles) {
         const bool archived = zip.CompressFolderFiltered(source, run + "/store", "", "set", c.filter.exclude,
                                                          c.filter.extensions);
         EXPECT_TRUE(archived || c.expected.empty()) << c.name << ": " << zip.message();
-        if (archived) ASSERT_EQ(zip.ExtractFile(run + "/store/set.rar", run + "/restore", ""), 0) << c.name;
+        if (archived) {
+            ASSERT_EQ(zip.ExtractFile(run + "/store/set.rar", run + "/restore", ""), 0) << c.name;
+        }
         EXPECT_EQ(test::DescribeFiles(run + "/restore/src"), c.expected) << c.name;
     }
 }
