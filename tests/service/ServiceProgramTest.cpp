@@ -21,6 +21,7 @@
 #include "platform/IniProfile.h"
 #include "platform/ProcFind.h"
 #include "platform/ProcessRunner.h"
+#include "platform/ProgramDir.h"
 #include "platform/ServiceManagerSupervisor.h"
 #include "support/NobodyChild.h"
 
@@ -41,11 +42,13 @@ struct Output {
     std::string text;
 };
 
+// The program folder reaches the program through its environment, as from a starter that names it.
 Output RunProgram(const test::ServiceTestFolder& dir, const std::vector<std::string>& argv,
                   const std::vector<std::string>& extraEnv = {}) {
     ProcessOptions options;
     options.stdoutPath = dir / "stdout.txt";
     options.extraEnv = extraEnv;
+    options.extraEnv.push_back(std::string(kProgramDirVariable) + "=" + dir.path());
     ProcessResult result = RunProcess(argv, options);
     return Output{result.exitCode, ReadFile(dir / "stdout.txt")};
 }
@@ -306,6 +309,7 @@ TEST(ServiceProgram, ReportsToSystemdAndHandlesControls) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
     environment.push_back("NOTIFY_SOCKET=" + dir / "notify");
+    environment.push_back(std::string(kProgramDirVariable) + "=" + dir.path());
     std::vector<char*> envp;
     for (std::string& entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);
