@@ -231,11 +231,12 @@ std::vector<char*> Pointers(std::vector<std::string>& texts) {
 }
 
 // A clean environment, as systemd gives its services: a fixed search path, a UTF-8 locale, the program
-// folder when the starter names one, and the status file. Nothing else of the starter's reaches the service.
+// folder when the starter's was named (NamedProgramDir), and the status file. Nothing else of the
+// starter's reaches the service.
 std::vector<std::string> ServiceEnvironment(const std::string& statusPath) {
     std::vector<std::string> environment{kServiceSearchPath, kServiceLocale};
-    if (const char* programDir = getenv(kProgramDirVariable); programDir != nullptr && *programDir != '\0') {
-        environment.push_back(std::string(kProgramDirVariable) + "=" + programDir);
+    if (std::optional<std::string> programDir = NamedProgramDir()) {
+        environment.push_back(std::string(kProgramDirVariable) + "=" + *programDir);
     }
     environment.push_back(std::string(kServiceStatusVariable) + "=" + statusPath);
     return environment;

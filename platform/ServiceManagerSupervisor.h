@@ -8,10 +8,10 @@
 #include <vector>
 
 // The local backend's supervisor: a detached process (own session, not a child of the starter) that runs
-// one service with a clean environment (PATH, LANG=C.UTF-8, ZOV_PROGRAM_DIR when the starter has it, and
-// the status variable), restarts it after an abnormal end (a kill included) while restart-on-failure is
-// set, and stops it on SIGTERM (SIGTERM to the service, SIGKILL to its process group when it outlasts the
-// stop bound).
+// one service with a clean environment (PATH, LANG=C.UTF-8, ZOV_PROGRAM_DIR when the starter's folder was
+// named, and the status variable), restarts it after an abnormal end (a kill included) while
+// restart-on-failure is set, and stops it on SIGTERM (SIGTERM to the service, SIGKILL to its process group
+// when it outlasts the stop bound).
 namespace zov {
 
 // Set in the service's environment: the file in which it reports its state ("<pid> <state>").

@@ -3,7 +3,6 @@
 #include <chrono>
 #include <cstdlib>
 
-#include "engine/files/CacheFolder.h"
 #include "engine/settings/ProgramFiles.h"
 #include "platform/Clock.h"
 #include "platform/Folders.h"
@@ -42,7 +41,6 @@ bool CMyService::HandleUserCode(int code) {
 }
 
 void CMyService::Run() {
-    CleanCacheFolder();
     ServiceThreads threads = StartServiceThreads();
     while (running_) SleepFor(kRunPollInterval);
     threads.StopForExit();

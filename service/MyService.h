@@ -18,8 +18,8 @@ class CMyService : public CService {
   public:
     CMyService();
 
-    // Cleans the cache folder, starts the service threads, then polls the running flag every 100 ms. On
-    // stop it ends the programs the workers run and returns without waiting for the workers.
+    // Starts the service threads (the cache clean-up among them), then polls the running flag every 100 ms.
+    // On stop it ends the programs the workers run and returns without waiting for the workers.
     void Run() override;
     // Reads Parameters "Start" and "Inc" (missing values keep 0 and 1); the current value starts at Start.
     bool Prepare() override;

@@ -6,11 +6,12 @@
 #include <vector>
 
 #include "engine/backup/Backup.h"
-#include "engine/logs/LogCleanup.h"
+#include "engine/files/CacheFolder.h"
 #include "platform/Clock.h"
 #include "platform/ProcessRunner.h"
 #include "service/ExpiredBackups.h"
 #include "service/InterruptedRuns.h"
+#include "service/LogCleanupThread.h"
 #include "service/ProcessStart.h"
 #include "service/RunQueue.h"
 #include "service/Scheduler.h"
@@ -32,7 +33,7 @@ struct ServiceThreads::Parts {
     ExpiredBackups expiry{ServiceTaskStore()};
     // Declared after the parts they use, so that they are stopped and joined before those go.
     std::vector<std::jthread> workerThreads;
-    std::vector<std::jthread> otherThreads;  // scheduler, expired-backup, log clean-up
+    std::vector<std::jthread> otherThreads;  // cache clean-up, scheduler, expired-backup, log clean-up
 };
 
 ServiceThreads::ServiceThreads() : parts_(std::make_unique<Parts>()) {}
@@ -56,6 +57,9 @@ void ServiceThreads::StopForExit() {
 ServiceThreads StartServiceThreads() {
     ServiceThreads started;
     ServiceThreads::Parts& parts = *started.parts_;
+    // Listed before any worker starts, so that no job's temporary folder is among the leftovers.
+    parts.otherThreads.emplace_back(
+        [leftovers = CacheLeftovers()](std::stop_token stop) { DeleteCacheLeftovers(leftovers, stop); });
     // Before any worker or scheduler pass, so that a time cut short by the last stop is not run again.
     RecoverInterruptedRuns([&parts](const TaskInfo& task, std::time_t runTime) {
         parts.backup.RecordInterruptedRun(task, runTime);
@@ -67,7 +71,7 @@ ServiceThreads StartServiceThreads() {
     }
     parts.otherThreads.emplace_back([&parts](std::stop_token stop) { parts.scheduler.Run(stop); });
     parts.otherThreads.emplace_back([&parts](std::stop_token stop) { parts.expiry.Run(stop); });
-    parts.otherThreads.push_back(StartLogCleanupThread());
+    parts.otherThreads.emplace_back([](std::stop_token stop) { RunLogCleanup(stop); });
     return started;
 }
 

@@ -5,7 +5,7 @@
 namespace zov {
 
 // The service's background threads and what they share: the run queue, six workers, the scheduler, the
-// expired-backup thread and the log clean-up thread.
+// expired-backup thread, the log clean-up thread and the start-up cache clean-up.
 class ServiceThreads {
   public:
     // Without StopForExit: requests a stop from every thread and waits for them; a worker in the middle
@@ -15,7 +15,7 @@ class ServiceThreads {
     ServiceThreads& operator=(ServiceThreads&&) noexcept;
 
     // The stop of a service whose process ends next: requests a stop from every thread, ends every program
-    // still running for a worker, and waits for the scheduler, the expired-backup and the log clean-up
+    // still running for a worker, and waits for the scheduler, the expired-backup and the two clean-up
     // threads. The workers are not waited for: they, and what they use, are left to the end of the
     // process; a run cut short this way leaves its time under "RUNNING".
     void StopForExit();
@@ -27,9 +27,10 @@ class ServiceThreads {
     std::unique_ptr<Parts> parts_;
 };
 
-// Starts every background thread of the running service, once the runs cut short by the last stop are
-// recovered (RecoverInterruptedRuns): five workers 500 ms apart and a sixth, then the scheduler, the
-// expired-backup thread (on the service's task store) and the log clean-up thread.
+// Starts every background thread of the running service: the deletion of the cache folder's leftovers
+// (CacheLeftovers, listed now); once the runs cut short by the last stop are recovered
+// (RecoverInterruptedRuns), five workers 500 ms apart and a sixth, then the scheduler, the expired-backup
+// thread (on the service's task store) and the log clean-up thread (RunLogCleanup).
 ServiceThreads StartServiceThreads();
 
 }  // namespace zov

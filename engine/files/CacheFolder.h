@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -22,9 +23,15 @@ std::string MakeCacheTempPath();
 // cacheFolder whose names begin with this process's prefix.
 void ListCacheFolders(const std::string& cacheFolder, std::vector<std::string>& folders);
 
-// Lists this program's leftover temporary folders in temp.ini [CACHE] "Path" (nothing when it is missing
-// or not a folder) and deletes them on a detached thread, never following a link. Called once when the
-// service starts.
+// This program's leftover temporary folders in temp.ini [CACHE] "Path" (ListCacheFolders); none when it is
+// missing or not a folder. Taken before any job starts, the list never holds a folder of a running job.
+std::vector<std::string> CacheLeftovers();
+
+// Deletes the folders one after another as DeleteFolders does, never following a link; once a stop is
+// requested, the folders not begun yet are left for the next start.
+void DeleteCacheLeftovers(const std::vector<std::string>& leftovers, const std::stop_token& stop = {});
+
+// The start-up clean-up on the calling thread: DeleteCacheLeftovers(CacheLeftovers()).
 void CleanCacheFolder();
 
 }  // namespace zov

@@ -1,7 +1,6 @@
 #include "engine/logs/LogCleanup.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 
 #include "engine/settings/IniFile.h"
@@ -15,7 +14,6 @@ namespace {
 
 constexpr const char* kLogExtension = ".log";
 constexpr std::size_t kDateLength = 10;
-constexpr int kPassSeconds = 300;
 
 // "YYYY-MM-DD" of today minus days, local time.
 std::string CutoffDate(int days) {
@@ -60,14 +58,6 @@ void CleanOldLogs() {
     for (const char* category : {"Files", "SQL Server", "MySQL"}) {
         DeleteOlderLogs(logFolder.Child(category), cutoff, IsDatedLogName);
     }
-}
-
-std::jthread StartLogCleanupThread() {
-    return std::jthread([](std::stop_token stop) {
-        do {
-            CleanOldLogs();
-        } while (SleepUnlessStopped(stop, std::chrono::seconds(kPassSeconds)));
-    });
 }
 
 }  // namespace zov

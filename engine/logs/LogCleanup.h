@@ -1,18 +1,13 @@
 #pragma once
 
-#include <thread>
-
 namespace zov {
 
 // One pass: with config.ini [LOG] "Save" = N > 0, deletes log files older than N days (dated by their
 // names "YYYY-MM-DD.log" against today's date from the current clock): any "*.log" directly in the
 // program folder's "Log/" whose name sorts before the cut-off date, and dated files in the category
 // folders "Files/", "SQL Server/" and "MySQL/" of the log folder. "UI.log" and "system.log" are kept.
-// Only files are deleted: links are left alone, and a category folder that is a link is not used.
+// Only files are deleted: links are left alone, and a category folder that is a link is not used. The pass
+// is short and runs on the caller's thread; a program that wants it repeated owns the thread.
 void CleanOldLogs();
-
-// Runs CleanOldLogs every 300 seconds (through the current clock) until a stop is requested; the
-// service keeps the thread for its whole life.
-std::jthread StartLogCleanupThread();
 
 }  // namespace zov

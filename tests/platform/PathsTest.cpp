@@ -127,20 +127,47 @@ TEST(FoldersTest, ConcurrentCreationSucceedsEverywhere) {
     EXPECT_EQ(failures.load(), 0);
 }
 
-TEST(ProgramDirTest, OverrideGetsTrailingSlashAndIsReadOnEveryCall) {
-    std::string fromExecutable;
+TEST(ProgramDirTest, NamedFolderGetsATrailingSlashAndEmptyReturnsToTheExecutables) {
+    const std::string executable = ExecutablePath();
+    ASSERT_TRUE(IsAbsolutePath(executable));
+    const std::string executableFolder = executable.substr(0, executable.rfind('/') + 1);
+    EXPECT_TRUE(IsDirectory(executableFolder));
+    const std::string before = ProgramDir();
     {
         test::TempProgramDir dir;
         EXPECT_EQ(ProgramDir(), dir.path());
-        setenv("ZOV_PROGRAM_DIR", "/opt/zov", 1);
-        EXPECT_EQ(ProgramDir(), "/opt/zov/");
-        setenv("ZOV_PROGRAM_DIR", "", 1);
-        fromExecutable = ProgramDir();
+        EXPECT_EQ(NamedProgramDir(), dir.path());
+        const struct {
+            const char* named;
+            std::string folder;
+            bool isNamed;
+        } cases[] = {
+            {"/opt/zov", "/opt/zov/", true},
+            {"/opt/zov//", "/opt/zov/", true},
+            {"", executableFolder, false},
+        };
+        for (const auto& c : cases) {
+            SetProgramDir(c.named);
+            EXPECT_EQ(ProgramDir(), c.folder) << c.named;
+            EXPECT_EQ(NamedProgramDir().has_value(), c.isNamed) << c.named;
+        }
     }
-    std::string executable = ExecutablePath();
-    ASSERT_TRUE(IsAbsolutePath(executable));
-    EXPECT_EQ(fromExecutable, executable.substr(0, executable.rfind('/') + 1));
-    EXPECT_TRUE(IsDirectory(fromExecutable));
+    EXPECT_EQ(ProgramDir(), before);
+}
+
+// A fresh process: the environment at the first call names the folder, and a later change is not seen.
+TEST(ProgramDirDeathTest, EnvironmentIsReadOnceAtTheFirstCall) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            setenv(kProgramDirVariable, "/opt/zov", 1);
+            const std::string first = ProgramDir();
+            setenv(kProgramDirVariable, "/elsewhere", 1);
+            const bool kept = ProgramDir() == first && NamedProgramDir() == first;
+            unsetenv(kProgramDirVariable);
+            std::exit(first == "/opt/zov/" && kept && ProgramDir() == first ? 0 : 1);
+        },
+        ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

@@ -21,6 +21,7 @@
 #include "platform/IniProfile.h"
 #include "platform/ProcFind.h"
 #include "platform/ProcessRunner.h"
+#include "platform/ProgramDir.h"
 #include "platform/ServiceManagerSupervisor.h"
 #include "support/NobodyChild.h"
 
@@ -41,11 +42,13 @@ struct Output {
     std::string text;
 };
 
+// The program folder reaches the program through its environment, as from a starter that names it.
 Output RunProgram(const test::ServiceTestFolder& dir, const std::vector<std::string>& argv,
                   const std::vector<std::string>& extraEnv = {}) {
     ProcessOptions options;
     options.stdoutPath = dir / "stdout.txt";
     options.extraEnv = extraEnv;
+    options.extraEnv.push_back(std::string(kProgramDirVariable) + "=" + dir.path());
     ProcessResult result = RunProcess(argv, options);
     return Output{result.exitCode, ReadFile(dir / "stdout.txt")};
 }
@@ -294,6 +297,34 @@ TEST(ServiceProgram, LifecycleUnderTheLocalServiceManager) {
     EXPECT_TRUE(test::AllChildrenEnded());
 }
 
+// The service's own threads: the cache folder's leftovers of the service go at start, old log files on
+// the log clean-up's first pass.
+TEST(ServiceProgram, CleansTheCacheFolderAndOldLogsOnItsThreads) {
+    test::ServiceTestFolder dir;
+    const std::string program = dir.InstallServiceProgram();
+    ini::Write(dir / "temp.ini", "CACHE", "Path", dir / "cache");
+    ini::Write(dir / "config.ini", "LOG", "Save", "2");
+    const std::string today = FormatLocalTime(Now(), "%Y-%m-%d") + ".log";
+    const std::vector<std::string> gone = {"cache/zovsvc_AAAAA/sub/f", "Log/2000-01-01.log",
+                                           "Log/Files/2000-01-01.log"};
+    const std::vector<std::string> kept = {"cache/zovui_BBBBB/f", "cache/other/f", "Log/" + today,
+                                           "Log/Files/" + today};
+    for (const std::string& file : gone) WriteFile(dir / file, "x");
+    for (const std::string& file : kept) WriteFile(dir / file, "x");
+
+    ASSERT_TRUE(InstallService(program, kName, ""));
+    ASSERT_EQ(StartServiceWait(kName), 1);
+    EXPECT_TRUE(WaitUntil([&] {
+        return std::none_of(gone.begin(), gone.end(),
+                            [&](const std::string& file) { return std::filesystem::exists(dir / file); });
+    }));
+    EXPECT_FALSE(std::filesystem::exists(dir / "cache/zovsvc_AAAAA"));
+    for (const std::string& file : kept) EXPECT_TRUE(std::filesystem::exists(dir / file)) << file;
+    EXPECT_EQ(StopServiceWait(kName), 1);
+    EXPECT_TRUE(DeleteServiceByName(kName));
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
 TEST(ServiceProgram, ReportsToSystemdAndHandlesControls) {
     test::ServiceTestFolder dir;
     const std::string program = dir.InstallServiceProgram();
@@ -306,6 +337,7 @@ TEST(ServiceProgram, ReportsToSystemdAndHandlesControls) {
     std::vector<std::string> environment;
     for (char** entry = environ; *entry != nullptr; ++entry) environment.emplace_back(*entry);
     environment.push_back("NOTIFY_SOCKET=" + dir / "notify");
+    environment.push_back(std::string(kProgramDirVariable) + "=" + dir.path());
     std::vector<char*> envp;
     for (std::string& entry : environment) envp.push_back(entry.data());
     envp.push_back(nullptr);

@@ -7,6 +7,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/ProgramDir.h"
+
 namespace zov::test {
 
 TempProgramDir::TempProgramDir() {
@@ -17,19 +19,12 @@ TempProgramDir::TempProgramDir() {
         return;
     }
     path_ = std::string(made) + "/";
-    if (const char* old = getenv("ZOV_PROGRAM_DIR")) {
-        previous_ = old;
-        hadPrevious_ = true;
-    }
-    setenv("ZOV_PROGRAM_DIR", path_.c_str(), 1);
+    previous_ = NamedProgramDir();
+    SetProgramDir(path_);
 }
 
 TempProgramDir::~TempProgramDir() {
-    if (hadPrevious_) {
-        setenv("ZOV_PROGRAM_DIR", previous_.c_str(), 1);
-    } else {
-        unsetenv("ZOV_PROGRAM_DIR");
-    }
+    SetProgramDir(previous_.value_or(""));
     std::error_code ignored;
     if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
 }

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <optional>
 #include <string>
 
 namespace zov::test {
 
-// A fresh program folder under the system temp folder; ZOV_PROGRAM_DIR points at it for the life of the
-// object and the folder is deleted afterwards.
+// A fresh program folder under the system temp folder: the process's program folder (SetProgramDir) for the
+// life of the object, deleted afterwards. The environment is left alone: a child program that must use the
+// folder gets ZOV_PROGRAM_DIR where it is started (the local service supervisor passes it on by itself).
 class TempProgramDir {
   public:
     TempProgramDir();
@@ -20,8 +22,7 @@ class TempProgramDir {
 
   private:
     std::string path_;
-    std::string previous_;
-    bool hadPrevious_ = false;
+    std::optional<std::string> previous_;
 };
 
 // A program of the build's program folder ($ZOV_PROGRAM_OUTPUT/name); fails the test when it is missing.

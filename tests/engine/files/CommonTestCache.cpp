@@ -1,9 +1,8 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <filesystem>
 #include <set>
-#include <thread>
+#include <stop_token>
 
 #include "engine/files/CacheFolder.h"
 #include "engine/settings/IniFile.h"
@@ -62,20 +61,35 @@ TEST(CacheFolder, ListAndCleanTouchOnlyThisProgramsFolders) {
     EXPECT_EQ(folders, (std::vector<std::string>{cache + "zovsvc_AAAAA", cache + "zovsvc_bbbbb"}));
 
     // Without a configured cache folder nothing is cleaned.
+    EXPECT_TRUE(CacheLeftovers().empty());
     CleanCacheFolder();
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
     EXPECT_TRUE(std::filesystem::exists(cache + "zovsvc_AAAAA"));
 
     IniFile(TempIniPath()).Write("Path", "CACHE", cache);
+    EXPECT_EQ(CacheLeftovers(), folders);
     CleanCacheFolder();
-    for (int i = 0; i < 100 && std::filesystem::exists(cache + "zovsvc_bbbbb"); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
     EXPECT_FALSE(std::filesystem::exists(cache + "zovsvc_AAAAA"));
     EXPECT_FALSE(std::filesystem::exists(cache + "zovsvc_bbbbb"));
     EXPECT_TRUE(std::filesystem::exists(cache + "zovui_CCCCC/f"));
     EXPECT_TRUE(std::filesystem::exists(cache + "other/f"));
     EXPECT_TRUE(std::filesystem::exists(cache + "zovsvc_file"));
+}
+
+TEST(CacheFolder, DeletionStopsBetweenFoldersOnceAStopIsRequested) {
+    test::TempProgramDir program;
+    const std::string cache = program / "cache/";
+    for (const char* name : {"zovsvc_AAAAA/f", "zovsvc_BBBBB/f"}) test::WriteFile(cache + name, "x");
+    IniFile(TempIniPath()).Write("Path", "CACHE", cache);
+    const std::vector<std::string> leftovers = CacheLeftovers();
+    ASSERT_EQ(leftovers.size(), 2u);
+
+    std::stop_source stop;
+    stop.request_stop();
+    DeleteCacheLeftovers(leftovers, stop.get_token());
+    for (const std::string& folder : leftovers) EXPECT_TRUE(std::filesystem::exists(folder)) << folder;
+
+    DeleteCacheLeftovers(leftovers, std::stop_source().get_token());
+    for (const std::string& folder : leftovers) EXPECT_FALSE(std::filesystem::exists(folder)) << folder;
 }
 
 }  // namespace

@@ -78,20 +78,5 @@ TEST_F(LogCleanupTest, CategoryFoldersFollowTheConfiguredLogFolder) {
     EXPECT_FALSE(fs::exists(program_ / "Log/2024-03-08.log"));
 }
 
-TEST_F(LogCleanupTest, ThreadRepeatsThePassAsTimeGoesOn) {
-    IniFile(ConfigIniPath()).Write("Save", "LOG", "7");
-    Make({"Log/Files/2024-03-02.log", "Log/Files/2024-03-05.log"});
-    std::jthread cleaner = StartLogCleanupThread();
-    // The manual clock moves on with every sleep of the thread: three days later 2024-03-05 is too old.
-    for (int i = 0; i < 1000 && fs::exists(program_ / "Log/Files/2024-03-05.log"); ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    cleaner.request_stop();
-    cleaner.join();
-    EXPECT_FALSE(fs::exists(program_ / "Log/Files/2024-03-02.log"));
-    EXPECT_FALSE(fs::exists(program_ / "Log/Files/2024-03-05.log"));
-    EXPECT_GE(time_.clock().Now(), MakeLocalTime(2024, 3, 13));
-}
-
 }  // namespace
 }  // namespace zov
