@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "engine/tasks/TaskInfo.h"
+#include "engine/tasks/TaskRecordTags.h"
+#include "engine/tasks/TaskStoreText.h"
 
 namespace zov {
 
@@ -15,10 +17,6 @@ namespace zov {
 inline constexpr const char* kTaskStoreKey = "Nq4vWx8LmR2tBe6J";
 // Largest task.db that is read: 8 bytes per text byte, a text of 253,000 bytes.
 inline constexpr std::size_t kTaskStoreMaxFileSize = 2024000;
-// Separates the records inside <TASK>...</TASK>.
-inline constexpr std::string_view kRecordMarker = "|||||";
-// Characters no NAME, SOURCE or DEST value may hold.
-inline constexpr const char* kNameForbidden = "<>|";
 
 // Kinds of ChangeTask; also the operation types of its interface log record.
 enum TaskChange : int { kChangeModify = 1, kChangeAdd = 2, kChangeDelete = 3 };

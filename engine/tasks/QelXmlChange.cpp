@@ -6,13 +6,10 @@
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/tasks/QelXml.h"
-#include "engine/util/CommonText.h"
 #include "platform/Clock.h"
 
 namespace zov {
 namespace {
-
-constexpr std::string_view kIdEnd = "</ID>";
 
 std::string OrDash(const std::string& text) { return text.empty() ? "---" : text; }
 
@@ -49,8 +46,9 @@ void ApplyChange(int type, int id, const std::string& formatted, std::vector<std
     } else if (type == kChangeModify) {
         for (std::string& record : records) {
             if (!CQelXML::RecordHasId(record, id)) continue;
-            const std::size_t headEnd = record.find(kIdEnd);
-            if (headEnd != std::string::npos) record = record.substr(0, headEnd + kIdEnd.size()) + formatted;
+            const std::size_t headEnd = record.find(kRecordHeadEnd);
+            if (headEnd != std::string::npos)
+                record = record.substr(0, headEnd + kRecordHeadEnd.size()) + formatted;
         }
     }
 }
@@ -91,16 +89,7 @@ bool CQelXML::ChangeTaskLocked(int type, TaskInfo& task, bool save, bool markPas
 }
 
 void CQelXML::ReplaceRecords(std::vector<std::string> records) {
-    if (text_.find("<SETUP>") == std::string::npos) {
-        text_ += "<SETUP>\n<TASK></TASK>\n</SETUP>";
-    } else if (text_.find("<TASK>") == std::string::npos) {
-        ReplaceBetween(text_, "\n<TASK></TASK>\n" + TextBetween(text_, "<SETUP>", "</SETUP>"), "<SETUP>",
-                       "</SETUP>");
-    }
-    std::string content(kRecordMarker);
-    for (const std::string& record : records) content.append(record).append(kRecordMarker);
-    content += "\n";
-    ReplaceBetween(text_, content, "<TASK>", "</TASK>");
+    text_ = WithRecords(std::move(text_), records);
     records_ = SplitRecords(text_);
 }
 

@@ -13,7 +13,6 @@
 #include "engine/tasks/FileVersion.h"
 #include "engine/tasks/QelXml.h"
 #include "engine/util/Aes.h"
-#include "engine/util/CommonText.h"
 #include "engine/util/Md5.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
@@ -203,11 +202,6 @@ int CQelXML::MaxTaskIdLocked() const {
     return highest;
 }
 
-std::vector<std::string> CQelXML::SplitRecords(std::string_view text) {
-    std::vector<std::string> pieces;
-    SplitToArray(pieces, text, kRecordMarker, true, 1);
-    if (pieces.size() <= 1) return {};
-    return {pieces.begin() + 1, pieces.end() - 1};
-}
+std::vector<std::string> CQelXML::SplitRecords(std::string_view text) { return zov::SplitRecords(text); }
 
 }  // namespace zov

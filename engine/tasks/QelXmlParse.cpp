@@ -1,5 +1,4 @@
 #include <algorithm>
-#include <cctype>
 #include <limits>
 #include <string>
 
@@ -121,23 +120,10 @@ std::string ReadTask(const std::string& record, TaskInfo& parsed) {
 }  // namespace
 
 std::string CQelXML::TagValue(std::string_view record, std::string_view tag) {
-    const std::string name(tag);
-    return TextBetween(record, "<" + name + ">", "</" + name + ">");
+    return zov::TagValue(record, tag);
 }
 
-int CQelXML::DecimalValue(std::string_view value) {
-    std::size_t at = 0;
-    while (at < value.size() && std::isspace(static_cast<unsigned char>(value[at]))) ++at;
-    bool negative = false;
-    if (at < value.size() && (value[at] == '-' || value[at] == '+')) negative = value[at++] == '-';
-    long long number = 0;
-    for (; at < value.size() && value[at] >= '0' && value[at] <= '9'; ++at) {
-        number = std::min<long long>(number * 10 + (value[at] - '0'), std::numeric_limits<int>::max() + 1LL);
-    }
-    if (negative) number = -number;
-    return static_cast<int>(
-        std::clamp<long long>(number, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
+int CQelXML::DecimalValue(std::string_view value) { return zov::DecimalValue(value); }
 
 bool CQelXML::ParseTask(const std::string& record, TaskInfo& task) {
     std::string reason;
@@ -152,10 +138,7 @@ bool CQelXML::ParseTask(const std::string& record, TaskInfo& task, std::string& 
     return true;
 }
 
-bool CQelXML::RecordHasId(std::string_view record, int id) {
-    const std::string value = TagValue(record, "ID");
-    return !value.empty() && DecimalValue(value) == id;
-}
+bool CQelXML::RecordHasId(std::string_view record, int id) { return zov::RecordHasId(record, id); }
 
 bool CQelXML::GetTaskById(int id, TaskInfo& task) const {
     std::lock_guard lock(mutex_);
