@@ -1,0 +1,47 @@
+#include "engine/tasks/QelXml.h"
+
+#include <optional>
+
+#include "engine/tasks/TaskRecordReader.h"
+#include "engine/tasks/TaskRecordWriter.h"
+
+namespace zov {
+
+std::string CQelXML::TagValue(std::string_view record, std::string_view tag) {
+    return zov::TagValue(record, tag);
+}
+
+int CQelXML::DecimalValue(std::string_view value) { return zov::DecimalValue(value); }
+
+bool CQelXML::RecordHasId(std::string_view record, int id) { return zov::RecordHasId(record, id); }
+
+bool CQelXML::ParseTask(const std::string& record, TaskInfo& task) { return ParseRecord(record, task); }
+
+bool CQelXML::ParseTask(const std::string& record, TaskInfo& task, std::string& reason) {
+    return ParseRecord(record, task, reason);
+}
+
+std::string CQelXML::FormatTask(TaskInfo& task, bool newId) const {
+    std::lock_guard lock(mutex_);
+    return FormatTaskLocked(task, newId);
+}
+
+std::string CQelXML::FormatTaskLocked(TaskInfo& task, bool newId) const {
+    std::string record;
+    const std::optional<int> newIdAbove = newId ? std::optional(MaxTaskIdLocked()) : std::nullopt;
+    return FormatRecord(task, newIdAbove, clampKeepDays_, record) ? record : "";
+}
+
+bool CQelXML::GetTaskById(int id, TaskInfo& task) const {
+    std::lock_guard lock(mutex_);
+    return FindTaskLocked(id, task);
+}
+
+bool CQelXML::FindTaskLocked(int id, TaskInfo& task) const {
+    for (const std::string& record : records_) {
+        if (RecordHasId(record, id)) return ParseRecord(record, task);
+    }
+    return false;
+}
+
+}  // namespace zov
