@@ -2,8 +2,11 @@
 
 #include <optional>
 
+#include "engine/tasks/DueTasks.h"
+#include "engine/tasks/Schedule.h"
 #include "engine/tasks/TaskRecordReader.h"
 #include "engine/tasks/TaskRecordWriter.h"
+#include "platform/Clock.h"
 
 namespace zov {
 
@@ -43,5 +46,28 @@ bool CQelXML::FindTaskLocked(int id, TaskInfo& task) const {
     }
     return false;
 }
+
+void CQelXML::GetAllTasks(std::vector<TaskInfo>& out) const {
+    std::lock_guard lock(mutex_);
+    out.clear();
+    for (const std::string& record : records_) {
+        TaskInfo task;
+        if (ParseRecord(record, task)) out.push_back(std::move(task));
+    }
+}
+
+void CQelXML::GetDueTasks(std::vector<TaskInfo>& out, std::time_t when) const {
+    std::lock_guard lock(mutex_);
+    out = DueTasks(records_, when);
+}
+
+void CQelXML::GetDueTasks(std::vector<TaskInfo>& out) const { GetDueTasks(out, Now()); }
+
+bool CQelXML::AddDueTask(const std::string& record, std::vector<TaskInfo>& list, bool clearFirst,
+                         std::time_t when) {
+    return zov::AddDueTask(record, list, clearFirst, when);
+}
+
+std::vector<std::string> CQelXML::TimeItems(std::string_view times) { return zov::TimeItems(times); }
 
 }  // namespace zov

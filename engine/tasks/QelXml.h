@@ -112,8 +112,6 @@ class CQelXML {
     bool FindTaskLocked(int id, TaskInfo& task) const;
     bool ChangeTaskLocked(int type, TaskInfo& task, bool save, bool markPastTimes);
     bool SetScheduled(int id, bool on);
-    void DueTasksLocked(std::vector<TaskInfo>& out) const;
-    void DueTasksLocked(std::vector<TaskInfo>& out, std::time_t when) const;
     void ReplaceRecords(std::vector<std::string> records);
 
     mutable std::mutex mutex_;

@@ -2,9 +2,11 @@
 #include <string>
 #include <vector>
 
+#include "engine/tasks/DueTasks.h"
 #include "engine/tasks/QelXml.h"
 #include "engine/util/CommonPaths.h"
 #include "engine/util/CommonText.h"
+#include "platform/Clock.h"
 #include "platform/Paths.h"
 
 namespace zov {
@@ -81,8 +83,7 @@ int CQelXML::ValidateTask(const TaskInfo& task, std::string& message) const {
         message = "当前路径和其他任务存储路径存在上下级关系，这样可能会影响备份和还原功能。";
         return kValidateWarning;
     }
-    std::vector<TaskInfo> due;
-    DueTasksLocked(due);
+    const std::vector<TaskInfo> due = DueTasks(records_, Now());
     int level = 0;
     for (const TaskInfo& other : due) level = std::max(level, Similarity(task, other));
     return level;
