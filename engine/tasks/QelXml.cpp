@@ -1,14 +1,75 @@
 #include "engine/tasks/QelXml.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "engine/tasks/DueTasks.h"
 #include "engine/tasks/Schedule.h"
 #include "engine/tasks/TaskRecordReader.h"
 #include "engine/tasks/TaskRecordWriter.h"
+#include "engine/tasks/TaskStoreLoadReport.h"
 #include "platform/Clock.h"
 
 namespace zov {
+
+void CQelXML::SetClampKeepDays(bool clamp) {
+    std::lock_guard lock(mutex_);
+    clampKeepDays_ = clamp;
+}
+
+void CQelXML::SetFilePath(const std::string& path) {
+    std::lock_guard lock(mutex_);
+    filePath_ = path;
+    pathSet_ = true;
+}
+
+bool CQelXML::Load() {
+    std::lock_guard lock(mutex_);
+    if (!pathSet_) {
+        loaded_ = false;
+        text_.clear();
+        records_.clear();
+        return false;
+    }
+    FileVersion version;
+    std::string why;
+    loaded_ = ReadTaskStore(filePath_, text_, version, why);
+    records_ = SplitRecords(text_);
+    ReportTaskStoreLoad(filePath_, version, why, records_);
+    return loaded_;
+}
+
+bool CQelXML::Save() {
+    std::lock_guard lock(mutex_);
+    return SaveLocked();
+}
+
+bool CQelXML::SaveLocked() { return loaded_ && WriteTaskStore(filePath_, text_); }
+
+bool CQelXML::IsLoaded() const {
+    std::lock_guard lock(mutex_);
+    return loaded_;
+}
+
+std::vector<std::string> CQelXML::GetRecords() const {
+    std::lock_guard lock(mutex_);
+    return records_;
+}
+
+int CQelXML::GetMaxTaskId() const {
+    std::lock_guard lock(mutex_);
+    return MaxTaskIdLocked();
+}
+
+int CQelXML::MaxTaskIdLocked() const {
+    if (!loaded_) return -1;
+    int highest = 0;
+    for (const std::string& record : records_)
+        highest = std::max(highest, DecimalValue(TagValue(record, "ID")));
+    return highest;
+}
+
+std::vector<std::string> CQelXML::SplitRecords(std::string_view text) { return zov::SplitRecords(text); }
 
 std::string CQelXML::TagValue(std::string_view record, std::string_view tag) {
     return zov::TagValue(record, tag);

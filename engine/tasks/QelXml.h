@@ -9,14 +9,10 @@
 
 #include "engine/tasks/TaskInfo.h"
 #include "engine/tasks/TaskRecordTags.h"
+#include "engine/tasks/TaskStoreFile.h"
 #include "engine/tasks/TaskStoreText.h"
 
 namespace zov {
-
-// Key of the task store file; the cipher uses its first 8 bytes.
-inline constexpr const char* kTaskStoreKey = "Nq4vWx8LmR2tBe6J";
-// Largest task.db that is read: 8 bytes per text byte, a text of 253,000 bytes.
-inline constexpr std::size_t kTaskStoreMaxFileSize = 2024000;
 
 // Kinds of ChangeTask; also the operation types of its interface log record.
 enum TaskChange : int { kChangeModify = 1, kChangeAdd = 2, kChangeDelete = 3 };
