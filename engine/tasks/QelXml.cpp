@@ -8,6 +8,7 @@
 #include "engine/tasks/TaskRecordReader.h"
 #include "engine/tasks/TaskRecordWriter.h"
 #include "engine/tasks/TaskStoreLoadReport.h"
+#include "engine/tasks/TaskValidation.h"
 #include "platform/Clock.h"
 
 namespace zov {
@@ -127,6 +128,11 @@ void CQelXML::GetDueTasks(std::vector<TaskInfo>& out) const { GetDueTasks(out, N
 bool CQelXML::AddDueTask(const std::string& record, std::vector<TaskInfo>& list, bool clearFirst,
                          std::time_t when) {
     return zov::AddDueTask(record, list, clearFirst, when);
+}
+
+int CQelXML::ValidateTask(const TaskInfo& task, std::string& message) const {
+    std::lock_guard lock(mutex_);
+    return zov::ValidateTask(task, records_, loaded_, Now(), message);
 }
 
 std::vector<std::string> CQelXML::TimeItems(std::string_view times) { return zov::TimeItems(times); }

@@ -11,15 +11,12 @@
 #include "engine/tasks/TaskRecordTags.h"
 #include "engine/tasks/TaskStoreFile.h"
 #include "engine/tasks/TaskStoreText.h"
+#include "engine/tasks/TaskValidation.h"
 
 namespace zov {
 
 // Kinds of ChangeTask; also the operation types of its interface log record.
 enum TaskChange : int { kChangeModify = 1, kChangeAdd = 2, kChangeDelete = 3 };
-
-// Results of ValidateTask besides the similarity levels 0..3.
-inline constexpr int kValidateError = -1;
-inline constexpr int kValidateWarning = -2;
 
 // The task store: the enciphered tagged text of task.db and the records in it. Every change is written
 // to the interface log and adjusts temp.ini. Safe to use from several threads.
