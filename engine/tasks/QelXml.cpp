@@ -7,8 +7,8 @@
 #include "engine/tasks/Schedule.h"
 #include "engine/tasks/TaskRecordReader.h"
 #include "engine/tasks/TaskRecordWriter.h"
+#include "engine/tasks/TaskRunState.h"
 #include "engine/tasks/TaskStoreLoadReport.h"
-#include "engine/tasks/TaskValidation.h"
 #include "platform/Clock.h"
 
 namespace zov {
@@ -70,33 +70,6 @@ int CQelXML::MaxTaskIdLocked() const {
     return highest;
 }
 
-std::vector<std::string> CQelXML::SplitRecords(std::string_view text) { return zov::SplitRecords(text); }
-
-std::string CQelXML::TagValue(std::string_view record, std::string_view tag) {
-    return zov::TagValue(record, tag);
-}
-
-int CQelXML::DecimalValue(std::string_view value) { return zov::DecimalValue(value); }
-
-bool CQelXML::RecordHasId(std::string_view record, int id) { return zov::RecordHasId(record, id); }
-
-bool CQelXML::ParseTask(const std::string& record, TaskInfo& task) { return ParseRecord(record, task); }
-
-bool CQelXML::ParseTask(const std::string& record, TaskInfo& task, std::string& reason) {
-    return ParseRecord(record, task, reason);
-}
-
-std::string CQelXML::FormatTask(TaskInfo& task, bool newId) const {
-    std::lock_guard lock(mutex_);
-    return FormatTaskLocked(task, newId);
-}
-
-std::string CQelXML::FormatTaskLocked(TaskInfo& task, bool newId) const {
-    std::string record;
-    const std::optional<int> newIdAbove = newId ? std::optional(MaxTaskIdLocked()) : std::nullopt;
-    return FormatRecord(task, newIdAbove, clampKeepDays_, record) ? record : "";
-}
-
 bool CQelXML::GetTaskById(int id, TaskInfo& task) const {
     std::lock_guard lock(mutex_);
     return FindTaskLocked(id, task);
@@ -107,6 +80,45 @@ bool CQelXML::FindTaskLocked(int id, TaskInfo& task) const {
         if (RecordHasId(record, id)) return ParseRecord(record, task);
     }
     return false;
+}
+
+bool CQelXML::ChangeTask(int type, TaskInfo& task, bool save, bool markPastTimes) {
+    std::lock_guard lock(mutex_);
+    return ChangeTaskLocked(type, task, save, markPastTimes);
+}
+
+bool CQelXML::ChangeTaskLocked(int type, TaskInfo& task, bool save, bool markPastTimes) {
+    if (!loaded_) return false;
+    CQelLog log = StartChangeLog(type, task);
+    const bool formats = type == kChangeAdd || type == kChangeModify;
+    const std::string formatted = formats ? FormatTaskLocked(task, type == kChangeAdd) : "";
+    // An incomplete task changes nothing.
+    bool ok = !formats || !formatted.empty();
+    if (ok) {
+        std::vector<std::string> records = records_;
+        ApplyChange(type, task.id, formatted, records);
+        if (type == kChangeAdd) ForgetRunState(task.id);
+        if (markPastTimes) MarkPastTimes(task);
+        text_ = WithRecords(std::move(text_), records);
+        records_ = SplitRecords(text_);
+        ok = !save || SaveLocked();
+    }
+    log.SetTaskId(task.id);
+    log.SetResult(ok ? kLogSucceeded : kLogFailed);
+    log.Write();
+    return ok;
+}
+
+bool CQelXML::EnableSchedule(int id) { return SetScheduled(id, true); }
+
+bool CQelXML::DisableSchedule(int id) { return SetScheduled(id, false); }
+
+bool CQelXML::SetScheduled(int id, bool on) {
+    std::lock_guard lock(mutex_);
+    TaskInfo task;
+    if (!FindTaskLocked(id, task)) return false;
+    task.flags = on ? (task.flags | kTaskScheduled) : (task.flags & ~kTaskScheduled);
+    return ChangeTaskLocked(kChangeModify, task, true, false);
 }
 
 void CQelXML::GetAllTasks(std::vector<TaskInfo>& out) const {
@@ -136,5 +148,32 @@ int CQelXML::ValidateTask(const TaskInfo& task, std::string& message) const {
 }
 
 std::vector<std::string> CQelXML::TimeItems(std::string_view times) { return zov::TimeItems(times); }
+
+bool CQelXML::ParseTask(const std::string& record, TaskInfo& task) { return ParseRecord(record, task); }
+
+bool CQelXML::ParseTask(const std::string& record, TaskInfo& task, std::string& reason) {
+    return ParseRecord(record, task, reason);
+}
+
+std::string CQelXML::FormatTask(TaskInfo& task, bool newId) const {
+    std::lock_guard lock(mutex_);
+    return FormatTaskLocked(task, newId);
+}
+
+std::string CQelXML::FormatTaskLocked(TaskInfo& task, bool newId) const {
+    std::string record;
+    const std::optional<int> newIdAbove = newId ? std::optional(MaxTaskIdLocked()) : std::nullopt;
+    return FormatRecord(task, newIdAbove, clampKeepDays_, record) ? record : "";
+}
+
+std::vector<std::string> CQelXML::SplitRecords(std::string_view text) { return zov::SplitRecords(text); }
+
+std::string CQelXML::TagValue(std::string_view record, std::string_view tag) {
+    return zov::TagValue(record, tag);
+}
+
+int CQelXML::DecimalValue(std::string_view value) { return zov::DecimalValue(value); }
+
+bool CQelXML::RecordHasId(std::string_view record, int id) { return zov::RecordHasId(record, id); }
 
 }  // namespace zov

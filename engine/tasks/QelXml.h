@@ -1,12 +1,12 @@
 #pragma once
 
-#include <cstddef>
 #include <ctime>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/tasks/TaskChange.h"
 #include "engine/tasks/TaskInfo.h"
 #include "engine/tasks/TaskRecordTags.h"
 #include "engine/tasks/TaskStoreFile.h"
@@ -15,11 +15,9 @@
 
 namespace zov {
 
-// Kinds of ChangeTask; also the operation types of its interface log record.
-enum TaskChange : int { kChangeModify = 1, kChangeAdd = 2, kChangeDelete = 3 };
-
 // The task store: the enciphered tagged text of task.db and the records in it. Every change is written
-// to the interface log and adjusts temp.ini. Safe to use from several threads.
+// to the interface log and adjusts temp.ini. Safe to use from several threads. The record format, the
+// file, due selection and validation are the units TaskRecord*, TaskStore*, DueTasks and TaskValidation.
 class CQelXML {
   public:
     // clampKeepDays: FormatTask writes a keep-days value above 100 as 100 (the service's behaviour);
@@ -105,7 +103,6 @@ class CQelXML {
     bool FindTaskLocked(int id, TaskInfo& task) const;
     bool ChangeTaskLocked(int type, TaskInfo& task, bool save, bool markPastTimes);
     bool SetScheduled(int id, bool on);
-    void ReplaceRecords(std::vector<std::string> records);
 
     mutable std::mutex mutex_;
     std::string filePath_;
