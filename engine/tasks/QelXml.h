@@ -20,8 +20,8 @@ namespace zov {
 // file, due selection and validation are the units TaskRecord*, TaskStore*, DueTasks and TaskValidation.
 class CQelXML {
   public:
-    // clampKeepDays: FormatTask writes a keep-days value above 100 as 100 (the service's behaviour);
-    // the management program turns it off and writes larger values unchanged.
+    // clampKeepDays: FormatTask writes a keep-days value above kMaxServiceKeepDays as that value (the
+    // service's behaviour); the management program turns it off and writes larger values unchanged.
     explicit CQelXML(bool clampKeepDays = true) : clampKeepDays_(clampKeepDays) {}
     CQelXML(const CQelXML&) = delete;
     CQelXML& operator=(const CQelXML&) = delete;
@@ -57,43 +57,31 @@ class CQelXML {
 
     // Every record that parses, in file order (out is emptied first).
     void GetAllTasks(std::vector<TaskInfo>& out) const;
-    // The tasks of every record due at the minute of when (out is emptied first; see AddDueTask).
+    // The tasks of every record due at the minute of when (out is emptied first; see DueTasks.h).
     void GetDueTasks(std::vector<TaskInfo>& out, std::time_t when) const;
     // The same for the current minute.
     void GetDueTasks(std::vector<TaskInfo>& out) const;
-    // For a record whose FLAG switches scheduled runs on: appends its task once for every item of its
-    // TIME equal to the "%H:%M" of when (with TIME set to that item), or unchanged when it has no TIME but
-    // a PERIOD. False when nothing is due.
-    static bool AddDueTask(const std::string& record, std::vector<TaskInfo>& list, bool clearFirst,
-                           std::time_t when);
-
     // Checks a task before it is saved: kValidateError or kValidateWarning with a message, otherwise the
     // similarity 0..3 to the tasks due this minute.
     int ValidateTask(const TaskInfo& task, std::string& message) const;
 
-    // The "HH:MM" items of a times text: split at blanks, ',' and "，", items not 5 bytes long dropped.
-    static std::vector<std::string> TimeItems(std::string_view times);
-
-    // Reads one record into task; fields without a value in the record keep theirs. False (task
-    // unchanged) when a required value is missing or malformed.
-    static bool ParseTask(const std::string& record, TaskInfo& task);
-    // The same; reason tells why a record is refused (a missing value, a FLAG outside 1..63, a DFLAG
-    // outside 1..3, a malformed DAYS, ...) and is "" when it is read.
-    static bool ParseTask(const std::string& record, TaskInfo& task, std::string& reason);
     // The record text of a task; "" when the task is incomplete (a file task without source, an SQL
     // Server task without databases), when a value could not be read back (a name or folder holding one
     // of kNameForbidden, any value holding '<', '>', a NUL byte or the record marker) or, with newId, when
     // no id is left above the stored ones. Corrects out-of-range fields of task (flags outside 1..63
-    // become 3) and, with newId, gives it an id above every stored one.
+    // become kDefaultTaskFlags) and, with newId, gives it an id above every stored one.
     std::string FormatTask(TaskInfo& task, bool newId) const;
 
-    // The records of a store text: the pieces between the markers, without the first and the last.
+    // The record reader (ParseRecord of TaskRecordReader.h); reason is "" when the record is read.
+    static bool ParseTask(const std::string& record, TaskInfo& task);
+    static bool ParseTask(const std::string& record, TaskInfo& task, std::string& reason);
+    // The functions of the same names in DueTasks.h, Schedule.h, TaskStoreText.h and TaskRecordTags.h.
+    static bool AddDueTask(const std::string& record, std::vector<TaskInfo>& list, bool clearFirst,
+                           std::time_t when);
+    static std::vector<std::string> TimeItems(std::string_view times);
     static std::vector<std::string> SplitRecords(std::string_view text);
-    // The value between the first <tag> of a record and the </tag> after it; "" when missing.
     static std::string TagValue(std::string_view record, std::string_view tag);
-    // The leading decimal number of a value (optional sign); 0 when there is none.
     static int DecimalValue(std::string_view value);
-    // True when the record has a non-empty <ID> whose value is id.
     static bool RecordHasId(std::string_view record, int id);
 
   private:

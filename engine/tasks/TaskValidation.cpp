@@ -16,6 +16,9 @@ namespace {
 constexpr int kSamePath = 2;
 constexpr int kNestedPath = 1;
 
+// The day bits of a weekly schedule, Monday .. Sunday.
+constexpr DaySet kWeekdays(0x7F);
+
 // Similarity levels: the same source (for database tasks a database in common), also the same storage
 // folder, also the other's times among the task's.
 constexpr int kSameSource = 1;
@@ -28,7 +31,7 @@ bool CheckFields(const TaskInfo& task, bool loaded, std::string& why) {
     if (task.HasFlag(kTaskFilter) && task.filter.extensions.empty()) {
         return Refuse(why, "校验任务时，使用了过滤器但未设置过滤条件。");
     }
-    if (task.period == kWeekly && (task.days & DaySet(0x7F)).none()) {
+    if (task.period == kWeekly && (task.days & kWeekdays).none()) {
         return Refuse(why, "校验任务时，设置为每周备份，但未指定具体备份日期。");
     }
     if (task.period == kMonthly && task.days.none()) {
