@@ -1,38 +1,27 @@
 #pragma once
 
-#include <cstddef>
 #include <ctime>
 #include <mutex>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/tasks/TaskChange.h"
 #include "engine/tasks/TaskInfo.h"
+#include "engine/tasks/TaskRecordTags.h"
+#include "engine/tasks/TaskStoreFile.h"
+#include "engine/tasks/TaskStoreText.h"
+#include "engine/tasks/TaskValidation.h"
 
 namespace zov {
 
-// Key of the task store file; the cipher uses its first 8 bytes.
-inline constexpr const char* kTaskStoreKey = "Nq4vWx8LmR2tBe6J";
-// Largest task.db that is read: 8 bytes per text byte, a text of 253,000 bytes.
-inline constexpr std::size_t kTaskStoreMaxFileSize = 2024000;
-// Separates the records inside <TASK>...</TASK>.
-inline constexpr std::string_view kRecordMarker = "|||||";
-// Characters no NAME, SOURCE or DEST value may hold.
-inline constexpr const char* kNameForbidden = "<>|";
-
-// Kinds of ChangeTask; also the operation types of its interface log record.
-enum TaskChange : int { kChangeModify = 1, kChangeAdd = 2, kChangeDelete = 3 };
-
-// Results of ValidateTask besides the similarity levels 0..3.
-inline constexpr int kValidateError = -1;
-inline constexpr int kValidateWarning = -2;
-
 // The task store: the enciphered tagged text of task.db and the records in it. Every change is written
-// to the interface log and adjusts temp.ini. Safe to use from several threads.
+// to the interface log and adjusts temp.ini. Safe to use from several threads. The record format, the
+// file, due selection and validation are the units TaskRecord*, TaskStore*, DueTasks and TaskValidation.
 class CQelXML {
   public:
-    // clampKeepDays: FormatTask writes a keep-days value above 100 as 100 (the service's behaviour);
-    // the management program turns it off and writes larger values unchanged.
+    // clampKeepDays: FormatTask writes a keep-days value above kMaxServiceKeepDays as that value (the
+    // service's behaviour); the management program turns it off and writes larger values unchanged.
     explicit CQelXML(bool clampKeepDays = true) : clampKeepDays_(clampKeepDays) {}
     CQelXML(const CQelXML&) = delete;
     CQelXML& operator=(const CQelXML&) = delete;
@@ -68,43 +57,31 @@ class CQelXML {
 
     // Every record that parses, in file order (out is emptied first).
     void GetAllTasks(std::vector<TaskInfo>& out) const;
-    // The tasks of every record due at the minute of when (out is emptied first; see AddDueTask).
+    // The tasks of every record due at the minute of when (out is emptied first; see DueTasks.h).
     void GetDueTasks(std::vector<TaskInfo>& out, std::time_t when) const;
     // The same for the current minute.
     void GetDueTasks(std::vector<TaskInfo>& out) const;
-    // For a record whose FLAG switches scheduled runs on: appends its task once for every item of its
-    // TIME equal to the "%H:%M" of when (with TIME set to that item), or unchanged when it has no TIME but
-    // a PERIOD. False when nothing is due.
-    static bool AddDueTask(const std::string& record, std::vector<TaskInfo>& list, bool clearFirst,
-                           std::time_t when);
-
     // Checks a task before it is saved: kValidateError or kValidateWarning with a message, otherwise the
     // similarity 0..3 to the tasks due this minute.
     int ValidateTask(const TaskInfo& task, std::string& message) const;
 
-    // The "HH:MM" items of a times text: split at blanks, ',' and "，", items not 5 bytes long dropped.
-    static std::vector<std::string> TimeItems(std::string_view times);
-
-    // Reads one record into task; fields without a value in the record keep theirs. False (task
-    // unchanged) when a required value is missing or malformed.
-    static bool ParseTask(const std::string& record, TaskInfo& task);
-    // The same; reason tells why a record is refused (a missing value, a FLAG outside 1..63, a DFLAG
-    // outside 1..3, a malformed DAYS, ...) and is "" when it is read.
-    static bool ParseTask(const std::string& record, TaskInfo& task, std::string& reason);
     // The record text of a task; "" when the task is incomplete (a file task without source, an SQL
     // Server task without databases), when a value could not be read back (a name or folder holding one
     // of kNameForbidden, any value holding '<', '>', a NUL byte or the record marker) or, with newId, when
     // no id is left above the stored ones. Corrects out-of-range fields of task (flags outside 1..63
-    // become 3) and, with newId, gives it an id above every stored one.
+    // become kDefaultTaskFlags) and, with newId, gives it an id above every stored one.
     std::string FormatTask(TaskInfo& task, bool newId) const;
 
-    // The records of a store text: the pieces between the markers, without the first and the last.
+    // The record reader (ParseRecord of TaskRecordReader.h); reason is "" when the record is read.
+    static bool ParseTask(const std::string& record, TaskInfo& task);
+    static bool ParseTask(const std::string& record, TaskInfo& task, std::string& reason);
+    // The functions of the same names in DueTasks.h, Schedule.h, TaskStoreText.h and TaskRecordTags.h.
+    static bool AddDueTask(const std::string& record, std::vector<TaskInfo>& list, bool clearFirst,
+                           std::time_t when);
+    static std::vector<std::string> TimeItems(std::string_view times);
     static std::vector<std::string> SplitRecords(std::string_view text);
-    // The value between the first <tag> of a record and the </tag> after it; "" when missing.
     static std::string TagValue(std::string_view record, std::string_view tag);
-    // The leading decimal number of a value (optional sign); 0 when there is none.
     static int DecimalValue(std::string_view value);
-    // True when the record has a non-empty <ID> whose value is id.
     static bool RecordHasId(std::string_view record, int id);
 
   private:
@@ -114,9 +91,6 @@ class CQelXML {
     bool FindTaskLocked(int id, TaskInfo& task) const;
     bool ChangeTaskLocked(int type, TaskInfo& task, bool save, bool markPastTimes);
     bool SetScheduled(int id, bool on);
-    void DueTasksLocked(std::vector<TaskInfo>& out) const;
-    void DueTasksLocked(std::vector<TaskInfo>& out, std::time_t when) const;
-    void ReplaceRecords(std::vector<std::string> records);
 
     mutable std::mutex mutex_;
     std::string filePath_;

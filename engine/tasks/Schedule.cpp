@@ -31,7 +31,19 @@ int WeekdayIndex(int year, int month, int day) {
     return (day + 2 * month + (3 * month + 3) / 5 + year + year / 4 - year / 100 + year / 400) % 7;
 }
 
-bool IsClockTime(std::string_view text) { return text.size() == 5 && RegexMatch(text, kClockTimePattern); }
+bool IsClockTime(std::string_view text) {
+    return text.size() == kClockTimeLength && RegexMatch(text, kClockTimePattern);
+}
+
+std::vector<std::string> TimeItems(std::string_view times) {
+    std::string text(times);
+    ReplaceAll(text, "，", " ");
+    std::replace(text.begin(), text.end(), ',', ' ');
+    std::vector<std::string> items;
+    SplitToList(items, text, ' ', true, 1);
+    std::erase_if(items, [](const std::string& item) { return item.size() != kClockTimeLength; });
+    return items;
+}
 
 std::string UnusableFolderReason(const TaskInfo& task) {
     // A relative source would be taken from the working folder, and one starting with '-' read as a switch.

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <cstddef>
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/tasks/TaskInfo.h"
 
@@ -12,8 +14,15 @@ namespace zov {
 // 0 Monday .. 6 Sunday for a date of the Gregorian calendar (month 1..12).
 int WeekdayIndex(int year, int month, int day);
 
+// The length of a time of day "HH:MM".
+inline constexpr std::size_t kClockTimeLength = 5;
+
 // True when text is one time of day "HH:MM" (00:00 .. 23:59).
 bool IsClockTime(std::string_view text);
+
+// The "HH:MM" items of a times text: split at blanks, ',' and "，", items not kClockTimeLength bytes long
+// dropped.
+std::vector<std::string> TimeItems(std::string_view times);
 
 // Why the service does not run the task: "" when its storage folder, and the source of a file task, are
 // absolute paths and the storage folder holds none of "<>|?"; otherwise the reason, naming the folder.

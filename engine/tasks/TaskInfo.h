@@ -2,6 +2,7 @@
 
 #include <bitset>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 
@@ -21,6 +22,8 @@ enum TaskFlag : int32_t {
 
 // Every defined bit of flags: a stored value holding any other bit is refused when it is read.
 inline constexpr int32_t kTaskAllFlags = 0x3F;
+// The flags of a new task, and of a task written with flags outside 1..kTaskAllFlags.
+inline constexpr int32_t kDefaultTaskFlags = kTaskFile | kTaskCompress;
 
 enum SqlType : int32_t { kSqlServer = 1, kMySql = 2 };
 enum SchedulePeriod : int32_t { kDaily = 1, kWeekly = 2, kMonthly = 3 };
@@ -32,11 +35,15 @@ using DaySet = std::bitset<31>;
 inline constexpr int32_t kBasePeriodUnset = -1;
 // Database tasks always use volumes of this many MB.
 inline constexpr int32_t kDatabaseVolumeMb = 2048;
+// keepDays of a new task, and of a task written with keep-days on and a value below 1.
+inline constexpr int32_t kDefaultKeepDays = 30;
+// The highest task id: no task can be added once it is taken.
+inline constexpr int32_t kMaxTaskId = std::numeric_limits<int32_t>::max();
 
 // One backup task of any kind.
 struct TaskInfo {
     int32_t id = 0;
-    int32_t flags = kTaskFile | kTaskCompress;
+    int32_t flags = kDefaultTaskFlags;
     bool diff = false;
     bool delBad = true;
     int32_t basePeriod = kBasePeriodUnset;
@@ -54,7 +61,7 @@ struct TaskInfo {
     int32_t period = kDaily;
     DaySet days;
     std::string times;  // "HH:MM" items separated by blanks, ',' or "，"
-    int32_t keepDays = 30;
+    int32_t keepDays = kDefaultKeepDays;
     FilterSet filter;
 
     bool IsFileTask() const { return (flags & kTaskFile) != 0; }

@@ -1,8 +1,11 @@
-#include <algorithm>
-#include <limits>
-#include <string>
+#include "engine/tasks/TaskRecordWriter.h"
 
-#include "engine/tasks/QelXml.h"
+#include <algorithm>
+#include <string_view>
+#include <vector>
+
+#include "engine/tasks/TaskRecordTags.h"
+#include "engine/tasks/TaskStoreText.h"
 
 namespace zov {
 namespace {
@@ -53,70 +56,64 @@ bool IsStorable(const TaskInfo& task) {
 
 }  // namespace
 
-std::string CQelXML::FormatTask(TaskInfo& task, bool newId) const {
-    std::lock_guard lock(mutex_);
-    return FormatTaskLocked(task, newId);
-}
-
-std::string CQelXML::FormatTaskLocked(TaskInfo& task, bool newId) const {
-    std::string record;
-    if (newId) {
-        const int highest = MaxTaskIdLocked();
-        // No id is left above the highest one.
-        if (highest == std::numeric_limits<int>::max()) return "";
-        task.id = std::max(task.id, highest + 1);
-        record = "\n";
-        AppendLine(record, "ID", task.id);
+bool FormatRecord(TaskInfo& task, std::optional<int> newIdAbove, bool clampKeepDays, std::string& record) {
+    std::string text;
+    if (newIdAbove) {
+        if (*newIdAbove >= kMaxTaskId) return false;
+        task.id = std::max(task.id, *newIdAbove + 1);
+        text = "\n";
+        AppendLine(text, "ID", task.id);
     }
-    AppendLine(record, "NAME", task.name.empty() ? "Task_" + std::to_string(task.id) : task.name);
-    AppendLine(record, "DELBAD", task.delBad ? 1 : 0);
+    AppendLine(text, "NAME", task.name.empty() ? kUnnamedTaskPrefix + std::to_string(task.id) : task.name);
+    AppendLine(text, "DELBAD", task.delBad ? 1 : 0);
 
-    if (task.flags < 1 || task.flags > 63) task.flags = kTaskFile | kTaskCompress;
-    if (!IsComplete(task) || !IsStorable(task)) return "";
-    AppendLine(record, "FLAG", task.flags);
+    if (task.flags < 1 || task.flags > kTaskAllFlags) task.flags = kDefaultTaskFlags;
+    if (!IsComplete(task) || !IsStorable(task)) return false;
+    AppendLine(text, "FLAG", task.flags);
 
     const bool fileTask = task.IsFileTask();
     if (fileTask) {
-        AppendLine(record, "DIFF", task.diff ? 1 : 0);
-        if (task.diff) AppendLine(record, "BPERIOD", task.basePeriod);
-        AppendLine(record, "EXTENSIONS", JoinItems(task.filter.extensions));
+        AppendLine(text, "DIFF", task.diff ? 1 : 0);
+        if (task.diff) AppendLine(text, "BPERIOD", task.basePeriod);
+        AppendLine(text, "EXTENSIONS", JoinItems(task.filter.extensions));
     }
-    AppendLine(record, "SOURCE", task.source);
-    AppendLine(record, "DEST", task.dest);
+    AppendLine(text, "SOURCE", task.source);
+    AppendLine(text, "DEST", task.dest);
 
     if (task.HasFlag(kTaskCompress)) {
         if (fileTask) {
-            AppendLine(record, "COMPRESS", task.compress ? 1 : 0);
-            AppendLine(record, "PARTIAL", task.partial);
+            AppendLine(text, "COMPRESS", task.compress ? 1 : 0);
+            AppendLine(text, "PARTIAL", task.partial);
         }
-        if (!task.password.empty()) AppendLine(record, "PWORD", task.password);
+        if (!task.password.empty()) AppendLine(text, "PWORD", task.password);
     }
 
     // The schedule is kept while scheduled runs are off, so switching them off and on loses nothing.
     if (task.period < kDaily || task.period > kMonthly) task.period = kDaily;
-    AppendLine(record, "DFLAG", task.period);
-    AppendLine(record, "DAYS", DaysToText(task.days));
-    if (task.times.empty()) task.times = "01:00";
-    AppendLine(record, "TIME", task.times);
+    AppendLine(text, "DFLAG", task.period);
+    AppendLine(text, "DAYS", DaysToText(task.days));
+    if (task.times.empty()) task.times = kDefaultRunTimes;
+    AppendLine(text, "TIME", task.times);
 
     if (!fileTask) {
         if (task.sqlType != kSqlServer && task.sqlType != kMySql) task.sqlType = kSqlServer;
-        AppendLine(record, "SQLTYPE", task.sqlType);
+        AppendLine(text, "SQLTYPE", task.sqlType);
         if (task.sqlType == kMySql) {
-            AppendLine(record, "SRVNAME", task.serviceName);
+            AppendLine(text, "SRVNAME", task.serviceName);
         } else {
-            AppendLine(record, "INSTANCE", task.instance);
+            AppendLine(text, "INSTANCE", task.instance);
         }
-        AppendLine(record, "DATABASE", task.database);
-        AppendLine(record, "ROOTPWD", task.rootPassword);
+        AppendLine(text, "DATABASE", task.database);
+        AppendLine(text, "ROOTPWD", task.rootPassword);
     }
 
     if (task.HasFlag(kTaskKeepDays) && task.keepDays != 0) {
-        if (task.keepDays < 1) task.keepDays = 30;
-        if (clampKeepDays_ && task.keepDays > 100) task.keepDays = 100;
-        AppendLine(record, "SAVEDAYS", task.keepDays);
+        if (task.keepDays < 1) task.keepDays = kDefaultKeepDays;
+        if (clampKeepDays && task.keepDays > kMaxServiceKeepDays) task.keepDays = kMaxServiceKeepDays;
+        AppendLine(text, "SAVEDAYS", task.keepDays);
     }
-    return record;
+    record = std::move(text);
+    return true;
 }
 
 }  // namespace zov

@@ -1,0 +1,71 @@
+#include "engine/tasks/TaskStoreFile.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <system_error>
+
+#include "engine/tasks/Refusal.h"
+#include "engine/util/Md5.h"
+#include "platform/AtomicFile.h"
+#include "platform/Paths.h"
+
+namespace zov {
+namespace {
+
+// Reads at most limit + 1 bytes, so a file that grew beyond the limit is noticed. False with errno.
+bool ReadAll(int fd, std::size_t limit, std::string& bytes) {
+    char buffer[65536];
+    while (bytes.size() <= limit) {
+        const ssize_t got = ::read(fd, buffer, sizeof buffer);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+    return true;
+}
+
+std::string ReadError(int error) { return "无法读取（" + std::system_category().message(error) + "）"; }
+
+bool ReadOpened(int fd, std::string& text, FileVersion& version, std::string& why) {
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        version.error = errno;
+        return Refuse(why, ReadError(version.error));
+    }
+    version = VersionOf(info);
+    if (!S_ISREG(info.st_mode)) return Refuse(why, "不是普通文件");
+    std::string bytes;
+    if (!ReadAll(fd, kTaskStoreMaxFileSize, bytes)) return Refuse(why, ReadError(errno));
+    if (bytes.size() > kTaskStoreMaxFileSize) {
+        return Refuse(why, "大于可读取的 " + std::to_string(kTaskStoreMaxFileSize) + " 字节");
+    }
+    version.digest = Md5Hex(bytes);
+    return DecipherStoreText(bytes, text, why);
+}
+
+}  // namespace
+
+bool ReadTaskStore(const std::string& path, std::string& text, FileVersion& version, std::string& why) {
+    text.clear();
+    version = {};
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        version.error = errno;
+        if (version.error == ENOENT && !PathExists(path)) return true;
+        return Refuse(why, ReadError(version.error));
+    }
+    const bool read = ReadOpened(fd, text, version, why);
+    ::close(fd);
+    return read;
+}
+
+bool WriteTaskStore(const std::string& path, std::string_view text) {
+    if (text.size() > kTaskStoreMaxTextSize) return false;
+    return WriteFileAtomic(path, EncipherStoreText(text));
+}
+
+}  // namespace zov
