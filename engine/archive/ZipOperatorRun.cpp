@@ -1,8 +1,9 @@
+#include "engine/archive/ZipOperatorRun.h"
+
 #include <chrono>
 #include <string>
 #include <vector>
 
-#include "engine/archive/ZipOperator.h"
 #include "engine/util/CommonPaths.h"
 #include "platform/Clock.h"
 #include "platform/ProcessRunner.h"
@@ -74,16 +75,16 @@ ExitMeaning MeaningOf(int code) {
 
 }  // namespace
 
-bool CZipOperator::Fail(std::string message) {
+bool ArchiverRun::Fail(std::string message) {
     message_ = std::move(message);
     return false;
 }
 
-bool CZipOperator::RunRar(const std::vector<std::string>& arguments, const std::string& password) {
+bool ArchiverRun::RunRar(const std::vector<std::string>& arguments, const std::string& password) {
     return RunRarCode(arguments, password) == 0;
 }
 
-int CZipOperator::RunRarCode(const std::vector<std::string>& arguments, const std::string& password) {
+int ArchiverRun::RunRarCode(const std::vector<std::string>& arguments, const std::string& password) {
     if (!FileExists(rarPath_)) {
         message_ = "使用winrar压缩时，rar.exe文件路径" + rarPath_ + "无效";
         return -1;
