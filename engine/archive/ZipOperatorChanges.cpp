@@ -50,7 +50,8 @@ bool ChangeCompression::CompressChangesWith(ChangeMode mode, const std::string& 
     if (source.empty() || storageFolder.empty() || base.empty() || archiveName.empty()) {
         return Fail("使用winrar压缩时，传入了非法参数。");
     }
-    if (!CheckFolderJob(source, storageFolder, mode == ChangeMode::Filtered ? 6 : 5)) return false;
+    const int number = mode == ChangeMode::Filtered ? kCompressChangesFilteredNumber : kCompressChangesNumber;
+    if (!CheckFolderJob(source, storageFolder, number)) return false;
 
     DriverListFile list;
     if (!list.Create()) return Fail("压缩文件夹时，生成列表文件失败");
@@ -83,7 +84,7 @@ bool ChangeCompression::CompressSubfolderChanges(const std::string& source, cons
                                                  int volumeMb) {
     if (base.empty()) return false;
     return ForEachSubfolder(
-        source, storageFolder, 7,
+        source, storageFolder, kCompressSubfolderChangesNumber,
         [&](const std::string& path, const std::string& name, const std::string& archiveName) {
             return CompressChanges(path, storageFolder, JoinPath(base, name), password, archiveName,
                                    volumeMb);
@@ -96,7 +97,7 @@ bool ChangeCompression::CompressSubfolderChangesFiltered(const std::string& sour
                                                          FilterSet filter, int volumeMb) {
     if (base.empty()) return false;
     return ForEachSubfolder(
-        source, storageFolder, 8,
+        source, storageFolder, kCompressSubfolderChangesFilteredNumber,
         [&](const std::string& path, const std::string& name, const std::string& archiveName) {
             return CompressChangesFiltered(path, storageFolder, JoinPath(base, name), password, archiveName,
                                            filter, volumeMb);

@@ -56,7 +56,7 @@ bool ArchiveCompression::LeaveOutExcludedFolder(const std::string& source, Drive
 }
 
 bool ArchiveCompression::CheckArchiveWritten(const std::string& archivePath) {
-    std::string base = archivePath.substr(0, archivePath.size() - 4);
+    std::string base = archivePath.substr(0, archivePath.size() - kArchiveExtension.size());
     if (FileExists(FindVolumeName(base))) return true;
     return Fail("压缩成功，但是压缩文件" + archivePath + "未创建（压缩项为空）。");
 }
@@ -90,7 +90,8 @@ bool ArchiveCompression::CompressFile(const std::string& item, const std::string
 bool ArchiveCompression::CompressFolder(const std::string& source, const std::string& storageFolder,
                                         const std::string& password, const std::string& archiveName,
                                         int volumeMb) {
-    bool done = CompressFolderWith(source, storageFolder, password, archiveName, {}, 1, volumeMb);
+    bool done =
+        CompressFolderWith(source, storageFolder, password, archiveName, {}, kCompressFolderNumber, volumeMb);
     SleepFor(kAfterFolderPause);
     return done;
 }
@@ -98,8 +99,8 @@ bool ArchiveCompression::CompressFolder(const std::string& source, const std::st
 bool ArchiveCompression::CompressFolderFiltered(const std::string& source, const std::string& storageFolder,
                                                 const std::string& password, const std::string& archiveName,
                                                 bool exclude, std::vector<std::string> masks, int volumeMb) {
-    return CompressFolderWith(source, storageFolder, password, archiveName, MaskSwitches(exclude, masks), 2,
-                              volumeMb);
+    return CompressFolderWith(source, storageFolder, password, archiveName, MaskSwitches(exclude, masks),
+                              kCompressFolderFilteredNumber, volumeMb);
 }
 
 bool ArchiveCompression::CompressFolderWith(const std::string& source, const std::string& storageFolder,
@@ -139,7 +140,7 @@ bool ArchiveCompression::ForEachSubfolder(const std::string& source, const std::
 
 bool ArchiveCompression::CompressSubfolders(const std::string& source, const std::string& storageFolder,
                                             const std::string& password, int volumeMb) {
-    return ForEachSubfolder(source, storageFolder, 3,
+    return ForEachSubfolder(source, storageFolder, kCompressSubfoldersNumber,
                             [&](const std::string& path, const std::string&, const std::string& archiveName) {
                                 return CompressFolder(path, storageFolder, password, archiveName, volumeMb);
                             });
@@ -149,7 +150,7 @@ bool ArchiveCompression::CompressSubfoldersFiltered(const std::string& source,
                                                     const std::string& storageFolder,
                                                     const std::string& password, bool exclude,
                                                     std::vector<std::string> masks, int volumeMb) {
-    return ForEachSubfolder(source, storageFolder, 4,
+    return ForEachSubfolder(source, storageFolder, kCompressSubfoldersFilteredNumber,
                             [&](const std::string& path, const std::string&, const std::string& archiveName) {
                                 return CompressFolderFiltered(path, storageFolder, password, archiveName,
                                                               exclude, masks, volumeMb);

@@ -12,6 +12,18 @@ namespace zov {
 
 class DriverListFile;
 
+// The numbers that tell the folder operations apart in their messages ("压缩文件夹时<number>，源目录...").
+enum FolderJobNumber : int {
+    kCompressFolderNumber = 1,
+    kCompressFolderFilteredNumber = 2,
+    kCompressSubfoldersNumber = 3,
+    kCompressSubfoldersFilteredNumber = 4,
+    kCompressChangesNumber = 5,
+    kCompressChangesFilteredNumber = 6,
+    kCompressSubfolderChangesNumber = 7,
+    kCompressSubfolderChangesFilteredNumber = 8,
+};
+
 // -x<pattern> (exclude) or -n<pattern> for each pattern of the items, in order.
 std::vector<std::string> MaskSwitches(bool exclude, const std::vector<std::string>& masks);
 

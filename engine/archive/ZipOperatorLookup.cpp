@@ -20,7 +20,7 @@ std::string GetRarPath() {
 std::string ArchivePath(std::string storageFolder, const std::string& archiveName) {
     NormalizeDir(storageFolder);
     std::string path = storageFolder + archiveName;
-    if (!archiveName.ends_with(".rar")) path += ".rar";
+    if (!archiveName.ends_with(kArchiveExtension)) path += kArchiveExtension;
     return path;
 }
 

@@ -36,7 +36,7 @@ std::string FindBaseArchive(const std::string& storage, const std::string& name,
         }
     }
     if (base.empty() || periodDays == 0) return {};
-    if (Now() >= newest + static_cast<std::time_t>(periodDays) * 86400) return {};
+    if (Now() >= newest + static_cast<std::time_t>(periodDays) * kSecondsPerDay) return {};
     return base;
 }
 

@@ -11,8 +11,6 @@ namespace zov::fileops {
 
 namespace {
 
-constexpr std::time_t kSecondsPerDay = 86400;
-
 // The first moment still kept: the cutoff day "YYYY-MM-DD" and the cutoff second "YYYYMMDDhhmmss".
 struct Cutoff {
     std::string day;

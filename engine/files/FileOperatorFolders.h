@@ -1,5 +1,6 @@
 #pragma once
 
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,9 @@ bool MakeFolder(const std::string& folder);
 
 // See CFileOperator::ListSubfolders.
 void ListSubfolders(const std::string& folder, std::vector<std::string>& names);
+
+// A dated folder holds one day; the keep days and base periods of tasks count days of this length.
+inline constexpr std::time_t kSecondsPerDay = 86400;
 
 // The names of the dated folders "YYYY-MM-DD" directly in storage that are folders themselves (links are
 // left out), sorted.
