@@ -1,34 +1,28 @@
 #pragma once
 
-#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "engine/archive/ZipOperatorChangeList.h"
+#include "engine/archive/ZipOperatorChanges.h"
+#include "engine/archive/ZipOperatorCompress.h"
+#include "engine/archive/ZipOperatorExtract.h"
+#include "engine/archive/ZipOperatorLookup.h"
+#include "engine/archive/ZipOperatorRun.h"
 #include "engine/filter/FilterSet.h"
 
 // The driver of the external archiver "rar": builds its argument vectors, runs it without a shell and
 // turns its exit code into a result and a message. Every path follows "--", the end of the switches, so no
 // path is ever read as a switch; a password reaches the archiver only through its environment.
+// GetRarPath and the change-list writers are declared in ZipOperatorLookup.h and ZipOperatorChangeList.h.
 namespace zov {
-
-class DriverListFile;
-
-// The archiver to run: temp.ini [SYSTEM] "rar_path" when it names an existing file, else the program
-// folder's "rar" when it exists, else "".
-std::string GetRarPath();
-
-// Appends to listFile the full path of every file of the source tree that differs from the same path
-// under base (MD5), and creates a deletion marker in the source for every file of base that is gone from
-// it. False when a line cannot be written.
-bool WriteChangeList(const std::string& source, const std::string& base, const std::string& listFile);
-// The same, listing only the files the filter passes (FilterEntryPasses), as the -x/-n masks of a full
-// backup take them (markers are made without it).
-bool WriteChangeListFiltered(const std::string& source, const std::string& base, const FilterSet& filter,
-                             const std::string& listFile);
 
 // One job's archiver: every operation runs the archiver path given at construction (usually GetRarPath()
 // read by that job), so jobs on several threads never share it. Operations leave their text in message().
+// The work is done by one unit per concept (running the archiver, compressing, compressing changes,
+// extracting); each operation here hands its call to the unit's operation of the same name, on this job's
+// archiver path, excluded folder, message and last code.
 class CZipOperator {
   public:
     explicit CZipOperator(std::string rarPath) : rarPath_(std::move(rarPath)) {}
@@ -87,37 +81,12 @@ class CZipOperator {
                      const std::string& logFile);
 
   private:
-    enum class ChangeMode { Plain, Filtered };
-    // Compresses one sub-folder: its path (with '/'), its name and the archive name to use.
-    using SubfolderJob =
-        std::function<bool(const std::string& path, const std::string& name, const std::string& archiveName)>;
-
-    // storageFolder + archiveName, with ".rar" appended when the name lacks it.
-    static std::string ArchivePath(std::string storageFolder, const std::string& archiveName);
-    // -x<pattern> (exclude) or -n<pattern> for each pattern of the items, in order.
-    static std::vector<std::string> MaskSwitches(bool exclude, const std::vector<std::string>& masks);
-
-    // RunRar as a code: 0 on success, the exit code on failure, -1 when no exit code was had.
-    int RunRarCode(const std::vector<std::string>& arguments, const std::string& password);
-    // Adds -x@<list> naming the excluded folder when it lies inside source; list is made for it. False
-    // (with the message set) when the list cannot be written.
-    bool LeaveOutExcludedFolder(const std::string& source, DriverListFile& list,
-                                std::vector<std::string>& arguments);
-    bool Fail(std::string message);
-    // The checks every folder operation makes first; number tells the operations apart in the messages.
-    bool CheckFolderJob(const std::string& source, const std::string& storageFolder, int number);
-    // After a successful run: the archive (or its first volume) must exist.
-    bool CheckArchiveWritten(const std::string& archivePath);
-    bool CompressFolderWith(const std::string& source, const std::string& storageFolder,
-                            const std::string& password, const std::string& archiveName,
-                            const std::vector<std::string>& maskSwitches, int number, int volumeMb);
-    bool CompressChangesWith(ChangeMode mode, const std::string& source, const std::string& storageFolder,
-                             const std::string& base, const std::string& password,
-                             const std::string& archiveName, const FilterSet& filter, int volumeMb);
-    // Runs job for each direct sub-folder of source in name order, after the folder checks; stops at the
-    // first failure. False when there is no sub-folder.
-    bool ForEachSubfolder(const std::string& source, const std::string& storageFolder, int number,
-                          const SubfolderJob& job);
+    ArchiverRun Run() { return ArchiverRun(rarPath_, message_, lastCode_); }
+    ArchiveCompression Compression() {
+        return ArchiveCompression(rarPath_, excludedFolder_, message_, lastCode_);
+    }
+    ChangeCompression Changes() { return ChangeCompression(rarPath_, excludedFolder_, message_, lastCode_); }
+    ArchiveExtraction Extraction() { return ArchiveExtraction(rarPath_, message_, lastCode_); }
 
     std::string rarPath_;
     std::string excludedFolder_;

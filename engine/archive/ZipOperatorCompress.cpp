@@ -1,3 +1,5 @@
+#include "engine/archive/ZipOperatorCompress.h"
+
 #include <errno.h>
 #include <sys/stat.h>
 
@@ -6,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/archive/ZipOperator.h"
 #include "engine/archive/ZipOperatorListFile.h"
+#include "engine/archive/ZipOperatorLookup.h"
 #include "engine/files/BackupNames.h"
 #include "engine/files/ExcludedFolder.h"
 #include "engine/files/FileOperator.h"
@@ -34,7 +36,7 @@ std::vector<std::string> FolderSwitches(int volumeMb, const std::vector<std::str
 
 }  // namespace
 
-std::vector<std::string> CZipOperator::MaskSwitches(bool exclude, const std::vector<std::string>& masks) {
+std::vector<std::string> MaskSwitches(bool exclude, const std::vector<std::string>& masks) {
     std::vector<std::string> switches;
     for (const std::string& mask : masks) {
         for (std::string_view pattern : ItemPatterns(mask)) {
@@ -44,8 +46,8 @@ std::vector<std::string> CZipOperator::MaskSwitches(bool exclude, const std::vec
     return switches;
 }
 
-bool CZipOperator::LeaveOutExcludedFolder(const std::string& source, DriverListFile& list,
-                                          std::vector<std::string>& arguments) {
+bool ArchiveCompression::LeaveOutExcludedFolder(const std::string& source, DriverListFile& list,
+                                                std::vector<std::string>& arguments) {
     const std::optional<ExcludedFolder> folder = ExcludedFolderInside(source, excludedFolder_);
     if (!folder) return true;
     if (!list.Create() || !list.Append(folder->path)) return Fail("压缩文件夹时，生成列表文件失败");
@@ -53,13 +55,14 @@ bool CZipOperator::LeaveOutExcludedFolder(const std::string& source, DriverListF
     return true;
 }
 
-bool CZipOperator::CheckArchiveWritten(const std::string& archivePath) {
-    std::string base = archivePath.substr(0, archivePath.size() - 4);
+bool ArchiveCompression::CheckArchiveWritten(const std::string& archivePath) {
+    std::string base = archivePath.substr(0, archivePath.size() - kArchiveExtension.size());
     if (FileExists(FindVolumeName(base))) return true;
     return Fail("压缩成功，但是压缩文件" + archivePath + "未创建（压缩项为空）。");
 }
 
-bool CZipOperator::CheckFolderJob(const std::string& source, const std::string& storageFolder, int number) {
+bool ArchiveCompression::CheckFolderJob(const std::string& source, const std::string& storageFolder,
+                                        int number) {
     if (!FileExists(rarPath_)) return Fail("选择了使用winrar压缩，但是未指定winrar路径");
     if (!FileExists(source)) {
         return Fail("压缩文件夹时" + std::to_string(number) + "，源目录" + source + "不存在");
@@ -72,8 +75,9 @@ bool CZipOperator::CheckFolderJob(const std::string& source, const std::string& 
     return true;
 }
 
-bool CZipOperator::CompressFile(const std::string& item, const std::string& storageFolder,
-                                const std::string& password, const std::string& archiveName, int volumeMb) {
+bool ArchiveCompression::CompressFile(const std::string& item, const std::string& storageFolder,
+                                      const std::string& password, const std::string& archiveName,
+                                      int volumeMb) {
     if (item.empty() || storageFolder.empty() || archiveName.empty()) return Fail("无效的参数");
     std::string archive = ArchivePath(storageFolder, archiveName);
     // a -r [-v] -y -o+ -m1 -ep1 -inul -- archive item
@@ -83,24 +87,26 @@ bool CZipOperator::CompressFile(const std::string& item, const std::string& stor
     return RunRar(args, password) && CheckArchiveWritten(archive);
 }
 
-bool CZipOperator::CompressFolder(const std::string& source, const std::string& storageFolder,
-                                  const std::string& password, const std::string& archiveName, int volumeMb) {
-    bool done = CompressFolderWith(source, storageFolder, password, archiveName, {}, 1, volumeMb);
+bool ArchiveCompression::CompressFolder(const std::string& source, const std::string& storageFolder,
+                                        const std::string& password, const std::string& archiveName,
+                                        int volumeMb) {
+    bool done =
+        CompressFolderWith(source, storageFolder, password, archiveName, {}, kCompressFolderNumber, volumeMb);
     SleepFor(kAfterFolderPause);
     return done;
 }
 
-bool CZipOperator::CompressFolderFiltered(const std::string& source, const std::string& storageFolder,
-                                          const std::string& password, const std::string& archiveName,
-                                          bool exclude, std::vector<std::string> masks, int volumeMb) {
-    return CompressFolderWith(source, storageFolder, password, archiveName, MaskSwitches(exclude, masks), 2,
-                              volumeMb);
+bool ArchiveCompression::CompressFolderFiltered(const std::string& source, const std::string& storageFolder,
+                                                const std::string& password, const std::string& archiveName,
+                                                bool exclude, std::vector<std::string> masks, int volumeMb) {
+    return CompressFolderWith(source, storageFolder, password, archiveName, MaskSwitches(exclude, masks),
+                              kCompressFolderFilteredNumber, volumeMb);
 }
 
-bool CZipOperator::CompressFolderWith(const std::string& source, const std::string& storageFolder,
-                                      const std::string& password, const std::string& archiveName,
-                                      const std::vector<std::string>& maskSwitches, int number,
-                                      int volumeMb) {
+bool ArchiveCompression::CompressFolderWith(const std::string& source, const std::string& storageFolder,
+                                            const std::string& password, const std::string& archiveName,
+                                            const std::vector<std::string>& maskSwitches, int number,
+                                            int volumeMb) {
     if (source.empty() || storageFolder.empty() || archiveName.empty()) {
         return Fail("使用winrar压缩时，传入了非法参数。");
     }
@@ -113,8 +119,8 @@ bool CZipOperator::CompressFolderWith(const std::string& source, const std::stri
     return RunRar(args, password) && CheckArchiveWritten(archive);
 }
 
-bool CZipOperator::ForEachSubfolder(const std::string& source, const std::string& storageFolder, int number,
-                                    const SubfolderJob& job) {
+bool ArchiveCompression::ForEachSubfolder(const std::string& source, const std::string& storageFolder,
+                                          int number, const SubfolderJob& job) {
     if (source.empty() || storageFolder.empty() || !CheckFolderJob(source, storageFolder, number))
         return false;
     const std::optional<ExcludedFolder> excluded = ExcludedFolderInside(source, excludedFolder_);
@@ -132,18 +138,19 @@ bool CZipOperator::ForEachSubfolder(const std::string& source, const std::string
     return done;
 }
 
-bool CZipOperator::CompressSubfolders(const std::string& source, const std::string& storageFolder,
-                                      const std::string& password, int volumeMb) {
-    return ForEachSubfolder(source, storageFolder, 3,
+bool ArchiveCompression::CompressSubfolders(const std::string& source, const std::string& storageFolder,
+                                            const std::string& password, int volumeMb) {
+    return ForEachSubfolder(source, storageFolder, kCompressSubfoldersNumber,
                             [&](const std::string& path, const std::string&, const std::string& archiveName) {
                                 return CompressFolder(path, storageFolder, password, archiveName, volumeMb);
                             });
 }
 
-bool CZipOperator::CompressSubfoldersFiltered(const std::string& source, const std::string& storageFolder,
-                                              const std::string& password, bool exclude,
-                                              std::vector<std::string> masks, int volumeMb) {
-    return ForEachSubfolder(source, storageFolder, 4,
+bool ArchiveCompression::CompressSubfoldersFiltered(const std::string& source,
+                                                    const std::string& storageFolder,
+                                                    const std::string& password, bool exclude,
+                                                    std::vector<std::string> masks, int volumeMb) {
+    return ForEachSubfolder(source, storageFolder, kCompressSubfoldersFilteredNumber,
                             [&](const std::string& path, const std::string&, const std::string& archiveName) {
                                 return CompressFolderFiltered(path, storageFolder, password, archiveName,
                                                               exclude, masks, volumeMb);

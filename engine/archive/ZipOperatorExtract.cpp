@@ -1,9 +1,11 @@
+#include "engine/archive/ZipOperatorExtract.h"
+
 #include <errno.h>
 
 #include <string>
 #include <vector>
 
-#include "engine/archive/ZipOperator.h"
+#include "engine/archive/ZipOperatorCompress.h"
 #include "engine/files/FileOperator.h"
 #include "engine/util/CommonPaths.h"
 
@@ -21,8 +23,8 @@ std::string ExtractTarget(std::string destination, const std::string& subfolder)
 
 }  // namespace
 
-int CZipOperator::ExtractFile(const std::string& archive, const std::string& destination,
-                              const std::string& password, const std::string& subfolder) {
+int ArchiveExtraction::ExtractFile(const std::string& archive, const std::string& destination,
+                                   const std::string& password, const std::string& subfolder) {
     if (archive.empty() || destination.empty()) {
         Fail("无效的参数");
         return -1;
@@ -32,8 +34,9 @@ int CZipOperator::ExtractFile(const std::string& archive, const std::string& des
     return RunRarCode(args, password);
 }
 
-int CZipOperator::ExtractFolder(const std::string& archive, const std::string& destination,
-                                const std::string& password, FilterSet filter, const std::string& subfolder) {
+int ArchiveExtraction::ExtractFolder(const std::string& archive, const std::string& destination,
+                                     const std::string& password, FilterSet filter,
+                                     const std::string& subfolder) {
     if (archive.empty() || destination.empty()) {
         Fail("无效的参数");
         return -1;
@@ -60,8 +63,8 @@ int CZipOperator::ExtractFolder(const std::string& archive, const std::string& d
     return RunRarCode(args, password);
 }
 
-bool CZipOperator::TestArchive(const std::string& archive, bool exclude, std::vector<std::string> masks,
-                               const std::string& logFile) {
+bool ArchiveExtraction::TestArchive(const std::string& archive, bool exclude, std::vector<std::string> masks,
+                                    const std::string& logFile) {
     // t -logf=<log> [masks] -- archive
     std::vector<std::string> args{"t", "-logf=" + logFile};
     std::vector<std::string> switches = MaskSwitches(exclude, masks);

@@ -1,6 +1,5 @@
-#include <string>
+#include "engine/archive/ZipOperatorLookup.h"
 
-#include "engine/archive/ZipOperator.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonPaths.h"
@@ -18,10 +17,10 @@ std::string GetRarPath() {
     return IsRegularFile(bundled) ? bundled : "";
 }
 
-std::string CZipOperator::ArchivePath(std::string storageFolder, const std::string& archiveName) {
+std::string ArchivePath(std::string storageFolder, const std::string& archiveName) {
     NormalizeDir(storageFolder);
     std::string path = storageFolder + archiveName;
-    if (!archiveName.ends_with(".rar")) path += ".rar";
+    if (!archiveName.ends_with(kArchiveExtension)) path += kArchiveExtension;
     return path;
 }
 

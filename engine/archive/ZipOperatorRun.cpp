@@ -1,8 +1,9 @@
+#include "engine/archive/ZipOperatorRun.h"
+
 #include <chrono>
 #include <string>
 #include <vector>
 
-#include "engine/archive/ZipOperator.h"
 #include "engine/util/CommonPaths.h"
 #include "platform/Clock.h"
 #include "platform/ProcessRunner.h"
@@ -33,6 +34,23 @@ std::string CommandText(const std::vector<std::string>& arguments) {
     return text;
 }
 
+// The archiver's exit codes.
+enum ArchiverExit : int {
+    kExitSuccess = 0,
+    kExitWarning = 1,
+    kExitFatalError = 2,
+    kExitChecksumError = 3,
+    kExitLockedArchive = 4,
+    kExitWriteError = 5,
+    kExitOpenError = 6,
+    kExitBadSwitches = 7,
+    kExitOutOfMemory = 8,
+    kExitCreateError = 9,
+    kExitNoFilesMatched = 10,
+    kExitBadPassword = 11,
+    kExitUserBreak = 255,
+};
+
 struct ExitMeaning {
     bool success;
     const char* text;
@@ -41,31 +59,31 @@ struct ExitMeaning {
 
 ExitMeaning MeaningOf(int code) {
     switch (code) {
-        case 0:
+        case kExitSuccess:
             return {true, "", true};
-        case 1:
+        case kExitWarning:
             return {true, "警告,非致命错误\n", false};
-        case 2:
+        case kExitFatalError:
             return {false, "警告,致命错误\n", false};
-        case 3:
+        case kExitChecksumError:
             return {false, "校验和无效,压缩文件已经损坏\n", false};
-        case 4:
+        case kExitLockedArchive:
             return {false, "尝试修改一个锁定的压缩文件\n", false};
-        case 5:
+        case kExitWriteError:
             return {false, "发生写错误\n", false};
-        case 6:
+        case kExitOpenError:
             return {true, "警告：文件打开错误，一个或多个文件未压缩。\n", true};
-        case 7:
+        case kExitBadSwitches:
             return {false, "命令行选项错误\n", false};
-        case 8:
+        case kExitOutOfMemory:
             return {false, "内存不足\n", false};
-        case 9:
+        case kExitCreateError:
             return {false, "文件创建错误\n", false};
-        case 10:
+        case kExitNoFilesMatched:
             return {true, "警告：没有找到与指定掩码和选项匹配的文件。一个或多个文件未压缩。\n", true};
-        case 11:
+        case kExitBadPassword:
             return {false, "密码错误\n", false};
-        case 255:
+        case kExitUserBreak:
             return {false, "用户中断\n", false};
         default:
             return {false, "", false};
@@ -74,16 +92,16 @@ ExitMeaning MeaningOf(int code) {
 
 }  // namespace
 
-bool CZipOperator::Fail(std::string message) {
+bool ArchiverRun::Fail(std::string message) {
     message_ = std::move(message);
     return false;
 }
 
-bool CZipOperator::RunRar(const std::vector<std::string>& arguments, const std::string& password) {
+bool ArchiverRun::RunRar(const std::vector<std::string>& arguments, const std::string& password) {
     return RunRarCode(arguments, password) == 0;
 }
 
-int CZipOperator::RunRarCode(const std::vector<std::string>& arguments, const std::string& password) {
+int ArchiverRun::RunRarCode(const std::vector<std::string>& arguments, const std::string& password) {
     if (!FileExists(rarPath_)) {
         message_ = "使用winrar压缩时，rar.exe文件路径" + rarPath_ + "无效";
         return -1;

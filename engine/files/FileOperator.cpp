@@ -1,22 +1,15 @@
 #include "engine/files/FileOperator.h"
 
 #include <cctype>
-#include <cerrno>
 #include <string_view>
 
-#include "engine/files/BackupNames.h"
-#include "engine/files/FileOperatorWalk.h"
-#include "engine/util/CommonFiles.h"
+#include "engine/files/FileOperatorBaseSet.h"
+#include "engine/files/FileOperatorExpiry.h"
+#include "engine/files/FileOperatorFolders.h"
 #include "engine/util/CommonText.h"
-#include "platform/Folders.h"
 #include "platform/Paths.h"
 
 namespace zov {
-
-bool CFileOperator::Fail(std::string text) {
-    error_ = std::move(text);
-    return false;
-}
 
 int CFileOperator::errorNumber() const {
     std::string_view text = error_;
@@ -37,34 +30,67 @@ int CFileOperator::errorNumber() const {
     return cut("错误号") || cut("错误代码") || cut("错误") ? number : 0;
 }
 
-bool CFileOperator::MakePrivateFolder(const std::string& folder) { return zov::MakeFolder(folder, 0700); }
+int CFileOperator::ForceDelete(const std::string& path) { return fileops::ForceDelete(path); }
 
-int CFileOperator::CreateFolder(const std::string& folder) {
-    if (!IsAbsolutePath(folder)) return -1;
-    if (CreateFolderChain(folder, 0700)) return 1;
-    // An entry in the way is the usual reason.
-    if (errno == 0 || errno == EEXIST) errno = ENOTDIR;
-    return 0;
+int CFileOperator::CopyItem(const std::string& source, const std::string& targetFolder) {
+    return Copier().CopyItem(source, targetFolder);
 }
 
-bool CFileOperator::IsRealFolder(const std::string& path) { return zov::IsRealFolder(path); }
+int CFileOperator::CreateFolder(const std::string& folder) { return fileops::CreateFolder(folder); }
 
-std::vector<std::string> DatedFolderNames(const FolderHandle& storage) {
-    std::vector<std::string> names;
-    for (const std::string& name : storage.Entries()) {
-        if (IsDatedFolderName(name) && storage.Kind(name) == EntryKind::Folder) names.push_back(name);
-    }
-    return names;
+bool CFileOperator::MakePrivateFolder(const std::string& folder) {
+    return fileops::MakePrivateFolder(folder);
 }
 
-std::vector<std::string> CFileOperator::ListDatedFolders(const std::string& storage) {
-    return DatedFolderNames(FolderHandle::Open(storage));
+int CFileOperator::CopyFolder(const std::string& source, const std::string& target, const std::string& name,
+                              bool useSourceName, bool failIfExists) {
+    return Copier().CopyFolder(source, target, name, useSourceName, failIfExists);
+}
+
+int CFileOperator::CopyFolderFiltered(const std::string& source, const std::string& target,
+                                      const std::string& name, bool useSourceName, const FilterSet& filter,
+                                      bool pass, bool failIfExists) {
+    return Copier().CopyFolderFiltered(source, target, name, useSourceName, filter, pass, failIfExists);
+}
+
+int CFileOperator::CopyChangedFiltered(const std::string& source, const std::string& target,
+                                       const std::string& base, const std::string& name, bool useSourceName,
+                                       const FilterSet& filter, bool pass, bool failIfExists) {
+    return Copier().CopyChangedFiltered(source, target, base, name, useSourceName, filter, pass,
+                                        failIfExists);
+}
+
+int CFileOperator::CopyChanged(const std::string& source, const std::string& target, const std::string& base,
+                               const std::string& name, bool useSourceName, bool failIfExists) {
+    return Copier().CopyChanged(source, target, base, name, useSourceName, failIfExists);
+}
+
+int CFileOperator::CopySelectedFolders(const std::string& source, const std::string& target,
+                                       const std::vector<std::string>& names, bool failIfExists) {
+    return Copier().CopySelectedFolders(source, target, names, failIfExists);
+}
+
+bool CFileOperator::DeletePath(const std::string& path, bool log) { return Deleter().DeletePath(path, log); }
+
+int CFileOperator::RemoveEmptyFolders(const std::string& folder) {
+    return Deleter().RemoveEmptyFolders(folder);
+}
+
+int CFileOperator::DeleteMarkedFiles(const std::string& folder, bool withNamed) {
+    return fileops::DeleteMarkedFiles(folder, withNamed);
+}
+
+int CFileOperator::DeleteReservedNames(const std::string& folder) {
+    return fileops::DeleteReservedNames(folder);
+}
+
+std::string CFileOperator::FindBaseArchive(const std::string& storage, const std::string& name,
+                                           int periodDays) {
+    return fileops::FindBaseArchive(storage, name, periodDays);
 }
 
 void CFileOperator::ListSubfolders(const std::string& folder, std::vector<std::string>& names) {
-    for (const std::string& name : ListDirectory(folder)) {
-        if (IsDirectory(JoinPath(folder, name))) names.push_back(name);
-    }
+    fileops::ListSubfolders(folder, names);
 }
 
 bool CFileOperator::MatchExtension(const std::string& file, const std::vector<std::string>& extensions,
@@ -80,6 +106,24 @@ bool CFileOperator::MatchExtension(const std::string& file, const std::vector<st
     bool listed = false;
     for (const std::string& item : extensions) listed = listed || LowerCopy(item) == extension;
     return exclude ? !listed : listed;
+}
+
+void CFileOperator::DeleteExpiredSets(const std::string& storage, int keepDays) {
+    fileops::DeleteExpiredSets(storage, keepDays);
+}
+
+void CFileOperator::DeleteExpiredDiffSets(const std::string& folder, int keepDays,
+                                          const std::string& diffFolder) {
+    fileops::DeleteExpiredDiffSets(folder, keepDays, diffFolder);
+}
+
+bool CFileOperator::CopyContents(const std::string& source, const std::string& target,
+                                 const CopyRules& rules) {
+    return Copier().CopyContents(source, target, rules);
+}
+
+bool CFileOperator::Overlaps(const std::string& source, const std::string& target) {
+    return fileops::Overlaps(source, target);
 }
 
 }  // namespace zov

@@ -4,7 +4,8 @@
 #include <utility>
 #include <vector>
 
-#include "engine/files/ExcludedFolder.h"
+#include "engine/files/FileOperatorCopy.h"
+#include "engine/files/FileOperatorDelete.h"
 #include "engine/filter/FilterSet.h"
 
 namespace zov {
@@ -17,6 +18,9 @@ namespace zov {
 // link is copied as a link and never followed. Sockets, pipes and devices are not copied. Folder copies go
 // on after a failed entry and report failure when any entry failed; error() keeps the last failure's text.
 // Deletion markers found in a source tree are pending deletions and are not copied.
+//
+// The work is done by one unit per concept in namespace fileops (folders, copies, one entry's copy,
+// deletions, expiry, base lookup); each operation here hands its call to the unit of the same name.
 class CFileOperator {
   public:
     virtual ~CFileOperator() = default;
@@ -118,19 +122,9 @@ class CFileOperator {
     // Dated and "diff" folders that are links are left alone; a "diff" link keeps every base.
     void DeleteExpiredDiffSets(const std::string& folder, int keepDays, const std::string& diffFolder);
 
-    // The family of failure texts a folder walk uses (plain, filtered or differential copy).
-    enum class CopyForm { Folder, Filtered, Changed };
-    // How a folder walk copies; used by the folder copies here and by the copy routines of CopyOperations.
-    struct CopyRules {
-        CopyForm form = CopyForm::Folder;
-        const FilterSet* filter = nullptr;  // null: every entry is taken
-        bool pass = false;                  // see CopyFolderFiltered
-        const std::string* base = nullptr;  // differential copy against this folder
-        bool failIfExists = false;
-        // Copy deletion markers found in source (putting a backup set back); else they are skipped.
-        bool keepMarkers = false;
-        const ExcludedFolder* leftOut = nullptr;  // a folder left out with its tree
-    };
+    // How a folder walk copies (see fileops::CopyRules); used by the copy routines of CopyOperations.
+    using CopyForm = fileops::CopyForm;
+    using CopyRules = fileops::CopyRules;
     // Copies the entries of source into the existing folder target. True when every entry was copied.
     bool CopyContents(const std::string& source, const std::string& target, const CopyRules& rules);
 
@@ -138,26 +132,8 @@ class CFileOperator {
     static bool Overlaps(const std::string& source, const std::string& target);
 
   private:
-    int CopyFolderAs(const std::string& source, const std::string& target, const std::string& name,
-                     bool useSourceName, const CopyRules& rules);
-    bool CopySubfolder(const std::string& source, const std::string& target, const std::string& name,
-                       const CopyRules& rules);
-    // True when target lies in the excluded folder and that folder lies below source: the walk then leaves
-    // it out, so the copy never meets itself.
-    bool IntoExcludedFolder(const std::string& source, const std::string& target) const;
-    bool WriteDeletionMarkers(const std::string& source, const std::string& base, const std::string& target);
-    // Copies one file or link to the path target; false with error() set on failure.
-    bool CopyEntry(const std::string& source, const std::string& target, bool failIfExists);
-    // Gives the folder target the permission bits, owner and times of the folder source (best effort).
-    static void CopyFolderAttributes(const std::string& source, const std::string& target);
-    // A folder itself, not a link to one.
-    static bool IsRealFolder(const std::string& path);
-    // The names of the dated folders "YYYY-MM-DD" directly in storage, sorted; links are left out.
-    static std::vector<std::string> ListDatedFolders(const std::string& storage);
-    // Makes the folder (one level) unless a real folder, not a link, is there already. False with errno.
-    static bool MakeFolder(const std::string& folder);
-    // Sets error() and returns false.
-    bool Fail(std::string text);
+    fileops::FolderCopy Copier() { return fileops::FolderCopy(error_, excludedFolder_); }
+    fileops::PathDeletion Deleter() { return fileops::PathDeletion(error_); }
 
     std::string error_;
     std::string excludedFolder_;

@@ -1,3 +1,5 @@
+#include "engine/files/FileOperatorCopy.h"
+
 #include <sys/stat.h>
 
 #include <algorithm>
@@ -9,18 +11,16 @@
 
 #include "engine/files/BackupNames.h"
 #include "engine/files/CopyOperations.h"
-#include "engine/files/FileOperator.h"
+#include "engine/files/FileOperatorCopyEntry.h"
+#include "engine/files/FileOperatorFolders.h"
 #include "engine/util/CommonFiles.h"
 #include "engine/util/CommonPaths.h"
 #include "engine/util/CommonText.h"
 #include "platform/Paths.h"
 
-// Folder copies: the checks of each copy form and the walk they share.
-namespace zov {
+namespace zov::fileops {
 
 namespace {
-
-using CopyForm = CFileOperator::CopyForm;
 
 __attribute__((format(printf, 1, 2))) std::string Text(const char* format, ...) {
     va_list arguments;
@@ -99,7 +99,12 @@ bool IsUnchanged(const std::string& entry, const struct stat& info, const std::s
 
 }  // namespace
 
-bool CFileOperator::Overlaps(const std::string& source, const std::string& target) {
+bool FolderCopy::Fail(std::string text) {
+    error_ = std::move(text);
+    return false;
+}
+
+bool Overlaps(const std::string& source, const std::string& target) {
     std::error_code error;
     const std::string from = std::filesystem::weakly_canonical(source, error).string();
     if (error) return IsPathInside(target, source);
@@ -108,16 +113,54 @@ bool CFileOperator::Overlaps(const std::string& source, const std::string& targe
     return IsPathInside(to, from);
 }
 
-int CFileOperator::CopyFolder(const std::string& source, const std::string& target, const std::string& name,
-                              bool useSourceName, bool failIfExists) {
+int FolderCopy::CopyItem(const std::string& source, const std::string& targetFolder) {
+    if (source.empty() || targetFolder.empty()) {
+        Fail("复制文件（夹）时参数错误");
+        return -1;
+    }
+    const std::string from = CleanPath(source);
+    if (!PathExists(from)) {
+        Fail("复制文件时源文件（夹） " + source + "不存在");
+        return -1;
+    }
+    if (!IsDirectory(targetFolder) && ::mkdir(targetFolder.c_str(), 0755) != 0) {
+        const int code = errno;
+        if (!IsDirectory(targetFolder)) {
+            Fail("创建目标文件（夹） " + targetFolder + " 错误（" + std::to_string(code) + "）");
+            return -1;
+        }
+    }
+    const std::size_t slash = from.rfind('/');
+    const std::string name = slash == std::string::npos ? from : from.substr(slash + 1);
+    const std::string target = JoinPath(targetFolder, name);
+    struct stat info {};
+    if (::lstat(from.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return CopyEntry(from, target, false) ? 1 : 0;
+    if (Overlaps(from, target)) {
+        Fail("复制操作时源文件夹 " + source + " 和目标文件夹 " + targetFolder + " 相同或为其子目录");
+        return 0;
+    }
+    if (!MakeFolder(target)) {
+        Fail("复制文件" + from + "时，发生错误，错误号：" + std::to_string(errno));
+        return 0;
+    }
+    CopyRules exact;
+    exact.keepMarkers = true;
+    const bool copied = CopyContents(from, target, exact);
+    CopyFolderAttributes(from, target);
+    return copied ? 1 : 0;
+}
+
+int FolderCopy::CopyFolder(const std::string& source, const std::string& target, const std::string& name,
+                           bool useSourceName, bool failIfExists) {
     CopyRules rules;
     rules.failIfExists = failIfExists;
     return CopyFolderAs(source, target, name, useSourceName, rules);
 }
 
-int CFileOperator::CopyFolderFiltered(const std::string& source, const std::string& target,
-                                      const std::string& name, bool useSourceName, const FilterSet& filter,
-                                      bool pass, bool failIfExists) {
+int FolderCopy::CopyFolderFiltered(const std::string& source, const std::string& target,
+                                   const std::string& name, bool useSourceName, const FilterSet& filter,
+                                   bool pass, bool failIfExists) {
     CopyRules rules;
     rules.form = CopyForm::Filtered;
     rules.filter = &filter;
@@ -126,9 +169,9 @@ int CFileOperator::CopyFolderFiltered(const std::string& source, const std::stri
     return CopyFolderAs(source, target, name, useSourceName, rules);
 }
 
-int CFileOperator::CopyChangedFiltered(const std::string& source, const std::string& target,
-                                       const std::string& base, const std::string& name, bool useSourceName,
-                                       const FilterSet& filter, bool pass, bool failIfExists) {
+int FolderCopy::CopyChangedFiltered(const std::string& source, const std::string& target,
+                                    const std::string& base, const std::string& name, bool useSourceName,
+                                    const FilterSet& filter, bool pass, bool failIfExists) {
     CopyRules rules;
     rules.form = CopyForm::Changed;
     rules.filter = &filter;
@@ -138,8 +181,8 @@ int CFileOperator::CopyChangedFiltered(const std::string& source, const std::str
     return CopyFolderAs(source, target, name, useSourceName, rules);
 }
 
-int CFileOperator::CopyChanged(const std::string& source, const std::string& target, const std::string& base,
-                               const std::string& name, bool useSourceName, bool failIfExists) {
+int FolderCopy::CopyChanged(const std::string& source, const std::string& target, const std::string& base,
+                            const std::string& name, bool useSourceName, bool failIfExists) {
     if (!PathExists(source)) return Fail("复制文件操作是，源文件（夹）" + source + "不存在");
     CopyRules rules;
     rules.form = CopyForm::Changed;
@@ -148,8 +191,8 @@ int CFileOperator::CopyChanged(const std::string& source, const std::string& tar
     return CopyFolderAs(source, target, name, useSourceName, rules);
 }
 
-int CFileOperator::CopySelectedFolders(const std::string& source, const std::string& target,
-                                       const std::vector<std::string>& names, bool failIfExists) {
+int FolderCopy::CopySelectedFolders(const std::string& source, const std::string& target,
+                                    const std::vector<std::string>& names, bool failIfExists) {
     if (names.empty()) return 1;
     if (!PathExists(source)) return Fail(SourceMissingText(CopyForm::Folder, source));
     if (Overlaps(source, target)) return Fail(OverlapText(CopyForm::Folder, source, target));
@@ -170,13 +213,13 @@ int CFileOperator::CopySelectedFolders(const std::string& source, const std::str
     return copied ? 1 : 0;
 }
 
-bool CFileOperator::IntoExcludedFolder(const std::string& source, const std::string& target) const {
+bool FolderCopy::IntoExcludedFolder(const std::string& source, const std::string& target) const {
     return !excludedFolder_.empty() && Overlaps(excludedFolder_, target) &&
            Overlaps(source, excludedFolder_) && !Overlaps(excludedFolder_, source);
 }
 
-int CFileOperator::CopyFolderAs(const std::string& source, const std::string& target, const std::string& name,
-                                bool useSourceName, const CopyRules& rules) {
+int FolderCopy::CopyFolderAs(const std::string& source, const std::string& target, const std::string& name,
+                             bool useSourceName, const CopyRules& rules) {
     const CopyForm form = rules.form;
     if (!PathExists(source)) return Fail(SourceMissingText(form, source));
     const bool intoExcluded = IntoExcludedFolder(source, target);
@@ -206,8 +249,7 @@ int CFileOperator::CopyFolderAs(const std::string& source, const std::string& ta
     return copied ? 1 : 0;
 }
 
-bool CFileOperator::CopyContents(const std::string& source, const std::string& target,
-                                 const CopyRules& rules) {
+bool FolderCopy::CopyContents(const std::string& source, const std::string& target, const CopyRules& rules) {
     bool copied = true;
     if (rules.base != nullptr) copied = WriteDeletionMarkers(source, *rules.base, target);
     const auto names = TryListDirectory(source);
@@ -235,8 +277,8 @@ bool CFileOperator::CopyContents(const std::string& source, const std::string& t
     return copied;
 }
 
-bool CFileOperator::CopySubfolder(const std::string& source, const std::string& target,
-                                  const std::string& name, const CopyRules& rules) {
+bool FolderCopy::CopySubfolder(const std::string& source, const std::string& target, const std::string& name,
+                               const CopyRules& rules) {
     CopyRules inner = rules;
     if (rules.filter != nullptr) {
         const bool takesOnlyListed = !rules.filter->exclude;
@@ -256,8 +298,8 @@ bool CFileOperator::CopySubfolder(const std::string& source, const std::string& 
     return copied;
 }
 
-bool CFileOperator::WriteDeletionMarkers(const std::string& source, const std::string& base,
-                                         const std::string& target) {
+bool FolderCopy::WriteDeletionMarkers(const std::string& source, const std::string& base,
+                                      const std::string& target) {
     bool written = true;
     for (const std::string& name : ListDirectory(base)) {
         if (IsDeletionMarker(name)) continue;
@@ -273,4 +315,10 @@ bool CFileOperator::WriteDeletionMarkers(const std::string& source, const std::s
     return written;
 }
 
-}  // namespace zov
+bool FolderCopy::CopyEntry(const std::string& source, const std::string& target, bool failIfExists) {
+    const int code = CopyEntryData(source, target, failIfExists);
+    if (code == 0) return true;
+    return Fail("复制文件" + source + "时，发生错误，错误号：" + std::to_string(code));
+}
+
+}  // namespace zov::fileops

@@ -1,3 +1,5 @@
+#include "engine/files/FileOperatorCopyEntry.h"
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -5,11 +7,7 @@
 #include <cerrno>
 #include <vector>
 
-#include "engine/files/FileOperator.h"
-#include "platform/Paths.h"
-
-// Copying one entry: file data through the kernel where it can, links as links, attributes kept.
-namespace zov {
+namespace zov::fileops {
 
 namespace {
 
@@ -104,8 +102,8 @@ int CopyLink(const std::string& from, const std::string& to, const struct stat& 
     return 0;
 }
 
-// 0 or an errno value. An existing target is replaced unless failIfExists; a link in the way is removed,
-// never written through; the source itself is never overwritten.
+}  // namespace
+
 int CopyEntryData(const std::string& from, const std::string& to, bool failIfExists) {
     struct stat source {};
     if (::lstat(from.c_str(), &source) != 0) return errno;
@@ -120,15 +118,7 @@ int CopyEntryData(const std::string& from, const std::string& to, bool failIfExi
     return S_ISLNK(source.st_mode) ? CopyLink(from, to, source) : CopyFileData(from, to, failIfExists);
 }
 
-}  // namespace
-
-bool CFileOperator::CopyEntry(const std::string& source, const std::string& target, bool failIfExists) {
-    const int code = CopyEntryData(source, target, failIfExists);
-    if (code == 0) return true;
-    return Fail("复制文件" + source + "时，发生错误，错误号：" + std::to_string(code));
-}
-
-void CFileOperator::CopyFolderAttributes(const std::string& source, const std::string& target) {
+void CopyFolderAttributes(const std::string& source, const std::string& target) {
     struct stat info {};
     if (::stat(source.c_str(), &info) != 0) return;
     if (IsRoot()) (void)!::chown(target.c_str(), info.st_uid, info.st_gid);
@@ -137,51 +127,4 @@ void CFileOperator::CopyFolderAttributes(const std::string& source, const std::s
     (void)!::utimensat(AT_FDCWD, target.c_str(), times, 0);
 }
 
-bool CFileOperator::MakeFolder(const std::string& folder) {
-    if (::mkdir(folder.c_str(), 0700) == 0) return true;
-    const int code = errno;
-    struct stat info {};
-    if (code == EEXIST && ::lstat(folder.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) return true;
-    errno = code == EEXIST ? ENOTDIR : code;
-    return false;
-}
-
-int CFileOperator::CopyItem(const std::string& source, const std::string& targetFolder) {
-    if (source.empty() || targetFolder.empty()) {
-        Fail("复制文件（夹）时参数错误");
-        return -1;
-    }
-    const std::string from = CleanPath(source);
-    if (!PathExists(from)) {
-        Fail("复制文件时源文件（夹） " + source + "不存在");
-        return -1;
-    }
-    if (!IsDirectory(targetFolder) && ::mkdir(targetFolder.c_str(), 0755) != 0) {
-        const int code = errno;
-        if (!IsDirectory(targetFolder)) {
-            Fail("创建目标文件（夹） " + targetFolder + " 错误（" + std::to_string(code) + "）");
-            return -1;
-        }
-    }
-    const std::size_t slash = from.rfind('/');
-    const std::string name = slash == std::string::npos ? from : from.substr(slash + 1);
-    const std::string target = JoinPath(targetFolder, name);
-    struct stat info {};
-    if (::lstat(from.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
-        return CopyEntry(from, target, false) ? 1 : 0;
-    if (Overlaps(from, target)) {
-        Fail("复制操作时源文件夹 " + source + " 和目标文件夹 " + targetFolder + " 相同或为其子目录");
-        return 0;
-    }
-    if (!MakeFolder(target)) {
-        Fail("复制文件" + from + "时，发生错误，错误号：" + std::to_string(errno));
-        return 0;
-    }
-    CopyRules exact;
-    exact.keepMarkers = true;
-    const bool copied = CopyContents(from, target, exact);
-    CopyFolderAttributes(from, target);
-    return copied ? 1 : 0;
-}
-
-}  // namespace zov
+}  // namespace zov::fileops

@@ -1,16 +1,14 @@
+#include "engine/files/FileOperatorDelete.h"
+
 #include <cerrno>
 
 #include "engine/files/BackupNames.h"
-#include "engine/files/FileOperator.h"
-#include "engine/files/FileOperatorWalk.h"
 #include "engine/logs/QelLog.h"
 #include "engine/util/CommonFiles.h"
 #include "engine/util/CommonPaths.h"
 #include "platform/Paths.h"
 
-// Deletions: single paths, empty folder trees, deletion markers and reserved names. Every walk goes through
-// folder descriptors and never follows a link; a link is removed as a link.
-namespace zov {
+namespace zov::fileops {
 
 namespace {
 
@@ -66,6 +64,11 @@ int DeleteReservedIn(const FolderHandle& folder) {
 
 }  // namespace
 
+bool PathDeletion::Fail(std::string text) {
+    error_ = std::move(text);
+    return false;
+}
+
 int RemoveLogged(const FolderHandle& folder, const std::string& name, const std::string& shownPath,
                  bool log) {
     CQelLog record;
@@ -88,13 +91,13 @@ int RemoveLogged(const FolderHandle& folder, const std::string& name, const std:
     return code;
 }
 
-int CFileOperator::ForceDelete(const std::string& path) {
+int ForceDelete(const std::string& path) {
     const std::string target = CleanPath(path);
     if (target.empty() || !PathExists(target)) return 0;
     return RemovePath(target) == 0 ? 1 : 0;
 }
 
-bool CFileOperator::DeletePath(const std::string& path, bool log) {
+bool PathDeletion::DeletePath(const std::string& path, bool log) {
     const std::string target = CleanPath(path);
     if (target.empty() || !PathExists(target))
         return Fail("删除文件(夹)时，目标文件（夹） " + path + " 不存在");
@@ -103,7 +106,7 @@ bool CFileOperator::DeletePath(const std::string& path, bool log) {
     return RemoveLogged(entry.folder, entry.name, target, log) == 0;
 }
 
-int CFileOperator::RemoveEmptyFolders(const std::string& folder) {
+int PathDeletion::RemoveEmptyFolders(const std::string& folder) {
     if (!IsDirectory(folder)) return Fail("清除空文件夹时，指定的文件夹路径 " + folder + " 不存在");
     const FolderHandle top = FolderHandle::Open(folder);
     if (!top.IsOpen()) return 0;
@@ -111,13 +114,13 @@ int CFileOperator::RemoveEmptyFolders(const std::string& folder) {
     return RemoveEmptyIn(top);
 }
 
-int CFileOperator::DeleteMarkedFiles(const std::string& folder, bool withNamed) {
+int DeleteMarkedFiles(const std::string& folder, bool withNamed) {
     const FolderHandle top = FolderHandle::Open(folder);
     // A missing folder holds no marker.
     return top.IsOpen() ? DeleteMarkedIn(top, withNamed) : 1;
 }
 
-int CFileOperator::DeleteReservedNames(const std::string& folder) {
+int DeleteReservedNames(const std::string& folder) {
     if (folder.empty() || !IsDirectory(folder)) return 0;
     const std::string clean = CleanPath(folder);
     if (IsReservedName(clean.substr(clean.rfind('/') + 1))) return ForceDelete(clean);
@@ -125,4 +128,4 @@ int CFileOperator::DeleteReservedNames(const std::string& folder) {
     return top.IsOpen() ? DeleteReservedIn(top) : 0;
 }
 
-}  // namespace zov
+}  // namespace zov::fileops

@@ -1,16 +1,15 @@
+#include "engine/files/FileOperatorExpiry.h"
+
 #include "engine/files/BackupNames.h"
-#include "engine/files/FileOperator.h"
-#include "engine/files/FileOperatorWalk.h"
+#include "engine/files/FileOperatorDelete.h"
+#include "engine/files/FileOperatorFolders.h"
 #include "engine/util/CommonFiles.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 
-// Expiry of backup sets older than a task's keep days.
-namespace zov {
+namespace zov::fileops {
 
 namespace {
-
-constexpr std::time_t kSecondsPerDay = 86400;
 
 // The first moment still kept: the cutoff day "YYYY-MM-DD" and the cutoff second "YYYYMMDDhhmmss".
 struct Cutoff {
@@ -38,7 +37,7 @@ bool IsSetEntry(EntryKind kind) { return kind == EntryKind::File || kind == Entr
 
 }  // namespace
 
-void CFileOperator::DeleteExpiredSets(const std::string& storage, int keepDays) {
+void DeleteExpiredSets(const std::string& storage, int keepDays) {
     Cutoff cutoff;
     if (keepDays <= 0 || !IsDirectory(storage) || !MakeCutoff(keepDays, cutoff)) return;
     const FolderHandle top = FolderHandle::Open(storage);
@@ -59,8 +58,7 @@ void CFileOperator::DeleteExpiredSets(const std::string& storage, int keepDays) 
     }
 }
 
-void CFileOperator::DeleteExpiredDiffSets(const std::string& folder, int keepDays,
-                                          const std::string& diffFolder) {
+void DeleteExpiredDiffSets(const std::string& folder, int keepDays, const std::string& diffFolder) {
     Cutoff cutoff;
     if (keepDays <= 0 || !IsDirectory(folder) || !MakeCutoff(keepDays, cutoff)) return;
 
@@ -111,4 +109,4 @@ void CFileOperator::DeleteExpiredDiffSets(const std::string& folder, int keepDay
     }
 }
 
-}  // namespace zov
+}  // namespace zov::fileops

@@ -1,15 +1,16 @@
+#include "engine/files/FileOperatorBaseSet.h"
+
 #include <sys/stat.h>
 
 #include "engine/files/BackupNames.h"
-#include "engine/files/FileOperator.h"
+#include "engine/files/FileOperatorFolders.h"
+#include "engine/util/CommonFiles.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 
-// The base of a differential task: the newest full backup of its item in the dated folders.
-namespace zov {
+namespace zov::fileops {
 
-std::string CFileOperator::FindBaseArchive(const std::string& storage, const std::string& name,
-                                           int periodDays) {
+std::string FindBaseArchive(const std::string& storage, const std::string& name, int periodDays) {
     if (name.empty() || !IsDirectory(storage)) return {};
     const std::string prefix = name + "_";
     std::time_t newest = MakeLocalTime(1971, 1, 1);
@@ -35,8 +36,8 @@ std::string CFileOperator::FindBaseArchive(const std::string& storage, const std
         }
     }
     if (base.empty() || periodDays == 0) return {};
-    if (Now() >= newest + static_cast<std::time_t>(periodDays) * 86400) return {};
+    if (Now() >= newest + static_cast<std::time_t>(periodDays) * kSecondsPerDay) return {};
     return base;
 }
 
-}  // namespace zov
+}  // namespace zov::fileops

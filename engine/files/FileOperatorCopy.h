@@ -1,0 +1,70 @@
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/files/ExcludedFolder.h"
+#include "engine/filter/FilterSet.h"
+
+// Folder copies of CFileOperator: the checks of each copy form and the walk they share.
+namespace zov::fileops {
+
+// The family of failure texts a folder walk uses (plain, filtered or differential copy).
+enum class CopyForm { Folder, Filtered, Changed };
+
+// How a folder walk copies; used by the folder copies here and by the copy routines of CopyOperations.
+struct CopyRules {
+    CopyForm form = CopyForm::Folder;
+    const FilterSet* filter = nullptr;  // null: every entry is taken
+    bool pass = false;                  // see CFileOperator::CopyFolderFiltered
+    const std::string* base = nullptr;  // differential copy against this folder
+    bool failIfExists = false;
+    // Copy deletion markers found in source (putting a backup set back); else they are skipped.
+    bool keepMarkers = false;
+    const ExcludedFolder* leftOut = nullptr;  // a folder left out with its tree
+};
+
+// True when target is source or lies inside it, compared after resolving links and dots.
+bool Overlaps(const std::string& source, const std::string& target);
+
+// The copies of one CFileOperator: each failure leaves its text in error; excludedFolder is the folder set
+// by CFileOperator::SetExcludedFolder. The public operations are those of the same name of CFileOperator.
+class FolderCopy {
+  public:
+    FolderCopy(std::string& error, const std::string& excludedFolder)
+        : error_(error), excludedFolder_(excludedFolder) {}
+
+    int CopyItem(const std::string& source, const std::string& targetFolder);
+    int CopyFolder(const std::string& source, const std::string& target, const std::string& name,
+                   bool useSourceName, bool failIfExists);
+    int CopyFolderFiltered(const std::string& source, const std::string& target, const std::string& name,
+                           bool useSourceName, const FilterSet& filter, bool pass, bool failIfExists);
+    int CopyChangedFiltered(const std::string& source, const std::string& target, const std::string& base,
+                            const std::string& name, bool useSourceName, const FilterSet& filter, bool pass,
+                            bool failIfExists);
+    int CopyChanged(const std::string& source, const std::string& target, const std::string& base,
+                    const std::string& name, bool useSourceName, bool failIfExists);
+    int CopySelectedFolders(const std::string& source, const std::string& target,
+                            const std::vector<std::string>& names, bool failIfExists);
+    // Copies the entries of source into the existing folder target. True when every entry was copied.
+    bool CopyContents(const std::string& source, const std::string& target, const CopyRules& rules);
+
+  private:
+    int CopyFolderAs(const std::string& source, const std::string& target, const std::string& name,
+                     bool useSourceName, const CopyRules& rules);
+    bool CopySubfolder(const std::string& source, const std::string& target, const std::string& name,
+                       const CopyRules& rules);
+    // True when target lies in the excluded folder and that folder lies below source: the walk then leaves
+    // it out, so the copy never meets itself.
+    bool IntoExcludedFolder(const std::string& source, const std::string& target) const;
+    bool WriteDeletionMarkers(const std::string& source, const std::string& base, const std::string& target);
+    // Copies one file or link to the path target; false with the error set on failure.
+    bool CopyEntry(const std::string& source, const std::string& target, bool failIfExists);
+    // Sets the error and returns false.
+    bool Fail(std::string text);
+
+    std::string& error_;
+    const std::string& excludedFolder_;
+};
+
+}  // namespace zov::fileops
