@@ -20,8 +20,6 @@
 namespace zov {
 namespace {
 
-constexpr const char* kCurrentTaskSection = "CURTASK";
-constexpr const char* kRunStartFormat = "%Y-%m-%d %H:%M:%S";
 constexpr const char* kRunStateKeyPrefix = "time_";
 
 // The task id of a key "TIME_<id>".

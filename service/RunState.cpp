@@ -6,8 +6,6 @@
 
 namespace zov {
 
-std::string RunStateKey(int taskId) { return "TIME_" + std::to_string(taskId); }
-
 std::string QueuedTime(const TaskInfo& task) {
     std::string time = task.times;
     NormalizeTimeText(time);

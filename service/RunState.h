@@ -3,23 +3,12 @@
 #include <ctime>
 #include <string>
 
+#include "engine/settings/TempIniKeys.h"
 #include "engine/tasks/TaskInfo.h"
 #include "platform/Clock.h"
 
-// The run state of scheduled times in temp.ini: key "TIME_<id>" of each section holds the blank-separated
-// "HH:MM" times of today in that state.
+// The service's side of the run state of scheduled times in temp.ini (keys: TempIniKeys.h).
 namespace zov {
-
-inline constexpr const char* kRunningSection = "RUNNING";
-inline constexpr const char* kSucceededSection = "SUCCEED";
-inline constexpr const char* kFailedSection = "FAILED";
-inline constexpr const char* kTempTasksSection = "TEMPTASKS";
-// Key of the day ("%Y%m%d") each daily section belongs to.
-inline constexpr const char* kDayKey = "DAY";
-inline constexpr const char* kDayFormat = "%Y%m%d";
-
-// "TIME_<id>".
-std::string RunStateKey(int taskId);
 
 // The time a queued task was queued for: its times text normalised to "HH:MM".
 std::string QueuedTime(const TaskInfo& task);

@@ -4,16 +4,13 @@
 #include <ctime>
 #include <string>
 
+#include "engine/settings/TempIniKeys.h"
 #include "engine/tasks/TaskInfo.h"
 
 namespace zov {
 
 // Operation types of the backup runs' log records.
 enum BackupLogType : int { kLogTypeDiff = 4, kLogTypeFull = 5, kLogTypeSqlServer = 9, kLogTypeMySql = 11 };
-
-// temp.ini section where a running file job keeps its start time "%Y-%m-%d %H:%M:%S" under the task id
-// ("%d"); the key goes when the job has written its record.
-inline constexpr const char* kCurrentTaskSection = "CURTASK";
 
 // The name a source is backed up under: its last path component without surrounding blanks
 // ("/data/Work Files/" gives "Work Files").

@@ -90,7 +90,7 @@ int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string&
 
     const std::string datedFolder = DatedFolder(task.dest, runTime);
     const std::string stamp = FormatLocalTime(runTime, kStampFormat);
-    const std::string startText = FormatLocalTime(runTime, "%Y-%m-%d %H:%M:%S");
+    const std::string startText = FormatLocalTime(runTime, kRunStartFormat);
     if (datedFolder.empty() || stamp.empty() || startText.empty()) {
         message = "备份时发生内部错误，获取任务时间失败。";
         WriteFailedRecord(task, task.dest, message);

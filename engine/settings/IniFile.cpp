@@ -1,16 +1,13 @@
 #include "engine/settings/IniFile.h"
 
 #include "engine/settings/SystemLog.h"
+#include "engine/settings/TempIniKeys.h"
 #include "engine/util/CommonText.h"
 #include "platform/Clock.h"
 #include "platform/IniProfile.h"
 
 namespace zov {
 namespace {
-
-constexpr const char* kTempTasksSection = "TEMPTASKS";
-constexpr const char* kDayKey = "DAY";
-constexpr const char* kDayFormat = "%Y%m%d";
 
 void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
     for (size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
