@@ -2,6 +2,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/archive/RarExitCode.h"
 #include "engine/archive/ZipOperator.h"
 #include "engine/util/CommonPaths.h"
 #include "platform/Clock.h"
@@ -41,31 +42,31 @@ struct ExitMeaning {
 
 ExitMeaning MeaningOf(int code) {
     switch (code) {
-        case 0:
+        case kRarSuccess:
             return {true, "", true};
-        case 1:
+        case kRarWarning:
             return {true, "警告,非致命错误\n", false};
-        case 2:
+        case kRarFatalError:
             return {false, "警告,致命错误\n", false};
-        case 3:
+        case kRarDamaged:
             return {false, "校验和无效,压缩文件已经损坏\n", false};
-        case 4:
+        case kRarLockedArchive:
             return {false, "尝试修改一个锁定的压缩文件\n", false};
-        case 5:
+        case kRarWriteError:
             return {false, "发生写错误\n", false};
-        case 6:
+        case kRarOpenError:
             return {true, "警告：文件打开错误，一个或多个文件未压缩。\n", true};
-        case 7:
+        case kRarOptionError:
             return {false, "命令行选项错误\n", false};
-        case 8:
+        case kRarOutOfMemory:
             return {false, "内存不足\n", false};
-        case 9:
+        case kRarCreateError:
             return {false, "文件创建错误\n", false};
-        case 10:
+        case kRarNoFilesMatched:
             return {true, "警告：没有找到与指定掩码和选项匹配的文件。一个或多个文件未压缩。\n", true};
-        case 11:
+        case kRarWrongPassword:
             return {false, "密码错误\n", false};
-        case 255:
+        case kRarUserBreak:
             return {false, "用户中断\n", false};
         default:
             return {false, "", false};
