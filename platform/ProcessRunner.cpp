@@ -25,7 +25,6 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr std::chrono::milliseconds kTermGrace{2000};
 constexpr std::chrono::milliseconds kMaxPollInterval{50};
 constexpr int kExecFailedStatus = 127;
 
@@ -213,11 +212,29 @@ bool WaitUntilEnded(pid_t pid, SteadyClock::time_point deadline) {
     return PollUntil([pid] { return HasEnded(pid); }, deadline);
 }
 
-void KillGroup(pid_t pid) {
+// The leader is not reaped yet, so the group id cannot name anybody else's processes; what is left of the
+// group once the leader has ended, such as a child that ignored SIGTERM, gets SIGKILL too.
+void KillGroup(pid_t pid, std::chrono::milliseconds grace) {
     kill(-pid, SIGTERM);
-    WaitUntilEnded(pid, SteadyClock::now() + kTermGrace);
-    // The leader is not reaped yet, so the group id cannot name anybody else's processes.
+    WaitUntilEnded(pid, SteadyClock::now() + grace);
     kill(-pid, SIGKILL);
+}
+
+// How the wait for a started program ended.
+enum class WaitEnd { Ended, TimedOut, Stopped };
+
+// Waits until the program ends, its time-out passes or the stop is requested. Without either bound it
+// blocks; otherwise it polls (at most every 50 ms).
+WaitEnd WaitForProgram(pid_t pid, const ProcessOptions& options) {
+    if (!options.timeout && !options.stop.stop_possible()) {
+        WaitForEnd(pid);
+        return WaitEnd::Ended;
+    }
+    const auto deadline =
+        options.timeout ? SteadyClock::now() + *options.timeout : SteadyClock::time_point::max();
+    PollUntil([&] { return HasEnded(pid) || options.stop.stop_requested(); }, deadline);
+    if (HasEnded(pid)) return WaitEnd::Ended;
+    return options.stop.stop_requested() ? WaitEnd::Stopped : WaitEnd::TimedOut;
 }
 
 // The process groups that RunProcess calls wait on. A group is listed from its start until its leader has
@@ -343,6 +360,11 @@ int ReadExecError(int pipeFd) {
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
     if (argv.empty()) return NotStarted(EINVAL);
     if (argv.front().empty()) return NotStarted(ENOENT);
+    if (options.stop.stop_requested()) {
+        ProcessResult result = NotStarted(ECANCELED);
+        result.stopped = true;
+        return result;
+    }
 
     StdioFiles stdio;
     if (!OpenStdio(options, stdio)) return NotStarted(errno);
@@ -404,11 +426,11 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     }
     result.started = true;
 
-    if (!options.timeout) {
-        WaitForEnd(pid);
-    } else if (!WaitUntilEnded(pid, SteadyClock::now() + *options.timeout)) {
-        result.timedOut = true;
-        KillGroup(pid);
+    const WaitEnd end = WaitForProgram(pid, options);
+    if (end != WaitEnd::Ended) {
+        result.timedOut = end == WaitEnd::TimedOut;
+        result.stopped = end == WaitEnd::Stopped;
+        KillGroup(pid, options.killGrace);
     }
     Running().Remove(group);
     if (WaitPid(pid, &status, 0) == pid) ReadStatus(status, result);
