@@ -43,7 +43,6 @@ ServiceThreads& ServiceThreads::operator=(ServiceThreads&&) noexcept = default;
 void ServiceThreads::StopForExit() {
     for (std::jthread& thread : parts_->workerThreads) thread.request_stop();
     for (std::jthread& thread : parts_->otherThreads) thread.request_stop();
-    parts_->backup.RequestStop();
     // First, so that a pass still in progress does not hold the archiver. A program that a worker starts
     // after this gets SIGTERM when the process ends.
     TerminateRunningProcesses();

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <functional>
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
@@ -29,9 +30,12 @@ bool WriteChangeListFiltered(const std::string& source, const std::string& base,
 
 // One job's archiver: every operation runs the archiver path given at construction (usually GetRarPath()
 // read by that job), so jobs on several threads never share it. Operations leave their text in message().
+// A stop requested through the job's token ends the archiver it runs (and keeps it from starting); that
+// run fails.
 class CZipOperator {
   public:
-    explicit CZipOperator(std::string rarPath) : rarPath_(std::move(rarPath)) {}
+    explicit CZipOperator(std::string rarPath, std::stop_token stop = {})
+        : rarPath_(std::move(rarPath)), stop_(std::move(stop)) {}
 
     const std::string& rarPath() const { return rarPath_; }
     // The text of the last failure or warning; emptied by a run that ends with exit code 0.
@@ -77,7 +81,8 @@ class CZipOperator {
                                           const std::string& base, const std::string& password,
                                           FilterSet filter, int volumeMb = 0);
 
-    // 0 on success, else the archiver's exit code, or -1 when it could not be run.
+    // 0 on success, else the archiver's exit code (RarExitCode), or -1 when it could not be run or was
+    // stopped.
     int ExtractFile(const std::string& archive, const std::string& destination, const std::string& password,
                     const std::string& subfolder = "");
     // The filter's mode selects -x or -n for its items; -1 on bad input.
@@ -120,6 +125,7 @@ class CZipOperator {
                           const SubfolderJob& job);
 
     std::string rarPath_;
+    std::stop_token stop_;
     std::string excludedFolder_;
     std::string message_;
     int lastCode_ = 0;

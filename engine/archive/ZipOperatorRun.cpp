@@ -17,6 +17,7 @@ using namespace std::chrono_literals;
 constexpr std::chrono::hours kRunLimit{48};
 // After a failed run, so that a caller's immediate retry does not meet files still being released.
 constexpr std::chrono::milliseconds kFailurePause = 500ms;
+constexpr const char* kStoppedText = "任务已停止，进程已被终止\n";
 
 // The command as shown in messages: the password masked, arguments with blanks quoted.
 std::string CommandText(const std::vector<std::string>& arguments) {
@@ -93,15 +94,22 @@ int CZipOperator::RunRarCode(const std::vector<std::string>& arguments, const st
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     ProcessOptions options;
     options.timeout = kRunLimit;
+    options.stop = stop_;
     // Only the process's owner can read its environment; its arguments are open to every local user.
     options.extraEnv.push_back(password.empty() ? "RAR=" : "RAR=-p" + password);
     ProcessResult result = RunProcess(argv, options);
+    std::string prefix = "使用winrar时发生内部错误(命令：" + CommandText(arguments) + ")：";
+    if (result.stopped) {
+        // The job is ending: no pause for a retry.
+        if (result.started) lastCode_ = result.signal != 0 ? 128 + result.signal : result.exitCode;
+        message_ = prefix + kStoppedText;
+        return -1;
+    }
     if (!result.started) {
         message_ = "使用winrar压缩时，创建了压缩进程失败。错误号" + std::to_string(result.startError);
         return -1;
     }
 
-    std::string prefix = "使用winrar时发生内部错误(命令：" + CommandText(arguments) + ")：";
     if (result.timedOut || result.signal != 0) {
         lastCode_ = result.signal != 0 ? 128 + result.signal : result.exitCode;
         message_ = prefix + (result.timedOut ? "运行超时，进程已被终止\n"
