@@ -39,10 +39,4 @@ struct ProcessResult {
 // argv[0] is the program: a path, or a name searched on PATH.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
 
-// Ends every process group that a RunProcess call of this process started and still waits on: SIGTERM,
-// then SIGKILL to the groups whose program outlasts grace. Those RunProcess calls return as usual, with
-// the signal in their result; this returns once those programs have ended (or after a second grace).
-// Thread-safe. Programs started while it runs are not affected.
-void TerminateRunningProcesses(std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
-
 }  // namespace zov

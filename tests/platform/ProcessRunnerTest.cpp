@@ -335,47 +335,6 @@ TEST(ProcessRunner, NothingStartsOnceTheStopWasRequested) {
     EXPECT_FALSE(std::filesystem::exists(dir / "ran"));
 }
 
-struct TerminateCase {
-    const char* what;
-    const char* script;  // writes the grandchild's pid to the file named by $1
-    bool withTimeout;
-    int signal;
-};
-
-TEST(ProcessRunner, TerminateEndsTheGroupsOfRunsOnOtherThreads) {
-    const TerminateCase cases[] = {
-        {"group ends on SIGTERM", "sleep 100 & echo $! > \"$1\"; wait", false, SIGTERM},
-        {"same, bounded wait", "sleep 100 & echo $! > \"$1\"; wait", true, SIGTERM},
-        {"grandchild ignores SIGTERM", "(trap '' TERM; exec sleep 100) & echo $! > \"$1\"; wait", false,
-         SIGTERM},
-        {"everything ignores SIGTERM",
-         "trap '' TERM; sleep 100 & echo $! > \"$1\"; while :; do sleep 1; done", false, SIGKILL},
-    };
-    for (const TerminateCase& c : cases) {
-        TempProgramDir dir;
-        ProcessOptions options;
-        if (c.withTimeout) options.timeout = 100s;
-        ProcessResult result;
-        std::chrono::steady_clock::time_point returned;
-        std::thread runner([&] {
-            result = RunProcess({"sh", "-c", c.script, "sh", dir / "grandchild.pid"}, options);
-            returned = std::chrono::steady_clock::now();
-        });
-        const pid_t grandchild = WrittenPid(dir / "grandchild.pid");
-        const auto start = std::chrono::steady_clock::now();
-        TerminateRunningProcesses(300ms);
-        const auto terminated = std::chrono::steady_clock::now();
-        runner.join();
-        EXPECT_LT(terminated - start, 2s) << c.what;
-        EXPECT_LT(returned - start, 2s) << c.what;
-        EXPECT_TRUE(result.started) << c.what;
-        EXPECT_FALSE(result.timedOut) << c.what;
-        EXPECT_EQ(result.signal, c.signal) << c.what;
-        ASSERT_GT(grandchild, 0) << c.what;
-        EXPECT_TRUE(BecomesGone(grandchild)) << c.what;
-    }
-}
-
 TEST(ProcessRunner, ProgramEndsWhenTheProcessThatRanItIsKilled) {
     TempProgramDir dir;
     const std::string pidFile = dir / "program.pid";
