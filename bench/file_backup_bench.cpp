@@ -10,6 +10,8 @@
 #include <string>
 
 #include "engine/backup/Backup.h"
+#include "engine/logs/StateLog.h"
+#include "platform/ProgramDir.h"
 
 namespace {
 
@@ -61,7 +63,9 @@ int main(int argc, char** argv) {
     task.source = argv[2];
     task.dest = argv[3];
     std::string message;
-    if (zov::CBackup().RunFileTask(task, argv[4], message) == 0) {
+    zov::StateLogSink status(zov::ProgramDir());
+    zov::UnattendedAsker nobody;
+    if (zov::CBackup().RunFileTask(task, argv[4], message, {status, nobody, {}}) == 0) {
         std::fprintf(stderr, "backup failed: %s\n", message.c_str());
         return 1;
     }

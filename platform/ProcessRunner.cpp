@@ -13,9 +13,6 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
-#include <map>
-#include <mutex>
 #include <string_view>
 
 extern char** environ;
@@ -25,7 +22,6 @@ namespace {
 
 using SteadyClock = std::chrono::steady_clock;
 
-constexpr std::chrono::milliseconds kTermGrace{2000};
 constexpr std::chrono::milliseconds kMaxPollInterval{50};
 constexpr int kExecFailedStatus = 127;
 
@@ -213,74 +209,29 @@ bool WaitUntilEnded(pid_t pid, SteadyClock::time_point deadline) {
     return PollUntil([pid] { return HasEnded(pid); }, deadline);
 }
 
-void KillGroup(pid_t pid) {
+// The leader is not reaped yet, so the group id cannot name anybody else's processes; what is left of the
+// group once the leader has ended, such as a child that ignored SIGTERM, gets SIGKILL too.
+void KillGroup(pid_t pid, std::chrono::milliseconds grace) {
     kill(-pid, SIGTERM);
-    WaitUntilEnded(pid, SteadyClock::now() + kTermGrace);
-    // The leader is not reaped yet, so the group id cannot name anybody else's processes.
+    WaitUntilEnded(pid, SteadyClock::now() + grace);
     kill(-pid, SIGKILL);
 }
 
-// The process groups that RunProcess calls wait on. A group is listed from its start until its leader has
-// ended and is about to be reaped: while listed, its id cannot name anybody else's processes.
-class RunningGroups {
-  public:
-    using Id = std::uint64_t;
+// How the wait for a started program ended.
+enum class WaitEnd { Ended, TimedOut, Stopped };
 
-    Id Add(pid_t leader) {
-        std::lock_guard lock(mutex_);
-        groups_.emplace(++lastId_, Group{leader, false});
-        return lastId_;
+// Waits until the program ends, its time-out passes or the stop is requested. Without either bound it
+// blocks; otherwise it polls (at most every 50 ms).
+WaitEnd WaitForProgram(pid_t pid, const ProcessOptions& options) {
+    if (!options.timeout && !options.stop.stop_possible()) {
+        WaitForEnd(pid);
+        return WaitEnd::Ended;
     }
-
-    // Called once the leader has ended (before it is reaped). What is left of a terminated group, such as
-    // a grandchild that ignored SIGTERM, is killed.
-    void Remove(Id id) {
-        std::lock_guard lock(mutex_);
-        auto found = groups_.find(id);
-        if (found == groups_.end()) return;
-        if (found->second.terminated) kill(-found->second.leader, SIGKILL);
-        groups_.erase(found);
-    }
-
-    // Sends SIGTERM to every listed group and marks it terminated; their ids.
-    std::vector<Id> TerminateAll() {
-        std::lock_guard lock(mutex_);
-        std::vector<Id> ids;
-        for (auto& [id, group] : groups_) {
-            group.terminated = true;
-            kill(-group.leader, SIGTERM);
-            ids.push_back(id);
-        }
-        return ids;
-    }
-
-    void Kill(const std::vector<Id>& ids) {
-        std::lock_guard lock(mutex_);
-        for (Id id : ids) {
-            auto found = groups_.find(id);
-            if (found != groups_.end()) kill(-found->second.leader, SIGKILL);
-        }
-    }
-
-    bool AnyListed(const std::vector<Id>& ids) {
-        std::lock_guard lock(mutex_);
-        return std::any_of(ids.begin(), ids.end(), [this](Id id) { return groups_.contains(id); });
-    }
-
-  private:
-    struct Group {
-        pid_t leader;
-        bool terminated;
-    };
-    std::mutex mutex_;
-    Id lastId_ = 0;
-    std::map<Id, Group> groups_;
-};
-
-// Never destroyed: threads may still be running programs while the process exits.
-RunningGroups& Running() {
-    static RunningGroups* groups = new RunningGroups;
-    return *groups;
+    const auto deadline =
+        options.timeout ? SteadyClock::now() + *options.timeout : SteadyClock::time_point::max();
+    PollUntil([&] { return HasEnded(pid) || options.stop.stop_requested(); }, deadline);
+    if (HasEnded(pid)) return WaitEnd::Ended;
+    return options.stop.stop_requested() ? WaitEnd::Stopped : WaitEnd::TimedOut;
 }
 
 void ReadStatus(int status, ProcessResult& result) {
@@ -343,6 +294,11 @@ int ReadExecError(int pipeFd) {
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options) {
     if (argv.empty()) return NotStarted(EINVAL);
     if (argv.front().empty()) return NotStarted(ENOENT);
+    if (options.stop.stop_requested()) {
+        ProcessResult result = NotStarted(ECANCELED);
+        result.stopped = true;
+        return result;
+    }
 
     StdioFiles stdio;
     if (!OpenStdio(options, stdio)) return NotStarted(errno);
@@ -387,7 +343,6 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     if (pid < 0) return NotStarted(forkError);
 
     setpgid(pid, pid);  // also here, so the group exists before any kill below
-    const RunningGroups::Id group = Running().Add(pid);
     errorWrite.Close();
     stdio.in.Close();
     stdio.out.Close();
@@ -397,31 +352,20 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     int execError = ReadExecError(errorRead.get());
     int status = 0;
     if (execError != 0) {
-        Running().Remove(group);
         WaitPid(pid, &status, 0);
         result.startError = execError;
         return result;
     }
     result.started = true;
 
-    if (!options.timeout) {
-        WaitForEnd(pid);
-    } else if (!WaitUntilEnded(pid, SteadyClock::now() + *options.timeout)) {
-        result.timedOut = true;
-        KillGroup(pid);
+    const WaitEnd end = WaitForProgram(pid, options);
+    if (end != WaitEnd::Ended) {
+        result.timedOut = end == WaitEnd::TimedOut;
+        result.stopped = end == WaitEnd::Stopped;
+        KillGroup(pid, options.killGrace);
     }
-    Running().Remove(group);
     if (WaitPid(pid, &status, 0) == pid) ReadStatus(status, result);
     return result;
-}
-
-void TerminateRunningProcesses(std::chrono::milliseconds grace) {
-    RunningGroups& running = Running();
-    const std::vector<RunningGroups::Id> ids = running.TerminateAll();
-    auto allEnded = [&] { return !running.AnyListed(ids); };
-    if (PollUntil(allEnded, SteadyClock::now() + grace)) return;
-    running.Kill(ids);
-    PollUntil(allEnded, SteadyClock::now() + grace);
 }
 
 }  // namespace zov

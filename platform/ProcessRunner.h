@@ -2,12 +2,13 @@
 
 #include <chrono>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <vector>
 
 // The one way to run another program: an argument vector (no shell), standard input from /dev/null or a
-// file, output to files, its own process group, a bounded wait that kills the group on time-out. The
-// program gets SIGTERM when the process that ran it dies.
+// file, output to files, its own process group, a bounded wait that kills the group on time-out or when
+// the caller's stop is requested. The program gets SIGTERM when the process that ran it dies.
 namespace zov {
 
 struct ProcessOptions {
@@ -18,25 +19,24 @@ struct ProcessOptions {
     bool appendOutput = false;          // append to the output files instead of truncating them
     std::vector<std::string> extraEnv;  // "NAME=value" entries added to the caller's environment
     std::optional<std::chrono::milliseconds> timeout;  // nullopt waits without limit
+    // A stop requested here ends the program's process group (a program is not started once it was).
+    std::stop_token stop;
+    // From SIGTERM to SIGKILL when the time-out or the stop ends the group.
+    std::chrono::milliseconds killGrace{2000};
 };
 
 struct ProcessResult {
     bool started = false;   // false: the program could not be run (missing, not executable, fork failed)
     bool timedOut = false;  // the time-out ended it (its process group was killed)
+    bool stopped = false;   // the stop ended it (its process group was killed), or kept it from starting
     int exitCode = -1;      // exit status when it exited normally, else -1
     int signal = 0;         // the signal that ended it, else 0
-    int startError = 0;     // errno when !started
+    int startError = 0;     // errno when !started (ECANCELED when the stop came first)
 
-    bool Succeeded() const { return started && !timedOut && signal == 0 && exitCode == 0; }
+    bool Succeeded() const { return started && !timedOut && !stopped && signal == 0 && exitCode == 0; }
 };
 
 // argv[0] is the program: a path, or a name searched on PATH.
 ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOptions& options = {});
-
-// Ends every process group that a RunProcess call of this process started and still waits on: SIGTERM,
-// then SIGKILL to the groups whose program outlasts grace. Those RunProcess calls return as usual, with
-// the signal in their result; this returns once those programs have ended (or after a second grace).
-// Thread-safe. Programs started while it runs are not affected.
-void TerminateRunningProcesses(std::chrono::milliseconds grace = std::chrono::milliseconds(2000));
 
 }  // namespace zov

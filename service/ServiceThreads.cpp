@@ -2,13 +2,13 @@
 
 #include <chrono>
 #include <list>
+#include <semaphore>
 #include <thread>
 #include <vector>
 
 #include "engine/backup/Backup.h"
 #include "engine/files/CacheFolder.h"
 #include "platform/Clock.h"
-#include "platform/ProcessRunner.h"
 #include "service/ExpiredBackups.h"
 #include "service/InterruptedRuns.h"
 #include "service/LogCleanupThread.h"
@@ -22,6 +22,9 @@ namespace {
 
 constexpr int kWorkerCount = 6;
 constexpr std::chrono::milliseconds kWorkerSpacing{500};
+// How long the stop waits for the workers: longer than an archiver that ignores SIGTERM takes to be
+// killed (ProcessOptions::killGrace).
+constexpr std::chrono::milliseconds kWorkerEndBound{3000};
 
 }  // namespace
 
@@ -29,6 +32,7 @@ struct ServiceThreads::Parts {
     RunQueue queue;
     CBackup backup;
     std::list<Worker> workers;
+    std::counting_semaphore<kWorkerCount> workersEnded{0};  // released by each worker thread as it ends
     Scheduler scheduler{queue};
     ExpiredBackups expiry{ServiceTaskStore()};
     // Declared after the parts they use, so that they are stopped and joined before those go.
@@ -44,11 +48,15 @@ ServiceThreads& ServiceThreads::operator=(ServiceThreads&&) noexcept = default;
 void ServiceThreads::StopForExit() {
     for (std::jthread& thread : parts_->workerThreads) thread.request_stop();
     for (std::jthread& thread : parts_->otherThreads) thread.request_stop();
-    parts_->backup.RequestStop();
-    // First, so that a pass still in progress does not hold the archiver. A program that a worker starts
-    // after this gets SIGTERM when the process ends.
-    TerminateRunningProcesses();
+    // A worker's stop ends the archiver of its run and its copy between two files.
+    const auto deadline = std::chrono::steady_clock::now() + kWorkerEndBound;
+    int ended = 0;
+    while (ended < kWorkerCount && parts_->workersEnded.try_acquire_until(deadline)) ++ended;
     for (std::jthread& thread : parts_->otherThreads) thread.join();
+    if (ended == kWorkerCount) {
+        for (std::jthread& thread : parts_->workerThreads) thread.join();
+        return;
+    }
     for (std::jthread& thread : parts_->workerThreads) thread.detach();
     // The detached workers go on using the parts until the process ends: never freed.
     static_cast<void>(parts_.release());
@@ -66,7 +74,10 @@ ServiceThreads StartServiceThreads() {
     });
     for (int index = 0; index < kWorkerCount; ++index) {
         Worker& worker = parts.workers.emplace_back(parts.queue, BackupTaskRun(parts.backup));
-        parts.workerThreads.emplace_back([&worker](std::stop_token stop) { worker.Run(stop); });
+        parts.workerThreads.emplace_back([&worker, &parts](std::stop_token stop) {
+            worker.Run(stop);
+            parts.workersEnded.release();
+        });
         if (index + 1 < kWorkerCount) SleepFor(kWorkerSpacing);
     }
     parts.otherThreads.emplace_back([&parts](std::stop_token stop) { parts.scheduler.Run(stop); });

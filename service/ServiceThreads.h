@@ -14,10 +14,11 @@ class ServiceThreads {
     ServiceThreads(ServiceThreads&&) noexcept;
     ServiceThreads& operator=(ServiceThreads&&) noexcept;
 
-    // The stop of a service whose process ends next: requests a stop from every thread, ends every program
-    // still running for a worker, and waits for the scheduler, the expired-backup and the two clean-up
-    // threads. The workers are not waited for: they, and what they use, are left to the end of the
-    // process; a run cut short this way leaves its time under "RUNNING".
+    // The stop of a service whose process ends next: requests a stop from every thread, which cuts the
+    // workers' runs short (their archivers ended, their copies stopped between two files); waits up to 3 s
+    // for the workers, then for the scheduler, the expired-backup and the two clean-up threads. A worker
+    // still busy after the 3 s is left, with what it uses, to the end of the process. A run cut short
+    // leaves its time under "RUNNING".
     void StopForExit();
 
   private:

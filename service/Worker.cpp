@@ -2,22 +2,27 @@
 
 #include "engine/archive/ZipOperator.h"
 #include "engine/backup/Backup.h"
+#include "engine/logs/StateLog.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/SystemError.h"
 #include "engine/tasks/Schedule.h"
 #include "platform/Clock.h"
+#include "platform/ProgramDir.h"
 #include "service/RunQueue.h"
 #include "service/RunState.h"
 
 namespace zov {
 
 TaskRun BackupTaskRun(CBackup& backup) {
-    return [&backup](const TaskInfo& task, const std::string& rarPath, std::string& message) {
-        if (task.IsFileTask()) return backup.RunFileTask(task, rarPath, message) != 0;
+    return [&backup](const TaskInfo& task, const std::string& rarPath, std::string& message,
+                     const JobContext& job) {
+        if (task.IsFileTask()) return backup.RunFileTask(task, rarPath, message, job) != 0;
         const std::string dateText = GetDateText(task, Now());
-        if (task.sqlType == kSqlServer) return backup.RunSqlServerTask(task, dateText, rarPath, message) != 0;
-        return backup.RunMySqlTask(task, dateText, rarPath, message) != 0;
+        if (task.sqlType == kSqlServer) {
+            return backup.RunSqlServerTask(task, dateText, rarPath, message, job) != 0;
+        }
+        return backup.RunMySqlTask(task, dateText, rarPath, message, job) != 0;
     };
 }
 
@@ -27,7 +32,9 @@ bool Worker::Step(const std::stop_token& stop) {
     if (!task) return false;
     const std::string startDay = FormatLocalTime(now, kDayFormat);
     std::string message;
-    const bool succeeded = run_(*task, GetRarPath(), message);
+    StateLogSink status(ProgramDir());
+    UnattendedAsker nobody;
+    const bool succeeded = run_(*task, GetRarPath(), message, JobContext{status, nobody, stop});
     // A run that failed after a stop was cut short by it: its RUNNING mark is left to the recovery at the
     // next start. A run that succeeded finished its output and its record, so it is filed.
     if (succeeded || !stop.stop_requested()) Record(*task, succeeded, startDay);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
@@ -23,9 +24,12 @@ namespace zov {
 // The work is done by one unit per concept (running the archiver, compressing, compressing changes,
 // extracting); each operation here hands its call to the unit's operation of the same name, on this job's
 // archiver path, excluded folder, message and last code.
+// A stop requested through the job's token ends the archiver it runs (and keeps it from starting); that
+// run fails.
 class CZipOperator {
   public:
-    explicit CZipOperator(std::string rarPath) : rarPath_(std::move(rarPath)) {}
+    explicit CZipOperator(std::string rarPath, std::stop_token stop = {})
+        : rarPath_(std::move(rarPath)), stop_(std::move(stop)) {}
 
     const std::string& rarPath() const { return rarPath_; }
     // The text of the last failure or warning; emptied by a run that ends with exit code 0.
@@ -71,7 +75,8 @@ class CZipOperator {
                                           const std::string& base, const std::string& password,
                                           FilterSet filter, int volumeMb = 0);
 
-    // 0 on success, else the archiver's exit code, or -1 when it could not be run.
+    // 0 on success, else the archiver's exit code (RarExitCode), or -1 when it could not be run or was
+    // stopped.
     int ExtractFile(const std::string& archive, const std::string& destination, const std::string& password,
                     const std::string& subfolder = "");
     // The filter's mode selects -x or -n for its items; -1 on bad input.
@@ -81,14 +86,17 @@ class CZipOperator {
                      const std::string& logFile);
 
   private:
-    ArchiverRun Run() { return ArchiverRun(rarPath_, message_, lastCode_); }
+    ArchiverRun Run() { return ArchiverRun(rarPath_, stop_, message_, lastCode_); }
     ArchiveCompression Compression() {
-        return ArchiveCompression(rarPath_, excludedFolder_, message_, lastCode_);
+        return ArchiveCompression(rarPath_, stop_, excludedFolder_, message_, lastCode_);
     }
-    ChangeCompression Changes() { return ChangeCompression(rarPath_, excludedFolder_, message_, lastCode_); }
-    ArchiveExtraction Extraction() { return ArchiveExtraction(rarPath_, message_, lastCode_); }
+    ChangeCompression Changes() {
+        return ChangeCompression(rarPath_, stop_, excludedFolder_, message_, lastCode_);
+    }
+    ArchiveExtraction Extraction() { return ArchiveExtraction(rarPath_, stop_, message_, lastCode_); }
 
     std::string rarPath_;
+    std::stop_token stop_;
     std::string excludedFolder_;
     std::string message_;
     int lastCode_ = 0;

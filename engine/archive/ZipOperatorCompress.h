@@ -31,9 +31,9 @@ std::vector<std::string> MaskSwitches(bool exclude, const std::vector<std::strin
 // public operations are those of the same name of CZipOperator.
 class ArchiveCompression : public ArchiverRun {
   public:
-    ArchiveCompression(const std::string& rarPath, const std::string& excludedFolder, std::string& message,
-                       int& lastCode)
-        : ArchiverRun(rarPath, message, lastCode), excludedFolder_(excludedFolder) {}
+    ArchiveCompression(const std::string& rarPath, const std::stop_token& stop,
+                       const std::string& excludedFolder, std::string& message, int& lastCode)
+        : ArchiverRun(rarPath, stop, message, lastCode), excludedFolder_(excludedFolder) {}
 
     bool CompressFile(const std::string& item, const std::string& storageFolder, const std::string& password,
                       const std::string& archiveName, int volumeMb);

@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "engine/archive/RarExitCode.h"
+#include "engine/archive/ZipOperator.h"
 #include "engine/util/CommonPaths.h"
 #include "platform/Clock.h"
 #include "platform/ProcessRunner.h"
@@ -17,6 +19,7 @@ using namespace std::chrono_literals;
 constexpr std::chrono::hours kRunLimit{48};
 // After a failed run, so that a caller's immediate retry does not meet files still being released.
 constexpr std::chrono::milliseconds kFailurePause = 500ms;
+constexpr const char* kStoppedText = "任务已停止，进程已被终止\n";
 
 // The command as shown in messages: the password masked, arguments with blanks quoted.
 std::string CommandText(const std::vector<std::string>& arguments) {
@@ -34,23 +37,6 @@ std::string CommandText(const std::vector<std::string>& arguments) {
     return text;
 }
 
-// The archiver's exit codes.
-enum ArchiverExit : int {
-    kExitSuccess = 0,
-    kExitWarning = 1,
-    kExitFatalError = 2,
-    kExitChecksumError = 3,
-    kExitLockedArchive = 4,
-    kExitWriteError = 5,
-    kExitOpenError = 6,
-    kExitBadSwitches = 7,
-    kExitOutOfMemory = 8,
-    kExitCreateError = 9,
-    kExitNoFilesMatched = 10,
-    kExitBadPassword = 11,
-    kExitUserBreak = 255,
-};
-
 struct ExitMeaning {
     bool success;
     const char* text;
@@ -59,31 +45,31 @@ struct ExitMeaning {
 
 ExitMeaning MeaningOf(int code) {
     switch (code) {
-        case kExitSuccess:
+        case kRarSuccess:
             return {true, "", true};
-        case kExitWarning:
+        case kRarWarning:
             return {true, "警告,非致命错误\n", false};
-        case kExitFatalError:
+        case kRarFatalError:
             return {false, "警告,致命错误\n", false};
-        case kExitChecksumError:
+        case kRarDamaged:
             return {false, "校验和无效,压缩文件已经损坏\n", false};
-        case kExitLockedArchive:
+        case kRarLockedArchive:
             return {false, "尝试修改一个锁定的压缩文件\n", false};
-        case kExitWriteError:
+        case kRarWriteError:
             return {false, "发生写错误\n", false};
-        case kExitOpenError:
+        case kRarOpenError:
             return {true, "警告：文件打开错误，一个或多个文件未压缩。\n", true};
-        case kExitBadSwitches:
+        case kRarOptionError:
             return {false, "命令行选项错误\n", false};
-        case kExitOutOfMemory:
+        case kRarOutOfMemory:
             return {false, "内存不足\n", false};
-        case kExitCreateError:
+        case kRarCreateError:
             return {false, "文件创建错误\n", false};
-        case kExitNoFilesMatched:
+        case kRarNoFilesMatched:
             return {true, "警告：没有找到与指定掩码和选项匹配的文件。一个或多个文件未压缩。\n", true};
-        case kExitBadPassword:
+        case kRarWrongPassword:
             return {false, "密码错误\n", false};
-        case kExitUserBreak:
+        case kRarUserBreak:
             return {false, "用户中断\n", false};
         default:
             return {false, "", false};
@@ -110,15 +96,22 @@ int ArchiverRun::RunRarCode(const std::vector<std::string>& arguments, const std
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     ProcessOptions options;
     options.timeout = kRunLimit;
+    options.stop = stop_;
     // Only the process's owner can read its environment; its arguments are open to every local user.
     options.extraEnv.push_back(password.empty() ? "RAR=" : "RAR=-p" + password);
     ProcessResult result = RunProcess(argv, options);
+    std::string prefix = "使用winrar时发生内部错误(命令：" + CommandText(arguments) + ")：";
+    if (result.stopped) {
+        // The job is ending: no pause for a retry.
+        if (result.started) lastCode_ = result.signal != 0 ? 128 + result.signal : result.exitCode;
+        message_ = prefix + kStoppedText;
+        return -1;
+    }
     if (!result.started) {
         message_ = "使用winrar压缩时，创建了压缩进程失败。错误号" + std::to_string(result.startError);
         return -1;
     }
 
-    std::string prefix = "使用winrar时发生内部错误(命令：" + CommandText(arguments) + ")：";
     if (result.timedOut || result.signal != 0) {
         lastCode_ = result.signal != 0 ? 128 + result.signal : result.exitCode;
         message_ = prefix + (result.timedOut ? "运行超时，进程已被终止\n"

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,8 @@ namespace zov {
 // and the archiver's exit code in lastCode, the members of that job's CZipOperator.
 class ArchiverRun {
   public:
-    ArchiverRun(const std::string& rarPath, std::string& message, int& lastCode)
-        : rarPath_(rarPath), message_(message), lastCode_(lastCode) {}
+    ArchiverRun(const std::string& rarPath, const std::stop_token& stop, std::string& message, int& lastCode)
+        : rarPath_(rarPath), stop_(stop), message_(message), lastCode_(lastCode) {}
 
     // See CZipOperator::RunRar.
     bool RunRar(const std::vector<std::string>& arguments, const std::string& password = "");
@@ -23,6 +24,8 @@ class ArchiverRun {
     bool Fail(std::string message);
 
     const std::string& rarPath_;
+    // The job's stop: a run it ends fails.
+    const std::stop_token& stop_;
     std::string& message_;
     int& lastCode_;
 };

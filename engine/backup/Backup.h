@@ -1,9 +1,9 @@
 #pragma once
 
-#include <atomic>
 #include <ctime>
 #include <string>
 
+#include "engine/jobs/JobContext.h"
 #include "engine/settings/TempIniKeys.h"
 #include "engine/tasks/TaskInfo.h"
 
@@ -20,8 +20,9 @@ std::string BackupItemName(const std::string& source);
 std::string DatedFolder(const std::string& storage, std::time_t runTime);
 
 // The backup runs of tasks. Runs on several threads may share one object. Every run is given the
-// archiver it uses (rarPath, usually GetRarPath() read for that run). Results: non-zero on success;
-// message receives the run's text.
+// archiver it uses (rarPath, usually GetRarPath() read for that run) and its job context: its status lines
+// go to job.status, and job.stop cuts it short. Results: non-zero on success; message receives the run's
+// text.
 //
 // Every run that fails writes one "失败" record in the daily log of its kind and removes what it wrote.
 // A copy set is written as PartialSetName(<item>_<stamp>) and gets its own name once complete; a run is
@@ -34,23 +35,21 @@ class CBackup {
     // A file task: checks the source and the storage folder (both absolute; the storage folder is made
     // when missing, one level, 0700), runs the task's job and writes a failed run's message to the system
     // log. Every run that fails writes one "失败" record in the file log, also before its job starts.
-    int RunFileTask(TaskInfo task, const std::string& rarPath, std::string& message);
+    int RunFileTask(TaskInfo task, const std::string& rarPath, std::string& message, const JobContext& job);
 
     // A full backup started at runTime: the source copied to
     // "<dated folder>/<item>_<stamp>/<source name>/" or compressed to "<dated folder>/<item>_<stamp>.rar"
-    // (or its volumes); one file log record.
-    int BackupFull(TaskInfo& task, const std::string& rarPath, std::string& message, std::time_t runTime);
+    // (or its volumes); one file log record. A run that job.stop cuts short (its archiver ended, its copy
+    // stopped between two files) writes no record and leaves its output and its temp.ini "CURTASK" entry
+    // for RecordInterruptedRun at the next start of the service.
+    int BackupFull(TaskInfo& task, const std::string& rarPath, std::string& message, std::time_t runTime,
+                   const JobContext& job);
 
     // Database tasks; dateText is GetDateText of the task.
     int RunSqlServerTask(TaskInfo task, const std::string& dateText, const std::string& rarPath,
-                         std::string& message);
+                         std::string& message, const JobContext& job);
     int RunMySqlTask(TaskInfo task, const std::string& dateText, const std::string& rarPath,
-                     std::string& message);
-
-    // The service is stopping: from now on a job that ends (its archiver ended by the stop, or its copy
-    // done) writes no record and leaves its output and its temp.ini "CURTASK" entry for
-    // RecordInterruptedRun at the next start.
-    void RequestStop() { stopRequested_ = true; }
+                     std::string& message, const JobContext& job);
 
     // A run of the task started at runTime (0: unknown) that was cut short (service stopped, process
     // killed): removes from its dated folder what that run left unfinished (RemoveRunOutput), writes one
@@ -67,8 +66,6 @@ class CBackup {
     // own name. False with message set when that fails.
     bool FinishSet(int datedFd, const std::string& datedFolder, const std::string& itemStamp, bool copySet,
                    std::string& message);
-
-    std::atomic<bool> stopRequested_{false};
 };
 
 }  // namespace zov

@@ -11,7 +11,6 @@
 #include "engine/backup/BackupRecord.h"
 #include "engine/files/BackupNames.h"
 #include "engine/files/FileOperator.h"
-#include "engine/logs/StateLog.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "platform/Clock.h"
@@ -23,18 +22,19 @@ constexpr const char* kNotOnDiskText = "备份时，写入磁盘失败";
 
 // Compresses the source to datedFolder + itemStamp + ".rar" (or volumes); returns the log target.
 bool CompressSource(const TaskInfo& task, const std::string& rarPath, const std::string& datedFolder,
-                    const std::string& itemStamp, std::string& message, std::string& target) {
+                    const std::string& itemStamp, std::string& message, std::string& target,
+                    const JobContext& job) {
     const std::string archiveName = itemStamp + ".rar";
-    WriteStateLog("[文件备份]压缩文件夹[" + task.source + "]至目录[" + datedFolder + "]存储名[" +
-                  archiveName + "]");
-    CZipOperator zip(rarPath);
+    job.status.Status("[文件备份]压缩文件夹[" + task.source + "]至目录[" + datedFolder + "]存储名[" +
+                      archiveName + "]");
+    CZipOperator zip(rarPath, job.stop);
     zip.SetExcludedFolder(task.dest);
     const bool compressed =
         task.HasFlag(kTaskFilter)
             ? zip.CompressFolderFiltered(task.source, datedFolder, task.password, archiveName,
                                          task.filter.exclude, task.filter.extensions, task.partial)
             : zip.CompressFolder(task.source, datedFolder, task.password, archiveName, task.partial);
-    EndStateLog();
+    job.status.EndStatus();
     message = zip.message();
     target = compressed ? FindVolumeName(datedFolder + itemStamp) : datedFolder + archiveName;
     return compressed;
@@ -42,11 +42,12 @@ bool CompressSource(const TaskInfo& task, const std::string& rarPath, const std:
 
 // Copies the source under datedFolder + PartialSetName(itemStamp) + "/" + its own name.
 bool CopySource(const TaskInfo& task, const std::string& datedFolder, const std::string& itemStamp,
-                std::string& message) {
+                std::string& message, const JobContext& job) {
     const std::string folder = datedFolder + PartialSetName(itemStamp) + "/";
-    WriteStateLog("[文件备份]复制文件[" + task.source + "]至[" + datedFolder + itemStamp + "/]");
+    job.status.Status("[文件备份]复制文件[" + task.source + "]至[" + datedFolder + itemStamp + "/]");
     CFileOperator files;
     files.SetExcludedFolder(task.dest);
+    files.SetStopToken(job.stop);
     bool copied;
     if (task.HasFlag(kTaskFilter)) {
         copied = files.CopyFolderFiltered(task.source, folder, "", true, task.filter, false, false) != 0;
@@ -54,7 +55,7 @@ bool CopySource(const TaskInfo& task, const std::string& datedFolder, const std:
     } else {
         copied = files.CopyFolder(task.source, folder, "", true, false) != 0;
     }
-    EndStateLog();
+    job.status.EndStatus();
     message = copied ? files.error() : WithSystemReason(files.error(), files.errorNumber());
     return copied;
 }
@@ -83,8 +84,8 @@ bool CBackup::FinishSet(int datedFd, const std::string& datedFolder, const std::
     return false;
 }
 
-int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string& message,
-                        std::time_t runTime) {
+int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string& message, std::time_t runTime,
+                        const JobContext& job) {
     CQelLog log = TaskRecord(task);
     log.SetType(kLogTypeFull);
 
@@ -106,11 +107,11 @@ int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string&
 
     const bool compressed = task.HasFlag(kTaskCompress);
     const FolderHandle dated = OpenBackupFolder(datedFolder, message);
-    bool succeeded =
-        dated.IsOpen() && (compressed ? CompressSource(task, rarPath, datedFolder, itemStamp, message, target)
-                                      : CopySource(task, datedFolder, itemStamp, message));
-    // Cut short by the service's stop: the recovery at the next start records it.
-    if (stopRequested_) return 0;
+    bool succeeded = dated.IsOpen() &&
+                     (compressed ? CompressSource(task, rarPath, datedFolder, itemStamp, message, target, job)
+                                 : CopySource(task, datedFolder, itemStamp, message, job));
+    // Cut short by the job's stop: the recovery at the next start of the service records it.
+    if (job.stop.stop_requested()) return 0;
     if (succeeded) succeeded = FinishSet(dated.fd(), datedFolder, itemStamp, !compressed, message);
     std::string left;
     if (!succeeded && dated.IsOpen() && !RemoveRunOutput(datedFolder, itemStamp, left)) {

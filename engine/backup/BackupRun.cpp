@@ -43,7 +43,8 @@ std::string DatedFolder(const std::string& storage, std::time_t runTime) {
     return WithTrailingSlash(storage) + date + "/";
 }
 
-int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string& message) {
+int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string& message,
+                         const JobContext& job) {
     WriteSystemLog("进入文件备份。");
     std::string failure;
     if (!IsAbsolutePath(task.source)) {
@@ -75,17 +76,19 @@ int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string&
     } else if (task.compress) {
         result = Unavailable(task, kUnavailableSubfolders, message);
     } else {
-        result = BackupFull(task, rarPath, message, runTime);
+        result = BackupFull(task, rarPath, message, runTime, job);
     }
     if (result == 0) WriteSystemLog(message);
     return result;
 }
 
-int CBackup::RunSqlServerTask(TaskInfo task, const std::string&, const std::string&, std::string& message) {
+int CBackup::RunSqlServerTask(TaskInfo task, const std::string&, const std::string&, std::string& message,
+                              const JobContext&) {
     return Unavailable(task, kUnavailableDatabase, message);
 }
 
-int CBackup::RunMySqlTask(TaskInfo task, const std::string&, const std::string&, std::string& message) {
+int CBackup::RunMySqlTask(TaskInfo task, const std::string&, const std::string&, std::string& message,
+                          const JobContext&) {
     return Unavailable(task, kUnavailableDatabase, message);
 }
 

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <utility>
 
 #include "engine/files/FileOperator.h"
 #include "engine/util/CommonFiles.h"
@@ -38,8 +39,9 @@ bool PrepareTree(const std::string& source, const std::string& target, int numbe
 }
 
 bool CopyTree(const std::string& source, const std::string& target, const CFileOperator::CopyRules& rules,
-              std::string& message) {
+              std::string& message, std::stop_token stop) {
     CFileOperator copier;
+    copier.SetStopToken(std::move(stop));
     if (copier.CopyContents(CleanPath(source), CleanPath(target), rules)) return true;
     message = copier.error();
     return false;
@@ -49,40 +51,41 @@ constexpr const char* kStorageInvalid = "复制操作时，存储目录无效";
 
 }  // namespace
 
-bool CopyFolderTree(const std::string& source, const std::string& target, std::string& message) {
+bool CopyFolderTree(const std::string& source, const std::string& target, std::string& message,
+                    std::stop_token stop) {
     if (IsDirectory(source) && IsFolderEmpty(source)) return true;
     if (!PrepareTree(source, target, 5, "", message)) return false;
     CFileOperator::CopyRules rules;
     rules.keepMarkers = true;
-    return CopyTree(source, target, rules, message);
+    return CopyTree(source, target, rules, message, std::move(stop));
 }
 
 bool CopyFolderTreeFiltered(const std::string& source, const std::string& target, const FilterSet& filter,
-                            std::string& message) {
+                            std::string& message, std::stop_token stop) {
     if (!PrepareTree(source, target, 1, kStorageInvalid, message)) return false;
     CFileOperator::CopyRules rules;
     rules.form = CopyForm::Filtered;
     rules.filter = &filter;
-    return CopyTree(source, target, rules, message);
+    return CopyTree(source, target, rules, message, std::move(stop));
 }
 
 bool CopyChangedTree(const std::string& source, const std::string& target, const std::string& base,
-                     std::string& message) {
+                     std::string& message, std::stop_token stop) {
     if (!PrepareTree(source, target, 2, kStorageInvalid, message)) return false;
     CFileOperator::CopyRules rules;
     rules.form = CopyForm::Changed;
     rules.base = &base;
-    return CopyTree(source, target, rules, message);
+    return CopyTree(source, target, rules, message, std::move(stop));
 }
 
 bool CopyChangedTreeFiltered(const std::string& source, const std::string& target, const std::string& base,
-                             const FilterSet& filter, std::string& message) {
+                             const FilterSet& filter, std::string& message, std::stop_token stop) {
     if (!PrepareTree(source, target, 3, kStorageInvalid, message)) return false;
     CFileOperator::CopyRules rules;
     rules.form = CopyForm::Changed;
     rules.filter = &filter;
     rules.base = &base;
-    return CopyTree(source, target, rules, message);
+    return CopyTree(source, target, rules, message, std::move(stop));
 }
 
 bool IsSameFile(const std::string& pathA, const std::string& pathB) {

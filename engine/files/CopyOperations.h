@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stop_token>
 #include <string>
 #include <string_view>
 
@@ -8,24 +9,26 @@
 
 // Folder copies shared by the backup jobs and the restore, and the same-file test
 // on which every differential decision rests. Each copy goes on after a failed entry, returns false when
-// any entry failed and leaves the last failure's text in message.
+// any entry failed and leaves the last failure's text in message. A stop requested through the job's token
+// ends a copy before its next entry, with false.
 namespace zov {
 
 // Copies the contents of source into target exactly, deletion markers included (archiver output moved to
 // its place, backup sets put back). An empty source succeeds without making target.
-bool CopyFolderTree(const std::string& source, const std::string& target, std::string& message);
+bool CopyFolderTree(const std::string& source, const std::string& target, std::string& message,
+                    std::stop_token stop = {});
 
 // Copies the contents of source into target, taking only what the filter passes (see
 // CFileOperator::CopyFolderFiltered); deletion markers found in source are left out.
 bool CopyFolderTreeFiltered(const std::string& source, const std::string& target, const FilterSet& filter,
-                            std::string& message);
+                            std::string& message, std::stop_token stop = {});
 
 // Differential copies against base (see CFileOperator::CopyChanged): new and changed files, plus a
 // deletion marker in target for every file of base gone from source.
 bool CopyChangedTree(const std::string& source, const std::string& target, const std::string& base,
-                     std::string& message);
+                     std::string& message, std::stop_token stop = {});
 bool CopyChangedTreeFiltered(const std::string& source, const std::string& target, const std::string& base,
-                             const FilterSet& filter, std::string& message);
+                             const FilterSet& filter, std::string& message, std::stop_token stop = {});
 
 // Whether a file is unchanged: two missing paths are the same; a path and a missing one, or a folder and
 // anything, are not; two files are the same when both can be read and their contents are equal (MD5).

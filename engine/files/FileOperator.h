@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stop_token>
 #include <string>
 #include <utility>
 #include <vector>
@@ -34,6 +35,9 @@ class CFileOperator {
     // Leaves folder (usually the storage folder) and all it holds out of the later folder copies whose
     // source holds it; such a copy may then write into that folder. "" leaves nothing out.
     void SetExcludedFolder(std::string folder) { excludedFolder_ = std::move(folder); }
+    // The stop of the job the copies run for: once requested, folder copies end before their next entry
+    // and fail.
+    void SetStopToken(std::stop_token stop) { stop_ = std::move(stop); }
 
     // Deletes a file, link or whole folder tree: 1 deleted, 0 not.
     int ForceDelete(const std::string& path);
@@ -132,11 +136,12 @@ class CFileOperator {
     static bool Overlaps(const std::string& source, const std::string& target);
 
   private:
-    fileops::FolderCopy Copier() { return fileops::FolderCopy(error_, excludedFolder_); }
+    fileops::FolderCopy Copier() { return fileops::FolderCopy(error_, excludedFolder_, stop_); }
     fileops::PathDeletion Deleter() { return fileops::PathDeletion(error_); }
 
     std::string error_;
     std::string excludedFolder_;
+    std::stop_token stop_;
 };
 
 }  // namespace zov

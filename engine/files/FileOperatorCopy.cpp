@@ -255,6 +255,7 @@ bool FolderCopy::CopyContents(const std::string& source, const std::string& targ
     const auto names = TryListDirectory(source);
     if (!names) return Fail(Text("复制文件%s时，发生错误，错误号：%d", source.c_str(), errno));
     for (const std::string& name : *names) {
+        if (stop_.stop_requested()) return Fail("复制操作已停止");
         if (IsReservedName(name) || (!rules.keepMarkers && IsDeletionMarker(name))) continue;
         const std::string entry = JoinPath(source, name);
         struct stat info {};

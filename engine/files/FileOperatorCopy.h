@@ -1,5 +1,6 @@
 #pragma once
 
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -31,8 +32,8 @@ bool Overlaps(const std::string& source, const std::string& target);
 // by CFileOperator::SetExcludedFolder. The public operations are those of the same name of CFileOperator.
 class FolderCopy {
   public:
-    FolderCopy(std::string& error, const std::string& excludedFolder)
-        : error_(error), excludedFolder_(excludedFolder) {}
+    FolderCopy(std::string& error, const std::string& excludedFolder, const std::stop_token& stop)
+        : error_(error), excludedFolder_(excludedFolder), stop_(stop) {}
 
     int CopyItem(const std::string& source, const std::string& targetFolder);
     int CopyFolder(const std::string& source, const std::string& target, const std::string& name,
@@ -65,6 +66,8 @@ class FolderCopy {
 
     std::string& error_;
     const std::string& excludedFolder_;
+    // The job's stop: the walk ends before the next entry.
+    const std::stop_token& stop_;
 };
 
 }  // namespace zov::fileops

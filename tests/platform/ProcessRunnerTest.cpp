@@ -261,15 +261,16 @@ TEST(ProcessRunner, ConcurrentRunsKeepTheirOwnResults) {
     }
 }
 
-struct TerminateCase {
+struct StopCase {
     const char* what;
     const char* script;  // writes the grandchild's pid to the file named by $1
     bool withTimeout;
     int signal;
 };
 
-TEST(ProcessRunner, TerminateEndsTheGroupsOfRunsOnOtherThreads) {
-    const TerminateCase cases[] = {
+// A neighbour run on another thread waits for the file "go" the whole time: the stop of one run leaves it.
+TEST(ProcessRunner, AStopEndsTheGroupOfItsOwnRunOnly) {
+    const StopCase cases[] = {
         {"group ends on SIGTERM", "sleep 100 & echo $! > \"$1\"; wait", false, SIGTERM},
         {"same, bounded wait", "sleep 100 & echo $! > \"$1\"; wait", true, SIGTERM},
         {"grandchild ignores SIGTERM", "(trap '' TERM; exec sleep 100) & echo $! > \"$1\"; wait", false,
@@ -277,9 +278,12 @@ TEST(ProcessRunner, TerminateEndsTheGroupsOfRunsOnOtherThreads) {
         {"everything ignores SIGTERM",
          "trap '' TERM; sleep 100 & echo $! > \"$1\"; while :; do sleep 1; done", false, SIGKILL},
     };
-    for (const TerminateCase& c : cases) {
+    for (const StopCase& c : cases) {
         TempProgramDir dir;
+        std::stop_source stop;
         ProcessOptions options;
+        options.stop = stop.get_token();
+        options.killGrace = 300ms;
         if (c.withTimeout) options.timeout = 100s;
         ProcessResult result;
         std::chrono::steady_clock::time_point returned;
@@ -287,19 +291,48 @@ TEST(ProcessRunner, TerminateEndsTheGroupsOfRunsOnOtherThreads) {
             result = RunProcess({"sh", "-c", c.script, "sh", dir / "grandchild.pid"}, options);
             returned = std::chrono::steady_clock::now();
         });
+        std::stop_source neighbourStop;
+        ProcessOptions neighbourOptions;
+        neighbourOptions.stop = neighbourStop.get_token();
+        neighbourOptions.timeout = 20s;
+        ProcessResult neighbour;
+        std::thread second([&] {
+            neighbour = Shell("echo $$ > '" + dir / "neighbour.pid" + "'; while [ ! -e '" + dir / "go" +
+                                  "' ]; do sleep 0.05; done; exit 4",
+                              neighbourOptions);
+        });
         const pid_t grandchild = WrittenPid(dir / "grandchild.pid");
+        const pid_t neighbourPid = WrittenPid(dir / "neighbour.pid");
         const auto start = std::chrono::steady_clock::now();
-        TerminateRunningProcesses(300ms);
-        const auto terminated = std::chrono::steady_clock::now();
+        stop.request_stop();
         runner.join();
-        EXPECT_LT(terminated - start, 2s) << c.what;
-        EXPECT_LT(returned - start, 2s) << c.what;
+        EXPECT_FALSE(IsGone(neighbourPid)) << c.what;
+        WriteFile(dir / "go", "");
+        second.join();
+        EXPECT_LT(returned - start, 1s) << c.what;
         EXPECT_TRUE(result.started) << c.what;
+        EXPECT_TRUE(result.stopped) << c.what;
         EXPECT_FALSE(result.timedOut) << c.what;
         EXPECT_EQ(result.signal, c.signal) << c.what;
+        EXPECT_FALSE(result.Succeeded()) << c.what;
         ASSERT_GT(grandchild, 0) << c.what;
         EXPECT_TRUE(BecomesGone(grandchild)) << c.what;
+        EXPECT_FALSE(neighbour.stopped) << c.what;
+        EXPECT_EQ(neighbour.exitCode, 4) << c.what;
     }
+}
+
+TEST(ProcessRunner, NothingStartsOnceTheStopWasRequested) {
+    TempProgramDir dir;
+    std::stop_source stop;
+    stop.request_stop();
+    ProcessOptions options;
+    options.stop = stop.get_token();
+    ProcessResult result = Shell("echo ran > '" + dir / "ran" + "'", options);
+    EXPECT_FALSE(result.started);
+    EXPECT_TRUE(result.stopped);
+    EXPECT_EQ(result.startError, ECANCELED);
+    EXPECT_FALSE(std::filesystem::exists(dir / "ran"));
 }
 
 TEST(ProcessRunner, ProgramEndsWhenTheProcessThatRanItIsKilled) {

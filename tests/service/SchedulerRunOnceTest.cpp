@@ -66,7 +66,7 @@ struct ServiceLoop {
     Scheduler scheduler{queue};
     std::vector<std::pair<int, std::string>> runs;
     std::function<void()> duringRun;
-    Worker worker{queue, [this](const TaskInfo& task, const std::string&, std::string&) {
+    Worker worker{queue, [this](const TaskInfo& task, const std::string&, std::string&, const JobContext&) {
                       runs.emplace_back(task.id, QueuedTime(task));
                       if (duringRun) duringRun();
                       return true;

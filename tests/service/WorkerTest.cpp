@@ -6,6 +6,7 @@
 #include "SchedulerTestSupport.h"
 #include "engine/backup/Backup.h"
 #include "engine/logs/QelLog.h"
+#include "platform/Mailslot.h"
 #include "service/ExpiredBackups.h"
 #include "service/Scheduler.h"
 #include "service/Worker.h"
@@ -19,7 +20,8 @@ class WorkerTest : public test::RunStateTest {
   protected:
     // A worker whose runs are recorded and answered by result (or by the run hook when set).
     Worker FakeWorker() {
-        return Worker(queue_, [this](const TaskInfo& task, const std::string& rarPath, std::string& message) {
+        return Worker(queue_, [this](const TaskInfo& task, const std::string& rarPath, std::string& message,
+                                     const JobContext&) {
             ran_.push_back(task.id);
             rarPaths_.push_back(rarPath);
             if (hook_) hook_();
@@ -177,6 +179,39 @@ TEST_F(WorkerTest, RealRunsOfEveryKind) {
             << c.what << ": " << line;
     }
     EXPECT_TRUE(fs::exists(program_ / "bak/1/2024-03-04/src_20240304080005/src/a.txt"));
+}
+
+// Each run is a job of the worker: the worker's stop cuts it short, nobody answers its questions, and its
+// status lines reach the status socket as the service has always sent them.
+TEST_F(WorkerTest, EachRunIsAJobWithTheWorkersStopAndTheStatusSocket) {
+    MailslotReader status(program_.path(), "StateLog");
+    ASSERT_TRUE(status.bound());
+    std::stop_source stop;
+    bool workersStop = false;
+    PasswordAnswer answer;
+    bool yes = true;
+    Worker fake(queue_, [&](const TaskInfo&, const std::string&, std::string&, const JobContext& job) {
+        workersStop = job.stop == stop.get_token();
+        answer = job.asker.AskPassword("密码");
+        yes = job.asker.AskYesNo("是否继续？", "提示");
+        return true;
+    });
+    ASSERT_TRUE(queue_.Enqueue(Queued(1, "08:00"), zov::Now()));
+    ASSERT_TRUE(fake.Step(stop.get_token()));
+    EXPECT_TRUE(workersStop);
+    EXPECT_TRUE(answer.cancelled);
+    EXPECT_FALSE(yes);
+
+    fs::create_directories(program_ / "bak");
+    CBackup backup;
+    Worker worker(queue_, BackupTaskRun(backup));
+    ASSERT_TRUE(queue_.Enqueue(Queued(2, "08:00"), zov::Now()));
+    ASSERT_TRUE(worker.Step());
+    const std::string set = program_ / "bak/2/2024-03-04/src_20240304080005/";
+    ASSERT_TRUE(fs::exists(set + "src/a.txt"));
+    EXPECT_EQ(status.Receive(std::chrono::seconds(2)),
+              "[文件备份]复制文件[" + program_ / "src/" + "]至[" + set + "]" + '\0');
+    EXPECT_EQ(status.Receive(std::chrono::seconds(2)), "");
 }
 
 TEST_F(WorkerTest, ThreadLoopsEndPromptlyOnAStop) {

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <stop_token>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "ZipOperatorTestSupport.h"
@@ -9,7 +12,9 @@
 namespace zov {
 namespace {
 
+using namespace std::chrono_literals;
 using test::FakeRarTest;
+using test::ReadFile;
 using test::WriteFile;
 
 const std::vector<std::string> kTestArgs{"t", "-logf=/tmp/test log.txt", "/backup/a.rar"};
@@ -111,6 +116,50 @@ TEST_F(ZipOperatorRun, ArchiverKilledBySignalFails) {
     EXPECT_FALSE(zip.RunRar(kTestArgs));
     EXPECT_EQ(zip.lastCode(), 128 + 9);
     EXPECT_EQ(zip.message(), kPrefix + "进程被信号9终止\n");
+}
+
+// True once the process is gone or a zombie; false after 2 s.
+bool BecomesGone(pid_t pid) {
+    const auto end = std::chrono::steady_clock::now() + 2s;
+    while (std::chrono::steady_clock::now() < end) {
+        const std::string stat = ReadFile("/proc/" + std::to_string(pid) + "/stat");
+        const std::size_t close = stat.rfind(')');
+        if (stat.empty() || (close != std::string::npos && stat.compare(close + 2, 1, "Z") == 0)) return true;
+        std::this_thread::sleep_for(10ms);
+    }
+    return false;
+}
+
+// The job's stop ends the archiver it runs, with its children, and no later run of the job starts.
+TEST_F(ZipOperatorRun, AStopEndsTheArchiverOfTheJob) {
+    const std::string slow = dir_ / "slow/rar";
+    WriteFile(slow, "#!/bin/sh\necho run >> '" + dir_ / "runs" + "'\nsleep 30 &\necho $! > '" +
+                        dir_ / "sleeper.pid" + "'\necho $$ > '" + dir_ / "archiver.pid" + "'\nwait\n");
+    chmod(slow.c_str(), 0755);
+    std::stop_source stop;
+    CZipOperator zip(slow, stop.get_token());
+    int code = 0;
+    std::chrono::steady_clock::time_point returned;
+    std::thread job([&] {
+        code = zip.ExtractFile(dir_ / "a.rar", dir_ / "to", "");
+        returned = std::chrono::steady_clock::now();
+    });
+    const auto end = std::chrono::steady_clock::now() + 10s;
+    while (!ReadFile(dir_ / "archiver.pid").ends_with("\n") && std::chrono::steady_clock::now() < end) {
+        std::this_thread::sleep_for(10ms);
+    }
+    const auto stopped = std::chrono::steady_clock::now();
+    stop.request_stop();
+    job.join();
+    EXPECT_LT(returned - stopped, 1s);
+    EXPECT_EQ(code, -1);
+    EXPECT_EQ(zip.message(), "使用winrar时发生内部错误(命令：x -y -o+ -- " + dir_ / "a.rar " + dir_ / "to/" +
+                                 ")：任务已停止，进程已被终止\n");
+    EXPECT_TRUE(BecomesGone(std::stoi(ReadFile(dir_ / "archiver.pid"))));
+    EXPECT_TRUE(BecomesGone(std::stoi(ReadFile(dir_ / "sleeper.pid"))));
+
+    EXPECT_FALSE(zip.CompressFolder(dir_ / "fake/", dir_ / "out/", "", "set"));
+    EXPECT_EQ(ReadFile(dir_ / "runs"), "run\n");
 }
 
 }  // namespace

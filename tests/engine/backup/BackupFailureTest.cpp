@@ -73,7 +73,8 @@ TEST_F(BackupFailureTest, AFullDiskFailsTheRunWithTheSystemsReasonAndKeepsNothin
     for (const auto& c : cases) {
         fs::remove(program_ / "Log/Files/2024-03-05.log");
         std::string message;
-        EXPECT_EQ(backup_.RunFileTask(Task(c.flags), test::BuiltProgram("rar"), message), 0) << c.what;
+        EXPECT_EQ(backup_.RunFileTask(Task(c.flags), test::BuiltProgram("rar"), message, job_.Context()), 0)
+            << c.what;
         EXPECT_TRUE(message.starts_with(c.start)) << c.what << ": " << message;
         EXPECT_NE(message.find(c.reason), std::string::npos) << c.what << ": " << message;
         EXPECT_EQ(Names(Dated()), std::set<std::string>()) << c.what;
@@ -94,7 +95,8 @@ TEST_F(BackupFailureTest, ADatedFolderThatIsALinkIsNotWrittenThrough) {
     for (const int flags : {kCopy, kArchive}) {
         fs::remove(program_ / "Log/Files/2024-03-05.log");
         std::string message;
-        EXPECT_EQ(backup_.RunFileTask(Task(flags), test::BuiltProgram("rar"), message), 0) << flags;
+        EXPECT_EQ(backup_.RunFileTask(Task(flags), test::BuiltProgram("rar"), message, job_.Context()), 0)
+            << flags;
         EXPECT_EQ(message, "备份时，目录" + Dated() + "是符号链接而不是文件夹，备份未执行") << flags;
         EXPECT_EQ(Names(outside), std::set<std::string>()) << flags;
         EXPECT_TRUE(fs::is_symlink(CleanPath(Dated()))) << flags;
@@ -145,7 +147,8 @@ TEST_F(BackupSyncTest, ARunIsRecordedOnlyAfterItsOutputIsOnDisk) {
         fs::remove(program_ / "Log/Files/2024-03-05.log");
         SyncWatch backup(Dated(), program_ / "Log/Files/2024-03-05.log", 0);
         std::string message;
-        ASSERT_EQ(backup.RunFileTask(Task(c.flags), rar, message), 1) << c.what << ": " << message;
+        ASSERT_EQ(backup.RunFileTask(Task(c.flags), rar, message, job_.Context()), 1)
+            << c.what << ": " << message;
         ASSERT_EQ(backup.datedSeen.size(), 1u) << c.what;
         EXPECT_EQ(backup.datedSeen[0], std::set<std::string>{c.writing}) << c.what;
         EXPECT_EQ(backup.logSeen[0], "") << c.what;
@@ -163,7 +166,7 @@ TEST_F(BackupSyncTest, OutputThatCannotBePutOnDiskFailsTheRunAndGoes) {
         fs::remove(program_ / "Log/Files/2024-03-05.log");
         SyncWatch backup(Dated(), program_ / "Log/Files/2024-03-05.log", EIO);
         std::string message;
-        EXPECT_EQ(backup.RunFileTask(Task(flags), rar, message), 0) << flags;
+        EXPECT_EQ(backup.RunFileTask(Task(flags), rar, message, job_.Context()), 0) << flags;
         EXPECT_EQ(message, "备份时，写入磁盘失败（Input/output error）") << flags;
         EXPECT_EQ(Names(Dated()), std::set<std::string>()) << flags;
         const auto lines = LogLines();
@@ -177,9 +180,9 @@ TEST_F(BackupSyncTest, OutputThatCannotBePutOnDiskFailsTheRunAndGoes) {
 TEST_F(BackupFailureTest, FoldersTheRunMakesArePrivateWhateverTheUmask) {
     const mode_t previous = ::umask(0);
     std::string message;
-    const bool copied = backup_.RunFileTask(Task(kCopy), "", message) == 1;
-    const bool packed =
-        copied && backup_.RunFileTask(Task(kArchive), test::BuiltProgram("rar"), message) == 1;
+    const bool copied = backup_.RunFileTask(Task(kCopy), "", message, job_.Context()) == 1;
+    const bool packed = copied && backup_.RunFileTask(Task(kArchive), test::BuiltProgram("rar"), message,
+                                                      job_.Context()) == 1;
     ::umask(previous);
     ASSERT_TRUE(copied && packed) << message;
     for (const std::string& folder : {storage_, Dated(), Dated() + Set()}) {

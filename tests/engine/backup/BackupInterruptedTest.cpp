@@ -17,7 +17,6 @@
 #include "engine/files/BackupNames.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
-#include "platform/ProcessRunner.h"
 #include "support/Trees.h"
 
 // Runs cut short by a kill or a stop of the service, and their record at the next start.
@@ -92,7 +91,7 @@ TEST_F(BackupInterruptedTest, ACopyKilledMidwayLeavesNoSetUnderItsOwnName) {
         ::setrlimit(RLIMIT_CORE, &noCore);
         ::setrlimit(RLIMIT_FSIZE, &size);
         std::string message;
-        CBackup().RunFileTask(Task(kCopy), "", message);
+        CBackup().RunFileTask(Task(kCopy), "", message, job_.Context());
         ::_exit(0);
     }
     const int status = WaitForChild(child);
@@ -198,24 +197,23 @@ TEST_F(BackupInterruptedTest, ADatabaseTaskIsRecordedInItsOwnLog) {
     EXPECT_TRUE(LogLines().empty());
 }
 
-// The service's stop ends the archiver; the run then writes no record and leaves its entry in temp.ini for
+// The job's stop ends the archiver; the run then writes no record and leaves its entry in temp.ini for
 // the record at the next start.
-TEST_F(BackupInterruptedTest, ARunEndedByTheServicesStopIsNotRecorded) {
+TEST_F(BackupInterruptedTest, ARunEndedByItsStopIsNotRecorded) {
     const std::string archiver = program_ / "slow-rar";
     test::WriteFile(archiver, "#!/bin/sh\necho $$ > '" + program_ / "archiver.pid" + "'\nexec sleep 30\n");
     ::chmod(archiver.c_str(), 0755);
     int result = -1;
     std::jthread run([&] {
         std::string message;
-        result = backup_.RunFileTask(Task(kArchive), archiver, message);
+        result = backup_.RunFileTask(Task(kArchive), archiver, message, job_.Context());
     });
     const auto end = std::chrono::steady_clock::now() + 20s;
     while (test::ReadFile(program_ / "archiver.pid").empty() && std::chrono::steady_clock::now() < end) {
         std::this_thread::sleep_for(10ms);
     }
     ASSERT_FALSE(test::ReadFile(program_ / "archiver.pid").empty());
-    backup_.RequestStop();
-    TerminateRunningProcesses();
+    job_.stop.request_stop();
     run.join();
 
     EXPECT_EQ(result, 0);

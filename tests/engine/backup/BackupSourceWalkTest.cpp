@@ -46,7 +46,8 @@ TEST_F(BackupTest, RunWithDelBadDoesNotWalkTheSource) {
     task.dest = storage;
     ASSERT_TRUE(task.delBad);
     std::string message;
-    const int reads = FolderReads(untouched, [&] { ASSERT_EQ(backup_.RunFileTask(task, "", message), 1); });
+    const int reads =
+        FolderReads(untouched, [&] { ASSERT_EQ(backup_.RunFileTask(task, "", message, job_.Context()), 1); });
     EXPECT_EQ(reads, 0);
     EXPECT_TRUE(std::filesystem::is_directory(storage + "/2024-03-05/Work Files_" + test::kStamp));
 }

@@ -12,6 +12,7 @@
 #include "engine/archive/ZipOperator.h"
 #include "engine/backup/Backup.h"
 #include "engine/files/BackupNames.h"
+#include "engine/logs/StateLog.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonText.h"
@@ -46,11 +47,13 @@ TEST(BackupNamesTest, ItemNameAndDatedFolder) {
     EXPECT_EQ(DatedFolder("/bak/", when), "/bak/2024-03-05/");
 }
 
+// The run's status goes through the service's sink to the status socket.
 TEST_F(BackupTest, CopyTaskCopiesTheTreeUnderItsStampAndLogsOneRecord) {
     MailslotReader status(program_.path(), "StateLog");
     ASSERT_TRUE(status.bound());
+    StateLogSink sink(program_.path());
     std::string message;
-    ASSERT_EQ(backup_.RunFileTask(Task(0x05), "", message), 1) << message;
+    ASSERT_EQ(backup_.RunFileTask(Task(0x05), "", message, {sink, job_.asker, {}}), 1) << message;
 
     const std::string folder = Dated() + "Work Files_" + kStamp + "/";
     EXPECT_EQ(ReadTree(folder + "Work Files"), ReadTree(source_));
@@ -91,7 +94,7 @@ TEST_F(BackupTest, FilteredCopyTakesOnlyListedItemsAndDropsEmptyFolders) {
         TaskInfo task = Task(c.flags);
         task.filter.Add("*.txt");
         std::string message;
-        ASSERT_EQ(backup_.RunFileTask(task, "", message), 1) << message;
+        ASSERT_EQ(backup_.RunFileTask(task, "", message, job_.Context()), 1) << message;
         const std::string copy = Dated() + "Work Files_" + kStamp + "/Work Files";
         EXPECT_EQ(ReadTree(copy), c.expected) << c.flags;
         EXPECT_FALSE(fs::exists(copy + "/empty")) << c.flags;
@@ -103,11 +106,16 @@ TEST_F(BackupTest, CompressedTaskWritesOnePasswordArchive) {
     TaskInfo task = Task(0x07);
     task.password = "s3cret pass";
     std::string message;
-    ASSERT_EQ(backup_.RunFileTask(task, rar, message), 1) << message;
+    ASSERT_EQ(backup_.RunFileTask(task, rar, message, job_.Context()), 1) << message;
 
     const std::string archive = Dated() + "Work Files_" + kStamp + ".rar";
     ASSERT_TRUE(fs::is_regular_file(archive));
     EXPECT_EQ(ReadTree(Dated()).size(), 1u);
+    EXPECT_EQ(job_.status.Lines(),
+              (std::vector<std::string>{"[文件备份]压缩文件夹[" + source_ + "]至目录[" + Dated() +
+                                            "]存储名[Work Files_" + kStamp + ".rar]",
+                                        test::RecordingStatus::kEnd}));
+    EXPECT_TRUE(job_.asker.Prompts().empty());
     CZipOperator zip(rar);
     EXPECT_NE(zip.ExtractFile(archive, program_ / "wrong", "other"), 0);
     ASSERT_EQ(zip.ExtractFile(archive, program_ / "out", task.password), 0) << zip.message();
@@ -132,7 +140,7 @@ TEST_F(BackupTest, AStorageFolderInsideTheSourceIsLeftOutOfCopiesAndArchives) {
         for (const int second : {9, 10}) {
             time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 7, second));
             std::string message;
-            ASSERT_EQ(backup_.RunFileTask(task, rar, message), 1) << flags << message;
+            ASSERT_EQ(backup_.RunFileTask(task, rar, message, job_.Context()), 1) << flags << message;
         }
         const std::string set = source_ + "bak/2024-03-05/Work Files_20240305140710";
         std::string copy = set + "/Work Files";
@@ -151,7 +159,7 @@ TEST_F(BackupTest, CompressedTaskInVolumesNamesItsFirstVolume) {
     TaskInfo task = Task(0x07);
     task.partial = 1;
     std::string message;
-    ASSERT_EQ(backup_.RunFileTask(task, rar, message), 1) << message;
+    ASSERT_EQ(backup_.RunFileTask(task, rar, message, job_.Context()), 1) << message;
 
     const std::string first = FindVolumeName(Dated() + "Work Files_" + kStamp);
     EXPECT_TRUE(first.ends_with(".part1.rar") || first.ends_with(".part01.rar")) << first;
@@ -188,7 +196,7 @@ TEST_F(BackupTest, FailuresBeforeTheJobWriteOneFailedRecord) {
         task.source = c.source;
         task.dest = c.dest;
         std::string message;
-        EXPECT_EQ(backup_.RunFileTask(task, "", message), 0) << c.what;
+        EXPECT_EQ(backup_.RunFileTask(task, "", message, job_.Context()), 0) << c.what;
         EXPECT_EQ(message, c.message) << c.what;
         EXPECT_NE(test::ReadFile(program_ / "Log/Files/system.log").find(c.message), std::string::npos)
             << c.what;
@@ -229,7 +237,7 @@ TEST_F(BackupTest, RunsThatMakeTheSameStorageFolderAtOnceAllSucceed) {
                 std::string message;
                 --waiting;
                 while (waiting.load() > 0) std::this_thread::yield();
-                if (CBackup().RunFileTask(task, "", message) != 1) {
+                if (CBackup().RunFileTask(task, "", message, job_.Context()) != 1) {
                     ++failed;
                     ADD_FAILURE() << message;
                 }
@@ -264,7 +272,7 @@ TEST_F(BackupTest, FailedJobsWriteOneFailedRecord) {
         task.compress = c.perSubfolder;
         task.dest = c.dest;
         std::string message;
-        EXPECT_EQ(backup_.RunFileTask(task, c.rar, message), 0) << c.what;
+        EXPECT_EQ(backup_.RunFileTask(task, c.rar, message, job_.Context()), 0) << c.what;
         const auto lines = LogLines();
         ASSERT_EQ(lines.size(), 1u) << c.what;
         ASSERT_GE(lines[0].size(), 10u) << c.what;
@@ -293,8 +301,9 @@ TEST_F(BackupTest, DatabaseTasksAreRecordedAsNotAvailable) {
         task.sqlType = c.sqlType;
         task.database = "sales|hr";
         std::string message;
-        const int result = c.sqlType == kSqlServer ? backup_.RunSqlServerTask(task, "2024-03-05", "", message)
-                                                   : backup_.RunMySqlTask(task, "2024-03-05", "", message);
+        const int result = c.sqlType == kSqlServer
+                               ? backup_.RunSqlServerTask(task, "2024-03-05", "", message, job_.Context())
+                               : backup_.RunMySqlTask(task, "2024-03-05", "", message, job_.Context());
         EXPECT_EQ(result, 0);
         EXPECT_EQ(message, "数据库备份功能尚未提供");
         const std::string line = test::ReadFile(program_ / ("Log/" + c.file + "/2024-03-05.log"));

@@ -14,6 +14,7 @@
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonText.h"
 #include "support/ChinaTimeClock.h"
+#include "support/RecordingJob.h"
 #include "support/TempProgramDir.h"
 #include "support/Trees.h"
 
@@ -93,6 +94,7 @@ class BackupTest : public ::testing::Test {
     const std::string source_ = program_ / "src/Work Files/";
     const std::string storage_ = program_ / "bak";
     CBackup backup_;
+    RecordingJob job_;
 };
 
 }  // namespace zov::test

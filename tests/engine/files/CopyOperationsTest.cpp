@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <stop_token>
+
 #include "engine/files/CopyOperations.h"
 #include "engine/files/FileOperator.h"
 #include "platform/Paths.h"
@@ -47,6 +50,37 @@ TEST_F(CopyOperationsTest, EachFormNamesItselfWhenTheSourceIsInvalid) {
     EXPECT_EQ(message.rfind("复制操作时，存储目录" + dir / "file/below" + "无效，错误号（", 0), 0u);
     EXPECT_FALSE(CopyFolderTree(src, src + "/inner", message));
     EXPECT_FALSE(PathExists(src + "/inner"));
+}
+
+// A stopped job's copy ends before its next entry: here the first one.
+TEST_F(CopyOperationsTest, EveryTreeCopyEndsOnTheJobsStop) {
+    WriteFile(src + "/a.txt", "a");
+    WriteFile(src + "/sub/b.txt", "b");
+    MakeFolder(dir / "base");
+    std::stop_source stop;
+    stop.request_stop();
+    const FilterSet filter{true, {"*.doc"}};
+    using Copy = std::function<bool(const std::string& target)>;
+    const Copy copies[] = {
+        [&](const std::string& target) { return CopyFolderTree(src, target, message, stop.get_token()); },
+        [&](const std::string& target) {
+            return CopyFolderTreeFiltered(src, target, filter, message, stop.get_token());
+        },
+        [&](const std::string& target) {
+            return CopyChangedTree(src, target, dir / "base", message, stop.get_token());
+        },
+        [&](const std::string& target) {
+            return CopyChangedTreeFiltered(src, target, dir / "base", filter, message, stop.get_token());
+        },
+    };
+    int form = 0;
+    for (const Copy& copy : copies) {
+        const std::string target = bak + std::to_string(++form);
+        message.clear();
+        EXPECT_FALSE(copy(target)) << form;
+        EXPECT_EQ(message, "复制操作已停止") << form;
+        EXPECT_EQ(DescribeTree(target), Tree{}) << form;
+    }
 }
 
 TEST_F(CopyOperationsTest, AFailedEntryFailsTheTreeCopy) {

@@ -12,10 +12,8 @@ constexpr std::chrono::milliseconds kQuiet{200};
 
 class StateLogTest : public ::testing::Test {
   protected:
-    // Ends whatever job an earlier test left open, before the reader exists.
-    StateLogTest() { EndStateLog(); }
-
     test::TempProgramDir program_;
+    StateLogSink sink_{program_.path()};
 };
 
 TEST_F(StateLogTest, StatusTextIsCutAt399BytesOnACharacterBoundary) {
@@ -34,7 +32,7 @@ TEST_F(StateLogTest, StatusTextIsCutAt399BytesOnACharacterBoundary) {
         {"", ""},
     };
     for (const Case& c : cases) {
-        EXPECT_TRUE(WriteStateLog(c.text));
+        sink_.Status(c.text);
         EXPECT_EQ(reader.Receive(kWait), c.arrives + '\0') << c.text.size();
     }
 }
@@ -43,27 +41,47 @@ TEST_F(StateLogTest, EndSendsAnEmptyMessageOnlyAfterAtMostOneStatus) {
     MailslotReader reader(program_.path(), "StateLog");
     ASSERT_TRUE(reader.bound());
 
-    ASSERT_TRUE(WriteStateLog("one"));
+    sink_.Status("one");
     EXPECT_EQ(reader.Receive(kWait), std::string("one") + '\0');
-    EndStateLog();
+    sink_.EndStatus();
     EXPECT_EQ(reader.Receive(kWait), "");
 
-    ASSERT_TRUE(WriteStateLog("first"));
-    ASSERT_TRUE(WriteStateLog("second"));
+    sink_.Status("first");
+    sink_.Status("second");
     EXPECT_EQ(reader.Receive(kWait), std::string("first") + '\0');
     EXPECT_EQ(reader.Receive(kWait), std::string("second") + '\0');
-    EndStateLog();
+    sink_.EndStatus();
     EXPECT_FALSE(reader.Receive(kQuiet).has_value());
 
     // A job that sent nothing also clears the status line.
-    EndStateLog();
+    sink_.EndStatus();
     EXPECT_EQ(reader.Receive(kWait), "");
 }
 
+// Each job counts its own lines: one job's second line does not keep another's end from clearing.
+TEST_F(StateLogTest, JobsCountTheirLinesApart) {
+    MailslotReader reader(program_.path(), "StateLog");
+    ASSERT_TRUE(reader.bound());
+    StateLogSink other(program_.path());
+    sink_.Status("one");
+    other.Status("two");
+    other.Status("three");
+    sink_.EndStatus();
+    for (const std::string expected : {"one", "two", "three"}) {
+        EXPECT_EQ(reader.Receive(kWait), expected + '\0');
+    }
+    EXPECT_EQ(reader.Receive(kWait), "");
+    other.EndStatus();
+    EXPECT_FALSE(reader.Receive(kQuiet).has_value());
+}
+
 TEST_F(StateLogTest, WithoutAReaderMessagesAreDropped) {
-    EXPECT_FALSE(WriteStateLog("nobody listens"));
+    sink_.Status("nobody listens");
+    sink_.EndStatus();
     EXPECT_FALSE(WriteUpdateLog(3584 + 100));
-    EndStateLog();
+    MailslotReader reader(program_.path(), "StateLog");
+    ASSERT_TRUE(reader.bound());
+    EXPECT_FALSE(reader.Receive(kQuiet).has_value());
 }
 
 TEST_F(StateLogTest, UpdateNotice) {
