@@ -5,7 +5,6 @@
 #include <vector>
 
 #include "engine/archive/RarExitCode.h"
-#include "engine/archive/ZipOperator.h"
 #include "engine/util/CommonPaths.h"
 #include "platform/Clock.h"
 #include "platform/ProcessRunner.h"
