@@ -8,15 +8,15 @@
 #include "engine/backup/Backup.h"
 #include "engine/backup/BackupRecord.h"
 #include "engine/files/ExcludedFolder.h"
-#include "engine/files/FileOperator.h"
 #include "engine/settings/SystemLog.h"
+#include "engine/util/CommonFiles.h"
 #include "platform/Paths.h"
 
 namespace zov {
 
 std::vector<std::string> SubfoldersToBackUp(const std::string& source, const std::string& storage) {
     std::vector<std::string> names;
-    CFileOperator().ListSubfolders(source, names);
+    ListSubfolders(source, names);
     const std::optional<ExcludedFolder> leftOut = ExcludedFolderInside(source, storage);
     std::vector<std::string> taken;
     for (const std::string& name : names) {
