@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -34,11 +35,14 @@ struct DiffCase {
     bool perSubfolder;
 };
 
-std::string CaseName(const ::testing::TestParamInfo<DiffCase>& info) {
+std::string CaseText(const DiffCase& c) {
     const char* names[] = {"Copied", "Compressed", "WithPassword", "InVolumes"};
-    return std::string(names[static_cast<int>(info.param.store)]) +
-           (info.param.perSubfolder ? "PerSubfolder" : "WholeFolder");
+    return std::string(names[static_cast<int>(c.store)]) + (c.perSubfolder ? "PerSubfolder" : "WholeFolder");
 }
+
+void PrintTo(const DiffCase& c, std::ostream* out) { *out << CaseText(c); }
+
+std::string CaseName(const ::testing::TestParamInfo<DiffCase>& info) { return CaseText(info.param); }
 
 // Every path of the tree that ends in a deletion marker.
 std::vector<std::string> MarkersUnder(const std::string& folder) {
@@ -406,6 +410,35 @@ TEST_F(BackupDiffTest, InterruptedDifferentialRunsLeaveNothingBehind) {
         backup_.RecordInterruptedRun(task, MakeLocalTime(2024, 3, 5, 14, 8, 0));
         for (const std::string& path : removed) EXPECT_FALSE(fs::exists(path)) << path;
         for (const std::string& path : kept) EXPECT_TRUE(fs::exists(path)) << path;
+    }
+}
+
+// A stopped differential run writes no record and leaves its "CURTASK" entry for the recovery at the next
+// start, nothing in the cache folder and no marker in the source.
+TEST_F(BackupDiffTest, StoppedDifferentialRunWritesNoRecord) {
+    for (const Store store : {Store::Copied, Store::Compressed}) {
+        fs::remove_all(storage_);
+        fs::remove_all(program_ / "Log/Files");
+        fs::remove_all(source_);
+        WriteFirstState(source_, false);
+        const TaskInfo task = DiffTask(store, false);
+        time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 7, 9));
+        std::string message;
+        ASSERT_EQ(Run(task, message), 1) << message;
+        WriteSecondState(source_, false);
+        time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 8, 0));
+        test::RecordingJob stopped;
+        stopped.stop.request_stop();
+        EXPECT_EQ(backup_.RunFileTask(task, test::BuiltProgram("rar"), message, stopped.Context()), 0);
+        EXPECT_EQ(LogLines().size(), 1u);
+        EXPECT_EQ(CurrentTask(), "2024-03-05 14:08:00");
+        EXPECT_TRUE(NothingInCache());
+        EXPECT_TRUE(MarkersUnder(source_).empty());
+        // What it left goes at the next start; the copied base's own set folder stays.
+        backup_.RecordInterruptedRun(task, MakeLocalTime(2024, 3, 5, 14, 8, 0));
+        const std::set<std::string> left = test::Names(storage_ + "/diff/Work Files_" + kBaseStamp);
+        EXPECT_EQ(left, store == Store::Copied ? std::set<std::string>{kBaseStamp} : std::set<std::string>{});
+        EXPECT_EQ(LogLines().size(), 2u);
     }
 }
 
