@@ -2,6 +2,7 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/files/ExcludedFolder.h"
 #include "engine/filter/FilterSet.h"
@@ -23,9 +24,14 @@ bool WriteChangeListFiltered(const std::string& source, const std::string& base,
 using AppendPath = std::function<bool(const std::string&)>;
 
 // The walk of the change lists: markers for base's files gone from source, then every changed file of
-// source (through filter unless null, the folder leftOut left out unless null) to append. False when
-// append fails.
+// source (through filter unless null, the folder leftOut left out unless null) to append. Empty markers
+// in source that the walk did not make are stale (a run that did not end) and are deleted, never listed;
+// markers in base are no files of it. The paths of the markers made are added to made unless null. False
+// when append fails.
 bool WalkChanges(std::string source, std::string base, const FilterSet* filter, const ExcludedFolder* leftOut,
-                 const AppendPath& append);
+                 const AppendPath& append, std::vector<std::string>* made);
+
+// Deletes the markers a walk made that are still regular files (a link put in a marker's place stays).
+void RemoveMarkers(const std::vector<std::string>& markers);
 
 }  // namespace zov

@@ -8,22 +8,21 @@
 #include "engine/archive/ZipOperatorListFile.h"
 #include "engine/archive/ZipOperatorLookup.h"
 #include "engine/files/ExcludedFolder.h"
-#include "engine/files/FileOperator.h"
 #include "platform/Paths.h"
 
 namespace zov {
 namespace {
 
-// Removes the deletion markers of the source when a change compression ends.
+// Removes the deletion markers a change walk made in the source when the compression ends, whether the
+// archiver succeeded or not.
 class MarkerCleanup {
   public:
-    explicit MarkerCleanup(std::string source) : source_(std::move(source)) {}
+    MarkerCleanup() = default;
     MarkerCleanup(const MarkerCleanup&) = delete;
     MarkerCleanup& operator=(const MarkerCleanup&) = delete;
-    ~MarkerCleanup() { CFileOperator().DeleteMarkedFiles(source_, false); }
+    ~MarkerCleanup() { RemoveMarkers(made); }
 
-  private:
-    std::string source_;
+    std::vector<std::string> made;
 };
 
 }  // namespace
@@ -55,11 +54,11 @@ bool ChangeCompression::CompressChangesWith(ChangeMode mode, const std::string& 
 
     DriverListFile list;
     if (!list.Create()) return Fail("压缩文件夹时，生成列表文件失败");
-    MarkerCleanup cleanup(source);
+    MarkerCleanup markers;
     const std::optional<ExcludedFolder> leftOut = ExcludedFolderInside(source, excludedFolder_);
     const AppendPath append = [&list](const std::string& path) { return list.Append(path); };
     const FilterSet* walkFilter = mode == ChangeMode::Filtered ? &filter : nullptr;
-    if (!WalkChanges(source, base, walkFilter, leftOut ? &*leftOut : nullptr, append)) {
+    if (!WalkChanges(source, base, walkFilter, leftOut ? &*leftOut : nullptr, append, &markers.made)) {
         return Fail("压缩文件夹时，生成列表文件失败");
     }
 

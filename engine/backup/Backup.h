@@ -1,6 +1,7 @@
 #pragma once
 
 #include <ctime>
+#include <optional>
 #include <string>
 
 #include "engine/jobs/JobContext.h"
@@ -10,7 +11,13 @@
 namespace zov {
 
 // Operation types of the backup runs' log records.
-enum BackupLogType : int { kLogTypeDiff = 4, kLogTypeFull = 5, kLogTypeSqlServer = 9, kLogTypeMySql = 11 };
+enum BackupLogType : int {
+    kLogTypeDiff = 4,
+    kLogTypeFull = 5,
+    kLogTypeNewBase = 7,
+    kLogTypeSqlServer = 9,
+    kLogTypeMySql = 11
+};
 
 // The name a source is backed up under: its last path component without surrounding blanks
 // ("/data/Work Files/" gives "Work Files").
@@ -45,6 +52,25 @@ class CBackup {
     int BackupFull(TaskInfo& task, const std::string& rarPath, std::string& message, std::time_t runTime,
                    const JobContext& job);
 
+    // A differential backup started at runTime against the task's base: the newest full backup of its
+    // item ("<dated folder>/<item>_<stamp>[.rar]", FindBaseArchive) younger than basePeriod days. Without
+    // one the run writes a new base as BackupFull does (record "更新"; a copied base also gets its empty
+    // set folder "diff/<item>_<stamp>/<stamp>/"). With one, the files new or changed since the base and a
+    // deletion marker per file gone from it go to "diff/<base title>/<stamp>.rar" (or volumes), or are
+    // copied under "diff/<base title>/<stamp>/<source name>/"; an archive base is unpacked into a work
+    // folder of the cache folder first. One file log record; a stopped run as BackupFull. The caller's
+    // task gets its source without a trailing '/'.
+    int BackupDiff(TaskInfo& task, const std::string& rarPath, std::string& message, std::time_t runTime,
+                   const JobContext& job);
+
+    // The full or differential backup of each direct sub-folder of the source (hidden ones, links and
+    // the storage folder left out), all with the stamp of runTime, each with its own record and base;
+    // two system log lines count them. Non-zero only when there was one and every one succeeded.
+    int BackupSubfoldersFull(TaskInfo& task, const std::string& rarPath, std::string& message,
+                             std::time_t runTime, const JobContext& job);
+    int BackupSubfoldersDiff(TaskInfo& task, const std::string& rarPath, std::string& message,
+                             std::time_t runTime, const JobContext& job);
+
     // Database tasks; dateText is GetDateText of the task.
     int RunSqlServerTask(TaskInfo task, const std::string& dateText, const std::string& rarPath,
                          std::string& message, const JobContext& job);
@@ -52,8 +78,9 @@ class CBackup {
                      std::string& message, const JobContext& job);
 
     // A run of the task started at runTime (0: unknown) that was cut short (service stopped, process
-    // killed): removes from its dated folder what that run left unfinished (RemoveRunOutput), writes one
-    // "失败" record saying so in the daily log of the task's kind and deletes the task's "CURTASK" entry.
+    // killed): removes what that run left unfinished (RemoveRunOutput in its dated folder, and in the set
+    // folders under "diff/" for a differential task; for each sub-folder of a per-sub-folder task), writes
+    // one "失败" record saying so in the daily log of the task's kind and deletes the task's "CURTASK" entry.
     // With runTime 0 only the record is written and the entry deleted.
     void RecordInterruptedRun(const TaskInfo& task, std::time_t runTime);
 
@@ -62,6 +89,22 @@ class CBackup {
     virtual int SyncToDisk(int folderFd);
 
   private:
+    using SingleJob = int (CBackup::*)(TaskInfo&, const std::string&, std::string&, std::time_t,
+                                       const JobContext&);
+
+    int BackupSubfolders(TaskInfo& task, const std::string& rarPath, std::string& message,
+                         std::time_t runTime, const JobContext& job, SingleJob single);
+    // Writes the full set itemStamp of the task into datedFolder; target receives the record's target.
+    // Nullopt when job.stop cut it short.
+    std::optional<bool> WriteFullSet(TaskInfo& task, const std::string& rarPath,
+                                     const std::string& datedFolder, const std::string& itemStamp,
+                                     std::string& message, std::string& target, const JobContext& job);
+    // Writes the differential set stamp of the source against compare into setFolder ("diff/<base
+    // title>/"); the rest as WriteFullSet.
+    std::optional<bool> WriteDiffSet(const TaskInfo& task, const std::string& rarPath,
+                                     const std::string& setFolder, const std::string& stamp,
+                                     const std::string& base, const std::string& compare,
+                                     std::string& message, std::string& target, const JobContext& job);
     // Finishes a job that wrote its set without failing: the output put on disk and a copy set given its
     // own name. False with message set when that fails.
     bool FinishSet(int datedFd, const std::string& datedFolder, const std::string& itemStamp, bool copySet,

@@ -84,6 +84,23 @@ bool CBackup::FinishSet(int datedFd, const std::string& datedFolder, const std::
     return false;
 }
 
+std::optional<bool> CBackup::WriteFullSet(TaskInfo& task, const std::string& rarPath,
+                                          const std::string& datedFolder, const std::string& itemStamp,
+                                          std::string& message, std::string& target, const JobContext& job) {
+    const bool compressed = task.HasFlag(kTaskCompress);
+    const FolderHandle dated = OpenBackupFolder(datedFolder, message);
+    bool succeeded = dated.IsOpen() &&
+                     (compressed ? CompressSource(task, rarPath, datedFolder, itemStamp, message, target, job)
+                                 : CopySource(task, datedFolder, itemStamp, message, job));
+    if (job.stop.stop_requested()) return std::nullopt;
+    if (succeeded) succeeded = FinishSet(dated.fd(), datedFolder, itemStamp, !compressed, message);
+    std::string left;
+    if (!succeeded && dated.IsOpen() && !RemoveRunOutput(datedFolder, itemStamp, left)) {
+        message += "，未完成的备份删除失败：" + left;
+    }
+    return succeeded;
+}
+
 int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string& message, std::time_t runTime,
                         const JobContext& job) {
     CQelLog log = TaskRecord(task);
@@ -105,18 +122,11 @@ int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string&
     temp.Write(taskKey, kCurrentTaskSection, startText);
     if (task.HasFlag(kTaskFilter)) task.filter.exclude = !task.HasFlag(kTaskFilterInclude);
 
-    const bool compressed = task.HasFlag(kTaskCompress);
-    const FolderHandle dated = OpenBackupFolder(datedFolder, message);
-    bool succeeded = dated.IsOpen() &&
-                     (compressed ? CompressSource(task, rarPath, datedFolder, itemStamp, message, target, job)
-                                 : CopySource(task, datedFolder, itemStamp, message, job));
+    const std::optional<bool> written =
+        WriteFullSet(task, rarPath, datedFolder, itemStamp, message, target, job);
     // Cut short by the job's stop: the recovery at the next start of the service records it.
-    if (job.stop.stop_requested()) return 0;
-    if (succeeded) succeeded = FinishSet(dated.fd(), datedFolder, itemStamp, !compressed, message);
-    std::string left;
-    if (!succeeded && dated.IsOpen() && !RemoveRunOutput(datedFolder, itemStamp, left)) {
-        message += "，未完成的备份删除失败：" + left;
-    }
+    if (!written) return 0;
+    const bool succeeded = *written;
 
     log.SetTarget(target);
     log.SetResult(succeeded ? kLogSucceeded : kLogFailed);

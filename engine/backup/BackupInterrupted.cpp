@@ -1,6 +1,9 @@
+#include <vector>
+
 #include "engine/backup/Backup.h"
 #include "engine/backup/BackupOutput.h"
 #include "engine/backup/BackupRecord.h"
+#include "engine/backup/BackupSubfolders.h"
 #include "engine/files/BackupNames.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
@@ -21,11 +24,17 @@ void CBackup::RecordInterruptedRun(const TaskInfo& task, std::time_t runTime) {
     const std::string stamp = runTime == 0 ? "" : FormatLocalTime(runTime, kStampFormat);
     if (!stamp.empty() && task.IsFileTask() && IsAbsolutePath(task.dest)) {
         const std::string datedFolder = DatedFolder(task.dest, runTime);
-        const std::string itemStamp = BackupItemName(task.source) + "_" + stamp;
-        target = datedFolder + itemStamp;
+        const std::string source = CleanPath(task.source);
+        const std::vector<std::string> items =
+            task.compress ? SubfoldersToBackUp(source, task.dest) : std::vector{BackupItemName(source)};
+        target = task.compress ? task.dest : datedFolder + BackupItemName(source) + "_" + stamp;
         std::string left;
-        message += RemoveRunOutput(datedFolder, itemStamp, left) ? "，未完成的备份已删除"
-                                                                 : "，未完成的备份删除失败：" + left;
+        bool removed = true;
+        for (const std::string& item : items) {
+            removed = RemoveRunOutput(datedFolder, item + "_" + stamp, left) && removed;
+            if (task.diff) removed = RemoveDiffRunOutput(task.dest, item, stamp, left) && removed;
+        }
+        message += removed ? "，未完成的备份已删除" : "，未完成的备份删除失败：" + left;
     }
     WriteFailedRecord(task, target, message);
     IniFile(TempIniPath()).Write(std::to_string(task.id), kCurrentTaskSection, "");

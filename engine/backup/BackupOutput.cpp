@@ -41,6 +41,20 @@ bool RemoveRunOutput(const std::string& datedFolder, const std::string& itemStam
     return removed;
 }
 
+bool RemoveDiffRunOutput(const std::string& storage, const std::string& item, const std::string& stamp,
+                         std::string& failed) {
+    const std::string diff = JoinPath(storage, kDiffFolderName);
+    const FolderHandle folder = FolderHandle::OpenReal(diff);
+    const std::string prefix = item + "_";
+    bool removed = true;
+    for (const std::string& name : folder.Entries()) {
+        if (!name.starts_with(prefix) || !IsStampText(std::string_view(name).substr(prefix.size()))) continue;
+        if (folder.Kind(name) != EntryKind::Folder) continue;
+        removed = RemoveRunOutput(JoinPath(diff, name), stamp, failed) && removed;
+    }
+    return removed;
+}
+
 std::string WithSystemReason(const std::string& text, int code) {
     if (code == 0) return text;
     char buffer[256];

@@ -20,6 +20,11 @@ FolderHandle OpenBackupFolder(const std::string& path, std::string& message);
 // removed.
 bool RemoveRunOutput(const std::string& datedFolder, const std::string& itemStamp, std::string& failed);
 
+// The same for the differential sets of a run of item at stamp: RemoveRunOutput(folder, stamp) in every
+// set folder "<item>_<stamp of its base>" of storage + "diff/" that is a real folder.
+bool RemoveDiffRunOutput(const std::string& storage, const std::string& item, const std::string& stamp,
+                         std::string& failed);
+
 // text followed by the system's reason for the error number ("（No space left on device）"); text
 // alone for 0.
 std::string WithSystemReason(const std::string& text, int code);

@@ -12,8 +12,6 @@
 namespace zov {
 namespace {
 
-constexpr const char* kUnavailableDiff = "差异备份功能尚未提供";
-constexpr const char* kUnavailableSubfolders = "按子目录备份功能尚未提供";
 constexpr const char* kUnavailableDatabase = "数据库备份功能尚未提供";
 
 std::string Trimmed(const std::string& text) {
@@ -71,10 +69,12 @@ int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string&
     // is reserved on this system.
     const std::time_t runTime = Now();
     int result;
-    if (task.diff) {
-        result = Unavailable(task, kUnavailableDiff, message);
+    if (task.diff && task.compress) {
+        result = BackupSubfoldersDiff(task, rarPath, message, runTime, job);
+    } else if (task.diff) {
+        result = BackupDiff(task, rarPath, message, runTime, job);
     } else if (task.compress) {
-        result = Unavailable(task, kUnavailableSubfolders, message);
+        result = BackupSubfoldersFull(task, rarPath, message, runTime, job);
     } else {
         result = BackupFull(task, rarPath, message, runTime, job);
     }

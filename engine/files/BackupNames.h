@@ -10,6 +10,9 @@ namespace zov {
 inline constexpr const char* kDateFormat = "%Y-%m-%d";
 inline constexpr const char* kStampFormat = "%Y%m%d%H%M%S";
 
+// The folder of a storage folder that holds the differential sets: "diff/<base title>/<stamp>[.rar]".
+inline constexpr const char* kDiffFolderName = "diff";
+
 // The suffix of a deletion marker: an empty file "<name>qel_temp_del~~~~" in a differential set says that
 // the file <name> was deleted from the source since the base was made.
 inline constexpr std::string_view kDeletionMarker = "qel_temp_del~~~~";

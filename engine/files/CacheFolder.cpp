@@ -2,11 +2,13 @@
 
 #include <mutex>
 
+#include "engine/files/FileOperator.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonFiles.h"
 #include "engine/util/CommonPaths.h"
 #include "engine/util/CommonRandom.h"
+#include "engine/util/FolderHandle.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 
@@ -29,6 +31,13 @@ Prefix& CurrentPrefix() {
 
 std::string ConfiguredCacheFolder() { return IniFile(TempIniPath()).Read("Path", "CACHE"); }
 
+std::string CacheFolder() {
+    std::string folder = ConfiguredCacheFolder();
+    if (folder.empty() || !IsDirectory(folder)) folder = ProgramDir() + "cache/";
+    NormalizeDir(folder);
+    return folder;
+}
+
 }  // namespace
 
 void SetTempFolderPrefix(const std::string& prefix) {
@@ -42,16 +51,30 @@ std::string TempFolderPrefix() {
 }
 
 std::string MakeCacheTempPath() {
-    std::string folder = ConfiguredCacheFolder();
-    if (folder.empty() || !IsDirectory(folder)) folder = ProgramDir() + "cache/";
-    NormalizeDir(folder);
-    const std::string base = folder + TempFolderPrefix();
+    const std::string base = CacheFolder() + TempFolderPrefix();
     std::string candidate = base + MakeRandomToken(kTokenLength);
     for (int retry = 0; PathExists(candidate); ++retry) {
         if (retry == kNameRetries) return "";
         candidate = base + MakeRandomToken(kTokenLength);
     }
     return candidate;
+}
+
+CacheWorkFolder::CacheWorkFolder() {
+    if (CFileOperator().CreateFolder(CacheFolder()) != 1) return;
+    // A name taken meanwhile by another job or process is not reused.
+    for (int retry = 0; retry < kNameRetries; ++retry) {
+        const std::string candidate = MakeCacheTempPath();
+        if (candidate.empty()) return;
+        if (CFileOperator::MakePrivateFolder(candidate)) {
+            path_ = candidate + "/";
+            return;
+        }
+    }
+}
+
+CacheWorkFolder::~CacheWorkFolder() {
+    if (!path_.empty()) RemovePath(CleanPath(path_));
 }
 
 void ListCacheFolders(const std::string& cacheFolder, std::vector<std::string>& folders) {

@@ -19,6 +19,22 @@ std::string TempFolderPrefix();
 // names in a row name existing entries.
 std::string MakeCacheTempPath();
 
+// A private work folder (0700) of one job under the cache folder (made when missing), removed with all it
+// holds when the object ends; a link in it is removed, never followed.
+class CacheWorkFolder {
+  public:
+    CacheWorkFolder();
+    ~CacheWorkFolder();
+    CacheWorkFolder(const CacheWorkFolder&) = delete;
+    CacheWorkFolder& operator=(const CacheWorkFolder&) = delete;
+
+    // The folder with a trailing '/'; "" when it could not be made.
+    const std::string& path() const { return path_; }
+
+  private:
+    std::string path_;
+};
+
 // Full paths (without a trailing '/', so a deletion never resolves a link) of the direct sub-folders of
 // cacheFolder whose names begin with this process's prefix.
 void ListCacheFolders(const std::string& cacheFolder, std::vector<std::string>& folders);

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -105,9 +106,114 @@ class FileBackupServiceTest : public ::testing::Test {
         return dated + names[0];
     }
 
+    void StartService() {
+        ServiceConfig config;
+        config.name = kServiceName;
+        config.displayName = kServiceName;
+        config.command = {program_ / "zovsvc"};
+        ASSERT_TRUE(manager_->Install(config));
+        ASSERT_TRUE(manager_->Start(kServiceName));
+        ASSERT_TRUE(WaitFor(10s, [&] { return manager_->GetState(kServiceName) == kServiceRunning; }));
+    }
+
     test::TempProgramDir program_;
     std::unique_ptr<LocalServiceManager> manager_;
 };
+
+// The entries of a folder whose names begin with prefix.
+std::vector<std::string> EntriesStartingWith(const std::string& folder, const std::string& prefix) {
+    std::vector<std::string> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(folder, error)) {
+        const std::string name = entry.path().filename().string();
+        if (name.starts_with(prefix)) names.push_back(name);
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+// A differential compressed task scheduled in two minutes in a row (the source changed in between) and a
+// per-sub-folder differential task with three sub-folders.
+TEST_F(FileBackupServiceTest, DifferentialAndPerSubfolderTasks) {
+    const std::time_t minute = test::ScheduleMinute();
+    const std::string first = FormatLocalTime(minute, "%H:%M");
+    const std::string second = FormatLocalTime(minute + 60, "%H:%M");
+    const std::string date = FormatLocalTime(minute, "%Y-%m-%d");
+    ASSERT_EQ(FormatLocalTime(minute + 60, "%Y-%m-%d"), date) << "too close to midnight";
+
+    CQelXML store;
+    store.SetFilePath(TaskDbPath());
+    ASSERT_TRUE(store.Load());
+    TaskInfo diff = Task("diff", kTaskFile | kTaskCompress | kTaskScheduled, first + " " + second);
+    diff.diff = true;
+    diff.basePeriod = 7;
+    diff.password = "差异 pass";
+    TaskInfo parts = Task("parts", kTaskFile | kTaskCompress | kTaskScheduled, first);
+    parts.diff = true;
+    parts.compress = 1;
+    parts.basePeriod = 7;
+    parts.source = program_ / "tree/";
+    for (const char* sub : {"one", "two", "three"}) {
+        test::WriteFile(program_ / (std::string("tree/") + sub + "/f.txt"), sub);
+    }
+    ASSERT_TRUE(store.ChangeTask(kChangeAdd, diff, true, false));
+    ASSERT_TRUE(store.ChangeTask(kChangeAdd, parts, true, false));
+    StartService();
+
+    const IniFile temp(TempIniPath());
+    auto succeeded = [&](const TaskInfo& task) {
+        return temp.Read("TIME_" + std::to_string(task.id), "SUCCEED");
+    };
+    ASSERT_TRUE(WaitFor(30s, [&] { return !succeeded(diff).empty() && !succeeded(parts).empty(); }));
+    EXPECT_EQ(succeeded(parts), first);
+    test::WriteFile(program_ / "src/a.txt", "alpha changed");
+    fs::remove(program_ / "src/文档/b.txt");
+    ASSERT_TRUE(WaitFor(95s, [&] { return succeeded(diff) != first; }));
+    EXPECT_EQ(succeeded(diff), first + " " + second);
+    EXPECT_EQ(temp.Read("TIME_" + std::to_string(diff.id), "FAILED"), "");
+
+    // The base, then the differential set of the changes against it.
+    const std::string dated = diff.dest + "/" + date + "/";
+    const std::vector<std::string> bases = EntriesStartingWith(dated, "src_");
+    ASSERT_EQ(bases.size(), 1u);
+    ASSERT_TRUE(bases[0].ends_with(".rar")) << bases[0];
+    const std::string baseTitle = bases[0].substr(0, bases[0].size() - 4);
+    const std::vector<std::string> sets = EntriesStartingWith(diff.dest + "/diff/" + baseTitle, "");
+    ASSERT_EQ(sets.size(), 1u);
+    EXPECT_TRUE(sets[0].ends_with(".rar") && sets[0].size() == 18) << sets[0];
+    const std::vector<std::string> lines = LogLines(date, diff.id);
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_NE(lines[0].find("\t更新\t"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[0].find("\t" + dated + bases[0] + "\t"), std::string::npos) << lines[0];
+    EXPECT_NE(lines[1].find("\t差异\t"), std::string::npos) << lines[1];
+    EXPECT_NE(lines[1].find("\t" + diff.dest + "/diff/" + baseTitle + "/" + sets[0] + "\t"),
+              std::string::npos)
+        << lines[1];
+    EXPECT_NE(lines[1].find("\t成功\t"), std::string::npos) << lines[1];
+    CZipOperator zip(program_ / "rar");
+    ASSERT_EQ(
+        zip.ExtractFile(diff.dest + "/diff/" + baseTitle + "/" + sets[0], program_ / "out", diff.password), 0)
+        << zip.message();
+    EXPECT_EQ(ReadTree(program_ / "out/src"),
+              (Tree{{"a.txt", "alpha changed"}, {"文档/b.txtqel_temp_del~~~~", ""}}));
+
+    // One base per sub-folder, all with the run's stamp, each with its record.
+    const std::string partsDated = parts.dest + "/" + date + "/";
+    const std::vector<std::string> partBases = EntriesStartingWith(partsDated, "");
+    ASSERT_EQ(partBases.size(), 3u);
+    const std::string stamp = partBases[0].substr(partBases[0].rfind('_') + 1, 14);
+    EXPECT_EQ(partBases, (std::vector<std::string>{"one_" + stamp + ".rar", "three_" + stamp + ".rar",
+                                                   "two_" + stamp + ".rar"}));
+    for (const std::string& base : partBases) {
+        const std::string sub = base.substr(0, base.find('_'));
+        const std::string out = program_ / ("parts-out/" + sub);
+        ASSERT_EQ(zip.ExtractFile(partsDated + base, out, ""), 0) << zip.message();
+        EXPECT_EQ(ReadTree(out + "/" + sub), (Tree{{"f.txt", sub}}));
+    }
+    const std::vector<std::string> partLines = LogLines(date, parts.id);
+    ASSERT_EQ(partLines.size(), 3u);
+    for (const std::string& line : partLines) EXPECT_NE(line.find("\t更新\t"), std::string::npos) << line;
+}
 
 TEST_F(FileBackupServiceTest, TasksDueThisMinuteRunOnceAndExpiredSetsGo) {
     const std::time_t minute = test::ScheduleMinute();

@@ -252,24 +252,23 @@ TEST_F(BackupTest, FailedJobsWriteOneFailedRecord) {
     struct Case {
         std::string what;
         int flags;
-        bool diff, perSubfolder;
+        bool diff;
         std::string rar, dest, type, target, message;
     };
     const std::string archive = Dated() + "Work Files_" + kStamp + ".rar";
     const Case cases[] = {
-        {"archiver missing", 0x07, false, false, "", storage_, "普通", archive,
+        {"archiver missing", 0x07, false, "", storage_, "普通", archive,
          "选择了使用winrar压缩，但是未指定winrar路径"},
-        {"archiver path wrong", 0x07, false, false, program_ / "no-rar", storage_, "普通", archive,
+        {"archiver path wrong", 0x07, false, program_ / "no-rar", storage_, "普通", archive,
          "选择了使用winrar压缩，但是未指定winrar路径"},
-        {"differential", 0x07, true, false, "", storage_, "差异", storage_, "差异备份功能尚未提供"},
-        {"per sub-folder", 0x07, false, true, "", storage_, "普通", storage_, "按子目录备份功能尚未提供"},
+        {"differential, new base", 0x07, true, "", storage_, "更新", archive,
+         "选择了使用winrar压缩，但是未指定winrar路径"},
     };
     for (const Case& c : cases) {
         time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 7, 9));
         fs::remove_all(program_ / "Log/Files");
         TaskInfo task = Task(c.flags);
         task.diff = c.diff;
-        task.compress = c.perSubfolder;
         task.dest = c.dest;
         std::string message;
         EXPECT_EQ(backup_.RunFileTask(task, c.rar, message, job_.Context()), 0) << c.what;
