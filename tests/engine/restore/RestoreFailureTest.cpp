@@ -190,6 +190,23 @@ TEST_F(RestoreFailure, AFailedBaseAsksWhetherToGoOn) {
     EXPECT_EQ(LogLines()[0][8], "失败");
 }
 
+// Yes after a failed base: the entry is laid, and the restore still fails with the base's text.
+TEST_F(RestoreFailure, GoingOnAfterAFailedBaseStillFails) {
+    struct YesAsker : ScriptedAsker {
+        bool AskYesNo(const std::string&, const std::string&) override { return true; }
+    } yes;
+    WriteBase(SetKind::Copied);
+    ChangeSource();
+    const std::string entry = WriteDifferential(SetKind::Copied);
+    WriteFile(program_ / "bad.rar", "not an archive");
+    const RestoreOwner owner{task_, checked_, rar_, {job_.status, yes, {}}};
+    std::string message;
+    EXPECT_FALSE(RestoreWithOptions(owner, entry, target_, program_ / "bad.rar", message, "", false));
+    EXPECT_NE(message.find("使用winrar时发生内部错误"), std::string::npos) << message;
+    EXPECT_EQ(ReadFile(target_ + "docs/fresh/n.txt"), "fresh");
+    EXPECT_EQ(LogLines().back()[8], "失败");
+}
+
 TEST_F(RestoreFailure, OneRecordPerRestoredItem) {
     const std::string set = WriteBase(SetKind::WithPassword);
     std::string message;
