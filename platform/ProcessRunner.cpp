@@ -123,7 +123,8 @@ struct ChildSetup {
 
 // Runs in the forked child: async-signal-safe calls only.
 [[noreturn]] void ExecChild(const ChildSetup& setup) {
-    setpgid(0, 0);
+    // A session of its own: its own process group, and no controlling terminal that it could ask.
+    setsid();
     // The program ends with its parent. The signal follows the thread that forked, not the whole process:
     // RunProcess waits in that thread until the program has ended, so here that is the same thing.
     prctl(PR_SET_PDEATHSIG, SIGTERM);
@@ -342,7 +343,7 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     pthread_sigmask(SIG_SETMASK, &previous, nullptr);
     if (pid < 0) return NotStarted(forkError);
 
-    setpgid(pid, pid);  // also here, so the group exists before any kill below
+    // The child's session (and group) exists once ReadExecError returns, before any kill below.
     errorWrite.Close();
     stdio.in.Close();
     stdio.out.Close();

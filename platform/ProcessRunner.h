@@ -7,8 +7,9 @@
 #include <vector>
 
 // The one way to run another program: an argument vector (no shell), standard input from /dev/null or a
-// file, output to files, its own process group, a bounded wait that kills the group on time-out or when
-// the caller's stop is requested. The program gets SIGTERM when the process that ran it dies.
+// file, output to files, its own session and process group (no controlling terminal), a bounded wait that
+// kills the group on time-out or when the caller's stop is requested. The program gets SIGTERM when the
+// process that ran it dies.
 namespace zov {
 
 struct ProcessOptions {

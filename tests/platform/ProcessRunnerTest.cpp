@@ -2,6 +2,8 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -151,6 +153,30 @@ TEST(ProcessRunner, RedirectsStandardStreams) {
     apart.appendOutput = true;
     ASSERT_TRUE(Shell("echo more", apart).Succeeded());
     EXPECT_EQ(ReadFile(dir / "out.txt"), "again\nmore\n");
+}
+
+// Run from a process whose controlling terminal is a pseudo-terminal, a program cannot open /dev/tty: it
+// can never stop to ask the terminal for anything (a password).
+TEST(ProcessRunner, ProgramsHaveNoTerminal) {
+    TempProgramDir dir;
+    const std::string output = dir / "tty.txt";
+    const pid_t child = fork();
+    if (child == 0) {
+        const int master = posix_openpt(O_RDWR | O_NOCTTY);
+        if (master < 0 || grantpt(master) != 0 || unlockpt(master) != 0 || setsid() < 0) _exit(2);
+        const int terminal = open(ptsname(master), O_RDWR);  // the session's controlling terminal
+        if (terminal < 0 || ioctl(terminal, TIOCSCTTY, 0) != 0) _exit(3);
+        ProcessOptions options;
+        options.stdoutPath = output;
+        options.timeout = 10s;
+        RunProcess({"sh", "-c", "if (: </dev/tty) 2>/dev/null; then echo terminal; else echo none; fi"},
+                   options);
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_EQ(ReadFile(output), "none\n");
 }
 
 TEST(ProcessRunner, EnvironmentAndWorkingFolder) {
