@@ -32,6 +32,18 @@ inline std::set<std::string> DescribeTree(const std::string& root) {
     return entries;
 }
 
+// Every entry below root with its permission bits: "path mode".
+inline std::set<std::string> DescribeModes(const std::string& root) {
+    std::set<std::string> modes;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+        struct stat info {};
+        ::lstat(entry.path().c_str(), &info);
+        modes.insert(entry.path().lexically_relative(root).string() + " " +
+                     std::to_string(info.st_mode & 07777));
+    }
+    return modes;
+}
+
 // Only the files of DescribeTree.
 inline std::set<std::string> DescribeFiles(const std::string& root) {
     std::set<std::string> files;

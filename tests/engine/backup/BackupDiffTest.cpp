@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <map>
 #include <ostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,8 @@
 #include "engine/archive/ZipOperator.h"
 #include "engine/backup/Backup.h"
 #include "engine/files/BackupNames.h"
+#include "engine/restore/RestoreItem.h"
+#include "engine/restore/RestoreItemTree.h"
 #include "support/Trees.h"
 
 namespace zov {
@@ -146,7 +149,12 @@ TEST_P(BackupDiffRoundTest, DifferentialSetHoldsTheChangesAndOneMarkerPerDeleted
     std::string message;
     ASSERT_EQ(Run(task, message), 1) << message;
     std::map<std::string, Tree> firstState;
-    for (const std::string& item : items) firstState[item] = ReadTree(rootOf(item));
+    std::map<std::string, std::set<std::string>> firstTree, firstModes;
+    for (const std::string& item : items) {
+        firstState[item] = ReadTree(rootOf(item));
+        firstTree[item] = test::DescribeTree(rootOf(item));
+        firstModes[item] = test::DescribeModes(rootOf(item));
+    }
 
     time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 8, 0));
     std::map<std::string, Tree> expected;
@@ -182,6 +190,27 @@ TEST_P(BackupDiffRoundTest, DifferentialSetHoldsTheChangesAndOneMarkerPerDeleted
         EXPECT_EQ(second[6], store == Store::Copied ? set : FindVolumeName(set));
         EXPECT_EQ(second[8], "成功") << second[9];
         EXPECT_TRUE(MarkersUnder(rootOf(item)).empty());
+
+        // What the runs wrote gives back both states.
+        const std::string password = store == Store::WithPassword ? kPassword : "";
+        const std::string target = program_ / "restored/";
+        const std::vector<std::string> noneChecked;
+        const RestoreOwner owner{task, noneChecked, test::BuiltProgram("rar"), job_.Context()};
+        std::string restoreMessage;
+        fs::remove_all(target);
+        ASSERT_TRUE(RestoreItemTree(owner, store == Store::Copied ? set : FindVolumeName(set), target,
+                                    restoreMessage, false, password, false))
+            << restoreMessage;
+        EXPECT_EQ(test::DescribeTree(target + item), test::DescribeTree(rootOf(item)))
+            << "base and differential";
+        EXPECT_EQ(test::DescribeModes(target + item), test::DescribeModes(rootOf(item)));
+        EXPECT_TRUE(MarkersUnder(target).empty());
+        fs::remove_all(target);
+        ASSERT_TRUE(RestoreItem(owner, store == Store::Copied ? base : FindVolumeName(base), target,
+                                restoreMessage, false, password, false))
+            << restoreMessage;
+        EXPECT_EQ(test::DescribeTree(target + item), firstTree[item]) << "base alone";
+        EXPECT_EQ(test::DescribeModes(target + item), firstModes[item]);
     }
     EXPECT_TRUE(NothingInCache());
     EXPECT_TRUE(CurrentTask().empty());

@@ -45,18 +45,6 @@ inline std::string KindName(SetKind kind) {
     return "";
 }
 
-// Every entry below root with its permission bits: "path mode".
-inline std::set<std::string> DescribeModes(const std::string& root) {
-    std::set<std::string> modes;
-    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
-        struct stat info {};
-        ::lstat(entry.path().c_str(), &info);
-        modes.insert(entry.path().lexically_relative(root).string() + " " +
-                     std::to_string(info.st_mode & 07777));
-    }
-    return modes;
-}
-
 // Every deletion marker below root.
 inline std::vector<std::string> Markers(const std::string& root) {
     std::vector<std::string> markers;
