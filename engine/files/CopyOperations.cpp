@@ -8,7 +8,6 @@
 #include "engine/files/FileOperator.h"
 #include "engine/util/CommonFiles.h"
 #include "engine/util/CommonText.h"
-#include "engine/util/Md5.h"
 #include "platform/Paths.h"
 
 namespace zov {
@@ -97,7 +96,7 @@ bool IsSameFile(const std::string& pathA, const std::string& pathB) {
     struct stat b {};
     if (::stat(pathA.c_str(), &a) == 0 && ::stat(pathB.c_str(), &b) == 0 && a.st_size != b.st_size)
         return false;
-    return FilesHaveSameDigest(pathA, pathB);
+    return FilesHaveSameContent(pathA, pathB);
 }
 
 }  // namespace zov

@@ -31,7 +31,7 @@ bool CopyChangedTreeFiltered(const std::string& source, const std::string& targe
                              const FilterSet& filter, std::string& message, std::stop_token stop = {});
 
 // Whether a file is unchanged: two missing paths are the same; a path and a missing one, or a folder and
-// anything, are not; two files are the same when both can be read and their contents are equal (MD5).
+// anything, are not; two files are the same when both can be read and hold the same bytes.
 bool IsSameFile(const std::string& pathA, const std::string& pathB);
 
 }  // namespace zov

@@ -4,15 +4,33 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <memory>
 
 #include "engine/util/FolderHandle.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 
 namespace zov {
+namespace {
+
+// Reads until length bytes or the end of the file: the count, or -1 on an error.
+ssize_t ReadFully(int fd, char* buffer, std::size_t length) {
+    std::size_t done = 0;
+    while (done < length) {
+        const ssize_t got = ::read(fd, buffer + done, length - done);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return -1;
+        if (got == 0) break;
+        done += static_cast<std::size_t>(got);
+    }
+    return static_cast<ssize_t>(done);
+}
+
+}  // namespace
 
 bool ReadTextFile(std::string& out, const std::string& path, bool keepLineEnds) {
     std::ifstream in(path, std::ios::binary);
@@ -39,6 +57,32 @@ bool ReadFileToBuffer(const std::string& path, char* buffer, std::size_t length)
     const bool failed = std::ferror(file) != 0;
     std::fclose(file);
     return complete && !failed;
+}
+
+bool FilesHaveSameContent(const std::string& pathA, const std::string& pathB) {
+    constexpr std::size_t kChunk = 256 * 1024;
+    const int a = ::open(pathA.c_str(), O_RDONLY | O_CLOEXEC);
+    const int b = a < 0 ? -1 : ::open(pathB.c_str(), O_RDONLY | O_CLOEXEC);
+    bool same = a >= 0 && b >= 0;
+    if (same) {
+        ::posix_fadvise(a, 0, 0, POSIX_FADV_SEQUENTIAL);
+        ::posix_fadvise(b, 0, 0, POSIX_FADV_SEQUENTIAL);
+        // Kept per thread: a fresh buffer per pair of files costs more than reading them.
+        thread_local const std::unique_ptr<char[]> left(new char[kChunk]);
+        thread_local const std::unique_ptr<char[]> right(new char[kChunk]);
+        for (;;) {
+            const ssize_t got = ReadFully(a, left.get(), kChunk);
+            if (got < 0 || ReadFully(b, right.get(), kChunk) != got ||
+                std::memcmp(left.get(), right.get(), static_cast<std::size_t>(got)) != 0) {
+                same = false;
+                break;
+            }
+            if (got == 0) break;
+        }
+    }
+    if (a >= 0) ::close(a);
+    if (b >= 0) ::close(b);
+    return same;
 }
 
 bool CreateMarkerFile(const std::string& path) {

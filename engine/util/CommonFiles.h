@@ -18,6 +18,10 @@ bool ReadTextFile(std::string& out, const std::string& path, bool keepLineEnds);
 // buffer was read; false for a null buffer or an unreadable file.
 bool ReadFileToBuffer(const std::string& path, char* buffer, std::size_t length);
 
+// True when both files can be read and hold the same bytes (compared as read, stopping at the first
+// difference); an unreadable file never has the same content as another.
+bool FilesHaveSameContent(const std::string& pathA, const std::string& pathB);
+
 // Creates a new empty file; false when it exists already or cannot be made.
 bool CreateMarkerFile(const std::string& path);
 

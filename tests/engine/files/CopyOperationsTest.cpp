@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <functional>
 #include <stop_token>
 
 #include "engine/files/CopyOperations.h"
 #include "engine/files/FileOperator.h"
+#include "engine/util/CommonFiles.h"
 #include "platform/Paths.h"
+#include "support/NobodyChild.h"
 #include "support/Trees.h"
 
 namespace zov {
@@ -173,6 +176,20 @@ TEST_F(CopyOperationsTest, SameFileTest) {
     WriteFile(bak + "/b.txt", "contenT");
     WriteFile(bak + "/c.txt", "longer content");
     MakeFolder(bak + "/folder");
+    // Large files that differ only past the first read chunk, or only in their last byte.
+    const std::string big(600 * 1024, 'x');
+    std::string late = big;
+    late[300 * 1024] = 'y';
+    std::string last = big;
+    last.back() = 'z';
+    WriteFile(src + "/big", big);
+    WriteFile(bak + "/big", big);
+    WriteFile(bak + "/late", late);
+    WriteFile(bak + "/last", last);
+    WriteFile(src + "/empty", "");
+    WriteFile(bak + "/empty", "");
+    WriteFile(bak + "/locked", "content");
+    ::chmod((bak + "/locked").c_str(), 0);
     const struct {
         std::string a;
         std::string b;
@@ -182,8 +199,12 @@ TEST_F(CopyOperationsTest, SameFileTest) {
         {dir / "none", src + "/a.txt", false},     {src + "/a.txt", bak + "/folder", false},
         {bak + "/folder", bak + "/folder", false}, {src + "/a.txt", bak + "/a.txt", true},
         {src + "/a.txt", bak + "/b.txt", false},   {src + "/a.txt", bak + "/c.txt", false},
+        {src + "/big", bak + "/big", true},        {src + "/big", bak + "/late", false},
+        {src + "/big", bak + "/last", false},      {src + "/empty", bak + "/empty", true},
     };
     for (const auto& c : cases) EXPECT_EQ(IsSameFile(c.a, c.b), c.same) << c.a << " " << c.b;
+    // An unreadable file never counts as unchanged (as nobody: root reads everything).
+    EXPECT_TRUE(test::AsNobody([&] { return !FilesHaveSameContent(src + "/a.txt", bak + "/locked"); }));
 }
 
 }  // namespace

@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# A differential run over a tree of 20,000 files (1 GiB) of which 1% changed since the base, each against
+# its peer in the same run: the copied differential against `rsync -a --checksum --compare-dest=<base>`
+# (digest both trees, copy what differs), the compressed differential against the stand-in archiver's
+# `x` of the base plus the copied differential.
+# Usage: bench/diff_backup.sh [build folder]   (ZOV_BENCH_FILES, ZOV_BENCH_MB and ZOV_BENCH_DIR override)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+build=${1:-build-bench}
+files=${ZOV_BENCH_FILES:-20000}
+total_mb=${ZOV_BENCH_MB:-1024}
+command -v rsync >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq rsync >/dev/null
+
+cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZOV_BUILD_TESTS=OFF -DZOV_BUILD_BENCH=ON >/dev/null
+cmake --build "$build" --target file_backup_bench rar >/dev/null
+bench="$build/bin/file_backup_bench"
+rar=$(realpath "$build/program/rar")
+
+work=$(mktemp -d "${ZOV_BENCH_DIR:-${TMPDIR:-/tmp}}/zovbench_XXXXXX")
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/program" "$work/storage" "$work/rsync"
+export ZOV_PROGRAM_DIR="$work/program/"
+
+"$bench" tree "$work/src" "$files" "$total_mb"
+"$bench" copy-diff "$work/src/" "$work/storage/copy" "$rar"
+"$bench" compressed-diff "$work/src/" "$work/storage/packed" "$rar"
+sleep 1  # the differential runs get stamps of their own
+"$bench" change "$work/src" 100
+tar -cf - -C "$work" src >/dev/null
+
+calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
+seconds() {
+  local start end
+  sync
+  start=$(date +%s.%N)
+  "$@" >/dev/null || { echo "failed: $*" >&2; exit 1; }
+  end=$(date +%s.%N)
+  calc "$end - $start"
+}
+
+base_copy=$(find "$work/storage/copy" -mindepth 3 -maxdepth 3 -type d -name src -path '*/src_*/src' | head -1)
+base_archive=$(find "$work/storage/packed" -maxdepth 2 -name 'src_*.rar' | head -1)
+t_rsync=$(seconds rsync -a --checksum --compare-dest="$base_copy/" "$work/src/" "$work/rsync/")
+t_copy=$(seconds "$bench" copy-diff "$work/src/" "$work/storage/copy" "$rar")
+t_unpack=$(seconds "$rar" x -y -o+ -inul "$base_archive" "$work/unpacked/")
+t_packed=$(seconds "$bench" compressed-diff "$work/src/" "$work/storage/packed" "$rar")
+
+changed=$(find "$work/rsync" -type f | wc -l)
+copied=$(find "$work/storage/copy/diff" -type f | wc -l)
+[ "$copied" -eq "$changed" ] || { echo "differential copied $copied files, rsync $changed" >&2; exit 1; }
+
+echo "tree: $files files, $total_mb MiB; changed: $changed files"
+printf '%-36s %8.2f s\n' "rsync --checksum --compare-dest" "$t_rsync" "copied differential (CBackup)" "$t_copy" \
+  "stand-in x of the base" "$t_unpack" "compressed differential (CBackup)" "$t_packed"
+printf 'copied differential / rsync:                 %.2f (target <= 1.0)\n' "$(calc "$t_copy / $t_rsync")"
+printf 'compressed differential / (x + copied diff): %.2f (target <= 1.3)\n' \
+  "$(calc "$t_packed / ($t_unpack + $t_copy)")"
