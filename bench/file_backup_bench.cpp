@@ -1,7 +1,8 @@
 // The file backup benchmark's helper.
 //   file_backup_bench tree <folder> <files> <MiB>: writes a tree of that many files (100 per folder),
 //     each half random bytes and half text, together of that size.
-//   file_backup_bench change <folder> <every>: rewrites every <every>-th file of such a tree (same size).
+//   file_backup_bench change <folder> <every> <byte>: rewrites every <every>-th file of such a tree with that
+//     byte (same size).
 //   file_backup_bench copy|compressed|copy-diff|compressed-diff <source> <storage folder> <rar>: one run of a
 //     full or differential task through CBackup (a differential task's first run writes its base).
 #include <algorithm>
@@ -49,14 +50,14 @@ int MakeTree(const std::string& root, long files, long mebibytes) {
 }
 
 // Rewrites every every-th file of the tree in name order with other bytes of the same size.
-int ChangeTree(const std::string& root, long every) {
+int ChangeTree(const std::string& root, long every, char fill) {
     std::vector<std::filesystem::path> files;
     for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
         if (entry.is_regular_file()) files.push_back(entry.path());
     }
     std::sort(files.begin(), files.end());
     for (std::size_t index = 0; index < files.size(); index += static_cast<std::size_t>(every)) {
-        std::string bytes(std::filesystem::file_size(files[index]), 'c');
+        std::string bytes(std::filesystem::file_size(files[index]), fill);
         std::ofstream out(files[index], std::ios::binary | std::ios::trunc);
         out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
         if (!out) return 1;
@@ -69,11 +70,12 @@ int ChangeTree(const std::string& root, long every) {
 int main(int argc, char** argv) {
     if (argc == 5 && std::strcmp(argv[1], "tree") == 0)
         return MakeTree(argv[2], std::stol(argv[3]), std::stol(argv[4]));
-    if (argc == 4 && std::strcmp(argv[1], "change") == 0) return ChangeTree(argv[2], std::stol(argv[3]));
+    if (argc == 5 && std::strcmp(argv[1], "change") == 0)
+        return ChangeTree(argv[2], std::stol(argv[3]), argv[4][0]);
     const std::string mode = argc == 5 ? argv[1] : "";
     if (mode != "copy" && mode != "compressed" && mode != "copy-diff" && mode != "compressed-diff") {
         std::fprintf(stderr,
-                     "usage: %s tree <folder> <files> <MiB> | change <folder> <every> | "
+                     "usage: %s tree <folder> <files> <MiB> | change <folder> <every> <byte> | "
                      "copy|compressed|copy-diff|compressed-diff <source> <storage> <rar>\n",
                      argv[0]);
         return 2;

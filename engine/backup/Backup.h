@@ -10,6 +10,8 @@
 
 namespace zov {
 
+class CacheWorkFolder;
+
 // Operation types of the backup runs' log records.
 enum BackupLogType : int {
     kLogTypeDiff = 4,
@@ -100,11 +102,13 @@ class CBackup {
                                      const std::string& datedFolder, const std::string& itemStamp,
                                      std::string& message, std::string& target, const JobContext& job);
     // Writes the differential set stamp of the source against compare into setFolder ("diff/<base
-    // title>/"); the rest as WriteFullSet.
+    // title>/"); the rest as WriteFullSet. The work folder (an unpacked base) is removed before the set is
+    // put on disk, so that the sync never writes it back.
     std::optional<bool> WriteDiffSet(const TaskInfo& task, const std::string& rarPath,
                                      const std::string& setFolder, const std::string& stamp,
                                      const std::string& base, const std::string& compare,
-                                     std::string& message, std::string& target, const JobContext& job);
+                                     CacheWorkFolder& work, std::string& message, std::string& target,
+                                     const JobContext& job);
     // Finishes a job that wrote its set without failing: the output put on disk and a copy set given its
     // own name. False with message set when that fails.
     bool FinishSet(int datedFd, const std::string& datedFolder, const std::string& itemStamp, bool copySet,

@@ -75,7 +75,8 @@ bool MakeBaseSetFolder(const std::string& storage, const std::string& itemStamp,
 std::optional<bool> CBackup::WriteDiffSet(const TaskInfo& task, const std::string& rarPath,
                                           const std::string& setFolder, const std::string& stamp,
                                           const std::string& base, const std::string& compare,
-                                          std::string& message, std::string& target, const JobContext& job) {
+                                          CacheWorkFolder& work, std::string& message, std::string& target,
+                                          const JobContext& job) {
     const bool compressed = task.HasFlag(kTaskCompress);
     target = setFolder + stamp + (compressed ? ".rar" : "");
     const FolderHandle diff = OpenBackupFolder(JoinPath(task.dest, kDiffFolderName), message);
@@ -85,6 +86,8 @@ std::optional<bool> CBackup::WriteDiffSet(const TaskInfo& task, const std::strin
         (compressed ? CompressChanges(task, rarPath, setFolder, stamp, base, compare, message, target, job)
                     : CopyChanges(task, setFolder, stamp, base, compare, message, target, job));
     if (job.stop.stop_requested()) return std::nullopt;
+    if (!work.path().empty()) job.status.Status("[文件备份]删除临时文件[" + work.path() + "]");
+    work.Remove();
     if (succeeded) succeeded = FinishSet(set.fd(), setFolder, stamp, !compressed, message);
     std::string left;
     if (!succeeded && set.IsOpen() && !RemoveRunOutput(setFolder, stamp, left)) {
@@ -163,8 +166,8 @@ int CBackup::BackupDiff(TaskInfo& task, const std::string& rarPath, std::string&
             compare = CompareFolderIn(unpacked, item);
         }
         if (!written.has_value())
-            written = WriteDiffSet(task, rarPath, setFolder, stamp, base, compare, message, target, job);
-        if (!work.path().empty()) job.status.Status("[文件备份]删除临时文件[" + work.path() + "]");
+            written =
+                WriteDiffSet(task, rarPath, setFolder, stamp, base, compare, work, message, target, job);
     }
     job.status.EndStatus();
     if (!written) return 0;

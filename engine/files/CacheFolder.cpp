@@ -73,8 +73,11 @@ CacheWorkFolder::CacheWorkFolder() {
     }
 }
 
-CacheWorkFolder::~CacheWorkFolder() {
+CacheWorkFolder::~CacheWorkFolder() { Remove(); }
+
+void CacheWorkFolder::Remove() {
     if (!path_.empty()) RemovePath(CleanPath(path_));
+    path_.clear();
 }
 
 void ListCacheFolders(const std::string& cacheFolder, std::vector<std::string>& folders) {

@@ -30,6 +30,8 @@ class CacheWorkFolder {
 
     // The folder with a trailing '/'; "" when it could not be made.
     const std::string& path() const { return path_; }
+    // Removes the folder now (path() becomes ""), so that what it held is never written back to disk.
+    void Remove();
 
   private:
     std::string path_;
