@@ -6,6 +6,7 @@
 # Usage: bench/diff_backup.sh [build folder]   (ZOV_BENCH_FILES, ZOV_BENCH_MB and ZOV_BENCH_DIR override)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/timing.sh
 
 build=${1:-build-bench}
 files=${ZOV_BENCH_FILES:-20000}
@@ -26,15 +27,6 @@ export ZOV_PROGRAM_DIR="$work/program/"
 "$bench" copy-diff "$work/src/" "$work/storage/copy" "$rar"
 "$bench" compressed-diff "$work/src/" "$work/storage/packed" "$rar"
 
-calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
-seconds() {
-  local start end
-  sync
-  start=$(date +%s.%N)
-  "$@" >/dev/null || { echo "failed: $*" >&2; exit 1; }
-  end=$(date +%s.%N)
-  calc "$end - $start"
-}
 median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 
 base_copy=$(find "$work/storage/copy" -mindepth 3 -maxdepth 3 -type d -name src -path '*/src_*/src' | head -1)

@@ -4,6 +4,7 @@
 # Usage: bench/file_backup.sh [build folder]   (ZOV_BENCH_FILES, ZOV_BENCH_MB and ZOV_BENCH_DIR override)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/timing.sh
 
 build=${1:-build-bench}
 files=${ZOV_BENCH_FILES:-20000}
@@ -23,16 +24,6 @@ export ZOV_PROGRAM_DIR="$work/program/"
 # Warm the page cache so that every run reads the tree from memory.
 tar -cf - -C "$work" src >/dev/null
 
-calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
-# Each run starts with the page cache written back, so that no run pays for an earlier one's writes.
-seconds() {
-  local start end
-  sync
-  start=$(date +%s.%N)
-  "$@" >/dev/null || { echo "failed: $*" >&2; exit 1; }
-  end=$(date +%s.%N)
-  calc "$end - $start"
-}
 
 t_cp=$(seconds cp -a "$work/src" "$work/cp")
 t_tgz=$(seconds sh -c "tar -cf - -C '$work' src | gzip -1 > '$work/src.tar.gz'")
