@@ -20,12 +20,15 @@ cases=(
     "engine/tasks/TaskInfo.h|#include <QWidget>|engine includes Qt"
     "engine/files/FileOperator.h|#include \"gui/shell/MainWindow.h\"|engine includes gui"
     "engine/archive/ZipOperator.h|  #  include \"service/RunQueue.h\"|engine includes service, spaced"
+    "service/Worker.cpp|#include \"gui/shell/Prompter.h\"|service includes gui"
+    "gui/widgets/ColorRef.cpp|#include \"engine/util/Md5.h\"|the widget library includes the engine"
+    "gui/widgets/ColorRef.h|#include \"gui/shell/Prompter.h\"|the widget library includes the shell"
 )
 for row in "${cases[@]}"; do
     IFS='|' read -r file line what <<<"$row"
     rm -rf "$work/tree"
     mkdir -p "$work/tree"
-    cp -r "$source_dir/platform" "$source_dir/engine" "$work/tree/"
+    cp -r "$source_dir/platform" "$source_dir/engine" "$source_dir/service" "$source_dir/gui" "$work/tree/"
     echo "$line" >>"$work/tree/$file"
     if "$check" "$work/tree" >"$work/out" 2>&1; then
         echo "FAIL: not caught: $what"

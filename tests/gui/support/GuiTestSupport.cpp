@@ -1,0 +1,55 @@
+#include "support/GuiTestSupport.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QWidget>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "platform/ProgramDir.h"
+
+namespace zov::gui::test {
+
+TempProgramFolder::TempProgramFolder() : previous_(NamedProgramDir()) {
+    if (folder_.isValid()) SetProgramDir(path());
+}
+
+TempProgramFolder::~TempProgramFolder() { SetProgramDir(previous_.value_or("")); }
+
+std::string TempProgramFolder::path() const { return folder_.path().toStdString() + "/"; }
+
+void SaveScreenshot(QWidget& widget, const QString& name) {
+    const QString folder = qEnvironmentVariable("ZOV_SCREENSHOT_DIR");
+    if (folder.isEmpty()) return;
+    QWidget& window = *widget.window();
+    if (!window.isVisible()) window.show();
+    QApplication::processEvents();
+    QDir().mkpath(folder);
+    window.grab().save(folder + "/" + name + ".png");
+}
+
+QString BuiltProgram(const QString& name) {
+    const QString output = qEnvironmentVariable("ZOV_PROGRAM_OUTPUT");
+    const QString program = output + "/" + name;
+    return !output.isEmpty() && QFileInfo(program).isExecutable() ? program : QString();
+}
+
+bool WriteFile(const std::string& path, const std::string& content) {
+    std::error_code ignored;
+    std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << content;
+    return static_cast<bool>(out.flush());
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+}  // namespace zov::gui::test
