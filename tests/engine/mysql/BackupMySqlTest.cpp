@@ -153,6 +153,23 @@ TEST_F(BackupMySqlTest, ARefusedLoginFailsAtOnceWithoutAnArchive) {
     EXPECT_TRUE(Entries(program_ / "cache").empty());
 }
 
+// Each database keeps its own record, and one failed database fails the job even when a later one
+// succeeds.
+TEST_F(BackupMySqlTest, AnyFailedDatabaseFailsTheJob) {
+    const std::string database = MakeDatabase("later");
+    const TaskInfo task = StoreTask("nosuch|" + database, server_.rootPassword);
+    std::string message;
+    EXPECT_EQ(backup_.RunMySqlTask(task, "2024-05-01", rar_, message, job_.Context()), 0);
+    const auto lines = LogLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0][5], "nosuch");
+    EXPECT_EQ(lines[0][8], "失败");
+    EXPECT_EQ(lines[0][9], "备份MySQL数据库时，指定的数据库名nosuch无效");
+    EXPECT_EQ(lines[1][5], database);
+    EXPECT_EQ(lines[1][8], "成功");
+    EXPECT_EQ(Entries(program_ / "bak/2024-05-01").size(), 1u);
+}
+
 // A dump tool that fails leaves no archive, even when it wrote part of a dump; an error that can pass is
 // tried again as often as before (4 cycles of 6 runs), one that cannot is not.
 TEST_F(BackupMySqlTest, AFailedDumpIsRetriedOnlyWhenItCanPassAndNeverArchived) {
