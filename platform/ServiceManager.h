@@ -38,9 +38,11 @@ bool IsValidServiceConfig(const ServiceConfig& config);
 struct ServiceInfo {
     std::string name;  // as the manager knows it; Query(name) finds the service again
     std::string displayName;
-    std::string imagePath;    // the program file
-    std::string commandLine;  // program and arguments (JoinCommandLine form)
-    std::string account;      // the user the service runs as
+    std::string imagePath;  // the program file
+    // Program and arguments (JoinCommandLine form): the running main process's real ones (from /proc),
+    // else the configured ones.
+    std::string commandLine;
+    std::string account;  // the user the service runs as
 };
 
 class ServiceManager {

@@ -145,6 +145,14 @@ ServiceInfo LocalServiceManager::RegisteredInfo(const LocalServiceFiles& files) 
     std::vector<std::string> command = SplitCommandLine(info.commandLine);
     if (!command.empty()) info.imagePath = command.front();
     info.account = ini::Read(files.registration, kSection, "Account");
+    // A running service's real command line, as systemd gives its main process's.
+    if (std::optional<SupervisorRecord> supervisor = LiveSupervisor(files)) {
+        std::optional<ProcessInfo> process = ReadProcessInfo(supervisor->servicePid);
+        if (process && !process->arguments.empty() &&
+            IsProcessAlive(supervisor->servicePid, supervisor->serviceStart)) {
+            info.commandLine = JoinCommandLine(process->arguments);
+        }
+    }
     return info;
 }
 

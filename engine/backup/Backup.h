@@ -3,6 +3,7 @@
 #include <ctime>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "engine/jobs/JobContext.h"
 #include "engine/settings/TempIniKeys.h"
@@ -11,6 +12,8 @@
 namespace zov {
 
 class CacheWorkFolder;
+class CQelLog;
+struct MySqlDump;
 
 // Operation types of the backup runs' log records.
 enum BackupLogType : int {
@@ -79,6 +82,20 @@ class CBackup {
     int RunMySqlTask(TaskInfo task, const std::string& dateText, const std::string& rarPath,
                      std::string& message, const JobContext& job);
 
+    // The MySQL jobs of the stored task taskId (its server found by its service name): every database of
+    // the server's data folder, or the named ones, each dumped with "mariadb-dump"/"mysqldump" into a
+    // private work folder and compressed to storage + "/" + dateFolder + "/<database>_<stamp>.rar", with
+    // one MySQL log record each. A database succeeds only when the dump tool exited with 0, its dump is
+    // there and its archive is on disk. Non-zero when every database succeeded (also when there is none).
+    // A stop ends the job without further records; the recovery at the next start records it.
+    int BackupMySqlAll(int taskId, const std::string& storage, const std::string& dateFolder,
+                       const std::string& archivePassword, const std::string& rootPassword,
+                       const std::string& rarPath, std::string& message, const JobContext& job);
+    int BackupMySqlSelected(int taskId, const std::string& storage, const std::vector<std::string>& databases,
+                            const std::string& dateFolder, const std::string& archivePassword,
+                            const std::string& rootPassword, const std::string& rarPath, std::string& message,
+                            const JobContext& job);
+
     // A run of the task started at runTime (0: unknown) that was cut short (service stopped, process
     // killed): removes what that run left unfinished (RemoveRunOutput in its dated folder, and in the set
     // folders under "diff/" for a differential task; for each sub-folder of a per-sub-folder task), writes
@@ -113,6 +130,11 @@ class CBackup {
     // own name. False with message set when that fails.
     bool FinishSet(int datedFd, const std::string& datedFolder, const std::string& itemStamp, bool copySet,
                    std::string& message);
+    // Dumps and compresses one database of a MySQL job (dumpCycles cycles of up to 6 runs of the tool)
+    // and fills its record; false when it failed, nullopt when the job's stop cut it short.
+    std::optional<bool> BackupMySqlDatabase(const MySqlDump& dump, const std::string& database,
+                                            const std::string& folder, int dumpCycles, CQelLog& record,
+                                            std::string& message);
 };
 
 }  // namespace zov

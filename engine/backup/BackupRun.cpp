@@ -87,9 +87,4 @@ int CBackup::RunSqlServerTask(TaskInfo task, const std::string&, const std::stri
     return Unavailable(task, kUnavailableDatabase, message);
 }
 
-int CBackup::RunMySqlTask(TaskInfo task, const std::string&, const std::string&, std::string& message,
-                          const JobContext&) {
-    return Unavailable(task, kUnavailableDatabase, message);
-}
-
 }  // namespace zov

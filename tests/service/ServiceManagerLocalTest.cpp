@@ -12,6 +12,7 @@
 #include "platform/FileLock.h"
 #include "platform/IniProfile.h"
 #include "platform/Paths.h"
+#include "platform/ServiceManagerCommandLine.h"
 #include "platform/ServiceManagerLocal.h"
 #include "platform/ServiceManagerSupervisor.h"
 
@@ -89,10 +90,13 @@ TEST_F(LocalBackend, StartsDetachedAndStopsOnRequest) {
     // The service runs in the program's folder with its arguments.
     EXPECT_EQ(ReadProcessInfo(record.servicePid)->arguments,
               (std::vector<std::string>{"/bin/sh", dir / "service.sh", "a b"}));
+    // Its command line is the running process's, as the kernel started it, while it runs.
+    EXPECT_EQ(manager.Query("TestSvc")->commandLine, JoinCommandLine({"/bin/sh", dir / "service.sh", "a b"}));
 
     ASSERT_TRUE(manager.Stop("TestSvc"));
     ASSERT_TRUE(Becomes(kServiceStopped));
     EXPECT_FALSE(test::IsAlive(record.servicePid));
+    EXPECT_EQ(manager.Query("TestSvc")->commandLine, JoinCommandLine({dir / "service.sh", "a b"}));
     EXPECT_FALSE(manager.Stop("TestSvc"));
     EXPECT_TRUE(test::AllChildrenEnded());
 }

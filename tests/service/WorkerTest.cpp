@@ -153,7 +153,7 @@ TEST_F(WorkerTest, RealRunsOfEveryKind) {
         {"compressed task without an archiver", 0x07, kSqlServer, false, "Files",
          "选择了使用winrar压缩，但是未指定winrar路径"},
         {"SQL Server task", 0x06, kSqlServer, false, "SQL Server", "数据库备份功能尚未提供"},
-        {"MySQL task", 0x06, kMySql, false, "MySQL", "数据库备份功能尚未提供"},
+        {"MySQL task without its server", 0x06, kMySql, false, "MySQL", "获取data目录失败。"},
     };
     fs::create_directories(program_ / "bak");
     CBackup backup;

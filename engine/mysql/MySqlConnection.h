@@ -1,0 +1,48 @@
+#pragma once
+
+#include <string>
+
+#include "engine/files/CacheFolder.h"
+
+// How every client of the system reaches the local server: config.ini [MYSQL] "Socket", "Host" and "Port"
+// where they are set, otherwise the client defaults of the machine (on Debian the server's socket, where
+// root may log in by its socket). The user is always "root".
+namespace zov {
+
+inline constexpr const char* kMySqlUser = "root";
+
+struct MySqlConnection {
+    std::string socket;
+    std::string host;
+    std::string port;  // a port without host or socket means 127.0.0.1
+};
+
+// config.ini [MYSQL].
+MySqlConnection ReadMySqlConnection();
+
+// The text of a client option file for the connection and the password: group [client] with the user,
+// the password unless it is empty (then the server is asked without one) and the connection's values,
+// each quoted so that the client reads it back unchanged.
+std::string MySqlClientOptionText(const MySqlConnection& connection, const std::string& password);
+
+// The option file of one job, handed to a client as its first option ("--defaults-extra-file=" + path()):
+// "client.cnf" (0600) in a private work folder of the cache folder, removed with the folder when the
+// object ends. The password never reaches a command line.
+class MySqlClientOptions {
+  public:
+    MySqlClientOptions(const MySqlConnection& connection, const std::string& password);
+
+    // False with error() set when the file could not be written.
+    bool ok() const { return !path_.empty(); }
+    const std::string& path() const { return path_; }
+    const std::string& error() const { return error_; }
+    // The first argument of a client run.
+    std::string Argument() const { return "--defaults-extra-file=" + path_; }
+
+  private:
+    CacheWorkFolder folder_;
+    std::string path_;
+    std::string error_;
+};
+
+}  // namespace zov

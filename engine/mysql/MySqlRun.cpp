@@ -1,0 +1,67 @@
+#include "engine/mysql/MySqlRun.h"
+
+#include <cstring>
+#include <regex>
+
+#include "platform/AtomicFile.h"
+#include "platform/ProcessRunner.h"
+#include "platform/Text.h"
+
+namespace zov {
+namespace {
+
+// The dump tools' exit status for a wrong option.
+constexpr int kUsageExit = 1;
+// Server errors no new run mends: access denied (database, user, socket login), unknown or invalid
+// database name.
+constexpr int kFinalServerErrors[] = {1044, 1045, 1049, 1102, 1698};
+constexpr std::size_t kMaxErrorFileBytes = 64 * 1024;
+
+std::string Trimmed(std::string text) {
+    const std::size_t first = text.find_first_not_of(" \t\r\n");
+    if (first == std::string::npos) return "";
+    return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
+}
+
+bool HasFinalServerError(const std::string& text) {
+    static const std::regex code(R"((?:[Ee]rror:?|ERROR) (\d{4}))");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), code); it != std::sregex_iterator(); ++it) {
+        const int number = std::stoi((*it)[1].str());
+        for (int final : kFinalServerErrors) {
+            if (number == final) return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+MySqlToolRun RunBatchFile(const std::vector<std::string>& argv, const MySqlToolFiles& files,
+                          std::chrono::milliseconds timeout, std::stop_token stop) {
+    ProcessOptions options;
+    options.stdinPath = files.input;
+    options.stdoutPath = files.output;
+    options.stderrPath = files.errors;
+    options.timeout = timeout;
+    options.stop = std::move(stop);
+    const ProcessResult result = RunProcess(argv, options);
+
+    MySqlToolRun run;
+    if (!files.errors.empty()) {
+        run.errorText = Trimmed(ReadWholeFile(files.errors, kMaxErrorFileBytes).value_or(""));
+        run.errorText = std::string(CutUtf8(run.errorText, kMySqlErrorTextBytes));
+    }
+    run.succeeded = result.Succeeded();
+    if (!result.started) {
+        run.errorText = "无法运行" + argv.front() + "：" + std::strerror(result.startError);
+    } else if (result.timedOut || result.stopped) {
+        run.errorText = argv.front() + (result.stopped ? "被停止" : "运行超时，已被终止");
+    } else if (!run.succeeded && run.errorText.empty()) {
+        run.errorText = argv.front() + "运行失败，退出码" + std::to_string(result.exitCode);
+    }
+    run.final = !result.started || result.timedOut || result.stopped || result.exitCode == kUsageExit ||
+                (!run.succeeded && HasFinalServerError(run.errorText));
+    return run;
+}
+
+}  // namespace zov

@@ -1,0 +1,253 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "engine/archive/ZipOperator.h"
+#include "engine/backup/Backup.h"
+#include "engine/settings/ProgramFiles.h"
+#include "engine/tasks/QelXml.h"
+#include "platform/Clock.h"
+#include "support/MySqlTestServer.h"
+#include "support/RecordingJob.h"
+#include "support/TempProgramDir.h"
+
+namespace zov {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+// The MySQL jobs against the real server, found as the service kTestServerService.
+class BackupMySqlTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        test::UseTestServer(server_);
+        rar_ = test::BuiltProgram("rar");
+    }
+
+    void TearDown() override {
+        for (const std::string& database : databases_)
+            test::RunSql(server_, "DROP DATABASE IF EXISTS " + test::QuotedName(database) + ";");
+    }
+
+    // A new database with one table of three rows (a 4-byte character among them).
+    std::string MakeDatabase(const std::string& prefix) {
+        const std::string database = test::UniqueDatabase(prefix);
+        databases_.push_back(database);
+        test::RunSql(server_,
+                     "CREATE DATABASE " + test::QuotedName(database) + " CHARACTER SET utf8mb4;\nUSE " +
+                         test::QuotedName(database) +
+                         ";\nCREATE TABLE items (id INT PRIMARY KEY, name VARCHAR(40)) CHARACTER SET "
+                         "utf8mb4;\nINSERT INTO items VALUES (1, 'plain'), (2, '中文'), (3, 'smile 😀');\n");
+        return database;
+    }
+
+    // A stored MySQL task of the databases.
+    TaskInfo StoreTask(const std::string& databases, const std::string& rootPassword) {
+        CQelXML store;
+        store.SetFilePath(TaskDbPath());
+        EXPECT_TRUE(store.Load());
+        TaskInfo task;
+        task.name = "mysql";
+        task.flags = 0x06;
+        task.sqlType = kMySql;
+        task.serviceName = test::kTestServerService;
+        task.database = databases;
+        task.rootPassword = rootPassword;
+        task.dest = program_ / "bak";
+        task.times = "01:00";
+        EXPECT_TRUE(store.ChangeTask(kChangeAdd, task, true, false));
+        return task;
+    }
+
+    // The columns of the MySQL log lines of today.
+    std::vector<std::vector<std::string>> LogLines() const {
+        std::vector<std::vector<std::string>> lines;
+        std::istringstream text(
+            test::ReadFile(program_ / ("Log/MySQL/" + FormatLocalTime(Now(), "%Y-%m-%d") + ".log")));
+        for (std::string line; std::getline(text, line);) {
+            std::vector<std::string> columns;
+            std::istringstream fields(line);
+            for (std::string field; std::getline(fields, field, '\t');) columns.push_back(field);
+            columns.resize(10);
+            lines.push_back(columns);
+        }
+        return lines;
+    }
+
+    std::vector<std::string> Entries(const std::string& folder) const {
+        std::vector<std::string> names;
+        std::error_code error;
+        for (const auto& entry : fs::directory_iterator(folder, error))
+            names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    // A dump tool in the program folder (found before the one on PATH) running the shell text.
+    void PlantDumpTool(const std::string& script) {
+        test::WriteFile(program_ / "mariadb-dump", "#!/bin/sh\n" + script);
+        fs::permissions(program_ / "mariadb-dump", fs::perms(0755));
+    }
+
+    test::TempProgramDir program_;
+    test::MySqlTestServer server_ = test::TestServer();
+    std::string rar_;
+    std::vector<std::string> databases_;
+    CBackup backup_;
+    test::RecordingJob job_;
+};
+
+// A hostile database name and the hostile root password of the server reach it unchanged; the archive is
+// private and holds the dump with its 4-byte characters.
+TEST_F(BackupMySqlTest, HostileNamesAndPasswordsReachTheServerUnchanged) {
+    const std::string database = MakeDatabase("we\"ird $x %d \\y `z` ");
+    const TaskInfo task = StoreTask(database, server_.rootPassword);
+    std::string message;
+    const std::string date = FormatLocalTime(Now(), "%Y-%m-%d");
+    ASSERT_EQ(backup_.RunMySqlTask(task, date, rar_, message, job_.Context()), 1) << message;
+
+    const std::string dated = program_ / ("bak/" + date + "/");
+    const std::vector<std::string> archives = Entries(dated);
+    ASSERT_EQ(archives.size(), 1u);
+    EXPECT_TRUE(archives[0].starts_with(database + "_") && archives[0].ends_with(".rar")) << archives[0];
+    EXPECT_EQ(archives[0].size(), database.size() + 1 + 14 + 4);
+    struct stat info;
+    ASSERT_EQ(stat((dated + archives[0]).c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 077, 0u);
+    CZipOperator zip(rar_);
+    ASSERT_EQ(zip.ExtractFile(dated + archives[0], program_ / "out", ""), 0) << zip.message();
+    const std::string dump = test::ReadFile(program_ / ("out/" + database + ".sql"));
+    EXPECT_NE(dump.find("smile 😀"), std::string::npos);
+    EXPECT_NE(dump.find("中文"), std::string::npos);
+
+    const auto lines = LogLines();
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0][5], database);
+    EXPECT_EQ(lines[0][6], dated + archives[0]);
+    EXPECT_EQ(lines[0][8], "成功");
+    EXPECT_TRUE(Entries(program_ / "cache").empty());
+}
+
+// A refused login fails the database with the server's words at once (no retries) and writes no
+// archive; an empty password is never waited for.
+TEST_F(BackupMySqlTest, ARefusedLoginFailsAtOnceWithoutAnArchive) {
+    const std::string database = MakeDatabase("refused");
+    for (const std::string& password : {std::string("wrong"), std::string()}) {
+        const TaskInfo task = StoreTask(database, password);
+        std::string message;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(backup_.RunMySqlTask(task, "2024-05-01", rar_, message, job_.Context()), 0);
+        EXPECT_LT(std::chrono::steady_clock::now() - start, 10s) << password;
+        EXPECT_NE(message.find("Access denied for user 'root'"), std::string::npos) << message;
+        const auto lines = LogLines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(lines.back()[8], "失败");
+        EXPECT_EQ(lines.back()[9], message);
+    }
+    EXPECT_TRUE(Entries(program_ / "bak/2024-05-01").empty());
+    EXPECT_TRUE(Entries(program_ / "cache").empty());
+}
+
+// Each database keeps its own record, and one failed database fails the job even when a later one
+// succeeds.
+TEST_F(BackupMySqlTest, AnyFailedDatabaseFailsTheJob) {
+    const std::string database = MakeDatabase("later");
+    const TaskInfo task = StoreTask("nosuch|" + database, server_.rootPassword);
+    std::string message;
+    EXPECT_EQ(backup_.RunMySqlTask(task, "2024-05-01", rar_, message, job_.Context()), 0);
+    const auto lines = LogLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0][5], "nosuch");
+    EXPECT_EQ(lines[0][8], "失败");
+    EXPECT_EQ(lines[0][9], "备份MySQL数据库时，指定的数据库名nosuch无效");
+    EXPECT_EQ(lines[1][5], database);
+    EXPECT_EQ(lines[1][8], "成功");
+    EXPECT_EQ(Entries(program_ / "bak/2024-05-01").size(), 1u);
+}
+
+// A dump tool that fails leaves no archive, even when it wrote part of a dump; an error that can pass is
+// tried again as often as before (4 cycles of 6 runs), one that cannot is not.
+TEST_F(BackupMySqlTest, AFailedDumpIsRetriedOnlyWhenItCanPassAndNeverArchived) {
+    const std::string database = MakeDatabase("failing");
+    struct Case {
+        std::string error;
+        int runs;
+    };
+    const Case cases[] = {{"mariadb-dump: Got error: 2013: Lost connection to server", 24},
+                          {"mariadb-dump: Got error: 1049: \"Unknown database\"", 1}};
+    for (const Case& c : cases) {
+        fs::remove(program_ / "runs");
+        PlantDumpTool("echo run >> '" + program_ / "runs" + "'\necho 'CREATE TABLE half'\necho '" + c.error +
+                      "' >&2\nexit 2\n");
+        const TaskInfo task = StoreTask(database, server_.rootPassword);
+        std::string message;
+        EXPECT_EQ(backup_.RunMySqlTask(task, "2024-05-01", rar_, message, job_.Context()), 0);
+        EXPECT_EQ(message, c.error);
+        std::istringstream runs(test::ReadFile(program_ / "runs"));
+        int count = 0;
+        for (std::string line; std::getline(runs, line);) ++count;
+        EXPECT_EQ(count, c.runs) << c.error;
+        EXPECT_TRUE(Entries(program_ / "bak/2024-05-01").empty());
+        EXPECT_EQ(LogLines().back()[8], "失败");
+    }
+    EXPECT_TRUE(Entries(program_ / "cache").empty());
+}
+
+// Two jobs at the same moment: each its own option file (0600, first option, the password never on the
+// command line) and its own work folder for the dump.
+TEST_F(BackupMySqlTest, JobsStartedTogetherUseTheirOwnFiles) {
+    const std::string log = program_ / "calls";
+    PlantDumpTool(
+        "options=${1#--defaults-extra-file=}\n"
+        "echo \"$options $(stat -c %a \"$options\") $(stat -c %a \"$(dirname \"$options\")\") "
+        "$(readlink /proc/$$/fd/1) $*\" >> '" +
+        log + "'\nsleep 1\nexec /usr/bin/mariadb-dump \"$@\"\n");
+    const TaskInfo first = StoreTask(MakeDatabase("together"), server_.rootPassword);
+    const TaskInfo second = StoreTask(MakeDatabase("together"), server_.rootPassword);
+    int results[2] = {0, 0};
+    std::string messages[2];
+    test::RecordingJob otherJob;
+    {
+        std::jthread a([&] {
+            results[0] = backup_.RunMySqlTask(first, "2024-05-02", rar_, messages[0], job_.Context());
+        });
+        std::jthread b([&] {
+            results[1] = backup_.RunMySqlTask(second, "2024-05-02", rar_, messages[1], otherJob.Context());
+        });
+    }
+    EXPECT_EQ(results[0], 1) << messages[0];
+    EXPECT_EQ(results[1], 1) << messages[1];
+    std::istringstream calls(test::ReadFile(log));
+    std::vector<std::vector<std::string>> runs;
+    for (std::string line; std::getline(calls, line);) {
+        std::istringstream words(line);
+        std::vector<std::string> fields;
+        for (std::string word; words >> word;) fields.push_back(word);
+        runs.push_back(fields);
+    }
+    ASSERT_EQ(runs.size(), 2u);
+    for (const auto& run : runs) {
+        EXPECT_TRUE(run[0].starts_with(program_ / "cache/")) << run[0];
+        EXPECT_EQ(run[1], "600");
+        EXPECT_EQ(run[2], "700");
+        EXPECT_TRUE(run[3].starts_with(program_ / "cache/") && run[3].ends_with(".sql")) << run[3];
+        EXPECT_EQ(run[4], "--defaults-extra-file=" + run[0]);
+        std::string arguments;
+        for (const std::string& word : run) arguments += word + " ";
+        EXPECT_EQ(arguments.find("pa\"ss"), std::string::npos) << arguments;
+        EXPECT_NE(arguments.find("--default-character-set=utf8mb4"), std::string::npos) << arguments;
+    }
+    EXPECT_NE(runs[0][0], runs[1][0]);
+    EXPECT_NE(fs::path(runs[0][3]).parent_path(), fs::path(runs[1][3]).parent_path());
+    EXPECT_NE(fs::path(runs[0][0]).parent_path(), fs::path(runs[1][3]).parent_path());
+    EXPECT_EQ(Entries(program_ / "bak/2024-05-02").size(), 2u);
+    EXPECT_TRUE(Entries(program_ / "cache").empty());
+}
+
+}  // namespace
+}  // namespace zov

@@ -1,0 +1,220 @@
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+
+#include "engine/mysql/MySqlDataDir.h"
+#include "platform/ServiceManagerCommandLine.h"
+#include "support/TempProgramDir.h"
+
+namespace zov {
+namespace {
+
+namespace fs = std::filesystem;
+using Files = std::map<std::string, std::string>;
+
+class MySqlDataDirTest : public ::testing::Test {
+  protected:
+    // The tree under the temporary folder; "<T>" in paths and contents stands for the folder.
+    void Plant(const Files& files) {
+        for (const auto& [path, text] : files) {
+            if (path.ends_with("/")) {
+                fs::create_directories(Expand(path));
+            } else {
+                test::WriteFile(Expand(path), Expand(text));
+            }
+        }
+    }
+
+    std::string Expand(std::string text) const {
+        const std::string root = program_.path().substr(0, program_.path().size() - 1);
+        for (std::size_t at; (at = text.find("<T>")) != std::string::npos;) text.replace(at, 3, root);
+        return text;
+    }
+
+    test::TempProgramDir program_;
+};
+
+// Every rule, with real option files: the service's command line, the files it leads to, and the data
+// folder and program folder found. "<T>" is the temporary folder. The machine's option file is
+// <T>/etc/mysql/my.cnf; the server program is not asked (see the next test).
+TEST_F(MySqlDataDirTest, FindsTheDataFolderByTheRules) {
+    struct Case {
+        std::string what, commandLine;
+        Files files;
+        std::string dataDir, programFolder;
+        MySqlDataDirFailure failure = MySqlDataDirFailure::None;
+    };
+    const Case cases[] = {
+        {"quoted --defaults-file; mysqld found inside mysqld-nt",
+         R"(<T>/mysql/bin/mysqld-nt "--defaults-file=<T>/mysql/my.cnf" MySQL)",
+         {{"<T>/mysql/my.cnf", "[client]\nport=3306\n[mysqld]\ndatadir = <T>/db\n"}},
+         "<T>/db",
+         "<T>/mysql/bin/"},
+        {"--defaults-file= with literal quotes",
+         R"(<T>/mysql/bin/mysqld "--defaults-file=\"<T>/conf/a b.cnf\"")",
+         {{"<T>/conf/a b.cnf", "[mysqld]\ndatadir=\"<T>/with blank\"\n"}},
+         "<T>/with blank",
+         "<T>/mysql/bin/"},
+        {"unquoted --defaults-file",
+         "<T>/mysql/bin/mariadbd --defaults-file=<T>/etc/server.cnf",
+         {{"<T>/etc/server.cnf", "[mariadbd]\ndatadir=<T>/maria\n"}},
+         "<T>/maria",
+         "<T>/mysql/bin/"},
+        {"my.cnf beside the program",
+         "<T>/opt/bin/mysqld",
+         {{"<T>/opt/bin/my.cnf", "[server]\ndatadir=<T>/beside\n"},
+          {"<T>/opt/my.cnf", "[mysqld]\ndatadir=<T>/no\n"}},
+         "<T>/beside",
+         "<T>/opt/bin/"},
+        {"my.cnf in the program folder's parent when none is beside it",
+         "<T>/opt/bin/mysqld",
+         {{"<T>/opt/my.cnf", "[mysqld]\ndatadir=<T>/parent\n"}},
+         "<T>/parent",
+         "<T>/opt/bin/"},
+        {"a missing --defaults-file falls back to the parent's my.cnf",
+         "<T>/opt/bin/mysqld --defaults-file=<T>/gone.cnf",
+         {{"<T>/opt/my.cnf", "[mysqld]\ndatadir=<T>/parent\n"}},
+         "<T>/parent",
+         "<T>/opt/bin/"},
+        {"datadir= outside [mysqld] as written",
+         "<T>/opt/bin/mysqld",
+         {{"<T>/opt/my.cnf", "[client]\ndatadir=D:/mysql/data\n[mysqld]\nport=3306\n"}},
+         "D:/mysql/data",
+         "<T>/opt/bin/"},
+        {"no datadir: the option file's own data folder",
+         "<T>/opt/bin/mysqld",
+         {{"<T>/opt/my.cnf", "[mysqld]\nport=3306\n"}, {"<T>/opt/data/", ""}},
+         "<T>/opt/data",
+         "<T>/opt/bin/"},
+        {"CRLF lines and an end-of-line comment",
+         "<T>/opt/bin/mysqld",
+         {{"<T>/opt/bin/my.cnf", "[mysqld]\r\ndatadir = <T>/crlf  # the data\r\nport=1\r\n"}},
+         "<T>/crlf",
+         "<T>/opt/bin/"},
+        {"the last datadir read wins",
+         "<T>/opt/bin/mysqld",
+         {{"<T>/opt/bin/my.cnf", "[mysqld]\ndatadir=<T>/first\n[mariadbd]\ndatadir=<T>/second\n"}},
+         "<T>/second",
+         "<T>/opt/bin/"},
+        {"--datadir on the command line wins",
+         "<T>/opt/bin/mysqld --datadir=<T>/argument",
+         {{"<T>/opt/bin/my.cnf", "[mysqld]\ndatadir=<T>/file\n"}},
+         "<T>/argument",
+         "<T>/opt/bin/"},
+        {"paths keep their case",
+         "<T>/MySQL/Bin/MYSQLD.exe --defaults-file=<T>/MySQL/My.CNF",
+         {{"<T>/MySQL/My.CNF", "[MySQLD]\nDataDir=<T>/MySQL/Data\n"}},
+         "<T>/MySQL/Data",
+         "<T>/MySQL/Bin/"},
+        {"the machine's option file through !includedir and !include",
+         "<T>/usr/sbin/mariadbd",
+         {{"<T>/etc/mysql/my.cnf",
+           "[client-server]\nsocket=/run/x.sock\n!includedir <T>/etc/mysql/conf.d/\n"},
+          {"<T>/etc/mysql/conf.d/10-base.cnf", "[mysqld]\ndatadir=<T>/early\n!include ../extra.txt\n"},
+          {"<T>/etc/mysql/extra.txt", "[mysqld]\nport=3306\n"},
+          {"<T>/etc/mysql/conf.d/50-server.cnf", "[mariadbd]\ndatadir=<T>/debian\n"},
+          {"<T>/etc/mysql/conf.d/60-skip.conf", "[mysqld]\ndatadir=<T>/not-cnf\n"}},
+         "<T>/debian",
+         "<T>/usr/sbin/"},
+        {"an include loop ends",
+         "<T>/usr/sbin/mariadbd",
+         {{"<T>/etc/mysql/my.cnf", "!include <T>/etc/mysql/my.cnf\n[mysqld]\ndatadir=<T>/loop\n"}},
+         "<T>/loop",
+         "<T>/usr/sbin/"},
+        {"stock layout without datadir anywhere, program not asked",
+         "<T>/usr/sbin/mariadbd",
+         {{"<T>/etc/mysql/my.cnf", "!includedir <T>/etc/mysql/mariadb.conf.d/\n"},
+          {"<T>/etc/mysql/mariadb.conf.d/50-server.cnf",
+           "[mysqld]\n#datadir = /var/lib/mysql\nuser=mysql\n"}},
+         "",
+         "<T>/usr/sbin/",
+         MySqlDataDirFailure::NoDataDir},
+        {"nothing found", "<T>/none/bin/mysqld", {}, "", "<T>/none/bin/", MySqlDataDirFailure::NoOptionFile},
+        {"not a server", "/usr/bin/python3 -m http.server", {}, "", "", MySqlDataDirFailure::NotMySql},
+        {"no command line", "", {}, "", "", MySqlDataDirFailure::NoCommandLine},
+    };
+    for (const Case& c : cases) {
+        fs::remove_all(program_ / "tree");
+        Plant(c.files);
+        ServiceInfo service;
+        service.commandLine = Expand(c.commandLine);
+        MySqlMachineLayout layout;
+        layout.optionFile = Expand("<T>/etc/mysql/my.cnf");
+        layout.askProgram = false;
+        const MySqlDataDirSearch search = SearchMySqlDataDir(service, layout);
+        EXPECT_EQ(search.dataDir, Expand(c.dataDir)) << c.what;
+        EXPECT_EQ(search.programFolder, Expand(c.programFolder)) << c.what;
+        EXPECT_EQ(search.failure, c.failure) << c.what;
+        for (const auto& [path, text] : c.files) fs::remove_all(Expand(path));
+        fs::remove_all(Expand("<T>/etc"));
+    }
+}
+
+// A stock Debian server: datadir is in no option file, so the installed server program tells its own.
+TEST_F(MySqlDataDirTest, AStockServerTellsItsCompiledDefault) {
+    ServiceInfo service;
+    service.commandLine = "/usr/sbin/mariadbd";
+    MySqlMachineLayout layout;
+    layout.optionFile = program_ / "none.cnf";
+    const MySqlDataDirSearch search = SearchMySqlDataDir(service, layout);
+    EXPECT_EQ(search.failure, MySqlDataDirFailure::None);
+    EXPECT_EQ(search.dataDir, "/var/lib/mysql/");
+
+    // A bare program name is found through the service's program file.
+    service.commandLine = "mariadbd --skip-grant-tables";
+    service.imagePath = "/usr/sbin/mariadbd";
+    EXPECT_EQ(SearchMySqlDataDir(service, layout).dataDir, "/var/lib/mysql/");
+}
+
+// A "server" in a folder others may write to, or owned by another user, is never run as root.
+TEST_F(MySqlDataDirTest, AProgramOthersControlIsNeverAsked) {
+    const std::string marker = program_ / "ran";
+    for (const char* folder : {"open/bin/", "owned/bin/"}) {
+        const std::string program = program_ / (std::string(folder) + "mysqld");
+        test::WriteFile(program, "#!/bin/sh\ntouch " + marker + "\necho 'datadir /planted/'\n");
+        ASSERT_EQ(chmod(program.c_str(), 0755), 0);
+    }
+    ASSERT_EQ(chmod((program_ / "open/bin").c_str(), 0777), 0);
+    ASSERT_EQ(chown((program_ / "owned/bin/mysqld").c_str(), 65534, 65534), 0);
+    for (const char* folder : {"open/bin/", "owned/bin/"}) {
+        ServiceInfo service;
+        service.commandLine = program_ / (std::string(folder) + "mysqld");
+        MySqlMachineLayout layout;
+        layout.optionFile = "";
+        const MySqlDataDirSearch search = SearchMySqlDataDir(service, layout);
+        EXPECT_EQ(search.dataDir, "") << folder;
+        EXPECT_FALSE(fs::exists(marker)) << folder;
+    }
+}
+
+TEST_F(MySqlDataDirTest, ParseMySqlDataDirTakesTheFirstKeyAsWritten) {
+    struct Case {
+        std::string text, value;
+    };
+    const Case cases[] = {
+        {"[client]\ndatadir=D:/mysql/data\n[mysqld]\ndatadir=/other\n", "D:/mysql/data"},
+        {"[mysqld]\r\ndatadir=\"/srv/my data\"\r\n", "/srv/my data"},
+        {"[mysqld]\ndatadir=/at/end", "/at/end"},
+        {"[mysqld]\ndatadir = /spaced\n", ""},
+        {"[mysqld]\nDATADIR=/upper\n", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        test::WriteFile(program_ / "my.cnf", c.text);
+        EXPECT_EQ(ParseMySqlDataDir(program_ / "my.cnf"), c.value) << c.text;
+    }
+    EXPECT_EQ(ParseMySqlDataDir(program_ / "missing.cnf"), "");
+}
+
+TEST_F(MySqlDataDirTest, ServerCommandLinesAreRecognised) {
+    EXPECT_TRUE(IsMySqlServerCommand("/usr/sbin/mariadbd"));
+    EXPECT_TRUE(IsMySqlServerCommand(JoinCommandLine({"/opt/My SQL/bin/mysqld", "--port=3307"})));
+    EXPECT_TRUE(IsMySqlServerCommand("/bin/sh /usr/bin/mysqld_safe"));
+    EXPECT_FALSE(IsMySqlServerCommand("/usr/bin/python3 --defaults-file=/etc/mysql/mysqld.cnf"));
+    EXPECT_FALSE(IsMySqlServerCommand(""));
+}
+
+}  // namespace
+}  // namespace zov
