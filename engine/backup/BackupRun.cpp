@@ -82,11 +82,6 @@ int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string&
     return result;
 }
 
-int CBackup::RunSqlServerTask(TaskInfo task, const std::string&, const std::string&, std::string& message,
-                              const JobContext&) {
-    return Unavailable(task, kUnavailableDatabase, message);
-}
-
 int CBackup::RunMySqlTask(TaskInfo task, const std::string&, const std::string&, std::string& message,
                           const JobContext&) {
     return Unavailable(task, kUnavailableDatabase, message);
