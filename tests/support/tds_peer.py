@@ -19,6 +19,8 @@ With --user the peer drops to that account after binding, as a database server's
 """
 
 import argparse
+import encodings.utf_16_le  # loaded before the peer drops to another account
+import encodings.utf_8
 import json
 import os
 import pwd
