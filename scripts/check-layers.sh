@@ -8,7 +8,7 @@ root=${1:-"$(dirname "$0")/.."}
 cd "$root"
 
 # The engine's folders, lowest first.
-engine_order=(util settings jobs logs filter tasks files archive mysql backup restore control)
+engine_order=(util settings jobs logs filter tasks files archive mysql mssql backup restore control)
 
 rank_of() {
     local i

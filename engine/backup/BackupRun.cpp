@@ -12,19 +12,10 @@
 namespace zov {
 namespace {
 
-constexpr const char* kUnavailableDatabase = "数据库备份功能尚未提供";
-
 std::string Trimmed(const std::string& text) {
     const std::size_t first = text.find_first_not_of(' ');
     if (first == std::string::npos) return "";
     return text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
-
-// Writes a failed record of a job this build does not offer yet; 0 with message = text.
-int Unavailable(const TaskInfo& task, const std::string& text, std::string& message) {
-    message = text;
-    WriteFailedRecord(task, task.dest, text);
-    return 0;
 }
 
 }  // namespace
@@ -80,11 +71,6 @@ int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string&
     }
     if (result == 0) WriteSystemLog(message);
     return result;
-}
-
-int CBackup::RunSqlServerTask(TaskInfo task, const std::string&, const std::string&, std::string& message,
-                              const JobContext&) {
-    return Unavailable(task, kUnavailableDatabase, message);
 }
 
 }  // namespace zov

@@ -289,13 +289,14 @@ TEST_F(BackupTest, FailedJobsWriteOneFailedRecord) {
     }
 }
 
-// SQL Server tasks are not offered yet; a MySQL task whose service names no server finds no data folder.
+// A SQL Server task whose storage folder is missing stops before it connects; a MySQL task whose service
+// names no server finds no data folder.
 TEST_F(BackupTest, DatabaseTasksWithoutTheirServerFail) {
     struct Case {
         int sqlType;
         std::string file, category, message;
     };
-    const Case cases[] = {{kSqlServer, "SQL Server", "MSSQL日志", "数据库备份功能尚未提供"},
+    const Case cases[] = {{kSqlServer, "SQL Server", "MSSQL日志", ""},
                           {kMySql, "MySQL", "MYSQL日志", "获取data目录失败。"}};
     for (const Case& c : cases) {
         TaskInfo task = Task(0x06);
@@ -307,6 +308,12 @@ TEST_F(BackupTest, DatabaseTasksWithoutTheirServerFail) {
                                ? backup_.RunSqlServerTask(task, "2024-03-05", "", message, job_.Context())
                                : backup_.RunMySqlTask(task, "2024-03-05", "", message, job_.Context());
         EXPECT_EQ(result, 0);
+        if (c.sqlType == kSqlServer) {
+            // A run that fails before its databases are listed writes no record.
+            EXPECT_EQ(message, "备份数据库时，目标文件夹 " + storage_ + " 不存在");
+            EXPECT_FALSE(std::filesystem::exists(program_ / ("Log/" + c.file)));
+            continue;
+        }
         EXPECT_EQ(message, c.message);
         const std::string line = test::ReadFile(program_ / ("Log/" + c.file + "/2024-03-05.log"));
         EXPECT_TRUE(line.starts_with(c.category + "\t2024-03-05 14:07:09\t12\t每日文件\t备份\tsales|hr\t" +
