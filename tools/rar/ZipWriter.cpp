@@ -16,8 +16,7 @@ namespace zov::rar {
 namespace {
 
 constexpr int kNormalLevel = 6;
-constexpr std::size_t kBatchParts = 64;
-constexpr std::size_t kMaxOpenFiles = 256;
+constexpr std::size_t kMaxOpenFiles = 512;  // held by the jobs in flight, well below the usual limit of 1024
 constexpr std::size_t kDirectWrite = 64 * 1024;  // larger data skips the buffer
 constexpr std::uint16_t kDeflate = 8;
 constexpr std::uint64_t kAe2Below = 20;  // WinZip's advice: tiny entries keep no CRC next to the cipher
@@ -57,6 +56,7 @@ bool ZipWriter::Open(const Options& options) {
         blockAes_ = std::make_unique<WinZipAes>();
     }
     capacity_ = 2 * threads + 2;
+    batchParts_ = std::clamp<std::size_t>(kMaxOpenFiles / capacity_, 1, 64);
     for (std::size_t i = 0; i < threads; ++i)
         compressors_.push_back(std::make_unique<BlockCompressor>(level, password_));
     queue_ = std::make_unique<WorkQueue<Job>>(
@@ -135,7 +135,7 @@ bool ZipWriter::AddToBatch(Part part) {
     batch_->inputBytes += part.length;
     if (part.file != nullptr) ++batch_->openFiles;
     batch_->parts.push_back(std::move(part));
-    if (batch_->inputBytes < kBlockBytes && batch_->parts.size() < kBatchParts) return true;
+    if (batch_->inputBytes < kBlockBytes && batch_->parts.size() < batchParts_) return true;
     return SubmitBatch();
 }
 
