@@ -1,5 +1,6 @@
 #include "tools/rar/WinZipAes.h"
 
+#include <endian.h>
 #include <openssl/core_names.h>
 #include <openssl/crypto.h>
 #include <openssl/params.h>
@@ -23,7 +24,7 @@ WinZipAes::WinZipAes()
     : cipher_(EVP_CIPHER_CTX_new()),
       mac_(EVP_MAC_fetch(nullptr, "HMAC", nullptr)),
       macContext_(mac_ != nullptr ? EVP_MAC_CTX_new(mac_) : nullptr),
-      counters_(kChunkBlocks * 16),
+      counters_(kChunkBlocks * 16, 0),
       stream_(kChunkBlocks * 16) {
     if (cipher_ == nullptr || macContext_ == nullptr) {
         EVP_MAC_CTX_free(macContext_);
@@ -81,16 +82,21 @@ void WinZipAes::Encrypt(char* data, std::size_t length) {
     }
     while (length >= 16) {
         const std::size_t blocks = std::min(length / 16, kChunkBlocks);
-        std::memset(counters_.data(), 0, blocks * 16);
         for (std::size_t b = 0; b < blocks; ++b) {
-            ++counter_;
-            for (int i = 0; i < 8; ++i)
-                counters_[b * 16 + i] = static_cast<unsigned char>(counter_ >> (8 * i));
+            const std::uint64_t counter = htole64(++counter_);
+            std::memcpy(counters_.data() + b * 16, &counter, sizeof counter);
         }
         int produced = 0;
         EVP_EncryptUpdate(cipher_, stream_.data(), &produced, counters_.data(),
                           static_cast<int>(blocks * 16));
-        for (std::size_t i = 0; i < blocks * 16; ++i) p[i] ^= stream_[i];
+        for (std::size_t i = 0; i < blocks * 2; ++i) {
+            std::uint64_t word = 0;
+            std::uint64_t key = 0;
+            std::memcpy(&word, p + i * 8, 8);
+            std::memcpy(&key, stream_.data() + i * 8, 8);
+            word ^= key;
+            std::memcpy(p + i * 8, &word, 8);
+        }
         p += blocks * 16;
         length -= blocks * 16;
     }
