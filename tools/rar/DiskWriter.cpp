@@ -88,7 +88,8 @@ int DiskWriter::OpenFolder(const std::vector<std::string>& parts, std::string& e
         const int parent = i == 0 ? root_ : openFds_.back();
         const int flags = O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC;
         int fd = openat(parent, parts[i].c_str(), flags);
-        if (fd < 0 && errno == ENOENT && (mkdirat(parent, parts[i].c_str(), 0700) == 0 || errno == EEXIST))
+        // A folder the archive does not list gets the modes the umask leaves, as mkdir gives them.
+        if (fd < 0 && errno == ENOENT && (mkdirat(parent, parts[i].c_str(), 0777) == 0 || errno == EEXIST))
             fd = openat(parent, parts[i].c_str(), flags);
         if (fd < 0) {
             // ELOOP or ENOTDIR: a link or a file stands where a folder should be.

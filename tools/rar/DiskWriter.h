@@ -19,7 +19,7 @@ struct EntryMetadata {
 };
 
 // Writes extracted entries below the destination folder and never through a link: each folder of an entry's
-// path is opened below the one before it without following links (missing ones are made 0700), and the
+// path is opened below the one before it without following links (missing ones are made), and the
 // folders of the last entry stay open for the entries after it, so each check is made once. Names that are
 // absolute or hold ".." are refused. Folders get their modes and times at the end, after their contents.
 class DiskWriter {
