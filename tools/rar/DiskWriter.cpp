@@ -179,6 +179,7 @@ bool DiskWriter::FinishFile(std::int64_t size, const EntryMetadata& metadata, st
         ok = false;
     }
     file_ = -1;
+    if (!ok) unlinkat(CurrentFolder(), fileLeaf_.c_str(), 0);
     return ok;
 }
 

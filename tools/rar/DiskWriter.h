@@ -36,7 +36,7 @@ class DiskWriter {
     bool CreateFile(const std::string& path, bool& skipped, std::string& error);
     // Writes the file's bytes at offset; runs of zeros become holes.
     bool Write(const void* data, std::size_t size, std::int64_t offset, std::string& error);
-    // Gives the file its size, owner, mode and times, and closes it.
+    // Gives the file its size, owner, mode and times, and closes it; removes it when that fails.
     bool FinishFile(std::int64_t size, const EntryMetadata& metadata, std::string& error);
     // Closes and removes a file that did not come out whole.
     void DiscardFile();

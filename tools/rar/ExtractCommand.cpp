@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "tools/rar/DiskQueue.h"
 #include "tools/rar/DiskWriter.h"
 #include "tools/rar/FileSystem.h"
 #include "tools/rar/Interrupt.h"
@@ -140,6 +141,7 @@ class Extractor {
                 options_.command == Command::Test ? TestEntry(entry, path) : ExtractEntry(entry, path);
             if (code == kBadPassword || code == kUserBreak) break;
         }
+        queue_.reset();
         std::string error;
         if (disk_ != nullptr && !disk_->Close(error)) reporter_.Report(kWriteError, error);
         if (Interrupted()) {
@@ -158,6 +160,7 @@ class Extractor {
             reporter_.Report(kCreateError, SystemError("cannot create folder", options_.target));
             return false;
         }
+        queue_ = std::make_unique<DiskQueue>(*disk_, reporter_);
         return true;
     }
 
@@ -197,48 +200,36 @@ class Extractor {
         int read = archive_read_data_block(reader_, &block, &size, &offset);
         if (read != ARCHIVE_OK && read != ARCHIVE_EOF) return ReadFailure(entry, path);
 
-        std::string error;
         if (folder) {
-            if (disk_->MakeFolder(path, MetadataOf(entry), error)) return kSuccess;
-            reporter_.Report(kCreateError, error);
-            return kCreateError;
+            queue_->MakeFolder(path, MetadataOf(entry));
+            return kSuccess;
         }
-        bool skipped = false;
-        const bool link = archive_entry_filetype(entry) == AE_IFLNK;
-        const char* target = link ? archive_entry_symlink(entry) : nullptr;
-        const bool created =
-            link ? disk_->MakeLink(path, target != nullptr ? target : "", MetadataOf(entry), skipped, error)
-                 : disk_->CreateFile(path, skipped, error);
-        if (!created) {
-            reporter_.Report(kCreateError, error);
-            return kCreateError;
+        if (archive_entry_filetype(entry) == AE_IFLNK) {
+            const char* target = archive_entry_symlink(entry);
+            queue_->MakeLink(path, target != nullptr ? target : "", MetadataOf(entry));
+            return kSuccess;
         }
-        if (link || skipped) return kSuccess;
-        ExitCode code = kSuccess;
+        queue_->CreateFile(path);
         std::int64_t end = 0;
         while (read == ARCHIVE_OK) {
             end = std::max<std::int64_t>(end, offset + static_cast<std::int64_t>(size));
-            if (!disk_->Write(block, size, offset, error)) {
-                reporter_.Report(kWriteError, error);
-                code = kWriteError;
-                break;
-            }
+            queue_->Write(block, size, offset);
             read = archive_read_data_block(reader_, &block, &size, &offset);
         }
-        if (code == kSuccess && read != ARCHIVE_EOF) code = ReadFailure(entry, path);
-        if (code == kSuccess && !disk_->FinishFile(end, MetadataOf(entry), error)) {
-            reporter_.Report(kWriteError, error);
-            code = kWriteError;
+        if (read != ARCHIVE_EOF) {
+            // A file that did not come out whole is not left behind.
+            queue_->DiscardFile();
+            return ReadFailure(entry, path);
         }
-        // A file that did not come out whole is not left behind.
-        if (code != kSuccess) disk_->DiscardFile();
-        return code;
+        queue_->FinishFile(end, MetadataOf(entry));
+        return kSuccess;
     }
 
     const Options& options_;
     Reporter& reporter_;
     archive* reader_ = nullptr;
     std::unique_ptr<DiskWriter> disk_;
+    std::unique_ptr<DiskQueue> queue_;  // writes through disk_ on its own thread
 };
 
 }  // namespace
