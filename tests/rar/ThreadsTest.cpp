@@ -244,6 +244,20 @@ INSTANTIATE_TEST_SUITE_P(Archives, RarDamagedBlock,
                                            DamageCase{"EncryptedTest", "pw", "t"}),
                          [](const ::testing::TestParamInfo<DamageCase>& info) { return info.param.name; });
 
+// Small files are held open by the jobs in flight; a low limit on open files makes fewer of them wait, and
+// no file is left out.
+TEST(RarOpenFiles, ALowLimitLeavesNoFileOut) {
+    TempProgramDir dir;
+    for (unsigned i = 0; i < 1000; ++i)
+        WriteFile(dir / "source/Data/f" + std::to_string(i), RandomBytes(16384, i));
+    ChildSetup setup;
+    setup.openFileLimit = 40;
+    const RarRun run = RunRar(AddCommand(dir, "", 0, 8), setup);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    ASSERT_EQ(RunRar({"x", "-y", dir / "store/set.rar", dir / "restore"}).exitCode, 0);
+    ExpectSameTree(dir / "source/Data", dir / "restore/Data");
+}
+
 // The thread count is a number from 1 to 64; anything else is a usage error.
 TEST(RarThreadSwitch, AcceptsOnlyACountFromOneToSixtyFour) {
     TempProgramDir dir;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sched.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -16,7 +17,8 @@ namespace zov::rar {
 namespace {
 
 constexpr int kNormalLevel = 6;
-constexpr std::size_t kMaxOpenFiles = 512;  // held by the jobs in flight, well below the usual limit of 1024
+constexpr std::size_t kMaxOpenFiles = 512;       // held by the jobs in flight
+constexpr rlim_t kSpareFiles = 64;               // for everything else the process opens
 constexpr std::size_t kDirectWrite = 64 * 1024;  // larger data skips the buffer
 constexpr std::uint16_t kDeflate = 8;
 constexpr std::uint64_t kAe2Below = 20;  // WinZip's advice: tiny entries keep no CRC next to the cipher
@@ -41,6 +43,21 @@ std::size_t CoreCount() {
     return std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
 }
 
+// How many files the jobs in flight may hold open: half of what the process may open, up to kMaxOpenFiles.
+// The soft limit is raised to the hard one first, so that a low limit does not make files unreadable.
+std::size_t OpenFilesBudget() {
+    struct rlimit files {};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0) return 16;
+    if (files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+        getrlimit(RLIMIT_NOFILE, &files);
+    }
+    if (files.rlim_cur == RLIM_INFINITY) return kMaxOpenFiles;
+    const rlim_t usable = files.rlim_cur > 2 * kSpareFiles ? (files.rlim_cur - kSpareFiles) / 2 : 1;
+    return static_cast<std::size_t>(std::min<rlim_t>(usable, kMaxOpenFiles));
+}
+
 std::uint32_t Crc(const std::string& text) {
     return static_cast<std::uint32_t>(
         crc32_z(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<z_size_t>(text.size())));
@@ -56,7 +73,8 @@ bool ZipWriter::Open(const Options& options) {
         blockAes_ = std::make_unique<WinZipAes>();
     }
     capacity_ = 2 * threads + 2;
-    batchParts_ = std::clamp<std::size_t>(kMaxOpenFiles / capacity_, 1, 64);
+    openFilesBudget_ = OpenFilesBudget();
+    batchParts_ = std::clamp<std::size_t>(openFilesBudget_ / capacity_, 1, 64);
     for (std::size_t i = 0; i < threads; ++i)
         compressors_.push_back(std::make_unique<BlockCompressor>(level, password_));
     queue_ = std::make_unique<WorkQueue<Job>>(
@@ -148,7 +166,7 @@ bool ZipWriter::SubmitBatch() {
 
 bool ZipWriter::Submit(std::unique_ptr<Job> job) {
     while (!inFlight_.empty() &&
-           (inFlight_.size() >= capacity_ || openFiles_ + job->openFiles > kMaxOpenFiles)) {
+           (inFlight_.size() >= capacity_ || openFiles_ + job->openFiles > openFilesBudget_)) {
         if (!RetireOldest()) return false;
     }
     openFiles_ += job->openFiles;
