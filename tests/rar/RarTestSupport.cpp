@@ -98,6 +98,10 @@ pid_t Spawn(const std::vector<std::string>& args, int outputFd, const ChildSetup
         const rlimit limit{setup.fileSizeLimit, setup.fileSizeLimit};
         setrlimit(RLIMIT_FSIZE, &limit);
     }
+    if (setup.openFileLimit > 0) {
+        const rlimit limit{setup.openFileLimit, setup.openFileLimit};
+        setrlimit(RLIMIT_NOFILE, &limit);
+    }
     if (dropPrivileges && (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0)) _exit(126);
     if (!setup.workingDir.empty() && chdir(setup.workingDir.c_str()) != 0) _exit(125);
     if (setup.umask >= 0) umask(static_cast<mode_t>(setup.umask));

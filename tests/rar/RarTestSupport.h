@@ -13,6 +13,7 @@ namespace zov::test {
 struct ChildSetup {
     bool asNobody = false;            // run as the unprivileged user "nobody" (when the tests run as root)
     std::uint64_t fileSizeLimit = 0;  // RLIMIT_FSIZE in bytes; 0 leaves it alone (SIGXFSZ is ignored)
+    std::uint64_t openFileLimit = 0;  // RLIMIT_NOFILE, soft and hard; 0 leaves it alone
     std::string workingDir;           // "" keeps the test's
     std::vector<std::string> environment;  // "NAME=value" entries replacing those of the test's environment
     int umask = -1;                        // -1 keeps the test's

@@ -7,6 +7,7 @@ namespace {
 
 constexpr std::uint64_t kMebibyte = 1024 * 1024;
 constexpr std::uint64_t kMaxVolumeMebibytes = 1024 * 1024;  // 1 TiB
+constexpr int kMaxThreads = 64;
 
 bool StartsWith(const std::string& text, const char* prefix) { return text.rfind(prefix, 0) == 0; }
 
@@ -20,6 +21,14 @@ bool ParseVolumeSize(const std::string& sw, std::uint64_t& bytes) {
     if (ec != std::errc() || end != last || megabytes < 1 || megabytes > kMaxVolumeMebibytes) return false;
     bytes = megabytes * kMebibyte;
     return true;
+}
+
+bool ParseThreads(const std::string& sw, int& threads) {
+    // -mt<N>
+    const char* first = sw.data() + 3;
+    const char* last = sw.data() + sw.size();
+    auto [end, ec] = std::from_chars(first, last, threads);
+    return first != last && ec == std::errc() && end == last && threads >= 1 && threads <= kMaxThreads;
 }
 
 bool ParseSwitch(const std::string& sw, Options& options) {
@@ -40,6 +49,7 @@ bool ParseSwitch(const std::string& sw, Options& options) {
         options.quiet = true;
         return true;
     }
+    if (StartsWith(sw, "-mt")) return ParseThreads(sw, options.threads);
     if (StartsWith(sw, "-logf=")) {
         options.logFile = sw.substr(6);
         return !options.logFile.empty();

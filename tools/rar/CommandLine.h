@@ -17,6 +17,7 @@ struct Options {
     bool excludeBasePath = false;   // -ep1
     bool quiet = false;             // -inul
     std::uint64_t volumeBytes = 0;  // -v<N>m; 0 writes one file
+    int threads = 0;                // -mt<N>; 0 takes one per core
     std::optional<std::string> password;
     std::vector<std::string> includeMasks;  // -n<mask>
     std::vector<std::string> excludeMasks;  // -x<mask>

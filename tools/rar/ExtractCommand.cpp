@@ -5,8 +5,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <memory>
 #include <string>
 
+#include "tools/rar/DiskQueue.h"
+#include "tools/rar/DiskWriter.h"
 #include "tools/rar/FileSystem.h"
 #include "tools/rar/Interrupt.h"
 #include "tools/rar/Selection.h"
@@ -18,6 +22,18 @@ namespace zov::rar {
 namespace {
 
 constexpr std::uint64_t kMebibyte = 1024 * 1024;
+
+EntryMetadata MetadataOf(archive_entry* entry) {
+    EntryMetadata metadata;
+    metadata.mode = archive_entry_perm(entry);
+    metadata.uid = static_cast<uid_t>(archive_entry_uid(entry));
+    metadata.gid = static_cast<gid_t>(archive_entry_gid(entry));
+    metadata.mtime = {archive_entry_mtime(entry), archive_entry_mtime_nsec(entry)};
+    metadata.atime = archive_entry_atime_is_set(entry)
+                         ? timespec{archive_entry_atime(entry), archive_entry_atime_nsec(entry)}
+                         : metadata.mtime;
+    return metadata;
+}
 
 const char* ErrorText(archive* a) {
     const char* text = archive_error_string(a);
@@ -83,7 +99,6 @@ class Extractor {
     Extractor(const Options& options, Reporter& reporter) : options_(options), reporter_(reporter) {}
     ~Extractor() {
         if (reader_ != nullptr) archive_read_free(reader_);
-        if (disk_ != nullptr) archive_write_free(disk_);
     }
     Extractor(const Extractor&) = delete;
     Extractor& operator=(const Extractor&) = delete;
@@ -126,9 +141,9 @@ class Extractor {
                 options_.command == Command::Test ? TestEntry(entry, path) : ExtractEntry(entry, path);
             if (code == kBadPassword || code == kUserBreak) break;
         }
-        if (disk_ != nullptr && archive_write_close(disk_) < ARCHIVE_WARN) {
-            reporter_.Report(kWriteError, std::string("cannot finish the folders: ") + ErrorText(disk_));
-        }
+        queue_.reset();
+        std::string error;
+        if (disk_ != nullptr && !disk_->Close(error)) reporter_.Report(kWriteError, error);
         if (Interrupted()) {
             reporter_.Report(kUserBreak, "interrupted");
         } else if (matched == 0) {
@@ -138,16 +153,14 @@ class Extractor {
 
   private:
     bool PrepareDestination() {
-        if (!MakeFolders(options_.target) || chdir(options_.target.c_str()) != 0) {
+        std::string error;
+        disk_ = std::make_unique<DiskWriter>(options_.overwrite, geteuid() == 0);
+        if (!MakeFolders(options_.target) || chdir(options_.target.c_str()) != 0 ||
+            !disk_->Open(".", error)) {
             reporter_.Report(kCreateError, SystemError("cannot create folder", options_.target));
             return false;
         }
-        disk_ = archive_write_disk_new();
-        int flags = ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_PERM | ARCHIVE_EXTRACT_UNLINK |
-                    ARCHIVE_EXTRACT_SECURE_SYMLINKS | ARCHIVE_EXTRACT_SECURE_NODOTDOT |
-                    ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS | ARCHIVE_EXTRACT_SPARSE;
-        if (geteuid() == 0) flags |= ARCHIVE_EXTRACT_OWNER;
-        archive_write_disk_set_options(disk_, flags);
+        queue_ = std::make_unique<DiskQueue>(*disk_, reporter_);
         return true;
     }
 
@@ -187,33 +200,36 @@ class Extractor {
         int read = archive_read_data_block(reader_, &block, &size, &offset);
         if (read != ARCHIVE_OK && read != ARCHIVE_EOF) return ReadFailure(entry, path);
 
-        if (archive_write_header(disk_, entry) < ARCHIVE_WARN) {
-            reporter_.Report(kCreateError, "cannot create " + path + ": " + ErrorText(disk_));
-            return kCreateError;
+        if (folder) {
+            queue_->MakeFolder(path, MetadataOf(entry));
+            return kSuccess;
         }
-        ExitCode code = kSuccess;
+        if (archive_entry_filetype(entry) == AE_IFLNK) {
+            const char* target = archive_entry_symlink(entry);
+            queue_->MakeLink(path, target != nullptr ? target : "", MetadataOf(entry));
+            return kSuccess;
+        }
+        queue_->CreateFile(path);
+        std::int64_t end = 0;
         while (read == ARCHIVE_OK) {
-            if (archive_write_data_block(disk_, block, size, offset) < ARCHIVE_OK) {
-                reporter_.Report(kWriteError, "write error in " + path + ": " + ErrorText(disk_));
-                code = kWriteError;
-                break;
-            }
+            end = std::max<std::int64_t>(end, offset + static_cast<std::int64_t>(size));
+            queue_->Write(block, size, offset);
             read = archive_read_data_block(reader_, &block, &size, &offset);
         }
-        if (code == kSuccess && read != ARCHIVE_EOF) code = ReadFailure(entry, path);
-        if (archive_write_finish_entry(disk_) < ARCHIVE_WARN && code == kSuccess) {
-            reporter_.Report(kWriteError, "write error in " + path + ": " + ErrorText(disk_));
-            code = kWriteError;
+        if (read != ARCHIVE_EOF) {
+            // A file that did not come out whole is not left behind.
+            queue_->DiscardFile();
+            return ReadFailure(entry, path);
         }
-        // A file that did not come out whole is not left behind.
-        if (code != kSuccess && !folder) unlink(path.c_str());
-        return code;
+        queue_->FinishFile(end, MetadataOf(entry));
+        return kSuccess;
     }
 
     const Options& options_;
     Reporter& reporter_;
     archive* reader_ = nullptr;
-    archive* disk_ = nullptr;
+    std::unique_ptr<DiskWriter> disk_;
+    std::unique_ptr<DiskQueue> queue_;  // writes through disk_ on its own thread
 };
 
 }  // namespace

@@ -1,15 +1,14 @@
 #include "tools/rar/ZipWriter.h"
 
-#include <archive_entry.h>
 #include <fcntl.h>
-#include <locale.h>
+#include <sched.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <zlib.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdint>
-#include <memory>
 
 #include "tools/rar/FileSystem.h"
 #include "tools/rar/Interrupt.h"
@@ -17,13 +16,16 @@
 namespace zov::rar {
 namespace {
 
-constexpr std::size_t kBlock = 1 << 20;
 constexpr int kNormalLevel = 6;
+constexpr std::size_t kMaxOpenFiles = 512;       // held by the jobs in flight
+constexpr rlim_t kSpareFiles = 64;               // for everything else the process opens
+constexpr std::size_t kDirectWrite = 64 * 1024;  // larger data skips the buffer
+constexpr std::uint16_t kDeflate = 8;
+constexpr std::uint64_t kAe2Below = 20;  // WinZip's advice: tiny entries keep no CRC next to the cipher
 
 int OpenForReading(const std::string& path) {
     int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME | O_NONBLOCK);
     if (fd < 0 && errno == EPERM) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd >= 0) posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return fd;
 }
 
@@ -35,185 +37,293 @@ bool ReadLink(const std::string& path, std::string& target) {
     return true;
 }
 
-// True for well-formed UTF-8: no stray or overlong bytes, no surrogates, nothing past U+10FFFF.
-bool IsUtf8(const std::string& text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto lead = static_cast<unsigned char>(text[i]);
-        std::size_t length = 1;
-        std::uint32_t code = lead;
-        if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-            code = lead & 0x1F;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-            code = lead & 0x0F;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-            code = lead & 0x07;
-        } else if (lead >= 0x80) {
-            return false;
-        }
-        if (i + length > text.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            if ((next & 0xC0) != 0x80) return false;
-            code = (code << 6) | (next & 0x3F);
-        }
-        const std::uint32_t smallest = length == 1 ? 0 : length == 2 ? 0x80 : length == 3 ? 0x800 : 0x10000;
-        if (code < smallest || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
-        i += length;
+std::size_t CoreCount() {
+    cpu_set_t cores;
+    if (sched_getaffinity(0, sizeof cores, &cores) == 0) return std::max(1, CPU_COUNT(&cores));
+    return std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
+}
+
+// How many files the jobs in flight may hold open: half of what the process may open, up to kMaxOpenFiles.
+// The soft limit is raised to the hard one first, so that a low limit does not make files unreadable.
+std::size_t OpenFilesBudget() {
+    struct rlimit files {};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0) return 16;
+    if (files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+        getrlimit(RLIMIT_NOFILE, &files);
     }
-    return true;
+    if (files.rlim_cur == RLIM_INFINITY) return kMaxOpenFiles;
+    const rlim_t usable = files.rlim_cur > 2 * kSpareFiles ? (files.rlim_cur - kSpareFiles) / 2 : 1;
+    return static_cast<std::size_t>(std::min<rlim_t>(usable, kMaxOpenFiles));
+}
+
+std::uint32_t Crc(const std::string& text) {
+    return static_cast<std::uint32_t>(
+        crc32_z(0, reinterpret_cast<const Bytef*>(text.data()), static_cast<z_size_t>(text.size())));
 }
 
 }  // namespace
 
-ZipWriter::~ZipWriter() {
-    if (archive_ != nullptr) archive_write_free(archive_);
-    if (bytesLocale_ != nullptr) freelocale(bytesLocale_);
-}
-
 bool ZipWriter::Open(const Options& options) {
-    archive_ = archive_write_new();
-    bytesLocale_ = newlocale(LC_ALL_MASK, "C", nullptr);
-    const std::string level = "zip:compression-level=" + std::to_string(options.fastest ? 1 : kNormalLevel);
-    bool ok = archive_write_set_format_zip(archive_) == ARCHIVE_OK &&
-              archive_write_set_options(archive_, "zip:compression=deflate") == ARCHIVE_OK &&
-              archive_write_set_options(archive_, level.c_str()) == ARCHIVE_OK &&
-              archive_write_set_bytes_per_block(archive_, static_cast<int>(kBlock)) == ARCHIVE_OK &&
-              archive_write_set_bytes_in_last_block(archive_, 1) == ARCHIVE_OK;
-    if (ok && options.password) {
-        ok = archive_write_set_options(archive_, "zip:encryption=aes256") == ARCHIVE_OK &&
-             archive_write_set_passphrase(archive_, options.password->c_str()) == ARCHIVE_OK;
+    const std::size_t threads = options.threads > 0 ? static_cast<std::size_t>(options.threads) : CoreCount();
+    const int level = options.fastest ? 1 : kNormalLevel;
+    if (options.password) {
+        password_ = &*options.password;
+        blockAes_ = std::make_unique<WinZipAes>();
     }
-    if (!ok) {
-        reporter_.Report(kFatalError, std::string("cannot set up the archive: ") + ErrorText());
-        return false;
-    }
+    capacity_ = 2 * threads + 2;
+    openFilesBudget_ = OpenFilesBudget();
+    batchParts_ = std::clamp<std::size_t>(openFilesBudget_ / capacity_, 1, 64);
+    for (std::size_t i = 0; i < threads; ++i)
+        compressors_.push_back(std::make_unique<BlockCompressor>(level, password_));
+    queue_ = std::make_unique<WorkQueue<Job>>(
+        threads, [this](Job& job, std::size_t thread) { compressors_[thread]->Run(job); });
+    batch_ = NewJob();
     std::string error;
     const ExitCode opened = output_.Open(error);
     if (opened != kSuccess) {
         reporter_.Report(opened, error);
         return false;
     }
-    if (archive_write_open2(archive_, this, nullptr, &ZipWriter::WriteCallback, nullptr, nullptr) !=
-        ARCHIVE_OK) {
-        return Fail("cannot start the archive");
-    }
     return true;
 }
 
 bool ZipWriter::Add(const SourceItem& item) {
-    struct stat st = item.st;
-    std::string linkTarget;
-    int fd = -1;
-    if (S_ISREG(st.st_mode)) {
-        fd = OpenForReading(item.diskPath);
-        if (fd < 0 || fstat(fd, &st) != 0) {
-            reporter_.Report(kOpenError, SystemError("cannot open", item.diskPath));
-            if (fd >= 0) close(fd);
-            return true;
-        }
-    } else if (S_ISLNK(st.st_mode) && !ReadLink(item.diskPath, linkTarget)) {
+    if (Interrupted()) return Fail("interrupted");
+    PendingEntry entry;
+    entry.diskPath = item.diskPath;
+    entry.zip.name = item.storedName;
+    entry.zip.st = item.st;
+    if (S_ISREG(item.st.st_mode)) return AddFile(std::move(entry));
+    if (S_ISLNK(item.st.st_mode) && !ReadLink(item.diskPath, entry.zip.link)) {
         reporter_.Report(kOpenError, SystemError("cannot read link", item.diskPath));
         return true;
     }
-    std::unique_ptr<archive_entry, decltype(&archive_entry_free)> entry(archive_entry_new(),
-                                                                        archive_entry_free);
-    archive_entry_copy_stat(entry.get(), &st);
-    archive_entry_copy_pathname(entry.get(), item.storedName.c_str());
-    if (!S_ISREG(st.st_mode)) archive_entry_set_size(entry.get(), 0);
-    if (S_ISLNK(st.st_mode)) archive_entry_copy_symlink(entry.get(), linkTarget.c_str());
+    if (S_ISDIR(item.st.st_mode)) entry.zip.name += '/';
+    entries_.push_back(std::move(entry));
+    return AddToBatch(Part{});
+}
 
-    // Names go in as their bytes; libarchive marks a non-ASCII one as UTF-8 when the thread's locale is
-    // UTF-8. A name or link that is not UTF-8 is written unmarked, so that it is read back unchanged.
-    if (bytesLocale_ != nullptr && !(IsUtf8(item.storedName) && IsUtf8(linkTarget))) uselocale(bytesLocale_);
-    const int header = archive_write_header(archive_, entry.get());
-    uselocale(LC_GLOBAL_LOCALE);
-    if (header == ARCHIVE_FAILED) {
-        reporter_.Report(kFatalError, "cannot add " + item.diskPath + ": " + ErrorText());
+// The file is opened here, in order, so that its size decides how it is cut; the threads read it.
+bool ZipWriter::AddFile(PendingEntry entry) {
+    const int fd = OpenForReading(entry.diskPath);
+    struct stat st {};
+    const bool opened = fd >= 0 && fstat(fd, &st) == 0;
+    if (!opened || !S_ISREG(st.st_mode)) {
+        if (opened) errno = EINVAL;  // replaced by something that is not a file since the walk
+        reporter_.Report(kOpenError, SystemError("cannot open", entry.diskPath));
         if (fd >= 0) close(fd);
         return true;
     }
-    const bool copied = header >= ARCHIVE_WARN && (fd < 0 || CopyData(fd, item.diskPath, st.st_size));
-    if (fd >= 0) close(fd);
-    // The entry is finished even after a failure, so that libarchive releases its compressor.
-    const bool finished = header >= ARCHIVE_WARN && archive_write_finish_entry(archive_) >= ARCHIVE_WARN;
-    if (!copied || !finished || OutputFailed()) return Fail("cannot write the archive");
+    auto file = std::make_shared<SourceFile>(fd);
+    entry.zip.st = st;
+    entry.zip.method = kDeflate;
+    const auto size = static_cast<std::uint64_t>(st.st_size);
+    if (size <= kBlockBytes) {
+        entries_.push_back(std::move(entry));
+        Part part;
+        part.file = std::move(file);
+        part.length = static_cast<std::size_t>(size);
+        part.encrypt = password_ != nullptr;
+        return AddToBatch(std::move(part));
+    }
+    entry.blocks = true;
+    entry.zip.descriptor = true;
+    entry.zip.zip64Descriptor = size >= kZip64Threshold;
+    entries_.push_back(std::move(entry));
+    if (!SubmitBatch()) return false;
+    for (std::uint64_t offset = 0; offset < size; offset += kBlockBytes) {
+        std::unique_ptr<Job> job = NewJob();
+        Part part;
+        part.file = file;
+        part.offset = static_cast<off_t>(offset);
+        part.length = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, size - offset));
+        part.last = offset + part.length == size;
+        part.skipHoles = true;
+        job->inputBytes = part.length;
+        job->openFiles = 1;
+        job->parts.push_back(std::move(part));
+        if (!Submit(std::move(job))) return false;
+    }
+    return true;
+}
+
+bool ZipWriter::AddToBatch(Part part) {
+    batch_->inputBytes += part.length;
+    if (part.file != nullptr) ++batch_->openFiles;
+    batch_->parts.push_back(std::move(part));
+    if (batch_->inputBytes < kBlockBytes && batch_->parts.size() < batchParts_) return true;
+    return SubmitBatch();
+}
+
+bool ZipWriter::SubmitBatch() {
+    if (batch_->parts.empty()) return true;
+    std::unique_ptr<Job> job = std::move(batch_);
+    batch_ = NewJob();
+    return Submit(std::move(job));
+}
+
+bool ZipWriter::Submit(std::unique_ptr<Job> job) {
+    while (!inFlight_.empty() &&
+           (inFlight_.size() >= capacity_ || openFiles_ + job->openFiles > openFilesBudget_)) {
+        if (!RetireOldest()) return false;
+    }
+    openFiles_ += job->openFiles;
+    queue_->Submit(*job);
+    inFlight_.push_back(std::move(job));
+    return true;
+}
+
+// Waits for the oldest job and writes its parts.
+bool ZipWriter::RetireOldest() {
+    std::unique_ptr<Job> job = std::move(inFlight_.front());
+    inFlight_.pop_front();
+    queue_->Wait(*job);
+    openFiles_ -= job->openFiles;
+    if (Interrupted()) return Fail("interrupted");
+    for (Part& part : job->parts) {
+        if (!Store(part, *job)) return false;
+    }
+    spare_.push_back(std::move(job));
+    return true;
+}
+
+bool ZipWriter::Store(Part& part, Job& job) {
+    PendingEntry& entry = entries_.front();
+    char* data = job.out.data() + part.begin;
+    const std::size_t length = part.end - part.begin;
+    if (part.keysFailed) return Fail("cannot make the keys for " + entry.diskPath);
+    const bool stored =
+        entry.blocks ? StoreBlock(entry, part, data, length) : StoreWhole(entry, part, data, length);
+    if (part.last) entries_.pop_front();
+    return stored;
+}
+
+bool ZipWriter::StoreWhole(PendingEntry& entry, Part& part, const char* data, std::size_t length) {
+    ZipEntry& zip = entry.zip;
+    if (S_ISLNK(zip.st.st_mode)) {
+        zip.crc = Crc(zip.link);
+        data = zip.link.data();
+        length = zip.link.size();
+        zip.size = length;
+    } else if (S_ISREG(zip.st.st_mode)) {
+        zip.size = part.read;
+        zip.crc = part.crc;
+        if (password_ != nullptr) {
+            zip.aesVersion = zip.size < kAe2Below ? 2 : 1;
+            if (zip.aesVersion == 2) zip.crc = 0;
+        }
+    }
+    zip.storedSize = length;
+    zip.offset = Position();
+    AppendLocalHeader(zip, buffer_);
+    if (!Append(data, length)) return false;
+    if (part.readError != 0) {
+        errno = part.readError;
+        reporter_.Report(kFatalError, SystemError("read error in", entry.diskPath));
+    }
+    EndEntry(entry);
+    return true;
+}
+
+// A block of a large entry: the first one starts the entry, the last one (or a failed read) ends it.
+bool ZipWriter::StoreBlock(PendingEntry& entry, Part& part, char* data, std::size_t length) {
+    if (entry.ended) return true;
+    ZipEntry& zip = entry.zip;
+    if (!entry.started) {
+        entry.started = true;
+        zip.offset = Position();
+        if (password_ != nullptr) zip.aesVersion = 1;
+        AppendLocalHeader(zip, buffer_);
+        entry.dataStart = Position();
+        if (blockAes_ != nullptr && !blockAes_->Start(*password_, buffer_))
+            return Fail("cannot make the keys for " + entry.diskPath);
+    }
+    if (blockAes_ != nullptr) blockAes_->Encrypt(data, length);
+    if (!Append(data, length)) return false;
+    zip.crc = static_cast<std::uint32_t>(crc32_combine(zip.crc, part.crc, static_cast<z_off_t>(part.read)));
+    zip.size += part.read;
+    if (part.readError == 0 && !part.last) return true;
+    if (part.readError != 0) {
+        errno = part.readError;
+        reporter_.Report(kFatalError, SystemError("read error in", entry.diskPath));
+        if (!part.last) {
+            std::vector<char> end(std::begin(kEmptyFinalBlock), std::end(kEmptyFinalBlock));
+            if (blockAes_ != nullptr) blockAes_->Encrypt(end.data(), end.size());
+            buffer_.insert(buffer_.end(), end.begin(), end.end());
+        }
+    }
+    if (blockAes_ != nullptr) blockAes_->Finish(buffer_);
+    zip.storedSize = Position() - entry.dataStart;
+    AppendDescriptor(zip, buffer_);
+    EndEntry(entry);
+    return true;
+}
+
+void ZipWriter::EndEntry(PendingEntry& entry) {
+    entry.ended = true;
+    AppendCentralHeader(entry.zip, directory_);
+    ++entryCount_;
     ++stored_;
+}
+
+bool ZipWriter::Append(const char* data, std::size_t length) {
+    if (length < kDirectWrite) {
+        buffer_.insert(buffer_.end(), data, data + length);
+        return buffer_.size() < kBlockBytes || Flush();
+    }
+    if (!Flush()) return false;
+    std::string error;
+    const ExitCode code = output_.Write(data, length, error);
+    if (code != kSuccess) {
+        failed_ = true;
+        reporter_.Report(code, error);
+        return false;
+    }
+    flushed_ += length;
+    return true;
+}
+
+bool ZipWriter::Flush() {
+    if (buffer_.empty()) return true;
+    std::string error;
+    const ExitCode code = output_.Write(buffer_.data(), buffer_.size(), error);
+    if (code != kSuccess) {
+        failed_ = true;
+        reporter_.Report(code, error);
+        return false;
+    }
+    flushed_ += buffer_.size();
+    buffer_.clear();
     return true;
 }
 
 bool ZipWriter::Close() {
-    return (archive_write_close(archive_) == ARCHIVE_OK && !OutputFailed()) ||
-           Fail("cannot finish the archive");
-}
-
-// An output failure is kept here rather than handed to libarchive: a failed libarchive writer cannot finish
-// its entry and would never release its compressor. The copy loops stop on OutputFailed().
-la_ssize_t ZipWriter::WriteCallback(archive*, void* self, const void* buffer, size_t length) {
-    auto* writer = static_cast<ZipWriter*>(self);
-    if (!writer->OutputFailed())
-        writer->outputCode_ = writer->output_.Write(buffer, length, writer->outputError_);
-    return static_cast<la_ssize_t>(length);
-}
-
-// False when the archive failed; a read error of the source is reported and ends the entry. Holes of a sparse
-// file are fed as zeros without reading them.
-bool ZipWriter::CopyData(int fd, const std::string& path, off_t size) {
-    buffer_.resize(kBlock);
-    off_t position = 0;
-    while (position < size) {
-        off_t data = lseek(fd, position, SEEK_DATA);
-        if (data < 0) data = errno == ENXIO ? size : position;
-        data = std::min(data, size);
-        if (data > position && !WriteZeros(data - position)) return false;
-        off_t hole = data < size ? lseek(fd, data, SEEK_HOLE) : size;
-        if (hole < data || hole > size) hole = size;
-        for (position = data; position < hole;) {
-            if (Interrupted()) return false;
-            const auto want = static_cast<std::size_t>(std::min<off_t>(hole - position, kBlock));
-            const ssize_t n = pread(fd, buffer_.data(), want, position);
-            if (n < 0 && errno == EINTR) continue;
-            if (n <= 0) {
-                // A file that shrank while it was read ends here; anything else is a read error.
-                if (n < 0) reporter_.Report(kFatalError, SystemError("read error in", path));
-                return true;
-            }
-            if (archive_write_data(archive_, buffer_.data(), static_cast<size_t>(n)) < 0 || OutputFailed()) {
-                return false;
-            }
-            position += n;
-        }
+    if (failed_ || !SubmitBatch()) return false;
+    while (!inFlight_.empty()) {
+        if (!RetireOldest()) return false;
     }
-    return true;
+    const std::uint64_t directoryOffset = Position();
+    if (!Append(directory_.data(), directory_.size())) return false;
+    AppendEndRecords(entryCount_, directoryOffset, directory_.size(), buffer_);
+    return Flush();
 }
 
-bool ZipWriter::WriteZeros(off_t length) {
-    static const std::vector<char> zeros(kBlock, 0);
-    while (length > 0) {
-        if (Interrupted()) return false;
-        const auto chunk = static_cast<size_t>(std::min<off_t>(length, kBlock));
-        if (archive_write_data(archive_, zeros.data(), chunk) < 0 || OutputFailed()) return false;
-        length -= static_cast<off_t>(chunk);
-    }
-    return true;
+std::unique_ptr<Job> ZipWriter::NewJob() {
+    if (spare_.empty()) return std::make_unique<Job>();
+    std::unique_ptr<Job> job = std::move(spare_.back());
+    spare_.pop_back();
+    job->parts.clear();
+    job->inputBytes = 0;
+    job->openFiles = 0;
+    return job;
 }
 
-const char* ZipWriter::ErrorText() const {
-    const char* text = archive_error_string(archive_);
-    return text != nullptr ? text : "unknown error";
-}
-
-// Reports why the archive failed: the signal or the output's own error when one of them caused it.
+// Reports why the archive cannot go on: the signal when one came.
 bool ZipWriter::Fail(const std::string& what) {
-    if (Interrupted()) {
-        reporter_.Report(kUserBreak, "interrupted");
-    } else if (OutputFailed()) {
-        reporter_.Report(outputCode_, outputError_);
-    } else {
-        reporter_.Report(kFatalError, what + ": " + ErrorText());
-    }
+    failed_ = true;
+    reporter_.Report(Interrupted() ? kUserBreak : kFatalError, Interrupted() ? "interrupted" : what);
     return false;
 }
 

@@ -27,11 +27,16 @@ void SelectUtf8Locale() {
     std::setlocale(LC_ALL, "");
 }
 
+// Without TZ, the C library looks at /etc/localtime again for every time it converts; naming it once reads
+// the same zone once.
+void FixTimeZone() { setenv("TZ", ":/etc/localtime", 0); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
     using namespace zov::rar;
     SelectUtf8Locale();
+    FixTimeZone();
     InstallInterruptHandlers();
 
     const std::vector<std::string> args(argv + 1, argv + argc);

@@ -1,0 +1,67 @@
+#include "tools/rar/BlockCompressor.h"
+
+#include <unistd.h>
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "tools/rar/Interrupt.h"
+
+namespace zov::rar {
+
+SourceFile::~SourceFile() { close(fd_); }
+
+BlockCompressor::BlockCompressor(int level, const std::string* password)
+    : deflater_(level),
+      password_(password),
+      aes_(password != nullptr ? std::make_unique<WinZipAes>() : nullptr),
+      input_(kBlockBytes) {}
+
+void BlockCompressor::Run(Job& job) {
+    job.out.clear();
+    for (Part& part : job.parts) {
+        part.begin = part.end = job.out.size();
+        if (part.file == nullptr || Interrupted()) continue;
+        Read(part);
+        part.file.reset();
+        part.crc = static_cast<std::uint32_t>(
+            crc32_z(0, reinterpret_cast<const Bytef*>(input_.data()), static_cast<z_size_t>(part.read)));
+        if (part.encrypt && !aes_->Start(*password_, job.out)) {
+            part.keysFailed = true;
+            continue;
+        }
+        const std::size_t data = job.out.size();
+        deflater_.Compress(input_.data(), static_cast<std::size_t>(part.read), part.last, job.out);
+        if (part.encrypt) {
+            aes_->Encrypt(job.out.data() + data, job.out.size() - data);
+            aes_->Finish(job.out);
+        }
+        part.end = job.out.size();
+    }
+}
+
+// Reads the part into the buffer. A block that lies in a hole is taken as zeros without reading it; a file
+// that shrank ends early.
+void BlockCompressor::Read(Part& part) {
+    part.read = 0;
+    if (part.skipHoles) {
+        const off_t data = lseek(part.file->fd(), part.offset, SEEK_DATA);
+        const off_t end = part.offset + static_cast<off_t>(part.length);
+        if ((data < 0 && errno == ENXIO) || data >= end) {
+            std::memset(input_.data(), 0, part.length);
+            part.read = part.length;
+            return;
+        }
+    }
+    while (part.read < part.length) {
+        const ssize_t n = pread(part.file->fd(), input_.data() + part.read, part.length - part.read,
+                                part.offset + static_cast<off_t>(part.read));
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) part.readError = errno;
+        if (n <= 0) return;
+        part.read += static_cast<std::uint64_t>(n);
+    }
+}
+
+}  // namespace zov::rar

@@ -1,0 +1,88 @@
+#pragma once
+
+#include <pthread.h>
+#include <signal.h>
+
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <functional>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace zov::rar {
+
+// Threads that run the jobs handed to them, while the thread that hands them out waits for each job in the
+// order it needs its results. Each thread has its own index, for state it keeps between jobs. The threads
+// block SIGINT and SIGTERM, so the signals reach the thread that waits.
+template <class Job>
+class WorkQueue {
+  public:
+    using Run = std::function<void(Job& job, std::size_t thread)>;
+
+    WorkQueue(std::size_t threads, Run run) : run_(std::move(run)) {
+        sigset_t blocked;
+        sigset_t previous;
+        sigemptyset(&blocked);
+        sigaddset(&blocked, SIGINT);
+        sigaddset(&blocked, SIGTERM);
+        pthread_sigmask(SIG_BLOCK, &blocked, &previous);
+        for (std::size_t i = 0; i < threads; ++i) threads_.emplace_back([this, i] { Serve(i); });
+        pthread_sigmask(SIG_SETMASK, &previous, nullptr);
+    }
+
+    // Jobs not yet started are dropped; those running are finished.
+    ~WorkQueue() {
+        {
+            std::lock_guard lock(mutex_);
+            stopping_ = true;
+            waiting_.clear();
+        }
+        work_.notify_all();
+        for (std::thread& thread : threads_) thread.join();
+    }
+    WorkQueue(const WorkQueue&) = delete;
+    WorkQueue& operator=(const WorkQueue&) = delete;
+
+    // The job stays the caller's; it must live until Wait returned for it or the queue is gone.
+    void Submit(Job& job) {
+        {
+            std::lock_guard lock(mutex_);
+            job.done = false;
+            waiting_.push_back(&job);
+        }
+        work_.notify_one();
+    }
+
+    void Wait(Job& job) {
+        std::unique_lock lock(mutex_);
+        finished_.wait(lock, [&] { return job.done; });
+    }
+
+  private:
+    void Serve(std::size_t index) {
+        std::unique_lock lock(mutex_);
+        for (;;) {
+            work_.wait(lock, [this] { return stopping_ || !waiting_.empty(); });
+            if (stopping_) return;
+            Job* job = waiting_.front();
+            waiting_.pop_front();
+            lock.unlock();
+            run_(*job, index);
+            lock.lock();
+            job->done = true;
+            finished_.notify_all();
+        }
+    }
+
+    Run run_;
+    std::mutex mutex_;
+    std::condition_variable work_;
+    std::condition_variable finished_;
+    std::deque<Job*> waiting_;
+    bool stopping_ = false;
+    std::vector<std::thread> threads_;
+};
+
+}  // namespace zov::rar
