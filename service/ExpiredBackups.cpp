@@ -7,15 +7,16 @@
 #include "engine/tasks/QelXml.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
+#include "service/SharedTaskStore.h"
 
 namespace zov {
 
 void ExpiredBackups::RunPass(const std::stop_token& stop) {
-    store_.Load();
+    store_.Refresh();
     // The tasks themselves, not every number up to the highest id: one stored id near the top of the int
     // range would make a pass count for minutes.
     std::vector<TaskInfo> tasks;
-    store_.GetAllTasks(tasks);
+    store_.store().GetAllTasks(tasks);
     std::set<int> seen;
     for (const TaskInfo& task : tasks) {
         if (stop.stop_requested()) return;

@@ -9,6 +9,7 @@
 #include "platform/Mailslot.h"
 #include "service/ExpiredBackups.h"
 #include "service/Scheduler.h"
+#include "service/SharedTaskStore.h"
 #include "service/Worker.h"
 
 namespace zov {
@@ -216,9 +217,8 @@ TEST_F(WorkerTest, EachRunIsAJobWithTheWorkersStopAndTheStatusSocket) {
 
 TEST_F(WorkerTest, ThreadLoopsEndPromptlyOnAStop) {
     SetClock(nullptr);
-    CQelXML store;
-    store.SetFilePath(TaskDbPath());
-    Scheduler scheduler(queue_);
+    SharedTaskStore store(TaskDbPath());
+    Scheduler scheduler(queue_, store);
     ExpiredBackups expiry(store);
     Worker worker = FakeWorker();
     std::vector<std::jthread> threads;
