@@ -1,7 +1,7 @@
 // The task store benchmark's helper.
 //   task_store_bench make <task.db> <tasks>: writes a store of that many scheduled file tasks, each with a
-//     filter and keep-days, their storage folders under the folder of task.db (850 such tasks
-//     fill the store).
+//     filter and keep-days, their storage folders (made, with an empty "diff" folder) under the
+//     folder of task.db; 850 such tasks fill the store.
 //   task_store_bench load|decipher <task.db> <runs>: the fastest of that many runs of CQelXML::Load, or of
 //     reading the file and deciphering it alone, in ms, and the most heap bytes live at once during a run.
 #include <fcntl.h>
@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <new>
 #include <string>
 
@@ -60,16 +61,17 @@ int MakeStore(const std::string& path, int tasks) {
     for (int id = 1; id <= tasks; ++id) {
         zov::TaskInfo task;
         task.id = id;
-        task.name = "备份" + std::to_string(id);
+        task.name = "T" + std::to_string(id);
         task.flags = zov::kTaskFile | zov::kTaskScheduled | zov::kTaskKeepDays | zov::kTaskFilter;
-        task.source = "/srv/p" + std::to_string(id) + "/";
+        task.source = "/d/" + std::to_string(id) + "/";
         task.dest = folder + "s/" + std::to_string(id);
         task.times = "01:" + std::to_string(10 + id % 50);
         task.days.set();
         task.keepDays = 30;
         task.filter.exclude = true;
         for (const char* item : {"*.tmp", "~*"}) task.filter.Add(item);
-        text += writer.FormatTask(task, false) + "|||||";
+        std::filesystem::create_directories(task.dest + "/diff");
+        text += writer.FormatTask(task, true) + "|||||";
     }
     text += "\n</TASK>\n</SETUP>";
     return zov::WriteTaskStore(path, text) ? 0 : 1;

@@ -10,6 +10,13 @@
 #include "service/SharedTaskStore.h"
 
 namespace zov {
+namespace {
+
+// Backups are kept for whole days: a minute late is soon enough, and a pass over a full store's storage
+// folders costs too much to repeat every few seconds.
+constexpr std::chrono::milliseconds kPassInterval{60000};
+
+}  // namespace
 
 void ExpiredBackups::RunPass(const std::stop_token& stop) {
     store_.Refresh();
@@ -37,7 +44,7 @@ void ExpiredBackups::RunPass(const std::stop_token& stop) {
 void ExpiredBackups::Run(std::stop_token stop) {
     while (!stop.stop_requested()) {
         RunPass(stop);
-        SleepUnlessStopped(stop, std::chrono::milliseconds(10000));
+        SleepUnlessStopped(stop, kPassInterval);
     }
 }
 

@@ -16,7 +16,7 @@ class ExpiredBackups {
     // stop request.
     void RunPass(const std::stop_token& stop = {});
 
-    // Passes 10 s apart until a stop is requested.
+    // Passes a minute apart until a stop is requested.
     void Run(std::stop_token stop);
 
   private:

@@ -33,7 +33,7 @@ std::map<std::string, long> SleepsPerThread(pid_t pid) {
 }
 
 // An idle service sleeps: its waiting threads wake only for a stop or a queued task, the scheduler and the
-// expired-backup thread once per pass (10 s apart), the log clean-up once in 5 minutes.
+// expired-backup thread once per pass (10 s and a minute apart), the log clean-up once in 5 minutes.
 TEST(ServiceIdleTest, NoThreadOfTheIdleServiceWakesMoreOftenThanItsPass) {
     test::ServiceTestFolder dir;
     const std::string program = dir.InstallServiceProgram();
