@@ -46,6 +46,15 @@ copy_cp() { cp -a "$1" "$target/out" && settle; }
 copy_rsync() { rsync -a "$1/" "$target/out/" && settle; }
 copy_task() { "$bench" copy "$1/" "$target/out" "$rar"; }
 
+# The copy task copies every file of the tree (checked once, outside the timing).
+check_task() {
+  rm -rf "$target/out"
+  copy_task "$1"
+  local copied
+  copied=$(find "$target/out" -type f | wc -l)
+  [ "$copied" -eq "$2" ] || { echo "copy task copied $copied of $2 files" >&2; exit 1; }
+}
+
 # Times one copier ZOV_BENCH_RUNS times into the emptied target, in turn with the others of its row.
 declare -A times
 measure() {
@@ -69,6 +78,7 @@ ratio() {
 echo "target: $target_fs; $(nproc) cores; load: $(uptime | sed 's/.*load average: //')"
 "$bench" tree "$work/tiny" "$tiny" $((tiny / 10000 + 1))
 tar -cf - -C "$work" tiny >/dev/null
+check_task "$work/tiny" "$tiny"
 measure "$work/tiny" task cp rsync
 echo "$tiny tiny files:"
 for copier in task cp rsync; do row "$copier"; done
@@ -79,6 +89,7 @@ times=()
 rm -rf "$work/tiny" "$target/out"
 "$bench" tree "$work/big" "$files" "$total_mb"
 tar -cf - -C "$work" big >/dev/null
+check_task "$work/big" "$files"
 measure "$work/big" task cp
 echo "$files files, $total_mb MiB:"
 for copier in task cp; do row "$copier"; done
