@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -230,6 +231,24 @@ TEST_F(WorkerTest, ThreadLoopsEndPromptlyOnAStop) {
     threads.clear();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     SetClock(&zone_.clock());
+}
+
+// An idle worker sleeps until an entry is queued, and takes it then.
+TEST_F(WorkerTest, AnIdleWorkerWakesForAQueuedEntry) {
+    std::atomic<int> runs{0};
+    hook_ = [&runs] { ++runs; };
+    Worker worker = FakeWorker();
+    std::jthread thread([&worker](std::stop_token stop) { worker.Run(stop); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(runs, 0);
+    ASSERT_TRUE(queue_.Enqueue(Queued(1, "08:00"), zov::Now()));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (runs == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    thread.request_stop();
+    thread.join();
+    EXPECT_EQ(ran_, std::vector<int>{1});
 }
 
 TEST_F(WorkerTest, RunLoopStepsOncePerSecond) {
