@@ -7,15 +7,23 @@
 #include "engine/tasks/QelXml.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
+#include "service/SharedTaskStore.h"
 
 namespace zov {
+namespace {
+
+// Backups are kept for whole days: a minute late is soon enough, and a pass over a full store's storage
+// folders costs too much to repeat every few seconds.
+constexpr std::chrono::milliseconds kPassInterval{60000};
+
+}  // namespace
 
 void ExpiredBackups::RunPass(const std::stop_token& stop) {
-    store_.Load();
+    store_.Refresh();
     // The tasks themselves, not every number up to the highest id: one stored id near the top of the int
     // range would make a pass count for minutes.
     std::vector<TaskInfo> tasks;
-    store_.GetAllTasks(tasks);
+    store_.store().GetAllTasks(tasks);
     std::set<int> seen;
     for (const TaskInfo& task : tasks) {
         if (stop.stop_requested()) return;
@@ -36,7 +44,7 @@ void ExpiredBackups::RunPass(const std::stop_token& stop) {
 void ExpiredBackups::Run(std::stop_token stop) {
     while (!stop.stop_requested()) {
         RunPass(stop);
-        SleepUnlessStopped(stop, std::chrono::milliseconds(10000));
+        SleepUnlessStopped(stop, kPassInterval);
     }
 }
 

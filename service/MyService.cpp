@@ -1,10 +1,8 @@
 #include "service/MyService.h"
 
-#include <chrono>
 #include <cstdlib>
 
 #include "engine/settings/ProgramFiles.h"
-#include "platform/Clock.h"
 #include "platform/Folders.h"
 #include "platform/IniProfile.h"
 #include "service/ServiceThreads.h"
@@ -12,7 +10,6 @@
 namespace zov {
 namespace {
 
-constexpr std::chrono::milliseconds kRunPollInterval{100};
 constexpr int kWriteCurrentCode = 128;
 
 void ReadNumber(const std::string& section, const char* key, int& value) {
@@ -42,7 +39,7 @@ bool CMyService::HandleUserCode(int code) {
 
 void CMyService::Run() {
     ServiceThreads threads = StartServiceThreads();
-    while (running_) SleepFor(kRunPollInterval);
+    running_.wait(true);
     threads.StopForExit();
 }
 

@@ -18,7 +18,7 @@ class CMyService : public CService {
   public:
     CMyService();
 
-    // Starts the service threads (the cache clean-up among them), then polls the running flag every 100 ms.
+    // Starts the service threads (the cache clean-up among them), then sleeps until the stop.
     // On stop it cuts the workers' runs short and returns once they ended, or after a bounded wait.
     void Run() override;
     // Reads Parameters "Start" and "Inc" (missing values keep 0 and 1); the current value starts at Start.

@@ -1,6 +1,5 @@
 #include "service/ProcessStart.h"
 
-#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <thread>
@@ -17,8 +16,7 @@ namespace {
 constexpr const char* kInstanceLockName = "zovsvc.lock";
 
 struct TaskStoreState {
-    CQelXML store;
-    std::atomic<bool> loaded{false};
+    SharedTaskStore store{TaskDbPath()};
     std::jthread loader;  // declared last: joined before the store is destroyed
 };
 
@@ -27,20 +25,9 @@ TaskStoreState& TaskStore() {
     return state;
 }
 
-int LoadTaskStore() {
-    TaskStoreState& state = TaskStore();
-    state.loaded = false;
-    state.store.SetFilePath(TaskDbPath());
-    if (!state.store.Load()) return -1;
-    state.loaded = true;
-    return 0;
-}
-
 }  // namespace
 
-CQelXML& ServiceTaskStore() { return TaskStore().store; }
-
-bool ServiceTaskStoreLoaded() { return TaskStore().loaded; }
+SharedTaskStore& ServiceTaskStore() { return TaskStore().store; }
 
 std::optional<FileLock> TakeInstanceLock(int& exitCode) {
     FileLock lock;
@@ -63,7 +50,7 @@ std::optional<FileLock> TakeInstanceLock(int& exitCode) {
 
 void PrepareServiceProcess() {
     IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault());
-    TaskStore().loader = std::jthread([] { LoadTaskStore(); });
+    TaskStore().loader = std::jthread([] { ServiceTaskStore().Refresh(); });
     ResetDailySections();
 }
 

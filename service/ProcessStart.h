@@ -2,14 +2,14 @@
 
 #include <optional>
 
-#include "engine/tasks/QelXml.h"
 #include "platform/FileLock.h"
+#include "service/SharedTaskStore.h"
 
 namespace zov {
 
-// The service's task store, loaded once at process start by the loader thread.
-CQelXML& ServiceTaskStore();
-bool ServiceTaskStoreLoaded();
+// The service's task store on task.db, first loaded at process start by the loader thread; the scheduler
+// and the expired-backup thread share it.
+SharedTaskStore& ServiceTaskStore();
 
 // The single-instance lock "run/zovsvc.lock". Nullopt when another instance holds it or it cannot be
 // made; the reason goes to the debug log. exitCode is the process's exit code in that case.

@@ -30,7 +30,13 @@ bool RunQueue::Enqueue(const TaskInfo& task, std::time_t when) {
     });
     if (queued) return false;
     tasks_.push_back(task);
+    queued_.notify_all();
     return true;
+}
+
+bool RunQueue::WaitForEntry(const std::stop_token& stop) {
+    std::unique_lock lock(mutex_);
+    return queued_.wait(lock, stop, [this] { return !tasks_.empty(); });
 }
 
 std::optional<TaskInfo> RunQueue::TakeRunnable(std::time_t now) {

@@ -1,11 +1,13 @@
 #pragma once
 
+#include <condition_variable>
 #include <cstddef>
 #include <ctime>
 #include <deque>
 #include <mutex>
 #include <optional>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <tuple>
 
@@ -28,6 +30,9 @@ class RunQueue {
     // error when it was not.
     std::optional<TaskInfo> TakeRunnable(std::time_t now);
 
+    // Blocks until an entry is queued or a stop is requested; false on the stop.
+    bool WaitForEntry(const std::stop_token& stop);
+
     void Clear();
     std::size_t Size() const;
 
@@ -36,6 +41,7 @@ class RunQueue {
     using StartedRun = std::tuple<std::string, int, std::string>;
 
     mutable std::mutex mutex_;
+    std::condition_variable_any queued_;
     std::deque<TaskInfo> tasks_;
     // The runs started on the latest day seen: a time is never started twice in a day, even when
     // temp.ini cannot be written.

@@ -10,10 +10,11 @@
 #include "platform/Clock.h"
 #include "service/RunQueue.h"
 #include "service/RunState.h"
+#include "service/SharedTaskStore.h"
 
 namespace zov {
 
-Scheduler::Scheduler(RunQueue& queue) : queue_(queue) { store_.SetFilePath(TaskDbPath()); }
+Scheduler::Scheduler(RunQueue& queue, SharedTaskStore& store) : queue_(queue), store_(store) {}
 
 int Scheduler::RunPass() {
     // The day is started before the pass looks at it: a pass never queues a time of the new day into the
@@ -41,11 +42,11 @@ void Scheduler::StartDay(std::time_t now) {
 }
 
 int Scheduler::QueueDueTasks(std::time_t now, std::set<std::string>& refused) {
-    store_.Load();
+    store_.Refresh();
     int queued = 0;
     std::vector<TaskInfo> due;
-    for (const std::string& record : store_.GetRecords()) {
-        store_.AddDueTask(record, due, true, now);
+    for (const std::string& record : store_.store().GetRecords()) {
+        CQelXML::AddDueTask(record, due, true, now);
         for (const TaskInfo& task : due) {
             if (!IsDueToday(task, now)) {
                 const std::string reason = UnusableFolderReason(task);

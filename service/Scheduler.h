@@ -5,22 +5,20 @@
 #include <stop_token>
 #include <string>
 
-#include "engine/tasks/QelXml.h"
-
 namespace zov {
 
 class RunQueue;
+class SharedTaskStore;
 
-// The service's scheduler: reads task.db through a store of its own and queues every task due this
-// minute.
+// The service's scheduler: queues every task of the shared store due this minute.
 class Scheduler {
   public:
-    explicit Scheduler(RunQueue& queue);
+    Scheduler(RunQueue& queue, SharedTaskStore& store);
 
     // One pass, deciding everything by one reading of the clock: starts a new day in temp.ini when the
-    // date changed; with config.ini [SYSTEM] "switch" = "OFF" the queue is emptied; otherwise task.db is
-    // read again and each task due now is queued. A due task whose folders the service does not use is
-    // logged once, not on every pass of its minute. Returns the number of tasks queued.
+    // date changed; with config.ini [SYSTEM] "switch" = "OFF" the queue is emptied; otherwise the store is
+    // brought up to task.db and each task due now is queued. A due task whose folders the service does not
+    // use is logged once, not on every pass of its minute. Returns the number of tasks queued.
     int RunPass();
 
     // Passes 10 s apart until a stop is requested.
@@ -34,7 +32,7 @@ class Scheduler {
     int QueueDueTasks(std::time_t now, std::set<std::string>& refused);
 
     RunQueue& queue_;
-    CQelXML store_;
+    SharedTaskStore& store_;
     // The refusals of the previous pass, each logged when it first appeared.
     std::set<std::string> refused_;
     // Whether the previous pass failed to start a new day in temp.ini.

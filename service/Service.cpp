@@ -4,18 +4,14 @@
 #include <signal.h>
 
 #include <cerrno>
-#include <chrono>
 #include <thread>
 #include <utility>
 
-#include "platform/Clock.h"
 #include "platform/ServiceManager.h"
 #include "service/ServiceEvents.h"
 
 namespace zov {
 namespace {
-
-constexpr std::chrono::milliseconds kBaseRunPause{1000};
 
 sigset_t ControlSignals() {
     sigset_t signals;
@@ -30,9 +26,7 @@ int ControlOf(int sig) { return sig == SIGUSR1 ? kControlUserFirst : kControlSto
 
 CService::CService(std::string name) : name_(std::move(name)), state_(kServiceStopped) {}
 
-void CService::Run() {
-    while (running_) SleepFor(kBaseRunPause);
-}
+void CService::Run() { running_.wait(true); }
 
 void CService::BlockControlSignals() {
     sigset_t signals = ControlSignals();
@@ -96,6 +90,7 @@ void CService::OnControl(int code) {
             SetState(kServiceStopPending);
             HandleStop();
             running_ = false;
+            running_.notify_all();
             ReportServiceEvent(kEventInformation, kEventStopped);
             break;
         case kControlPause:

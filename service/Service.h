@@ -28,7 +28,7 @@ class CService {
     CService(const CService&) = delete;
     CService& operator=(const CService&) = delete;
 
-    // Base: sleeps while the service runs.
+    // Base: sleeps until the stop.
     virtual void Run();
     virtual bool Prepare() { return true; }
     virtual void HandleStop() {}
@@ -69,7 +69,7 @@ class CService {
   protected:
     // One control request, as the signal thread delivers it.
     void OnControl(int code);
-    // Keeps the running flag until a stop clears it.
+    // Keeps the running flag until a stop clears it (and wakes its waiters).
     std::atomic<bool> running_{false};
 
   private:

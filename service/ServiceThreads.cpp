@@ -33,7 +33,7 @@ struct ServiceThreads::Parts {
     CBackup backup;
     std::list<Worker> workers;
     std::counting_semaphore<kWorkerCount> workersEnded{0};  // released by each worker thread as it ends
-    Scheduler scheduler{queue};
+    Scheduler scheduler{queue, ServiceTaskStore()};
     ExpiredBackups expiry{ServiceTaskStore()};
     // Declared after the parts they use, so that they are stopped and joined before those go.
     std::vector<std::jthread> workerThreads;

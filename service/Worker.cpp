@@ -43,7 +43,10 @@ bool Worker::Step(const std::stop_token& stop) {
 
 void Worker::Run(std::stop_token stop) {
     while (!stop.stop_requested()) {
-        Step(stop);
+        if (!Step(stop)) {
+            queue_.WaitForEntry(stop);
+            continue;
+        }
         SleepUnlessStopped(stop, std::chrono::milliseconds(1000));
     }
 }

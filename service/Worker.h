@@ -32,7 +32,8 @@ class Worker {
     // for the recovery at the next start.
     bool Step(const std::stop_token& stop = {});
 
-    // Steps until a stop is requested, sleeping 1 s after every step.
+    // Steps until a stop is requested, sleeping 1 s after every run; with nothing to run it waits for
+    // the next queued entry.
     void Run(std::stop_token stop);
 
   private:

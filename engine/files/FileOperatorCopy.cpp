@@ -273,7 +273,7 @@ bool FolderCopy::CopyContents(const std::string& source, const std::string& targ
         if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) continue;
         if (rules.filter != nullptr && !rules.pass && !FilterEntryPasses(*rules.filter, entry)) continue;
         if (rules.base != nullptr && IsUnchanged(entry, info, JoinPath(*rules.base, name))) continue;
-        copied = CopyEntry(entry, JoinPath(target, name), rules.failIfExists) && copied;
+        copied = CopyEntry(entry, info, JoinPath(target, name), rules.failIfExists) && copied;
     }
     return copied;
 }
@@ -316,10 +316,18 @@ bool FolderCopy::WriteDeletionMarkers(const std::string& source, const std::stri
     return written;
 }
 
-bool FolderCopy::CopyEntry(const std::string& source, const std::string& target, bool failIfExists) {
-    const int code = CopyEntryData(source, target, failIfExists);
+bool FolderCopy::CopyEntry(const std::string& source, const struct stat& info, const std::string& target,
+                           bool failIfExists) {
+    const int code = CopyEntryData(source, info, target, failIfExists, scratch_);
     if (code == 0) return true;
     return Fail("复制文件" + source + "时，发生错误，错误号：" + std::to_string(code));
+}
+
+bool FolderCopy::CopyEntry(const std::string& source, const std::string& target, bool failIfExists) {
+    struct stat info {};
+    if (::lstat(source.c_str(), &info) != 0)
+        return Fail("复制文件" + source + "时，发生错误，错误号：" + std::to_string(errno));
+    return CopyEntry(source, info, target, failIfExists);
 }
 
 }  // namespace zov::fileops

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "engine/files/ExcludedFolder.h"
+#include "engine/files/FileOperatorCopyEntry.h"
 #include "engine/filter/FilterSet.h"
 
 // Folder copies of CFileOperator: the checks of each copy form and the walk they share.
@@ -59,7 +60,10 @@ class FolderCopy {
     // it out, so the copy never meets itself.
     bool IntoExcludedFolder(const std::string& source, const std::string& target) const;
     bool WriteDeletionMarkers(const std::string& source, const std::string& base, const std::string& target);
-    // Copies one file or link to the path target; false with the error set on failure.
+    // Copies one file or link to the path target; false with the error set on failure. info is what lstat
+    // gave for source.
+    bool CopyEntry(const std::string& source, const struct stat& info, const std::string& target,
+                   bool failIfExists);
     bool CopyEntry(const std::string& source, const std::string& target, bool failIfExists);
     // Sets the error and returns false.
     bool Fail(std::string text);
@@ -68,6 +72,7 @@ class FolderCopy {
     const std::string& excludedFolder_;
     // The job's stop: the walk ends before the next entry.
     const std::stop_token& stop_;
+    CopyScratch scratch_;
 };
 
 }  // namespace zov::fileops

@@ -1,6 +1,7 @@
 #include "engine/files/FileOperatorCopyEntry.h"
 
 #include <fcntl.h>
+#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -12,7 +13,6 @@ namespace zov::fileops {
 namespace {
 
 constexpr std::size_t kChunkBytes = 8u << 20;
-constexpr std::size_t kBufferBytes = 1u << 20;
 
 bool IsRoot() { return ::geteuid() == 0; }
 
@@ -29,17 +29,24 @@ int WriteAll(int out, const char* data, std::size_t size) {
     return 0;
 }
 
+// Whether copy_file_range refuses every file of these file systems, not just this one.
+bool RefusedForTheFileSystem(int error) { return error == EXDEV || error == ENOSYS || error == EOPNOTSUPP; }
+
 // Copies from the current offsets to the end of in; 0 or an errno value.
-int CopyBytes(int in, int out, off_t expectedSize) {
+int CopyBytes(int in, int out, const struct stat& info, CopyScratch& scratch) {
     off_t copied = 0;
-    for (;;) {
+    while (!scratch.KernelCopyRefused(info.st_dev)) {
         const ssize_t moved = ::copy_file_range(in, nullptr, out, nullptr, kChunkBytes, 0);
         if (moved > 0) {
             copied += moved;
             continue;
         }
-        if (moved == 0 && copied >= expectedSize) return 0;
+        if (moved == 0 && copied >= info.st_size) return 0;
         if (moved < 0 && errno == EINTR) continue;
+        if (moved < 0 && copied == 0 && RefusedForTheFileSystem(errno)) {
+            scratch.NoteKernelCopyRefused(info.st_dev);
+            break;
+        }
         // Not supported between these files, or a file that reports no data this way: read and write.
         if (moved == 0 || errno == EXDEV || errno == ENOSYS || errno == EINVAL || errno == EOPNOTSUPP ||
             errno == EPERM) {
@@ -47,19 +54,35 @@ int CopyBytes(int in, int out, off_t expectedSize) {
         }
         return errno;
     }
-    std::vector<char> buffer(kBufferBytes);
+    // Across file systems the kernel still moves the bytes from one page cache to the other without a
+    // copy through this process, where the target file system takes them that way.
     for (;;) {
-        const ssize_t read = ::read(in, buffer.data(), buffer.size());
+        const ssize_t moved = ::sendfile(out, in, nullptr, kChunkBytes);
+        if (moved > 0) continue;
+        if (moved == 0) return 0;
+        if (errno == EINTR) continue;
+        if (errno == EINVAL || errno == ENOSYS) break;
+        return errno;
+    }
+    char* buffer = scratch.Buffer();
+    for (;;) {
+        const ssize_t read = ::read(in, buffer, CopyScratch::kBufferBytes);
         if (read == 0) return 0;
         if (read < 0) {
             if (errno == EINTR) continue;
             return errno;
         }
-        if (const int code = WriteAll(out, buffer.data(), static_cast<std::size_t>(read))) return code;
+        if (const int code = WriteAll(out, buffer, static_cast<std::size_t>(read))) return code;
     }
 }
 
-int CopyFileData(const std::string& from, const std::string& to, bool failIfExists) {
+// Opens the target file: made new (O_EXCL) unless replacing is asked for; never through a link.
+int OpenTarget(const std::string& to, bool replace) {
+    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL);
+    return ::open(to.c_str(), flags, 0600);
+}
+
+int CopyFileData(const std::string& from, const std::string& to, bool replace, CopyScratch& scratch) {
     const int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (in < 0) return errno;
     struct stat info {};
@@ -68,17 +91,16 @@ int CopyFileData(const std::string& from, const std::string& to, bool failIfExis
         ::close(in);
         return code;
     }
-    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
-    const int out = ::open(to.c_str(), flags, 0600);
+    const int out = OpenTarget(to, replace);
     if (out < 0) {
         const int code = errno;
         ::close(in);
         return code;
     }
-    int code = CopyBytes(in, out, info.st_size);
+    int code = CopyBytes(in, out, info, scratch);
     if (code == 0) {
         // Attributes are kept where the target file system allows it; a refusal does not fail the copy.
-        if (IsRoot()) (void)!::fchown(out, info.st_uid, info.st_gid);
+        if (scratch.keepsOwners()) (void)!::fchown(out, info.st_uid, info.st_gid);
         (void)!::fchmod(out, info.st_mode & 07777);
         const struct timespec times[2] = {info.st_atim, info.st_mtim};
         (void)!::futimens(out, times);
@@ -89,33 +111,48 @@ int CopyFileData(const std::string& from, const std::string& to, bool failIfExis
     return code;
 }
 
-int CopyLink(const std::string& from, const std::string& to, const struct stat& info) {
+int CopyLink(const std::string& from, const std::string& to, const struct stat& info, bool keepOwner) {
     std::vector<char> text(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4095) + 1);
     const ssize_t length = ::readlink(from.c_str(), text.data(), text.size());
     if (length < 0) return errno;
     if (static_cast<std::size_t>(length) >= text.size()) return ENAMETOOLONG;
     text[static_cast<std::size_t>(length)] = '\0';
     if (::symlink(text.data(), to.c_str()) != 0) return errno;
-    if (IsRoot()) (void)!::lchown(to.c_str(), info.st_uid, info.st_gid);
+    if (keepOwner) (void)!::lchown(to.c_str(), info.st_uid, info.st_gid);
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
     (void)!::utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
     return 0;
 }
 
+// Makes way for a copy over the existing entry to; 0 or an errno value.
+int ClearTarget(const std::string& to, const struct stat& source) {
+    struct stat target {};
+    if (::lstat(to.c_str(), &target) != 0) return errno == ENOENT ? 0 : errno;
+    if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return EINVAL;
+    if (S_ISDIR(target.st_mode)) return EISDIR;
+    if ((S_ISLNK(source.st_mode) || !S_ISREG(target.st_mode)) && ::unlink(to.c_str()) != 0) return errno;
+    return 0;
+}
+
 }  // namespace
 
-int CopyEntryData(const std::string& from, const std::string& to, bool failIfExists) {
-    struct stat source {};
-    if (::lstat(from.c_str(), &source) != 0) return errno;
+char* CopyScratch::Buffer() {
+    if (!buffer_) buffer_ = std::make_unique_for_overwrite<char[]>(kBufferBytes);
+    return buffer_.get();
+}
+
+int CopyEntryData(const std::string& from, const struct stat& source, const std::string& to,
+                  bool failIfExists, CopyScratch& scratch) {
     if (!S_ISREG(source.st_mode) && !S_ISLNK(source.st_mode)) return ENOTSUP;
-    struct stat target {};
-    if (::lstat(to.c_str(), &target) == 0) {
-        if (failIfExists) return EEXIST;
-        if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return EINVAL;
-        if (S_ISDIR(target.st_mode)) return EISDIR;
-        if ((S_ISLNK(source.st_mode) || !S_ISREG(target.st_mode)) && ::unlink(to.c_str()) != 0) return errno;
-    }
-    return S_ISLNK(source.st_mode) ? CopyLink(from, to, source) : CopyFileData(from, to, failIfExists);
+    const auto copy = [&](bool replace) {
+        return S_ISLNK(source.st_mode) ? CopyLink(from, to, source, scratch.keepsOwners())
+                                       : CopyFileData(from, to, replace, scratch);
+    };
+    // Most targets are new: the copy makes them without looking first, and looks only at one in the way.
+    const int code = copy(false);
+    if (code != EEXIST || failIfExists) return code;
+    if (const int cleared = ClearTarget(to, source)) return cleared;
+    return copy(true);
 }
 
 void CopyFolderAttributes(const std::string& source, const std::string& target) {

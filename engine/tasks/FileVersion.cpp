@@ -1,5 +1,6 @@
 #include "engine/tasks/FileVersion.h"
 
+#include <cerrno>
 #include <map>
 #include <mutex>
 
@@ -12,6 +13,16 @@ FileVersion VersionOf(const struct stat& info) {
     version.size = info.st_size;
     version.modifiedSeconds = info.st_mtim.tv_sec;
     version.modifiedNanoseconds = info.st_mtim.tv_nsec;
+    version.changedSeconds = info.st_ctim.tv_sec;
+    version.changedNanoseconds = info.st_ctim.tv_nsec;
+    return version;
+}
+
+FileVersion VersionOfPath(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0) return VersionOf(info);
+    FileVersion version;
+    version.error = errno;
     return version;
 }
 

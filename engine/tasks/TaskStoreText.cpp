@@ -8,7 +8,9 @@ std::vector<std::string> SplitRecords(std::string_view text) {
     std::vector<std::string> pieces;
     SplitToArray(pieces, text, kRecordMarker, true, 1);
     if (pieces.size() <= 1) return {};
-    return {pieces.begin() + 1, pieces.end() - 1};
+    pieces.pop_back();
+    pieces.erase(pieces.begin());
+    return pieces;
 }
 
 std::string WithRecords(std::string text, const std::vector<std::string>& records) {

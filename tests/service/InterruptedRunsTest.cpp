@@ -11,6 +11,7 @@
 #include "platform/ServiceManagerLocal.h"
 #include "service/InterruptedRuns.h"
 #include "service/Scheduler.h"
+#include "service/SharedTaskStore.h"
 
 namespace zov {
 namespace {
@@ -77,7 +78,8 @@ TEST_F(InterruptedRunsTest, TimesLeftRunningTodayFailAndAreReportedOnce) {
     EXPECT_TRUE(Recover().empty()) << "a second start reports nothing again";
 
     RunQueue queue;
-    EXPECT_EQ(Scheduler(queue).RunPass(), 0) << "no time is run again at its minute";
+    SharedTaskStore store(TaskDbPath());
+    EXPECT_EQ(Scheduler(queue, store).RunPass(), 0) << "no time is run again at its minute";
 }
 
 TEST_F(InterruptedRunsTest, RunningTimesOfAnEarlierDayAreLeftToTheDailyReset) {
@@ -89,7 +91,8 @@ TEST_F(InterruptedRunsTest, RunningTimesOfAnEarlierDayAreLeftToTheDailyReset) {
     EXPECT_EQ(State(kFailedSection, 1), "");
     ResetDailySections();
     RunQueue queue;
-    EXPECT_EQ(Scheduler(queue).RunPass(), 1) << "a new day runs the time";
+    SharedTaskStore store(TaskDbPath());
+    EXPECT_EQ(Scheduler(queue, store).RunPass(), 1) << "a new day runs the time";
 }
 
 TEST(InterruptedRunsServiceTest, TheServiceFilesATimeLeftRunningWhenItStarts) {

@@ -10,6 +10,7 @@
 
 #include "SchedulerTestSupport.h"
 #include "service/Scheduler.h"
+#include "service/SharedTaskStore.h"
 #include "service/Worker.h"
 
 namespace zov {
@@ -63,7 +64,8 @@ struct ServiceLoop {
     }
 
     RunQueue queue;
-    Scheduler scheduler{queue};
+    SharedTaskStore store{TaskDbPath()};
+    Scheduler scheduler{queue, store};
     std::vector<std::pair<int, std::string>> runs;
     std::function<void()> duringRun;
     Worker worker{queue, [this](const TaskInfo& task, const std::string&, std::string&, const JobContext&) {

@@ -8,6 +8,7 @@
 #include "platform/IniProfile.h"
 #include "service/ExpiredBackups.h"
 #include "service/Scheduler.h"
+#include "service/SharedTaskStore.h"
 
 namespace zov {
 namespace {
@@ -24,7 +25,8 @@ std::string Replaced(std::string text, const std::string& from, const std::strin
 class SchedulerTest : public test::RunStateTest {
   protected:
     RunQueue queue_;
-    Scheduler scheduler_{queue_};
+    SharedTaskStore store_{TaskDbPath()};
+    Scheduler scheduler_{queue_, store_};
 };
 
 TEST_F(SchedulerTest, QueuesWhatIsDueThisMinuteOnce) {
@@ -230,11 +232,9 @@ TEST_F(SchedulerTest, ExpiredBackupsGoAfterTheirKeepDays) {
     test::WriteFile(program_ / ("bak/" + old), "in the working folder");
     test::WriteTaskStore({test::TaskRecord(files), test::TaskRecord(kept), test::TaskRecord(database),
                           test::TaskRecord(relative), test::TaskRecord(top)});
-    CQelXML store;
-    store.SetFilePath(TaskDbPath());
     const fs::path workingFolder = fs::current_path();
     fs::current_path(program_.path());
-    ExpiredBackups(store).RunPass();
+    ExpiredBackups(store_).RunPass();
     fs::current_path(workingFolder);
     EXPECT_TRUE(fs::exists(program_ / ("bak/" + old))) << "a relative storage folder is left alone";
     EXPECT_FALSE(fs::exists(files.dest + "/2024-03-01"));

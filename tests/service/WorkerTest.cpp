@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <filesystem>
 #include <thread>
 
@@ -9,6 +10,7 @@
 #include "platform/Mailslot.h"
 #include "service/ExpiredBackups.h"
 #include "service/Scheduler.h"
+#include "service/SharedTaskStore.h"
 #include "service/Worker.h"
 
 namespace zov {
@@ -222,9 +224,8 @@ TEST_F(WorkerTest, EachRunIsAJobWithTheWorkersStopAndTheStatusSocket) {
 
 TEST_F(WorkerTest, ThreadLoopsEndPromptlyOnAStop) {
     SetClock(nullptr);
-    CQelXML store;
-    store.SetFilePath(TaskDbPath());
-    Scheduler scheduler(queue_);
+    SharedTaskStore store(TaskDbPath());
+    Scheduler scheduler(queue_, store);
     ExpiredBackups expiry(store);
     Worker worker = FakeWorker();
     std::vector<std::jthread> threads;
@@ -236,6 +237,24 @@ TEST_F(WorkerTest, ThreadLoopsEndPromptlyOnAStop) {
     threads.clear();
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(500));
     SetClock(&zone_.clock());
+}
+
+// An idle worker sleeps until an entry is queued, and takes it then.
+TEST_F(WorkerTest, AnIdleWorkerWakesForAQueuedEntry) {
+    std::atomic<int> runs{0};
+    hook_ = [&runs] { ++runs; };
+    Worker worker = FakeWorker();
+    std::jthread thread([&worker](std::stop_token stop) { worker.Run(stop); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    EXPECT_EQ(runs, 0);
+    ASSERT_TRUE(queue_.Enqueue(Queued(1, "08:00"), zov::Now()));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (runs == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    thread.request_stop();
+    thread.join();
+    EXPECT_EQ(ran_, std::vector<int>{1});
 }
 
 TEST_F(WorkerTest, RunLoopStepsOncePerSecond) {
