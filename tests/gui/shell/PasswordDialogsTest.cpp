@@ -1,0 +1,253 @@
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <functional>
+#include <thread>
+
+#include "gui/shell/PasswordDialogs.h"
+#include "support/GuiTestSupport.h"
+#include "support/RecordingPrompter.h"
+
+using zov::gui::CInputPwdDlg;
+using zov::gui::CModifyPwdDlg;
+using zov::gui::PasswordAnswer;
+using zov::gui::Prompter;
+
+namespace {
+
+QAbstractButton* ButtonOf(QWidget& dialog, const QString& text) {
+    for (auto* button : dialog.findChildren<QAbstractButton*>()) {
+        if (button->text() == text) return button;
+    }
+    return nullptr;
+}
+
+QList<QLineEdit*> EditsOf(QWidget& dialog) { return dialog.findChildren<QLineEdit*>(); }
+
+// Answers every password dialog that opens: types its answer and clicks the dialog's buttons. Counts the
+// dialogs open at one time.
+class DialogAnswerer : public QObject {
+  public:
+    explicit DialogAnswerer(std::function<void(CInputPwdDlg&)> answer) : answer_(std::move(answer)) {
+        timer_.setInterval(10);
+        connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
+        timer_.start();
+    }
+    int Answered() const { return answered_; }
+    int MostOpenAtOnce() const { return mostOpen_; }
+
+  private:
+    void Poll() {
+        int open = 0;
+        for (QWidget* widget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<CInputPwdDlg*>(widget) != nullptr && widget->isVisible()) ++open;
+        }
+        mostOpen_ = std::max(mostOpen_, open);
+        auto* dialog = qobject_cast<CInputPwdDlg*>(QApplication::activeModalWidget());
+        if (dialog == nullptr || handling_) return;
+        handling_ = true;
+        ++answered_;
+        zov::gui::test::SaveScreenshot(*dialog, "input-password-dialog");
+        answer_(*dialog);
+        handling_ = false;
+    }
+
+    std::function<void(CInputPwdDlg&)> answer_;
+    QTimer timer_;
+    int answered_ = 0;
+    int mostOpen_ = 0;
+    bool handling_ = false;
+};
+
+void TypeAndConfirm(CInputPwdDlg& dialog, const QString& password) {
+    QTest::keyClicks(EditsOf(dialog).first(), password);
+    ButtonOf(dialog, "确 定")->click();
+}
+
+}  // namespace
+
+class PasswordDialogsTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    void InputDialogAnswers_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<QString>("password");
+        QTest::addColumn<bool>("cancelled");
+        QTest::newRow("confirmed") << "geheim 1"
+                                   << "确 定"
+                                   << "geheim 1" << false;
+        QTest::newRow("confirmed empty") << ""
+                                         << "确 定"
+                                         << "" << false;
+        QTest::newRow("cancelled") << "geheim"
+                                   << "取 消"
+                                   << "" << true;
+        QTest::newRow("close box") << "geheim"
+                                   << "close"
+                                   << "" << true;
+    }
+    void InputDialogAnswers() {
+        QFETCH(QString, typed);
+        QFETCH(QString, how);
+        QFETCH(QString, password);
+        QFETCH(bool, cancelled);
+        CInputPwdDlg dialog("压缩包密码错误，请输入密码：");
+        dialog.show();
+        QCOMPARE(dialog.windowTitle(), QString("请输入密码"));
+        QLineEdit* edit = EditsOf(dialog).first();
+        QTest::keyClicks(edit, typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+        QVERIFY(dialog.isVisible());
+        if (how == "close") {
+            dialog.close();
+        } else {
+            ButtonOf(dialog, how)->click();
+        }
+        QVERIFY(!dialog.isVisible());
+        QCOMPARE(dialog.Password(), password);
+        QCOMPARE(dialog.Cancelled(), cancelled);
+        QCOMPARE(edit->text(), QString());
+    }
+
+    void ShowPasswordRevealsTheEdits() {
+        CModifyPwdDlg dialog("alt");
+        dialog.show();
+        zov::gui::test::SaveScreenshot(dialog, "modify-password-dialog");
+        auto* box = dialog.findChild<QCheckBox*>();
+        QCOMPARE(box->text(), QString("显示密码"));
+        box->click();
+        for (QLineEdit* edit : EditsOf(dialog)) QCOMPARE(edit->echoMode(), QLineEdit::Normal);
+        box->click();
+        for (QLineEdit* edit : EditsOf(dialog)) QCOMPARE(edit->echoMode(), QLineEdit::Password);
+    }
+
+    void AskPasswordOnTheWindowThread_data() {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void AskPasswordOnTheWindowThread() {
+        QFETCH(bool, confirm);
+        QString promptShown;
+        DialogAnswerer answerer([&](CInputPwdDlg& dialog) {
+            promptShown = dialog.findChild<QLabel*>()->text();
+            if (confirm) {
+                TypeAndConfirm(dialog, "pw-1");
+            } else {
+                ButtonOf(dialog, "取 消")->click();
+            }
+        });
+        const PasswordAnswer answer = zov::gui::AskPassword("请输入[a.rar]的密码");
+        QCOMPARE(promptShown, QString("请输入[a.rar]的密码"));
+        QCOMPARE(answer.password, confirm ? QString("pw-1") : QString());
+        QCOMPARE(answer.cancelled, !confirm);
+    }
+
+    void WorkersGetTheirOwnAnswersOneAtATime() {
+        int next = 0;
+        DialogAnswerer answerer([&next](CInputPwdDlg& dialog) {
+            const QString prompt = dialog.findChild<QLabel*>()->text();
+            if (prompt == "cancel me") {
+                ButtonOf(dialog, "取 消")->click();
+            } else {
+                TypeAndConfirm(dialog, "answer to " + prompt);
+            }
+            ++next;
+        });
+        PasswordAnswer first, second, third;
+        std::atomic<int> done{0};
+        std::jthread a([&] {
+            first = zov::gui::AskPassword("one");
+            ++done;
+        });
+        std::jthread b([&] {
+            second = zov::gui::AskPassword("cancel me");
+            ++done;
+        });
+        std::jthread c([&] {
+            third = zov::gui::AskPassword("three");
+            ++done;
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(done.load(), 3, 10000);
+        QCOMPARE(first.password, QString("answer to one"));
+        QVERIFY(!first.cancelled);
+        QCOMPARE(second.password, QString());
+        QVERIFY(second.cancelled);
+        QCOMPARE(third.password, QString("answer to three"));
+        QVERIFY(!third.cancelled);
+        QCOMPARE(answerer.Answered(), 3);
+        QCOMPARE(answerer.MostOpenAtOnce(), 1);
+    }
+
+    void ModifyDialogRules_data() {
+        QTest::addColumn<QString>("current");
+        QTest::addColumn<QStringList>("typed");  // old, new, repeat
+        QTest::addColumn<QList<Prompter::Answer>>("answers");
+        QTest::addColumn<QString>("outcome");  // accepted, rejected, open
+        QTest::addColumn<QString>("newPassword");
+        QTest::addColumn<QStringList>("boxes");
+        using A = Prompter::Answer;
+        const QString mismatch = "两次密码输入不一致，请重新输入。";
+        const QString same = "您输入的新密码和密码一样，是否需要重新输入？";
+        QTest::newRow("new password") << "alt" << QStringList{"alt", "neu", "neu"} << QList<A>{} << "accepted"
+                                      << "neu" << QStringList{};
+        QTest::newRow("wrong old password")
+            << "alt" << QStringList{"ALT", "neu", "neu"} << QList<A>{} << "rejected"
+            << "" << QStringList{"旧密码输入错误"};
+        QTest::newRow("repeat differs, OK")
+            << "alt" << QStringList{"alt", "neu", "nue"} << QList<A>{A::Ok} << "open"
+            << "" << QStringList{mismatch};
+        QTest::newRow("repeat differs, cancel")
+            << "alt" << QStringList{"alt", "neu", "nue"} << QList<A>{A::Cancel} << "rejected"
+            << "" << QStringList{mismatch};
+        QTest::newRow("same again, retype")
+            << "alt" << QStringList{"alt", "alt", "alt"} << QList<A>{A::Yes} << "open"
+            << "" << QStringList{same};
+        QTest::newRow("same again, keep")
+            << "alt" << QStringList{"alt", "alt", "alt"} << QList<A>{A::No} << "accepted"
+            << "alt" << QStringList{same};
+        QTest::newRow("password removed") << "alt" << QStringList{"alt", "", ""} << QList<A>{} << "accepted"
+                                          << "" << QStringList{};
+        QTest::newRow("first password") << "" << QStringList{"", "neu", "neu"} << QList<A>{} << "accepted"
+                                        << "neu" << QStringList{};
+    }
+    void ModifyDialogRules() {
+        QFETCH(QString, current);
+        QFETCH(QStringList, typed);
+        QFETCH(QList<Prompter::Answer>, answers);
+        QFETCH(QString, outcome);
+        QFETCH(QString, newPassword);
+        QFETCH(QStringList, boxes);
+        zov::gui::test::RecordingPrompter prompter;
+        prompter.Script(answers);
+        CModifyPwdDlg dialog(current);
+        dialog.show();
+        const QList<QLineEdit*> edits = EditsOf(dialog);
+        QCOMPARE(edits.size(), 3);
+        for (int i = 0; i < 3; ++i) QTest::keyClicks(edits[i], typed[i]);
+        ButtonOf(dialog, "确认")->click();
+        QCOMPARE(prompter.Texts(), boxes);
+        QCOMPARE(dialog.isVisible(), outcome == "open");
+        if (outcome != "open") {
+            QCOMPARE(dialog.result(),
+                     outcome == "accepted" ? int(QDialog::Accepted) : int(QDialog::Rejected));
+        }
+        QCOMPARE(dialog.Changed(), outcome == "accepted");
+        QCOMPARE(dialog.NewPassword(), newPassword);
+        if (QTest::currentDataTag() == QString("same again, retype")) {
+            QCOMPARE(edits[1]->text(), QString());
+            QCOMPARE(edits[2]->text(), QString());
+            QCOMPARE(edits[0]->text(), QString("alt"));
+        }
+    }
+};
+
+QTEST_MAIN(PasswordDialogsTest)
+#include "PasswordDialogsTest.moc"
