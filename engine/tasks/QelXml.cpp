@@ -28,6 +28,7 @@ bool CQelXML::Load() {
     std::lock_guard lock(mutex_);
     if (!pathSet_) {
         loaded_ = false;
+        unsaved_ = false;
         text_.clear();
         records_.clear();
         return false;
@@ -35,6 +36,7 @@ bool CQelXML::Load() {
     FileVersion version;
     std::string why;
     loaded_ = ReadTaskStore(filePath_, text_, version, why);
+    unsaved_ = false;
     records_ = SplitRecords(text_);
     ReportTaskStoreLoad(filePath_, version, why, records_);
     return loaded_;
@@ -45,11 +47,20 @@ bool CQelXML::Save() {
     return SaveLocked();
 }
 
-bool CQelXML::SaveLocked() { return loaded_ && WriteTaskStore(filePath_, text_); }
+bool CQelXML::SaveLocked() {
+    if (!loaded_ || !WriteTaskStore(filePath_, text_)) return false;
+    unsaved_ = false;
+    return true;
+}
 
 bool CQelXML::IsLoaded() const {
     std::lock_guard lock(mutex_);
     return loaded_;
+}
+
+bool CQelXML::HasUnsavedChanges() const {
+    std::lock_guard lock(mutex_);
+    return unsaved_;
 }
 
 std::vector<std::string> CQelXML::GetRecords() const {
@@ -101,6 +112,7 @@ bool CQelXML::ChangeTaskLocked(int type, TaskInfo& task, bool save, bool markPas
         if (markPastTimes) MarkPastTimes(task);
         text_ = WithRecords(std::move(text_), records);
         records_ = SplitRecords(text_);
+        unsaved_ = true;
         ok = !save || SaveLocked();
     }
     log.SetTaskId(task.id);

@@ -37,6 +37,9 @@ class CQelXML {
     // Replaces task.db atomically with the enciphered text; false when not loaded or the write failed.
     bool Save();
     bool IsLoaded() const;
+    // True when a change since the last load or save is not in task.db yet (a change made without save,
+    // or whose save failed).
+    bool HasUnsavedChanges() const;
     // The record texts of the last load or change.
     std::vector<std::string> GetRecords() const;
     // The highest <ID> among the records, 0 when there are none, -1 when not loaded.
@@ -97,6 +100,7 @@ class CQelXML {
     std::string text_;
     bool pathSet_ = false;
     bool loaded_ = false;
+    bool unsaved_ = false;
     std::vector<std::string> records_;
     bool clampKeepDays_;
 };

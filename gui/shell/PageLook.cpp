@@ -1,0 +1,39 @@
+#include "gui/shell/PageLook.h"
+
+#include <QLabel>
+#include <QPalette>
+#include <QWidget>
+
+namespace zov::gui {
+
+QFont PageFont(int pixelHeight, bool bold) {
+    QFont font(kCjkFontFamily);
+    font.setPixelSize(pixelHeight);
+    font.setBold(bold);
+    return font;
+}
+
+void SetTextColor(QWidget& widget, const QColor& color) {
+    QPalette palette = widget.palette();
+    palette.setColor(QPalette::WindowText, color);
+    palette.setColor(QPalette::ButtonText, color);
+    palette.setColor(QPalette::Text, color);
+    widget.setPalette(palette);
+}
+
+void MakeWhitePage(QWidget& page) {
+    QPalette palette = page.palette();
+    palette.setColor(QPalette::Window, Qt::white);
+    page.setPalette(palette);
+    page.setAutoFillBackground(true);
+}
+
+QLabel* AddLabel(QWidget& parent, const char* id, const QString& text, int x, int y, int width, int height) {
+    auto* label = new QLabel(text, &parent);
+    label->setObjectName(id);
+    label->setGeometry(x, y, width, height);
+    label->setFont(PageFont(12));
+    return label;
+}
+
+}  // namespace zov::gui

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QString>
+
+class QLabel;
+class QWidget;
+
+// The look the settings pages share: the CJK font at a pixel height, text colours, white pages and
+// clickable texts.
+namespace zov::gui {
+
+inline constexpr const char* kCjkFontFamily = "WenQuanYi Micro Hei";
+
+QFont PageFont(int pixelHeight, bool bold = false);
+void SetTextColor(QWidget& widget, const QColor& color);
+// A white, opaque page background.
+void MakeWhitePage(QWidget& page);
+// A label at the rectangle with the id as object name.
+QLabel* AddLabel(QWidget& parent, const char* id, const QString& text, int x, int y, int width, int height);
+
+}  // namespace zov::gui
