@@ -176,7 +176,7 @@ void CStowmeranDlg::BuildControls() {
     dot_ = TextLabel(this, "·", {512, 476, 8, 18}, QColor(11, 110, 18));
     maker_ = TextLabel(this, kMakerName, {522, 476, 80, 18}, QColor(11, 110, 18));
     maker_->setObjectName("makerLink");
-    version_ = TextLabel(this, QString("版本：V%1").arg(kProductVersion), {606, 476, 86, 18}, Qt::white);
+    version_ = TextLabel(this, QString("版本：V%1").arg(kProductVersion), {606, 8, 86, 18}, Qt::white);
     version_->setObjectName("version");
     for (QLabel* link : {guide_, updateLink_, banner_, dot_, maker_}) {
         link->setCursor(Qt::PointingHandCursor);

@@ -1,5 +1,6 @@
 #include <QLabel>
 #include <QProcess>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
 #include <filesystem>
@@ -7,6 +8,7 @@
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/tasks/QelXml.h"
+#include "gui/shell/AboutDialog.h"
 #include "gui/shell/MainWindow.h"
 #include "gui/shell/SingleInstance.h"
 #include "gui/shell/TaskStore.h"
@@ -247,6 +249,15 @@ class MainWindowTest : public QObject {
         }
         QCOMPARE(ReadFile(db) != before, written);
         store.SetFilePath("");
+    }
+
+    void AboutBoxClosesWithItsButton() {
+        TempProgramFolder folder;
+        zov::gui::CAboutDlg about;
+        about.show();
+        SaveScreenshot(about, "about-box");
+        QTest::mouseClick(about.findChild<QPushButton*>("ok"), Qt::LeftButton);
+        QCOMPARE(about.result(), int(QDialog::Accepted));
     }
 
     void AnotherStartRaisesTheMinimisedWindow() {
