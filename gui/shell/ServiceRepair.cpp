@@ -34,8 +34,9 @@ std::string ServiceProgramPath() { return ProgramDir() + kServiceProgramName; }
 bool ServiceProgramRuns() {
     const std::vector<ProcessInfo> processes = ListProcesses();
     if (processes.empty()) return true;
+    const std::string program = ServiceProgramPath();
     for (const ProcessInfo& process : processes) {
-        if (process.name == kServiceProgramName) return true;
+        if (process.name == kServiceProgramName && process.imagePath == program) return true;
     }
     return false;
 }

@@ -12,7 +12,8 @@ inline constexpr const char* kServiceProgramName = "zovsvc";
 // The service program of the program folder.
 std::string ServiceProgramPath();
 
-// True when a process named "zovsvc" runs, or when the process list cannot be read.
+// True when the service program of this program folder runs (another installation's does not count), or
+// when the process list cannot be read.
 bool ServiceProgramRuns();
 
 // Stops the service (bounded), deletes it, runs the program with "-install" and stops the service, starts

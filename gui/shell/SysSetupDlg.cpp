@@ -1,10 +1,11 @@
 #include "gui/shell/SysSetupDlg.h"
 
 #include <QPainter>
-#include <QPushButton>
 
 #include "gui/shell/PageLook.h"
+#include "gui/widgets/BitButtonNL.h"
 #include "gui/widgets/ColorRef.h"
+#include "gui/widgets/DialogKeyFilter.h"
 
 namespace zov::gui {
 
@@ -12,17 +13,20 @@ namespace {
 
 const QRect kPageRect(14, 35, 520, 360);
 
-QPushButton* AddTab(QWidget& page, const char* id, const QString& text, int x) {
-    auto* tab = new QPushButton(text, &page);
+CBitButtonNL* AddTab(QWidget& page, const char* id, const QString& text, int x) {
+    auto* tab = new CBitButtonNL(text, &page);
     tab->setObjectName(id);
-    tab->setGeometry(x, 0, 90, 24);
+    tab->LoadBitmaps(187, 190, 188);
+    tab->SetShowText(true);
     tab->setFont(PageFont(12));
+    tab->move(x, 0);
     tab->setCursor(Qt::PointingHandCursor);
     return tab;
 }
 
-void MarkTab(QPushButton& tab, bool active) {
-    SetTextColor(tab, active ? ColorFromRef(0x0000FF) : ColorFromRef(0x000000));
+void MarkTab(CBitButtonNL& tab, bool active) {
+    const QColor red = ColorFromRef(0x0000FF);
+    tab.SetTextColors(active ? red : ColorFromRef(0x000000), red, red);
 }
 
 }  // namespace
@@ -42,11 +46,12 @@ CSysSetupDlg::CSysSetupDlg(QWidget* parent) : QWidget(parent) {
     activeTab_ = settingsTab_;
     MarkTab(*settingsTab_, true);
     MarkTab(*stateTab_, false);
-    connect(settingsTab_, &QPushButton::clicked, this, [this] { ShowTab(settingsTab_, settings_); });
-    connect(stateTab_, &QPushButton::clicked, this, [this] { ShowTab(stateTab_, state_); });
+    connect(settingsTab_, &CBitButtonNL::clicked, this, [this] { ShowTab(settingsTab_, settings_); });
+    connect(stateTab_, &CBitButtonNL::clicked, this, [this] { ShowTab(stateTab_, state_); });
+    InstallDialogKeyFilter(this);
 }
 
-void CSysSetupDlg::ShowTab(QPushButton* tab, QWidget* page) {
+void CSysSetupDlg::ShowTab(CBitButtonNL* tab, QWidget* page) {
     if (!page->isVisible()) {
         current_->hide();
         page->show();

@@ -5,9 +5,9 @@
 #include "gui/shell/SysSetupStateDlg.h"
 #include "gui/shell/SysSetupSubDlg.h"
 
-class QPushButton;
-
 namespace zov::gui {
+
+class CBitButtonNL;
 
 // The settings page of the main window: two tab buttons switch between the settings sub-page and the
 // state sub-page, both at (14, 35, 520, 360) inside a thin frame.
@@ -25,14 +25,14 @@ class CSysSetupDlg : public QWidget {
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    void ShowTab(QPushButton* tab, QWidget* page);
+    void ShowTab(CBitButtonNL* tab, QWidget* page);
 
     CSysSetupSubDlg* settings_;
     CSysSetupStateDlg* state_;
     QWidget* current_;
-    QPushButton* settingsTab_;
-    QPushButton* stateTab_;
-    QPushButton* activeTab_;
+    CBitButtonNL* settingsTab_;
+    CBitButtonNL* stateTab_;
+    CBitButtonNL* activeTab_;
 };
 
 }  // namespace zov::gui

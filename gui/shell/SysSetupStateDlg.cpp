@@ -4,7 +4,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
-#include <QPushButton>
 
 #include "engine/archive/ZipOperatorLookup.h"
 #include "engine/files/FileOperator.h"
@@ -16,10 +15,12 @@
 #include "gui/shell/CacheSpace.h"
 #include "gui/shell/LogResults.h"
 #include "gui/shell/MakerAddresses.h"
+#include "gui/shell/NoticeListeners.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/shell/ServiceRepair.h"
 #include "gui/shell/UserCache.h"
+#include "gui/widgets/ButtonST.h"
 #include "gui/widgets/ColorRef.h"
 #include "platform/Folders.h"
 #include "platform/Paths.h"
@@ -54,8 +55,8 @@ std::string WithSingleSeparators(std::string path) {
     return path;
 }
 
-QPushButton* AddButton(QWidget& page, const char* id, const QString& text, int x, int y) {
-    auto* button = new QPushButton(text, &page);
+CButtonST* AddButton(QWidget& page, const char* id, const QString& text, int x, int y) {
+    auto* button = new CButtonST(text, &page);
     button->setObjectName(id);
     button->setGeometry(x, y, 56, 26);
     return button;
@@ -95,9 +96,9 @@ CSysSetupStateDlg::CSysSetupStateDlg(QWidget* parent) : QWidget(parent) {
 
     AddLabel(*this, "rarLabel", "压缩程序rar路径：", 30, 110, 300, 20);
     rarEdit_ = AddEdit(*this, "1122", 30, 134);
-    connect(AddButton(*this, "1195", "浏览", 340, 134), &QPushButton::clicked, this,
+    connect(AddButton(*this, "1195", "浏览", 340, 134), &CButtonST::clicked, this,
             &CSysSetupStateDlg::BrowseRar);
-    connect(AddButton(*this, "1167", "打开", 402, 134), &QPushButton::clicked, this,
+    connect(AddButton(*this, "1167", "打开", 402, 134), &CButtonST::clicked, this,
             &CSysSetupStateDlg::OpenRarFolder);
     auto* download = new LinkLabel("下载", this);
     download->setObjectName("1438");
@@ -109,14 +110,14 @@ CSysSetupStateDlg::CSysSetupStateDlg(QWidget* parent) : QWidget(parent) {
 
     AddLabel(*this, "cacheLabel", "存放临时文件的Cache目录：", 30, 184, 300, 20);
     cacheEdit_ = AddEdit(*this, "1430", 30, 208);
-    connect(AddButton(*this, "1434", "浏览", 340, 208), &QPushButton::clicked, this,
+    connect(AddButton(*this, "1434", "浏览", 340, 208), &CButtonST::clicked, this,
             &CSysSetupStateDlg::BrowseCache);
-    connect(AddButton(*this, "1435", "打开", 402, 208), &QPushButton::clicked, this,
+    connect(AddButton(*this, "1435", "打开", 402, 208), &CButtonST::clicked, this,
             &CSysSetupStateDlg::OpenCache);
 
-    QPushButton* save = AddButton(*this, "1436", "保存", 232, 290);
+    CButtonST* save = AddButton(*this, "1436", "保存", 232, 290);
     save->setGeometry(222, 290, 76, 28);
-    connect(save, &QPushButton::clicked, this, &CSysSetupStateDlg::Save);
+    connect(save, &CButtonST::clicked, this, &CSysSetupStateDlg::Save);
 
     rarPath_ = Q(GetRarPath());
     cacheFolder_ = Q(IniFile(TempIniPath()).Read(kCacheKey, kCacheSection));
@@ -130,6 +131,10 @@ CSysSetupStateDlg::CSysSetupStateDlg(QWidget* parent) : QWidget(parent) {
     spaceTimer_.start(1000);
     connect(&idleTimer_, &QTimer::timeout, this, [this] { ShowState(""); });
     idleTimer_.start(2000);
+
+    auto* listener = new StateLogListener(this);
+    connect(listener, &StateLogListener::stateMessage, this, &CSysSetupStateDlg::ShowState);
+    listener->Start();
 }
 
 void CSysSetupStateDlg::CheckCacheFolder() {

@@ -6,7 +6,6 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPixmap>
-#include <QPushButton>
 
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
@@ -15,6 +14,7 @@
 #include "gui/shell/Prompter.h"
 #include "gui/shell/ServiceRepair.h"
 #include "gui/shell/UserCache.h"
+#include "gui/widgets/BitButtonNL.h"
 #include "gui/widgets/ColorRef.h"
 #include "platform/Paths.h"
 
@@ -75,10 +75,14 @@ CSysSetupSubDlg::CSysSetupSubDlg(QWidget* parent) : QWidget(parent) {
     switch_->setGeometry(30, 18, 220, 26);
     switch_->setFont(PageFont(16, true));
 
-    repair_ = new QPushButton("修复系统", this);
+    repair_ = new CBitButtonNL("修复系统", this);
     repair_->setObjectName("1095");
-    repair_->setGeometry(400, 16, 88, 28);
-    SetTextColor(*repair_, ColorFromRef(0x000000));
+    repair_->LoadBitmaps(187, 190, 188);
+    repair_->SetShowText(true);
+    repair_->SetTextColors(ColorFromRef(0x000000), ColorFromRef(0x0000FF), ColorFromRef(0x0000FF));
+    repair_->setFont(PageFont(12));
+    repair_->move(400, 18);
+    repair_->setCursor(Qt::PointingHandCursor);
 
     int y = 66;
     for (const Feature& feature : kFeatures) {
@@ -118,7 +122,7 @@ CSysSetupSubDlg::CSysSetupSubDlg(QWidget* parent) : QWidget(parent) {
     switch_->setChecked(on);
     ShowSwitch(on);
     connect(switch_, &QCheckBox::clicked, this, &CSysSetupSubDlg::OnSwitch);
-    connect(repair_, &QPushButton::clicked, this, &CSysSetupSubDlg::OnRepair);
+    connect(repair_, &CBitButtonNL::clicked, this, &CSysSetupSubDlg::OnRepair);
 }
 
 CSysSetupSubDlg::~CSysSetupSubDlg() {

@@ -7,9 +7,9 @@
 
 class QCheckBox;
 class QLabel;
-class QPushButton;
-
 namespace zov::gui {
+
+class CBitButtonNL;
 
 // The "系统设置" sub-page: the automatic-backup switch (config.ini [SYSTEM] "switch"), the service repair
 // and the links to the maker's other offers. Controls carry their ids as object names.
@@ -36,7 +36,7 @@ class CSysSetupSubDlg : public QWidget {
     void AddLink(QLabel* link, const QString& path);
 
     QCheckBox* switch_;
-    QPushButton* repair_;
+    CBitButtonNL* repair_;
     QMap<QObject*, QString> links_;
     std::jthread repairWorker_;
 };
