@@ -3,7 +3,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "gui/shell/ProductInfo.h"
+#include "gui/shell/GuiUtilities.h"
 #include "gui/widgets/Resources.h"
 
 namespace zov::gui {

@@ -15,8 +15,8 @@
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/TempIniKeys.h"
 #include "gui/shell/AboutDialog.h"
+#include "gui/shell/GuiUtilities.h"
 #include "gui/shell/MakerAddresses.h"
-#include "gui/shell/ProductInfo.h"
 #include "gui/shell/Prompter.h"
 #include "gui/shell/SysSetupDlg.h"
 #include "gui/shell/TaskStore.h"
@@ -191,13 +191,12 @@ void CStowmeranDlg::BuildControls() {
 
 void CStowmeranDlg::StartUp() {
     UsageCounters().Load();
-    setWindowTitle(
-        QString("%1V%2 - %3").arg(kProductName, kProductVersion, QString::fromStdString(MakerSite())));
+    setWindowTitle(MainCaption(QString::fromStdString(MakerSite())));
     ResetDailySections();
     SetDefaultCacheFolder();
     ReadSetupFlag();
     updateLog_.Start();
-    defaultBannerText_ = QString("欢迎使用%1备份系统").arg(kProductName);
+    defaultBannerText_ = QString("欢迎使用Velmorand·%1备份系统").arg(kProductName);
     defaultBannerLink_ = QString::fromStdString(MakerSite());
     SetBannerDefault();
     updateCheck_->Start(false);

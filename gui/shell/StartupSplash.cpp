@@ -13,8 +13,8 @@
 #include "engine/control/ServiceCtrl.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
+#include "gui/shell/GuiUtilities.h"
 #include "gui/shell/MakerAddresses.h"
-#include "gui/shell/ProductInfo.h"
 #include "gui/shell/Prompter.h"
 #include "gui/shell/ServiceRepair.h"
 #include "gui/shell/StartupRepair.h"
@@ -58,7 +58,7 @@ CStartupDlg::CStartupDlg(QWidget* parent, Loader loader)
     : QDialog(parent, Qt::Dialog | Qt::FramelessWindowHint),
       loader_(loader ? std::move(loader) : Loader(LoadTaskStore)) {
     setFixedSize(kWidth, kHeight);
-    setWindowTitle(QString("%1 - 启动中").arg(kProductName));
+    setWindowTitle("Velmorand·Stowmeran - 启动中");
     progress_ = new QProgressBar(this);
     progress_->setObjectName("progress");
     progress_->setGeometry(20, 222, 380, 10);

@@ -82,7 +82,7 @@ class MainWindowTest : public QObject {
             QVERIFY2(std::filesystem::is_directory(folder / log), log);
         QVERIFY(zov::gui::RarAvailable());
         QCOMPARE(prompter.Texts(), QStringList());
-        QCOMPARE(window.windowTitle(), QString("Velmorand·StowmeranV3.5 - "));
+        QCOMPARE(window.windowTitle(), QString("StowmeranV3.5"));
     }
 
     void TabsSwitchThePages_data() {

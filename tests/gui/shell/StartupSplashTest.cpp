@@ -126,13 +126,13 @@ class StartupSplashTest : public QObject {
         const zov::IniFile config(zov::ConfigIniPath());
         RunSplash();
         QCOMPARE(config.Read("install_time", "QEL"), std::string("2026-03-04 05:06:07"));
-        QCOMPARE(config.Read("name", "QEL"), std::string("Velmorand·StowmeranV3.5"));
+        QCOMPARE(config.Read("name", "QEL"), std::string("StowmeranV3.5"));
         config.Write("name", "QEL", "old");
         clock.Set(zov::MakeLocalTime(2027, 1, 1));
         RunSplash();
         zov::SetClock(nullptr);
         QCOMPARE(config.Read("install_time", "QEL"), std::string("2026-03-04 05:06:07"));
-        QCOMPARE(config.Read("name", "QEL"), std::string("Velmorand·StowmeranV3.5"));
+        QCOMPARE(config.Read("name", "QEL"), std::string("StowmeranV3.5"));
     }
 
     // A load that fails ends the splash at once with its two boxes.
