@@ -118,6 +118,21 @@ class StowmeranProgramTest : public QObject {
         QVERIFY(!std::filesystem::exists(folder / "elsewhere"));
         if (blocker == "link") QCOMPARE(ReadFile(folder / "Log/UserCache.db"), counters);
     }
+
+    // A store the splash cannot read ends the start with 255, before the counters were ever loaded.
+    void AnUnreadableTaskStoreEndsTheStart() {
+        TempProgramFolder folder;
+        std::filesystem::create_directory(folder / "task.db");
+        const std::string counters = "stored counters";
+        WriteFile(folder / "Log/UserCache.db", counters);
+        Program program(folder.path());
+        QCOMPARE(program.Finish(), 255);
+        const QStringList boxes = program.Boxes().split('\n', Qt::SkipEmptyParts);
+        QCOMPARE(boxes.mid(1), QStringList({"box: 错误: 程序初始化出错，无法读取配置文件",
+                                            "box: 错误: 初始化失败：读取任务文件超时，程序即将退出"}));
+        QCOMPARE(ReadFile(folder / "Log/UserCache.db"), counters);
+        QVERIFY(!std::filesystem::exists(zov::gui::SingleInstance::SocketPath(folder.path())));
+    }
 };
 
 QTEST_MAIN(StowmeranProgramTest)
