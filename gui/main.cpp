@@ -1,0 +1,8 @@
+#include <QApplication>
+
+#include "gui/shell/StowmeranApp.h"
+
+int main(int argc, char** argv) {
+    QApplication application(argc, argv);
+    return zov::gui::CStowmeranApp().Run();
+}
