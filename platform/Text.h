@@ -14,6 +14,9 @@ std::string LowerAscii(std::string_view text);
 
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 
+// Appends one code point as UTF-8.
+void AppendUtf8(std::string& out, char32_t code);
+
 // The longest prefix of at most maxBytes bytes that ends on a character boundary.
 std::string_view CutUtf8(std::string_view text, std::size_t maxBytes);
 

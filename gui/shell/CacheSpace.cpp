@@ -1,8 +1,8 @@
 #include "gui/shell/CacheSpace.h"
 
-#include <sys/statvfs.h>
-
 #include <mutex>
+
+#include "gui/shell/GuiUtilitiesFiles.h"
 
 namespace zov::gui {
 
@@ -11,27 +11,22 @@ namespace {
 std::mutex functionMutex;
 FreeSpaceFunction installed;
 
-std::optional<std::uint64_t> StatvfsFreeBytes(const std::string& folder) {
-    struct statvfs info {};
-    if (folder.empty() || statvfs(folder.c_str(), &info) != 0) return std::nullopt;
-    return static_cast<std::uint64_t>(info.f_bavail) * info.f_frsize;
-}
-
 }  // namespace
 
-std::optional<std::uint64_t> FreeBytes(const std::string& folder) {
+std::optional<std::uint64_t> FreeGiB(const std::string& folder) {
     FreeSpaceFunction function;
     {
         std::lock_guard lock(functionMutex);
         function = installed;
     }
-    return function ? function(folder) : StatvfsFreeBytes(folder);
-}
-
-std::optional<std::uint64_t> FreeGiB(const std::string& folder) {
-    const std::optional<std::uint64_t> bytes = FreeBytes(folder);
-    if (!bytes) return std::nullopt;
-    return *bytes >> 30;
+    if (function) {
+        const std::optional<std::uint64_t> bytes = function(folder);
+        if (!bytes) return std::nullopt;
+        return *bytes >> 30;
+    }
+    const std::optional<DiskSpace> space = DiskFreeGiB(folder);
+    if (!space) return std::nullopt;
+    return space->freeGiB;
 }
 
 void SetFreeSpaceFunction(FreeSpaceFunction function) {

@@ -13,12 +13,11 @@ inline constexpr std::uint64_t kCacheSpaceWarningGiB = 3;
 
 using FreeSpaceFunction = std::function<std::optional<std::uint64_t>(const std::string& folder)>;
 
-// Bytes free to this user on the folder's file system; nullopt when that cannot be read.
-std::optional<std::uint64_t> FreeBytes(const std::string& folder);
-// FreeBytes in whole GiB (truncated).
+// Whole GiB free to this user on the folder's file system (truncated); nullopt when that cannot be read.
 std::optional<std::uint64_t> FreeGiB(const std::string& folder);
 
-// Installs the function FreeBytes asks for the whole process; an empty one restores statvfs.
+// Installs, for the whole process, the function that gives FreeGiB the bytes free; an empty one restores
+// the file system's own figure.
 void SetFreeSpaceFunction(FreeSpaceFunction function);
 
 }  // namespace zov::gui

@@ -21,6 +21,7 @@
 #include "support/ScheduleMinute.h"
 #include "support/TempProgramDir.h"
 #include "support/Trees.h"
+#include "support/WaitFor.h"
 
 namespace zov {
 namespace {
@@ -32,15 +33,7 @@ using test::ReadTree;
 
 constexpr const char* kServiceName = "ZovSvcx";
 
-template <typename Condition>
-bool WaitFor(std::chrono::seconds limit, Condition condition) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(200ms);
-    }
-    return true;
-}
+using test::WaitFor;
 
 // The real service in a program folder of its own, run by the local service backend.
 class FileBackupServiceTest : public ::testing::Test {

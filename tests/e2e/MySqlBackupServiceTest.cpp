@@ -16,6 +16,7 @@
 #include "support/MySqlTestServer.h"
 #include "support/ScheduleMinute.h"
 #include "support/TempProgramDir.h"
+#include "support/WaitFor.h"
 
 namespace zov {
 namespace {
@@ -25,15 +26,7 @@ using namespace std::chrono_literals;
 
 constexpr const char* kServiceName = "ZovSvcx";
 
-template <typename Condition>
-bool WaitFor(std::chrono::seconds limit, Condition condition) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(200ms);
-    }
-    return true;
-}
+using test::WaitFor;
 
 std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;

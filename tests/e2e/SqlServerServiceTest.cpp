@@ -15,6 +15,7 @@
 #include "support/ScheduleMinute.h"
 #include "support/TdsPeer.h"
 #include "support/TempProgramDir.h"
+#include "support/WaitFor.h"
 
 namespace zov {
 namespace {
@@ -24,15 +25,7 @@ using namespace std::chrono_literals;
 
 constexpr const char* kServiceName = "ZovSvcx";
 
-template <typename Condition>
-bool WaitFor(std::chrono::seconds limit, Condition condition) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > end) return false;
-        std::this_thread::sleep_for(200ms);
-    }
-    return true;
-}
+using test::WaitFor;
 
 // The real service backs up every database of a server (the TDS peer, writing its files as nobody, as a
 // database server writes them with its own account) for a task due this minute.

@@ -12,6 +12,7 @@
 #include <chrono>
 #include <sstream>
 
+#include "platform/Text.h"
 #include "support/TempProgramDir.h"
 
 namespace zov::test {
@@ -21,24 +22,6 @@ namespace {
 std::string PeerScript() {
     std::string here = __FILE__;
     return here.substr(0, here.rfind('/') + 1) + "tds_peer.py";
-}
-
-void AppendUtf8(std::string& out, unsigned code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
 }
 
 // A JSON string starting at text[at] == '"'; at moves past it.
