@@ -23,6 +23,7 @@ namespace {
 
 using namespace std::chrono_literals;
 
+// A failed run leaves the caller a moment before it tries again.
 constexpr std::chrono::milliseconds kAfterFolderPause = 500ms;
 
 // a -r [-v] [masks] -o+ -m1 -y -ep1 -inul, then the caller's switches, "--", the archive and the source.
@@ -90,10 +91,10 @@ bool ArchiveCompression::CompressFile(const std::string& item, const std::string
 bool ArchiveCompression::CompressFolder(const std::string& source, const std::string& storageFolder,
                                         const std::string& password, const std::string& archiveName,
                                         int volumeMb) {
-    bool done =
-        CompressFolderWith(source, storageFolder, password, archiveName, {}, kCompressFolderNumber, volumeMb);
+    if (CompressFolderWith(source, storageFolder, password, archiveName, {}, kCompressFolderNumber, volumeMb))
+        return true;
     SleepFor(kAfterFolderPause);
-    return done;
+    return false;
 }
 
 bool ArchiveCompression::CompressFolderFiltered(const std::string& source, const std::string& storageFolder,

@@ -6,6 +6,7 @@
 
 #include "ZipOperatorTestSupport.h"
 #include "engine/archive/ZipOperator.h"
+#include "support/ManualClock.h"
 
 namespace zov {
 namespace {
@@ -108,6 +109,8 @@ TEST_F(ZipOperatorCompress, ArchiveFoundAfterTheRun) {
         {10, "", false, empty},
         {0, ".part2.rar", false, empty},
     };
+    ManualClock clock(0);
+    SetClock(&clock);
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.exitCode) + c.written);
         std::filesystem::remove_all(out);
@@ -115,10 +118,14 @@ TEST_F(ZipOperatorCompress, ArchiveFoundAfterTheRun) {
         SetExitCode(c.exitCode);
         if (!c.written.empty()) MakeArchives(c.written);
         CZipOperator zip(FakeRar());
+        const std::int64_t start = clock.NowMs();
         EXPECT_EQ(zip.CompressFolder(src, out, "", "set", 10), c.success);
         EXPECT_TRUE(zip.message().ends_with(c.messageEnd)) << zip.message();
         EXPECT_EQ(zip.message().empty(), c.messageEnd.empty());
+        // Only a failed run pauses before the caller may try again.
+        EXPECT_EQ(clock.NowMs() - start >= 500, !c.success) << clock.NowMs() - start;
     }
+    SetClock(nullptr);
 }
 
 TEST_F(ZipOperatorCompress, EverySubfolderGetsItsOwnArchive) {
