@@ -35,6 +35,11 @@ void CBackup::RecordInterruptedRun(const TaskInfo& task, std::time_t runTime) {
             if (task.diff) removed = RemoveDiffRunOutput(task.dest, item, stamp, left) && removed;
         }
         message += removed ? "，未完成的备份已删除" : "，未完成的备份删除失败：" + left;
+    } else if (!stamp.empty() && IsAbsolutePath(task.dest)) {
+        // A database run keeps the archives of the databases it finished, each with its own record.
+        std::string left;
+        const bool removed = RemoveArchiverTemporariesSince(DatedFolder(task.dest, runTime), stamp, left);
+        message += removed ? "，未完成的备份已删除" : "，未完成的备份删除失败：" + left;
     }
     WriteFailedRecord(task, target, message);
     IniFile(TempIniPath()).Write(std::to_string(task.id), kCurrentTaskSection, "");

@@ -55,6 +55,20 @@ bool RemoveDiffRunOutput(const std::string& storage, const std::string& item, co
     return removed;
 }
 
+bool RemoveArchiverTemporariesSince(const std::string& datedFolder, const std::string& stamp,
+                                    std::string& failed) {
+    const FolderHandle folder = FolderHandle::OpenReal(datedFolder);
+    bool removed = true;
+    for (const std::string& name : folder.Entries()) {
+        const std::string_view from = StampOfArchiverTemporary(name);
+        if (from.empty() || from < stamp || folder.Kind(name) != EntryKind::File) continue;
+        if (folder.Remove(name) == 0) continue;
+        failed += (failed.empty() ? "" : "，") + JoinPath(datedFolder, name);
+        removed = false;
+    }
+    return removed;
+}
+
 std::string WithSystemReason(const std::string& text, int code) {
     if (code == 0) return text;
     char buffer[256];

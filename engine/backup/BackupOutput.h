@@ -25,6 +25,12 @@ bool RemoveRunOutput(const std::string& datedFolder, const std::string& itemStam
 bool RemoveDiffRunOutput(const std::string& storage, const std::string& item, const std::string& stamp,
                          std::string& failed);
 
+// Removes from the dated folder the archiver's temporary files (StampOfArchiverTemporary) of archives
+// stamped at or after stamp, as a database run that did not end leaves them; its finished archives stay.
+// Regular files only; nothing is done in a dated folder that is a link. False with failed as above.
+bool RemoveArchiverTemporariesSince(const std::string& datedFolder, const std::string& stamp,
+                                    std::string& failed);
+
 // text followed by the system's reason for the error number ("（No space left on device）"); text
 // alone for 0.
 std::string WithSystemReason(const std::string& text, int code);

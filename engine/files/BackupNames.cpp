@@ -19,6 +19,15 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool IsLetterOrDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 
+// "<archive>" of an archiver's temporary file "<archive>.<six letters or digits>"; "" for other names.
+std::string_view ArchiveOfTemporary(std::string_view name) {
+    if (name.size() <= kTemporarySuffixLength + 1) return {};
+    const std::size_t dot = name.size() - kTemporarySuffixLength - 1;
+    const std::string_view random = name.substr(dot + 1);
+    if (name[dot] != '.' || !std::all_of(random.begin(), random.end(), IsLetterOrDigit)) return {};
+    return name.substr(0, dot);
+}
+
 // "<itemStamp>.rar" or "<itemStamp>.partN.rar", as the run names its archive.
 bool IsArchiveOfSet(std::string_view name, std::string_view itemStamp) {
     if (!name.starts_with(itemStamp) || !name.ends_with(kArchiveExtension)) return false;
@@ -112,12 +121,14 @@ RunOutput RunOutputOf(std::string_view name, std::string_view itemStamp) {
         return RunOutput::PartialSet;
     }
     if (IsArchiveOfSet(name, itemStamp)) return RunOutput::ArchiveFile;
-    if (name.size() <= kTemporarySuffixLength + 1) return RunOutput::None;
-    const std::size_t dot = name.size() - kTemporarySuffixLength - 1;
-    const std::string_view random = name.substr(dot + 1);
-    if (name[dot] != '.' || !std::all_of(random.begin(), random.end(), IsLetterOrDigit))
-        return RunOutput::None;
-    return IsArchiveOfSet(name.substr(0, dot), itemStamp) ? RunOutput::ArchiveFile : RunOutput::None;
+    const std::string_view archive = ArchiveOfTemporary(name);
+    return !archive.empty() && IsArchiveOfSet(archive, itemStamp) ? RunOutput::ArchiveFile : RunOutput::None;
+}
+
+std::string_view StampOfArchiverTemporary(std::string_view name) {
+    const std::string_view archive = ArchiveOfTemporary(name);
+    if (!IsArchiveName(archive)) return {};
+    return StampOfTitle(BackupTitle(archive, false));
 }
 
 std::string FindVolumeName(const std::string& archiveBase) {

@@ -60,4 +60,8 @@ enum class RunOutput {
 };
 RunOutput RunOutputOf(std::string_view name, std::string_view itemStamp);
 
+// The stamp of an archiver's temporary file "<title>_<stamp>.rar.<six letters or digits>" (volumes too);
+// "" for every other name.
+std::string_view StampOfArchiverTemporary(std::string_view name);
+
 }  // namespace zov

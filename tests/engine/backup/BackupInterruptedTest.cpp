@@ -186,15 +186,51 @@ TEST_F(BackupInterruptedTest, ADatedFolderThatIsALinkIsLeftAlone) {
     EXPECT_EQ(LogLines()[0][8], "失败");
 }
 
-TEST_F(BackupInterruptedTest, ADatabaseTaskIsRecordedInItsOwnLog) {
-    TaskInfo task = Task(kTaskScheduled);
-    task.sqlType = kMySql;
-    task.database = "sales";
-    backup_.RecordInterruptedRun(task, RunTime());
-    EXPECT_EQ(test::ReadFile(program_ / "Log/MySQL/2024-03-05.log"),
-              "MYSQL日志\t2024-03-05 14:07:09\t12\t每日文件\t备份\tsales\t" + storage_ + "\t0秒\t失败\t" +
-                  kInterrupted + "\n");
-    EXPECT_TRUE(LogLines().empty());
+// A database run keeps the archives of the databases it finished and loses the archiver's temporary files
+// of the one it was writing; its record goes to its own log.
+TEST_F(BackupInterruptedTest, ADatabaseRunLosesOnlyTheArchiveItWasWriting) {
+    const std::string outside = program_ / "outside/";
+    Make(outside, {"file.txt"});
+    const std::vector<std::string> kept = {
+        "shop_20240305140709.rar",       "sales_20240305140712.part1.rar",
+        "old_20240305140708.rar.Ab3xZ9", "notes.txt.Ab3xZ9",
+        "hr_20240305140715.rar.q1W2e3/", "hr_20240305140716.rar.q1W2e4->" + outside + "file.txt",
+        "shop_20240305140709.rar.short",
+    };
+    const std::vector<std::string> removed = {"hr_20240305140715.rar.Zx81Lk",
+                                              "big_20240305140709.part2.rar.0aB9cD"};
+    const struct {
+        const char* what;
+        int sqlType;
+        std::time_t runTime;
+        std::string log, category, message;
+        bool removes;
+    } cases[] = {
+        {"MySQL", kMySql, RunTime(), "MySQL", "MYSQL日志", kInterruptedAndRemoved, true},
+        {"SQL Server", kSqlServer, RunTime(), "SQL Server", "MSSQL日志", kInterruptedAndRemoved, true},
+        {"time unknown", kMySql, 0, "MySQL", "MYSQL日志", kInterrupted, false},
+    };
+    for (const auto& c : cases) {
+        fs::remove_all(storage_);
+        fs::remove_all(program_ / "Log");
+        Make(Dated(), kept);
+        Make(Dated(), removed);
+        TaskInfo task = Task(kTaskScheduled);
+        task.sqlType = c.sqlType;
+        task.database = "sales";
+
+        backup_.RecordInterruptedRun(task, c.runTime);
+
+        std::set<std::string> left = TopNames(kept);
+        if (!c.removes) left.merge(TopNames(removed));
+        EXPECT_EQ(Names(Dated()), left) << c.what;
+        EXPECT_EQ(test::ReadFile(outside + "file.txt"), "data") << c.what;
+        EXPECT_EQ(test::ReadFile(program_ / ("Log/" + c.log + "/2024-03-05.log")),
+                  c.category + "\t2024-03-05 14:07:09\t12\t每日文件\t备份\tsales\t" + storage_ +
+                      "\t0秒\t失败\t" + c.message + "\n")
+            << c.what;
+        EXPECT_TRUE(LogLines().empty()) << c.what;
+    }
 }
 
 // The job's stop ends the archiver; the run then writes no record and leaves its entry in temp.ini for
