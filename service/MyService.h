@@ -2,11 +2,10 @@
 
 #include <string>
 
+#include "engine/control/ServiceCtrl.h"
 #include "service/Service.h"
 
 namespace zov {
-
-inline constexpr const char* kBackupServiceName = "ZovSvcx";
 
 // The service's own registry values: run/registry.ini, sections "Parameters" (Start, Inc) and "Status"
 // (Current).

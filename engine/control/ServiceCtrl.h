@@ -10,6 +10,10 @@
 // failure, the program of a service. Failure is reported as false, 0 or an empty text.
 namespace zov {
 
+// The backup service, as both programs name it, and its program in the program folder.
+inline constexpr const char* kBackupServiceName = "ZovSvcx";
+inline constexpr const char* kServiceProgramName = "zovsvc";
+
 // Start and stop waits: this many state polls, this far apart.
 inline constexpr int kServiceWaitPolls = 50;
 inline constexpr int kServiceWaitIntervalMs = 200;

@@ -3,11 +3,10 @@
 #include <stop_token>
 #include <string>
 
+#include "engine/control/ServiceCtrl.h"
+
 // Repairing the backup service from the management program.
 namespace zov::gui {
-
-inline constexpr const char* kBackupServiceName = "ZovSvcx";
-inline constexpr const char* kServiceProgramName = "zovsvc";
 
 // The service program of the program folder.
 std::string ServiceProgramPath();

@@ -21,7 +21,7 @@
 #include "support/ScheduleMinute.h"
 #include "support/TempProgramDir.h"
 #include "support/Trees.h"
-#include "support/WaitFor.h"
+#include "support/WaitUntil.h"
 
 namespace zov {
 namespace {
@@ -33,7 +33,7 @@ using test::ReadTree;
 
 constexpr const char* kServiceName = "ZovSvcx";
 
-using test::WaitFor;
+using test::WaitUntil;
 
 // The real service in a program folder of its own, run by the local service backend.
 class FileBackupServiceTest : public ::testing::Test {
@@ -55,7 +55,7 @@ class FileBackupServiceTest : public ::testing::Test {
     void TearDown() override {
         if (!manager_) return;
         manager_->Stop(kServiceName);
-        EXPECT_TRUE(WaitFor(20s, [&] { return manager_->GetState(kServiceName) == kServiceStopped; }));
+        EXPECT_TRUE(WaitUntil([&] { return manager_->GetState(kServiceName) == kServiceStopped; }, 20s));
         manager_->Remove(kServiceName);
     }
 
@@ -106,7 +106,7 @@ class FileBackupServiceTest : public ::testing::Test {
         config.command = {program_ / "zovsvc"};
         ASSERT_TRUE(manager_->Install(config));
         ASSERT_TRUE(manager_->Start(kServiceName));
-        ASSERT_TRUE(WaitFor(10s, [&] { return manager_->GetState(kServiceName) == kServiceRunning; }));
+        ASSERT_TRUE(WaitUntil([&] { return manager_->GetState(kServiceName) == kServiceRunning; }, 10s));
     }
 
     test::TempProgramDir program_;
@@ -157,11 +157,11 @@ TEST_F(FileBackupServiceTest, DifferentialAndPerSubfolderTasks) {
     auto succeeded = [&](const TaskInfo& task) {
         return temp.Read("TIME_" + std::to_string(task.id), "SUCCEED");
     };
-    ASSERT_TRUE(WaitFor(30s, [&] { return !succeeded(diff).empty() && !succeeded(parts).empty(); }));
+    ASSERT_TRUE(WaitUntil([&] { return !succeeded(diff).empty() && !succeeded(parts).empty(); }, 30s));
     EXPECT_EQ(succeeded(parts), first);
     test::WriteFile(program_ / "src/a.txt", "alpha changed");
     fs::remove(program_ / "src/文档/b.txt");
-    ASSERT_TRUE(WaitFor(95s, [&] { return succeeded(diff) != first; }));
+    ASSERT_TRUE(WaitUntil([&] { return succeeded(diff) != first; }, 95s));
     EXPECT_EQ(succeeded(diff), first + " " + second);
     EXPECT_EQ(temp.Read("TIME_" + std::to_string(diff.id), "FAILED"), "");
 
@@ -234,15 +234,15 @@ TEST_F(FileBackupServiceTest, TasksDueThisMinuteRunOnceAndExpiredSetsGo) {
     config.command = {program_ / "zovsvc"};
     ASSERT_TRUE(manager_->Install(config));
     ASSERT_TRUE(manager_->Start(kServiceName));
-    ASSERT_TRUE(WaitFor(10s, [&] { return manager_->GetState(kServiceName) == kServiceRunning; }));
+    ASSERT_TRUE(WaitUntil([&] { return manager_->GetState(kServiceName) == kServiceRunning; }, 10s));
 
     const IniFile temp(TempIniPath());
     auto finished = [&](const TaskInfo& task) {
         return !temp.Read("TIME_" + std::to_string(task.id), "SUCCEED").empty() ||
                !temp.Read("TIME_" + std::to_string(task.id), "FAILED").empty();
     };
-    ASSERT_TRUE(WaitFor(30s, [&] { return finished(copy) && finished(packed) && finished(missing); }));
-    EXPECT_TRUE(WaitFor(15s, [&] { return !fs::exists(copy.dest + "/2000-01-01"); }));
+    ASSERT_TRUE(WaitUntil([&] { return finished(copy) && finished(packed) && finished(missing); }, 30s));
+    EXPECT_TRUE(WaitUntil([&] { return !fs::exists(copy.dest + "/2000-01-01"); }, 15s));
     std::this_thread::sleep_for(11s);  // one more scheduler pass
 
     for (const TaskInfo& task : {copy, packed}) {

@@ -16,7 +16,7 @@
 #include "support/MySqlTestServer.h"
 #include "support/ScheduleMinute.h"
 #include "support/TempProgramDir.h"
-#include "support/WaitFor.h"
+#include "support/WaitUntil.h"
 
 namespace zov {
 namespace {
@@ -26,7 +26,7 @@ using namespace std::chrono_literals;
 
 constexpr const char* kServiceName = "ZovSvcx";
 
-using test::WaitFor;
+using test::WaitUntil;
 
 std::vector<std::string> Entries(const std::string& folder) {
     std::vector<std::string> names;
@@ -49,7 +49,7 @@ class MySqlBackupServiceTest : public ::testing::Test {
     void TearDown() override {
         if (manager_) {
             manager_->Stop(kServiceName);
-            EXPECT_TRUE(WaitFor(20s, [&] { return manager_->GetState(kServiceName) == kServiceStopped; }));
+            EXPECT_TRUE(WaitUntil([&] { return manager_->GetState(kServiceName) == kServiceStopped; }, 20s));
             manager_->Remove(kServiceName);
         }
         for (const std::string& database : databases_) {
@@ -128,10 +128,12 @@ TEST_F(MySqlBackupServiceTest, ChosenAndAllDatabasesDueThisMinute) {
     auto state = [&](const TaskInfo& task, const char* section) {
         return temp.Read("TIME_" + std::to_string(task.id), section);
     };
-    ASSERT_TRUE(WaitFor(120s, [&] {
-        return (!state(chosen, "SUCCEED").empty() || !state(chosen, "FAILED").empty()) &&
-               (!state(all, "SUCCEED").empty() || !state(all, "FAILED").empty());
-    }));
+    ASSERT_TRUE(WaitUntil(
+        [&] {
+            return (!state(chosen, "SUCCEED").empty() || !state(chosen, "FAILED").empty()) &&
+                   (!state(all, "SUCCEED").empty() || !state(all, "FAILED").empty());
+        },
+        120s));
     // A database that does not exist fails its task; its other database is backed up.
     EXPECT_EQ(state(chosen, "FAILED"), time);
     EXPECT_EQ(state(all, "SUCCEED"), time);

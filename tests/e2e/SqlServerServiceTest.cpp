@@ -15,7 +15,7 @@
 #include "support/ScheduleMinute.h"
 #include "support/TdsPeer.h"
 #include "support/TempProgramDir.h"
-#include "support/WaitFor.h"
+#include "support/WaitUntil.h"
 
 namespace zov {
 namespace {
@@ -25,7 +25,7 @@ using namespace std::chrono_literals;
 
 constexpr const char* kServiceName = "ZovSvcx";
 
-using test::WaitFor;
+using test::WaitUntil;
 
 // The real service backs up every database of a server (the TDS peer, writing its files as nobody, as a
 // database server writes them with its own account) for a task due this minute.
@@ -69,10 +69,10 @@ TEST(SqlServerServiceTest, ATaskDueThisMinuteBacksUpEveryUserDatabase) {
     ASSERT_TRUE(manager.Start(kServiceName));
     const IniFile temp(TempIniPath());
     const std::string key = "TIME_" + std::to_string(task.id);
-    const bool finished =
-        WaitFor(40s, [&] { return !temp.Read(key, "SUCCEED").empty() || !temp.Read(key, "FAILED").empty(); });
+    const bool finished = WaitUntil(
+        [&] { return !temp.Read(key, "SUCCEED").empty() || !temp.Read(key, "FAILED").empty(); }, 40s);
     manager.Stop(kServiceName);
-    EXPECT_TRUE(WaitFor(20s, [&] { return manager.GetState(kServiceName) == kServiceStopped; }));
+    EXPECT_TRUE(WaitUntil([&] { return manager.GetState(kServiceName) == kServiceStopped; }, 20s));
     manager.Remove(kServiceName);
     ASSERT_TRUE(finished);
     EXPECT_EQ(temp.Read(key, "SUCCEED"), time) << test::ReadFile(program / "Log/Files/system.log");

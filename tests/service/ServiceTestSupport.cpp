@@ -110,15 +110,6 @@ pid_t StartDaemonCopy(const std::string& program) {
     return pid;
 }
 
-bool WaitUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!condition()) {
-        if (std::chrono::steady_clock::now() > deadline) return condition();
-        std::this_thread::sleep_for(20ms);
-    }
-    return true;
-}
-
 bool IsAlive(pid_t pid) { return ProcessStartTime(pid).has_value(); }
 
 void KillRecordedServices(const std::string& recordFolder) {

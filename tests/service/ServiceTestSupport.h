@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "support/TempProgramDir.h"
+#include "support/WaitUntil.h"
 
 namespace zov::test {
 
@@ -62,10 +63,6 @@ std::string StubbornServiceScript();
 // Starts a copy of the shell at program (own session, no terminal) that stops itself at once: a process
 // that looks like a daemon of that program. The caller kills it.
 pid_t StartDaemonCopy(const std::string& program);
-
-// Polls every 20 ms until condition holds or the time-out passed; its last result.
-bool WaitUntil(const std::function<bool()>& condition,
-               std::chrono::milliseconds timeout = std::chrono::seconds(15));
 
 // True when pid is a live process (not a zombie).
 bool IsAlive(pid_t pid);

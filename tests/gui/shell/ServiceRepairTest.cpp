@@ -19,6 +19,7 @@
 #include "support/RecordingPrompter.h"
 
 using namespace zov::gui;
+using zov::kBackupServiceName;
 using zov::gui::test::RecordingPrompter;
 using zov::gui::test::TempProgramFolder;
 

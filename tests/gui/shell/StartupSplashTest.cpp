@@ -67,8 +67,8 @@ void PrepareService(zov::test::ServiceTestFolder& folder, ServiceSetUp setUp) {
     zov::ProcessOptions options;
     options.timeout = std::chrono::seconds(60);
     QVERIFY(zov::RunProcess({program, "-install"}, options).Succeeded());
-    QVERIFY(zov::test::WaitUntil([] { return zov::GetServiceState(zov::gui::kBackupServiceName) == 4; }));
-    if (setUp == ServiceSetUp::Stopped) QCOMPARE(zov::StopServiceWait(zov::gui::kBackupServiceName), 1);
+    QVERIFY(zov::test::WaitUntil([] { return zov::GetServiceState(zov::kBackupServiceName) == 4; }));
+    if (setUp == ServiceSetUp::Stopped) QCOMPARE(zov::StopServiceWait(zov::kBackupServiceName), 1);
 }
 
 }  // namespace
@@ -105,7 +105,7 @@ class StartupSplashTest : public QObject {
         QCOMPARE(run.statuses, statuses);
         QCOMPARE(run.progress, progress);
         QCOMPARE(run.boxes, QStringList());
-        QCOMPARE(zov::GetServiceState(zov::gui::kBackupServiceName), finalState);
+        QCOMPARE(zov::GetServiceState(zov::kBackupServiceName), finalState);
     }
 
     void AMissingServiceProgramIsReportedAndTheStartGoesOn() {
