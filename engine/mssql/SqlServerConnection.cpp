@@ -30,6 +30,7 @@ bool ReadSqlServerSettings(SqlServerSettings& settings, std::string& message) {
     settings.port = config.Read("Port", kSqlServerSection);
     settings.user = config.Read("User", kSqlServerSection);
     settings.password = config.Read("Password", kSqlServerSection);
+    if (!settings.password.empty()) KeepConfigIniPrivate();
     for (const std::string* value :
          {&settings.driver, &settings.host, &settings.port, &settings.user, &settings.password}) {
         if (value->find("};") != std::string::npos) {

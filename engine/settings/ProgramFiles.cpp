@@ -1,6 +1,13 @@
 #include "engine/settings/ProgramFiles.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+
 #include "engine/settings/IniFile.h"
+#include "engine/settings/SystemError.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 
@@ -16,6 +23,21 @@ constexpr const char* kLogFolder = "Log/";
 }  // namespace
 
 std::string ConfigIniPath() { return ProgramDir() + kConfigIni; }
+bool KeepConfigIniPrivate() {
+    const std::string path = ConfigIniPath();
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno == ENOENT;
+    struct stat info {};
+    bool kept = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
+    if (kept && (info.st_mode & 077) != 0) {
+        kept = ::fchmod(fd, info.st_mode & 0700) == 0;
+        LogSystemError(kept ? path + " 含有数据库密码，已改为仅所有者可读写"
+                            : path + " 含有数据库密码，但无法改为仅所有者可读写");
+    }
+    ::close(fd);
+    return kept;
+}
+
 std::string TempIniPath() { return ProgramDir() + kTempIni; }
 std::string TaskDbPath() { return ProgramDir() + kTaskDb; }
 std::string DebugLogPath() { return ProgramDir() + kDebugLog; }

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <climits>
@@ -77,6 +78,26 @@ TEST(SqlServerConnectionTest, AValueTheDriverCannotTakeIsRefused) {
     std::string message;
     EXPECT_FALSE(ReadSqlServerSettings(settings, message));
     EXPECT_EQ(message, "config.ini [MSSQL] 的值不能含有“};”");
+}
+
+// A config.ini holding the password is kept from other users, whatever mode an editor gave it.
+TEST(SqlServerConnectionTest, AConfigHoldingThePasswordIsNarrowedToItsOwner) {
+    const struct {
+        const char* password;
+        mode_t before, after;
+    } cases[] = {{"secret", 0644, 0600}, {"secret", 0660, 0600}, {"secret", 0600, 0600}, {"", 0644, 0644}};
+    for (const auto& c : cases) {
+        test::TempProgramDir program;
+        IniFile(ConfigIniPath()).Write("Password", "MSSQL", c.password);
+        IniFile(ConfigIniPath()).Write("User", "MSSQL", "backup");
+        ASSERT_EQ(::chmod(ConfigIniPath().c_str(), c.before), 0);
+        SqlServerSettings settings;
+        std::string message;
+        EXPECT_TRUE(ReadSqlServerSettings(settings, message)) << message;
+        struct stat info {};
+        ASSERT_EQ(::stat(ConfigIniPath().c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 07777, c.after) << c.password << " " << std::oct << c.before;
+    }
 }
 
 TEST(SqlServerConnectionTest, NamesInStatementsAndOnDisk) {
