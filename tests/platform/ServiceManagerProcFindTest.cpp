@@ -39,7 +39,8 @@ class TestDaemon {
         }
         for (int i = 0; i < 500; ++i) {
             std::optional<ProcessInfo> info = ReadProcessInfo(pid_);
-            if (info && info->imagePath == program_) break;
+            // The new image shows in /proc before its arguments do.
+            if (info && info->imagePath == program_ && info->arguments == arguments_) break;
             std::this_thread::sleep_for(10ms);
         }
     }

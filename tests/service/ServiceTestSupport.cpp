@@ -105,7 +105,8 @@ pid_t StartDaemonCopy(const std::string& program) {
     }
     WaitUntil([&] {
         std::optional<ProcessInfo> info = ReadProcessInfo(pid);
-        return info && info->imagePath == program;
+        // The new image shows in /proc before its arguments do.
+        return info && info->imagePath == program && !info->arguments.empty();
     });
     return pid;
 }
