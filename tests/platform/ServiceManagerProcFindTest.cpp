@@ -4,20 +4,16 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <chrono>
-#include <filesystem>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/ProcFind.h"
 #include "platform/ServiceManagerLocal.h"
+#include "support/DaemonCopy.h"
 #include "support/TempProgramDir.h"
 
 namespace zov {
 namespace {
-
-using namespace std::chrono_literals;
 
 // A daemon-like process (own session, no terminal) running a copy of the shell under a long unique name;
 // it stops itself, so it has no children. Killed and reaped by the destructor.
@@ -26,23 +22,8 @@ class TestDaemon {
     explicit TestDaemon(const std::string& folder) {
         name_ = "zovtest_daemon_" + std::to_string(getpid());
         program_ = folder + name_;
-        std::filesystem::copy_file("/bin/sh", program_);
-        arguments_ = {program_, "-c", "kill -STOP $$; :", "x y"};
-        pid_ = fork();
-        if (pid_ == 0) {
-            setsid();
-            std::vector<char*> argv;
-            for (std::string& argument : arguments_) argv.push_back(argument.data());
-            argv.push_back(nullptr);
-            execv(program_.c_str(), argv.data());
-            _exit(127);
-        }
-        for (int i = 0; i < 500; ++i) {
-            std::optional<ProcessInfo> info = ReadProcessInfo(pid_);
-            // The new image shows in /proc before its arguments do.
-            if (info && info->imagePath == program_ && info->arguments == arguments_) break;
-            std::this_thread::sleep_for(10ms);
-        }
+        arguments_ = test::DaemonCopyArguments(program_, {"x y"});
+        pid_ = test::StartDaemonCopy(program_, {"x y"});
     }
     ~TestDaemon() {
         if (pid_ > 0) {

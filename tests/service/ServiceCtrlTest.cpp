@@ -10,6 +10,7 @@
 #include "ServiceTestSupport.h"
 #include "engine/control/ServiceCtrl.h"
 #include "platform/Clock.h"
+#include "support/DaemonCopy.h"
 #include "support/InstalledClock.h"
 
 namespace zov {

@@ -94,23 +94,6 @@ std::string StubbornServiceScript() {
            "while :; do sleep 1; done\n";
 }
 
-pid_t StartDaemonCopy(const std::string& program) {
-    std::filesystem::create_directories(std::filesystem::path(program).parent_path());
-    std::filesystem::copy_file("/bin/sh", program);
-    pid_t pid = fork();
-    if (pid == 0) {
-        setsid();
-        execl(program.c_str(), program.c_str(), "-c", "kill -STOP $$; :", static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    WaitUntil([&] {
-        std::optional<ProcessInfo> info = ReadProcessInfo(pid);
-        // The new image shows in /proc before its arguments do.
-        return info && info->imagePath == program && !info->arguments.empty();
-    });
-    return pid;
-}
-
 bool IsAlive(pid_t pid) { return ProcessStartTime(pid).has_value(); }
 
 void KillRecordedServices(const std::string& recordFolder) {

@@ -60,10 +60,6 @@ std::string ServiceScript();
 // A service that ignores SIGTERM.
 std::string StubbornServiceScript();
 
-// Starts a copy of the shell at program (own session, no terminal) that stops itself at once: a process
-// that looks like a daemon of that program. The caller kills it.
-pid_t StartDaemonCopy(const std::string& program);
-
 // True when pid is a live process (not a zombie).
 bool IsAlive(pid_t pid);
 
