@@ -68,6 +68,12 @@ class ServiceStopTest : public ::testing::Test {
         return "TIME_" + std::to_string(task.id);
     }
 
+    // What the service left to read when an expectation fails: its run state and its own log.
+    std::string Trail() {
+        return "temp.ini:\n" + test::ReadFile(TempIniPath()) + "system.log:\n" +
+               test::ReadFile(dir_ / "Log/Files/system.log");
+    }
+
     test::ServiceTestFolder dir_;
 };
 
@@ -109,17 +115,17 @@ TEST_F(ServiceStopTest, AKilledServiceFilesItsRunAsFailedAfterTheRestartAndRemov
     LocalServiceManager manager(dir_.recordFolder());
     std::string time;
     const std::string key = StartWithArchiver(manager, script, time);
-    ASSERT_TRUE(WaitUntil([&] { return WrittenPid(dir_ / "sleeper.pid") > 0; }, 30s));
+    ASSERT_TRUE(WaitUntil([&] { return WrittenPid(dir_ / "sleeper.pid") > 0; }, 30s)) << Trail();
     const pid_t servicePid = WrittenPid(dir_ / "service.pid");
     const std::string dated = dir_ / ("bak/" + FormatLocalTime(std::time(nullptr), "%Y-%m-%d") + "/");
-    ASSERT_EQ(ListDirectory(dated).size(), 1u) << "the partial archive";
+    ASSERT_EQ(ListDirectory(dated).size(), 1u) << "the partial archive\n" << Trail();
 
     ASSERT_EQ(kill(servicePid, SIGKILL), 0);
     const IniFile temp(TempIniPath());
-    EXPECT_TRUE(WaitUntil([&] { return temp.Read(key, "FAILED") == time; }, 20s))
-        << test::ReadFile(TempIniPath());
+    EXPECT_TRUE(WaitUntil([&] { return temp.Read(key, "FAILED") == time; }, 20s)) << Trail();
     EXPECT_EQ(temp.Read(key, "RUNNING"), "");
-    EXPECT_TRUE(WaitUntil([&] { return ListDirectory(dated).empty(); }, 5s)) << "partial archive removed";
+    EXPECT_TRUE(WaitUntil([&] { return ListDirectory(dated).empty(); }, 5s)) << "partial archive removed\n"
+                                                                             << Trail();
     const std::string log =
         test::ReadFile(dir_ / ("Log/Files/" + FormatLocalTime(std::time(nullptr), "%Y-%m-%d") + ".log"));
     EXPECT_NE(log.find("备份被中断"), std::string::npos) << log;
@@ -127,7 +133,7 @@ TEST_F(ServiceStopTest, AKilledServiceFilesItsRunAsFailedAfterTheRestartAndRemov
 
     // The restarted service does not run the time again.
     std::this_thread::sleep_for(12s);
-    EXPECT_EQ(test::ReadFile(dir_ / "runs"), "run\n");
+    EXPECT_EQ(test::ReadFile(dir_ / "runs"), "run\n") << Trail();
     EXPECT_TRUE(manager.Stop(kName));
     EXPECT_TRUE(manager.Remove(kName));
 }
