@@ -10,9 +10,9 @@
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonPaths.h"
-#include "engine/util/CommonSystem.h"
 #include "engine/util/CommonText.h"
 #include "gui/shell/CacheSpace.h"
+#include "gui/shell/GuiUtilities.h"
 #include "gui/shell/LogResults.h"
 #include "gui/shell/MakerAddresses.h"
 #include "gui/shell/NoticeListeners.h"
@@ -249,7 +249,7 @@ void CSysSetupStateDlg::BrowseRar() {
 
 void CSysSetupStateDlg::OpenRarFolder() {
     UsageCounters().Add(Counter::OpenDir);
-    OpenFolder(GetParentFolder(rarEdit_->text().toStdString()));
+    OpenInExplorer(this, rarEdit_->text().toStdString());
 }
 
 void CSysSetupStateDlg::BrowseCache() {
@@ -264,14 +264,14 @@ void CSysSetupStateDlg::OpenCache() {
     const std::string folder = cacheEdit_->text().toStdString();
     if (!IsDirectory(folder)) return;
     UsageCounters().Add(Counter::OpenDir);
-    OpenFolder(folder);
+    OpenWithShell(this, folder, "文件夹");
 }
 
 void CSysSetupStateDlg::DownloadRar() {
     ShowBox(this, Q("下载rar.exe后，请将其放在软件安装目录[" + ProgramDir() + "]下。"), "提示",
             Prompter::Icon::Information);
     UsageCounters().Add(Counter::AdvLink);
-    OpenWebAddress(RarDownloadPage());
+    OpenWebAddress(RarDownloadPage(), this);
 }
 
 }  // namespace zov::gui

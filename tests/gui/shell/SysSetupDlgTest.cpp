@@ -29,6 +29,10 @@ using zov::gui::test::WriteFile;
 namespace {
 
 constexpr std::uint64_t kGiB = std::uint64_t(1) << 30;
+QString CannotOpen(const QString& what, const std::string& target) {
+    return QString("无法打开%1[%2]：没有可用的打开程序 xdg-open，或它运行失败。")
+        .arg(what, QString::fromStdString(target));
+}
 
 // A program folder with a cache folder set, the recorders installed and the free space fixed.
 struct Fixture {
@@ -368,6 +372,31 @@ class SysSetupDlgTest : public QObject {
         QCOMPARE(fixture.shell.Opened(),
                  (std::vector<std::string>{fixture.folder / "tools/", fixture.folder / "cache/"}));
         QCOMPARE(UsageCounters().Value(Counter::OpenDir), 2);
+    }
+
+    // Nothing to open them with: each click says what could not be opened.
+    void OpenButtonsAndLinksSayWhenNothingOpens() {
+        Fixture fixture;
+        zov::RecordingShell noOpener(false);
+        zov::SetShell(&noOpener);
+        fixture.ConfigIni().Write("RarUrl", "QEL", "https://maker.test/rar");
+        fixture.ConfigIni().Write("SiteUrl", "QEL", "https://maker.test");
+        const std::string rar = MakeFile(fixture.folder / "rar");
+        CSysSetupStateDlg state(nullptr);
+        state.show();
+        Control<QLineEdit>(state, "1122")->setText(QString::fromStdString(rar));
+        QTest::mouseClick(Control<QPushButton>(state, "1167"), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(state, "1435"), Qt::LeftButton);
+        QTest::mouseClick(Control<QLabel>(state, "1438"), Qt::LeftButton);
+        CSysSetupSubDlg settings(nullptr);
+        settings.show();
+        QTest::mouseClick(Control<QLabel>(settings, "1446"), Qt::LeftButton);
+        const QStringList texts = fixture.prompter.Texts();
+        QCOMPARE(texts.size(), 5);
+        QCOMPARE(texts.mid(0, 2), (QStringList{CannotOpen("文件夹", fixture.folder.path()),
+                                               CannotOpen("文件夹", fixture.folder / "cache/")}));
+        QCOMPARE(texts.mid(3), (QStringList{CannotOpen("网址", "https://maker.test/rar"),
+                                            CannotOpen("网址", "https://maker.test/support")}));
     }
 
     void DownloadNamesTheProgramFolder() {
