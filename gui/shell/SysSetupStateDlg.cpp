@@ -7,6 +7,7 @@
 
 #include "engine/archive/ZipOperatorLookup.h"
 #include "engine/files/FileOperator.h"
+#include "engine/mysql/MySqlTools.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonPaths.h"
@@ -206,7 +207,19 @@ void CSysSetupStateDlg::Save() {
         ShowBox(this, "设置的rar路径无效", "错误", Prompter::Icon::Error);
         return;
     }
+    // The service runs the archiver as root: another user must not be able to replace it.
+    if (!IsTrustedProgram(rar)) {
+        ShowBox(this,
+                "设置的rar路径无效：它必须是只有root可以修改的可执行文件（属于root，组和其他用户不可写入，"
+                "所在文件夹也一样）。",
+                "错误", Prompter::Icon::Error);
+        return;
+    }
     const std::string folder = cacheFolder_.toStdString();
+    if (!IsAbsolutePath(folder)) {
+        ShowBox(this, "设置的cache目录无效：请填写以“/”开头的绝对路径。", "错误", Prompter::Icon::Error);
+        return;
+    }
     if (!IsDirectory(folder) && CFileOperator().CreateFolder(folder) != 1) {
         ShowBox(this, "设置的cache目录无效", "错误", Prompter::Icon::Error);
         return;
