@@ -1,8 +1,14 @@
 #include <QApplication>
+#include <cstdio>
 
+#include "gui/shell/StartConditions.h"
 #include "gui/shell/StowmeranApp.h"
 
 int main(int argc, char** argv) {
+    if (const std::optional<std::string> refusal = zov::gui::StartRefusal(argc, argv)) {
+        std::fprintf(stderr, "%s\n", refusal->c_str());
+        return zov::gui::CStowmeranApp::kFailedStart;
+    }
     QApplication application(argc, argv);
     return zov::gui::CStowmeranApp().Run();
 }

@@ -8,6 +8,7 @@
 #include "engine/settings/IniFile.h"
 #include "gui/shell/SingleInstance.h"
 #include "support/GuiTestSupport.h"
+#include "tests/support/NobodyChild.h"
 
 using zov::gui::test::ReadFile;
 using zov::gui::test::TempProgramFolder;
@@ -117,6 +118,45 @@ class StowmeranProgramTest : public QObject {
         QCOMPARE(program.Boxes(), QString("box: 初始化出错: 配置文件不存在，且无法创建。程序将退出\n"));
         QVERIFY(!std::filesystem::exists(folder / "elsewhere"));
         if (blocker == "link") QCOMPARE(ReadFile(folder / "Log/UserCache.db"), counters);
+    }
+
+    // Without root or without a display the start ends at once with one line that says why, before the
+    // program folder is touched (the toolkit would abort without a display).
+    void AStartWithoutRootOrDisplayEndsWithOneLine_data() {
+        QTest::addColumn<bool>("asNobody");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("no display")
+            << false
+            << "stowmeran needs a display: connect with ssh -X, or start it with -platform "
+               "vnc:size=1024x768 and open a VNC viewer on port 5900\n";
+        QTest::newRow("not root")
+            << true
+            << "stowmeran runs as root, like the backup service zovsvc: start it as root "
+               "(su or sudo)\n";
+    }
+    void AStartWithoutRootOrDisplayEndsWithOneLine() {
+        QFETCH(bool, asNobody);
+        QFETCH(QString, line);
+        TempProgramFolder folder;
+        QProcessEnvironment environment;
+        environment.insert("PATH", "/usr/bin:/bin");
+        environment.insert("ZOV_PROGRAM_DIR", QString::fromStdString(folder.path()));
+        QProcess process;
+        if (asNobody) {
+            environment.insert("QT_QPA_PLATFORM", "offscreen");
+            const std::optional<zov::test::UserIds> nobody = zov::test::NobodyIds();
+            QVERIFY(nobody.has_value());
+            process.setChildProcessModifier([nobody] {
+                if (!zov::test::BecomeUser(*nobody)) _exit(2);
+            });
+        }
+        process.setProcessEnvironment(environment);
+        process.start(zov::gui::test::BuiltProgram("stowmeran"), {});
+        QVERIFY(process.waitForFinished(kWaitMs));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 255);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()), line);
+        QVERIFY(!std::filesystem::exists(folder / "task.db"));
     }
 
     // A store the splash cannot read ends the start with 255, before the counters were ever loaded.
