@@ -11,6 +11,7 @@
 #include "engine/files/CacheFolder.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
+#include "engine/settings/SystemLog.h"
 #include "gui/shell/AutoAnswerPrompter.h"
 #include "gui/shell/MainWindow.h"
 #include "gui/shell/MakerAddresses.h"
@@ -51,6 +52,7 @@ bool CStowmeranApp::PrepareProgramFolder() {
 
 int CStowmeranApp::Run() {
     const std::string programDir = ProgramDir();
+    InitDebugSwitch();
     SetTempFolderPrefix(kInterfaceTempPrefix);
     InstallPrompterFromEnvironment();
     if (!PrepareProgramFolder()) return kFailedStart;
@@ -58,6 +60,7 @@ int CStowmeranApp::Run() {
     SingleInstance instance;
     switch (instance.ClaimFolder(programDir)) {
         case SingleInstance::Claim::First:
+            WriteSystemLog("管理程序启动，程序目录：" + programDir, true, true);
             break;
         case SingleInstance::Claim::RaisedOther:
             return 0;
@@ -98,6 +101,7 @@ int CStowmeranApp::Run() {
         status = QApplication::exec();
     }
     UsageCounters().Save();
+    WriteSystemLog("管理程序退出", true, true);
     return status;
 }
 

@@ -159,6 +159,32 @@ class StowmeranProgramTest : public QObject {
         QVERIFY(!std::filesystem::exists(folder / "task.db"));
     }
 
+    // debug/debug.log present at start switches the debug lines on, as in the service.
+    void TheDebugSwitchWritesDebugLines_data() {
+        QTest::addColumn<bool>("switchedOn");
+        QTest::newRow("debug.log present") << true;
+        QTest::newRow("no debug.log") << false;
+    }
+    void TheDebugSwitchWritesDebugLines() {
+        QFETCH(bool, switchedOn);
+        TempProgramFolder folder;
+        std::filesystem::create_directory(folder / "debug");
+        if (switchedOn) WriteFile(folder / "debug/debug.log", "");
+        Program program(folder.path());
+        QVERIFY(WaitForFile(zov::gui::SingleInstance::SocketPath(folder.path())));
+        kill(static_cast<pid_t>(program.process().processId()), SIGTERM);
+        program.Finish();
+        const QString log = QString::fromStdString(ReadFile(folder / "debug/debug.log"));
+        if (!switchedOn) {
+            QVERIFY(!std::filesystem::exists(folder / "debug/debug.log"));
+            return;
+        }
+        QVERIFY2(log.contains(QString::fromStdString("\t管理程序启动，程序目录：" + folder.path() + "\n")),
+                 qPrintable(log));
+        QVERIFY2(log.contains(QString::fromStdString("\t启动时修复服务：服务文件 " + folder / "zovsvc")),
+                 qPrintable(log));
+    }
+
     // A store the splash cannot read ends the start with 255, before the counters were ever loaded.
     void AnUnreadableTaskStoreEndsTheStart() {
         TempProgramFolder folder;
