@@ -3,6 +3,7 @@
 
 #include "gui/shell/StartConditions.h"
 #include "gui/shell/StowmeranApp.h"
+#include "gui/shell/ToolkitSetup.h"
 
 int main(int argc, char** argv) {
     if (const std::optional<std::string> refusal = zov::gui::StartRefusal(argc, argv)) {
@@ -10,5 +11,6 @@ int main(int argc, char** argv) {
         return zov::gui::CStowmeranApp::kFailedStart;
     }
     QApplication application(argc, argv);
+    zov::gui::SetUpToolkit(application);
     return zov::gui::CStowmeranApp().Run();
 }

@@ -1,6 +1,5 @@
 #include "gui/shell/SysSetupStateDlg.h"
 
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -13,6 +12,7 @@
 #include "engine/util/CommonPaths.h"
 #include "engine/util/CommonText.h"
 #include "gui/shell/CacheSpace.h"
+#include "gui/shell/FileChooser.h"
 #include "gui/shell/GuiUtilities.h"
 #include "gui/shell/LogResults.h"
 #include "gui/shell/MakerAddresses.h"
@@ -254,7 +254,7 @@ void CSysSetupStateDlg::Save() {
 }
 
 void CSysSetupStateDlg::BrowseRar() {
-    const QString chosen = QFileDialog::getOpenFileName(this, "rar", rarEdit_->text(), "rar (*rar)");
+    const QString chosen = ChooseFile(this, "rar", rarEdit_->text(), "rar (*rar)");
     if (chosen.isEmpty()) return;
     rarPath_ = chosen;
     rarEdit_->setText(rarPath_);
@@ -266,8 +266,7 @@ void CSysSetupStateDlg::OpenRarFolder() {
 }
 
 void CSysSetupStateDlg::BrowseCache() {
-    const QString chosen =
-        QFileDialog::getExistingDirectory(this, "请选择存放临时文件的文件夹", cacheEdit_->text());
+    const QString chosen = ChooseFolder(this, "请选择存放临时文件的文件夹", cacheEdit_->text());
     if (chosen.isEmpty()) return;
     cacheFolder_ = chosen;
     cacheEdit_->setText(cacheFolder_);
