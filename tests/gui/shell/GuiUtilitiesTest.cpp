@@ -35,11 +35,6 @@ std::string Path(const QTemporaryDir& folder, const std::string& relative) {
     return folder.path().toStdString() + "/" + relative;
 }
 
-QString CannotOpen(const QString& what, const std::string& target) {
-    return QString("无法打开%1[%2]：没有可用的打开程序 xdg-open，或它运行失败。")
-        .arg(what, QString::fromStdString(target));
-}
-
 }  // namespace
 
 class GuiUtilitiesTest : public QObject {
@@ -132,7 +127,7 @@ class GuiUtilitiesTest : public QObject {
         QStringList boxes;
         if (box == "missing")
             boxes << QString("路径[%1]不存在，打开失败！").arg(QString::fromStdString(full));
-        if (box == "cannot open") boxes << CannotOpen("文件夹", expected.at(0));
+        if (box == "cannot open") boxes << zov::gui::test::CannotOpenText("文件夹", expected.at(0));
         QCOMPARE(prompter.Texts(), boxes);
     }
 
@@ -144,7 +139,7 @@ class GuiUtilitiesTest : public QObject {
         QVERIFY(prompter.Texts().isEmpty());
         zov::gui::OpenPathIfSet("/srv/backup.log");
         QCOMPARE(shell.Opened(), std::vector<std::string>{"/srv/backup.log"});
-        QCOMPARE(prompter.Texts(), QStringList{CannotOpen("文件", "/srv/backup.log")});
+        QCOMPARE(prompter.Texts(), QStringList{zov::gui::test::CannotOpenText("文件", "/srv/backup.log")});
     }
 
     // Links: an empty address stays silent; anything that is not opened says so and names the address.
@@ -156,7 +151,7 @@ class GuiUtilitiesTest : public QObject {
         QTest::newRow("no address") << "" << true << false << "";
         QTest::newRow("opened") << "https://maker.test/help" << true << true << "";
         QTest::newRow("no opener") << "https://maker.test/help" << false << true
-                                   << CannotOpen("网址", "https://maker.test/help");
+                                   << zov::gui::test::CannotOpenText("网址", "https://maker.test/help");
         QTest::newRow("not a web address")
             << "ftp://maker.test" << true << false
             << "无法打开网址[ftp://maker.test]：它不是 http:// 或 https:// 开头的网址。";

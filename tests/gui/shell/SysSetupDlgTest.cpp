@@ -31,15 +31,8 @@ namespace {
 
 constexpr std::uint64_t kGiB = std::uint64_t(1) << 30;
 const QString kNotAbsolute = "设置的cache目录无效：请填写以“/”开头的绝对路径。";
-const QString kNotTrusted =
-    "设置的rar路径无效：它必须是只有root可以修改的可执行文件（属于root，组和其他用户不可写入，所在文件夹也一"
-    "样）"
-    "。";
-
-QString CannotOpen(const QString& what, const std::string& target) {
-    return QString("无法打开%1[%2]：没有可用的打开程序 xdg-open，或它运行失败。")
-        .arg(what, QString::fromStdString(target));
-}
+const QString kNotTrusted = QString("设置的rar路径无效：它必须是只有root可以修改的可执行文件（属于root，") +
+                            "组和其他用户不可写入，所在文件夹也一样）。";
 
 // A program folder with a cache folder set, the recorders installed and the free space fixed.
 struct Fixture {
@@ -433,10 +426,12 @@ class SysSetupDlgTest : public QObject {
         QTest::mouseClick(Control<QLabel>(settings, "1446"), Qt::LeftButton);
         const QStringList texts = fixture.prompter.Texts();
         QCOMPARE(texts.size(), 5);
-        QCOMPARE(texts.mid(0, 2), (QStringList{CannotOpen("文件夹", fixture.folder.path()),
-                                               CannotOpen("文件夹", fixture.folder / "cache/")}));
-        QCOMPARE(texts.mid(3), (QStringList{CannotOpen("网址", "https://maker.test/rar"),
-                                            CannotOpen("网址", "https://maker.test/support")}));
+        QCOMPARE(texts.mid(0, 2),
+                 (QStringList{zov::gui::test::CannotOpenText("文件夹", fixture.folder.path()),
+                              zov::gui::test::CannotOpenText("文件夹", fixture.folder / "cache/")}));
+        QCOMPARE(texts.mid(3),
+                 (QStringList{zov::gui::test::CannotOpenText("网址", "https://maker.test/rar"),
+                              zov::gui::test::CannotOpenText("网址", "https://maker.test/support")}));
     }
 
     void DownloadNamesTheProgramFolder() {
