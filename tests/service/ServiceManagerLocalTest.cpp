@@ -24,6 +24,10 @@ using namespace std::chrono_literals;
 using test::ReadFile;
 using test::WaitUntil;
 
+// A service that reports itself running and then is one process, ended by any signal it gets.
+constexpr const char* kSleepingService =
+    "ulimit -c 0\nprintf '%s 4\\n' $$ > \"$ZOV_SERVICE_STATUS\"\nexec sleep 1000\n";
+
 class LocalBackend : public ::testing::Test {
   protected:
     test::ServiceTestFolder dir;
@@ -139,7 +143,7 @@ TEST_F(LocalBackend, RestartsAfterAnAbnormalEndOnlyWhenAsked) {
 
 // As under systemd: a crash or a SIGKILL is a failure and restarts the service, a SIGTERM stops it.
 TEST_F(LocalBackend, ACrashOrAKillRestartsTheServiceASigtermStopsIt) {
-    ASSERT_TRUE(Install("ulimit -c 0\nprintf '%s 4\\n' $$ > \"$ZOV_SERVICE_STATUS\"\nexec sleep 1000\n"));
+    ASSERT_TRUE(Install(kSleepingService));
     ASSERT_TRUE(manager.SetRestartOnFailure("TestSvc"));
     ASSERT_TRUE(manager.Start("TestSvc"));
     ASSERT_TRUE(Becomes(kServiceRunning));
@@ -158,7 +162,7 @@ TEST_F(LocalBackend, ACrashOrAKillRestartsTheServiceASigtermStopsIt) {
 
 // Nothing restarts a service whose supervisor was killed: it ends with it and stays stopped until started.
 TEST_F(LocalBackend, AKilledSupervisorLeavesTheServiceStopped) {
-    ASSERT_TRUE(Install(test::ServiceScript()));
+    ASSERT_TRUE(Install(kSleepingService));
     ASSERT_TRUE(manager.SetRestartOnFailure("TestSvc"));
     ASSERT_TRUE(manager.Start("TestSvc"));
     ASSERT_TRUE(Becomes(kServiceRunning));
