@@ -4,8 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "engine/tasks/FileVersion.h"
 #include "engine/tasks/TaskStoreCipher.h"
+#include "platform/FileVersion.h"
 
 // Reading and writing task.db.
 namespace zov {

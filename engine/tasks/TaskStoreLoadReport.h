@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/tasks/FileVersion.h"
+#include "platform/FileVersion.h"
 
 // What is wrong with a task.db just read, told to the administrator.
 namespace zov {
