@@ -21,6 +21,10 @@ std::string OdbcValue(const std::string& value) {
 
 }  // namespace
 
+bool KeepSqlServerPasswordPrivate() {
+    return IniFile(ConfigIniPath()).Read("Password", kSqlServerSection).empty() || KeepConfigIniPrivate();
+}
+
 bool ReadSqlServerSettings(SqlServerSettings& settings, std::string& message) {
     const IniFile config(ConfigIniPath());
     settings = SqlServerSettings();

@@ -23,6 +23,10 @@ struct SqlServerSettings {
     std::string password;
 };
 
+// config.ini, when it holds the SQL Server password, kept from other users (KeepConfigIniPrivate). Both
+// programs call it when they start; reading the settings does too.
+bool KeepSqlServerPasswordPrivate();
+
 // The settings of config.ini; false with message set when this computer's name is needed and cannot be
 // had, or when a value holds "};", which the driver cannot be given.
 bool ReadSqlServerSettings(SqlServerSettings& settings, std::string& message);

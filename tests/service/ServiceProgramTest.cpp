@@ -91,15 +91,21 @@ TEST(ServiceProgram, AnswersItsCommandLine) {
     EXPECT_TRUE(test::AllChildrenEnded());
 }
 
+// The running service also keeps a config.ini that holds the SQL Server password from other users.
 TEST(ServiceProgram, InstallsRunsReinstallsAndUninstalls) {
     test::ServiceTestFolder dir;
     const std::string program = dir.InstallServiceProgram();
+    WriteFile(dir / "config.ini", "[MSSQL]\nPassword=secret\n");
+    ASSERT_EQ(chmod((dir / "config.ini").c_str(), 0644), 0);
     Output installed = RunProgram(dir, {program, "-install"});
     EXPECT_EQ(installed.text, "ZovSvcx installed\n");
     EXPECT_EQ(installed.exitCode, 0);
     ASSERT_TRUE(WaitUntil(IsRunning));
     const pid_t first = ServicePid(dir);
     EXPECT_EQ(ReadProcessInfo(first)->imagePath, program);
+    struct stat config {};
+    ASSERT_EQ(stat((dir / "config.ini").c_str(), &config), 0);
+    EXPECT_EQ(config.st_mode & 07777, 0600u);
 
     // The version works while the service holds its single-instance lock.
     Output version = RunProgram(dir, {program, "-version"});
