@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "engine/mssql/FolderAcl.h"
 #include "engine/mssql/SqlServerConnection.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
@@ -52,6 +53,7 @@ std::optional<FileLock> TakeInstanceLock(int& exitCode) {
 void PrepareServiceProcess() {
     IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault());
     KeepSqlServerPasswordPrivate();
+    ReleaseStaleServerAccess();
     TaskStore().loader = std::jthread([] { ServiceTaskStore().Refresh(); });
     ResetDailySections();
 }

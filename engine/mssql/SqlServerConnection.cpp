@@ -21,6 +21,11 @@ std::string OdbcValue(const std::string& value) {
 
 }  // namespace
 
+std::string SqlServerAccount() {
+    const std::string account = IniFile(ConfigIniPath()).Read("ServerAccount", kSqlServerSection);
+    return account.empty() ? kDefaultSqlServerAccount : account;
+}
+
 bool KeepSqlServerPasswordPrivate() {
     return IniFile(ConfigIniPath()).Read("Password", kSqlServerSection).empty() || KeepConfigIniPrivate();
 }
