@@ -4,13 +4,13 @@
 
 #include "engine/files/BackupNames.h"
 #include "engine/files/CacheFolder.h"
-#include "engine/logs/QelLog.h"
 #include "engine/mysql/MySqlConnection.h"
 #include "engine/mysql/MySqlDataDir.h"
 #include "engine/mysql/MySqlRun.h"
 #include "engine/mysql/MySqlTools.h"
 #include "engine/restore/DifferentialBase.h"
 #include "engine/restore/PasswordRetry.h"
+#include "engine/restore/RestoreRecord.h"
 #include "engine/restore/RestoreSet.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
@@ -18,7 +18,6 @@
 namespace zov::gui {
 namespace {
 
-constexpr int kLogTypeMySqlRestore = 12;  // "还原"
 constexpr const char* kFailedCaption = "失 败";
 // The longest one restore may take.
 constexpr auto kClientTimeout = std::chrono::hours(24);
@@ -29,14 +28,8 @@ RestoreBox Failed(const std::string& text) { return {false, text, kFailedCaption
 
 RestoreBox RestoreMySqlDatabase(const MySqlRestoreRequest& request, const std::string& rarPath,
                                 const JobContext& job) {
-    CQelLog record;
-    record.SetCategory(kLogMySql);
-    record.SetType(kLogTypeMySqlRestore);
-    record.SetTaskId(request.taskId);
-    record.SetTaskName("-");
-    record.SetItem(request.serviceName);
+    CQelLog record = RestoreRecord(kLogMySql, kLogTypeMySqlRestore, request.taskId, "-", request.serviceName);
     record.SetTarget(request.backupFile);
-    record.Start();
 
     const MySqlDataDirSearch server = SearchMySqlDataDir(request.serviceName);
     if (server.dataDir.empty() || !IsDirectory(server.dataDir))

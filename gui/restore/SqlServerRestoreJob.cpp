@@ -4,17 +4,16 @@
 
 #include "engine/files/BackupNames.h"
 #include "engine/files/CacheFolder.h"
-#include "engine/logs/QelLog.h"
 #include "engine/mssql/FolderAcl.h"
 #include "engine/mssql/SqlOperator.h"
 #include "engine/restore/DifferentialBase.h"
 #include "engine/restore/PasswordRetry.h"
+#include "engine/restore/RestoreRecord.h"
 #include "platform/TraverseGrant.h"
 
 namespace zov::gui {
 namespace {
 
-constexpr int kLogTypeSqlServerRestore = 10;  // "还原"
 constexpr const char* kFailedCaption = "失败";
 
 RestoreBox Failed(const std::string& text) {
@@ -25,14 +24,9 @@ RestoreBox Failed(const std::string& text) {
 
 RestoreBox RestoreSqlServerDatabase(const SqlRestoreRequest& request, const std::string& rarPath,
                                     const JobContext& job) {
-    CQelLog record;
-    record.SetCategory(kLogSqlServer);
-    record.SetType(kLogTypeSqlServerRestore);
-    record.SetTaskId(request.taskId);
-    record.SetTaskName("---");
-    record.SetItem(request.backupFile);
+    CQelLog record =
+        RestoreRecord(kLogSqlServer, kLogTypeSqlServerRestore, request.taskId, "---", request.backupFile);
     record.SetTarget(request.backupFile);
-    record.Start();
 
     const std::string title(BackupTitle(LastPathLevel(request.backupFile), false));
     if (title.empty()) return Failed(":备份文件" + request.backupFile + "无效");

@@ -35,6 +35,7 @@ namespace {
 
 constexpr int kWaitMs = 60000;
 constexpr const char* kArchivePassword = "archive 口令";
+constexpr const char* kSqlBak = "sales_20240102030405.bak";
 
 std::string Today() { return zov::FormatLocalTime(zov::Now(), "%Y-%m-%d"); }
 
@@ -66,6 +67,18 @@ class EngineCase {
                              kWaitMs))
             qWarning("the restores did not end in time");
         return prompter_.Texts();
+    }
+
+    // A SQL Server backup "bak/2024-01-02/sales_20240102030405.rar" of a .bak with the bytes, under the
+    // archive password; "" when it could not be written.
+    std::string SqlServerBackup(const std::string& bytes) const {
+        const std::string bak = folder_ / ("work/" + std::string(kSqlBak));
+        zov::gui::test::WriteFile(bak, bytes);
+        fs::create_directories(folder_ / "bak/2024-01-02");
+        zov::CZipOperator zip(rar_);
+        if (!zip.CompressFile(bak, folder_ / "bak/2024-01-02/", kArchivePassword, "sales_20240102030405.rar"))
+            return "";
+        return folder_ / "bak/2024-01-02/sales_20240102030405.rar";
     }
 
     TempProgramFolder folder_;
@@ -143,8 +156,6 @@ class MySqlCase : public EngineCase {
     std::vector<std::string> databases_;
     int taskId_ = 0;
 };
-
-const char* kSqlBak = "sales_20240102030405.bak";
 
 }  // namespace
 
@@ -241,13 +252,8 @@ class RestoreEngineTest : public QObject {
         QFETCH(QString, box);
         QFETCH(QString, result);
         EngineCase engine;
-        const std::string archive = engine.folder_ / "bak/2024-01-02/sales_20240102030405.rar";
-        zov::gui::test::WriteFile(engine.folder_ / ("work/" + std::string(kSqlBak)), "the backup's bytes");
-        fs::create_directories(engine.folder_ / "bak/2024-01-02");
-        zov::CZipOperator zip(engine.rar_);
-        QVERIFY(zip.CompressFile(engine.folder_ / ("work/" + std::string(kSqlBak)),
-                                 engine.folder_ / "bak/2024-01-02/", kArchivePassword,
-                                 "sales_20240102030405.rar"));
+        const std::string archive = engine.SqlServerBackup("the backup's bytes");
+        QVERIFY(!archive.empty());
         zov::test::TdsPeer peer(engine.folder_ / "peer",
                                 R"({"rules": [{"match": "^restore database", "delay": 1, "reply": )" +
                                     reply.toStdString() + "}]}");
@@ -298,13 +304,8 @@ class RestoreEngineTest : public QObject {
     // A cancelled password prompt ends the restore before the server is asked; nothing stays behind.
     void ACancelledPromptEndsTheSqlServerRestore() {
         EngineCase engine;
-        const std::string archive = engine.folder_ / "bak/2024-01-02/sales_20240102030405.rar";
-        zov::gui::test::WriteFile(engine.folder_ / ("work/" + std::string(kSqlBak)), "bytes");
-        fs::create_directories(engine.folder_ / "bak/2024-01-02");
-        zov::CZipOperator zip(engine.rar_);
-        QVERIFY(zip.CompressFile(engine.folder_ / ("work/" + std::string(kSqlBak)),
-                                 engine.folder_ / "bak/2024-01-02/", kArchivePassword,
-                                 "sales_20240102030405.rar"));
+        const std::string archive = engine.SqlServerBackup("bytes");
+        QVERIFY(!archive.empty());
         int prompts = 0;
         zov::gui::test::PasswordAnswerer answerer([&](zov::gui::CInputPwdDlg& dialog) {
             ++prompts;
