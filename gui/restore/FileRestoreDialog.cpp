@@ -1,7 +1,6 @@
 #include "gui/restore/FileRestoreDialog.h"
 
 #include <QCheckBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
@@ -394,7 +393,7 @@ void CFRSetupDlg::reject() {
 }
 
 void CFRSetupDlg::BrowseSet(QLineEdit* edit, const QString& title, const QString& refusal) {
-    const QString chosen = ChooseFileOrFolder(this, title, edit->text());
+    const QString chosen = BrowseForPath(this, title, edit->text(), true);
     if (chosen.isEmpty()) return;
     if (QFileInfo(chosen).isFile() && !IsArchiveName(S(chosen))) {
         ShowBox(this, refusal, "错误", Prompter::Icon::Warning);
@@ -405,7 +404,7 @@ void CFRSetupDlg::BrowseSet(QLineEdit* edit, const QString& title, const QString
 }
 
 void CFRSetupDlg::BrowseTarget() {
-    const QString chosen = QFileDialog::getExistingDirectory(this, "请选择还原至哪个目录", target_->text());
+    const QString chosen = BrowseForPath(this, "请选择还原至哪个目录", target_->text(), false);
     if (!chosen.isEmpty()) target_->setText(chosen);
 }
 

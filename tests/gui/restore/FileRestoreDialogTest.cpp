@@ -1,3 +1,5 @@
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +16,7 @@
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonTime.h"
 #include "gui/restore/FileRestoreDialog.h"
+#include "gui/restore/SetBrowser.h"
 #include "gui/shell/PasswordDialogs.h"
 #include "support/ChinaTimeClock.h"
 #include "support/GuiTestSupport.h"
@@ -343,6 +346,37 @@ class FileRestoreDialogTest : public QObject {
         QTest::qWait(300);
         const QString question = "您有还原任务正在进行，退出窗口将中断还原，是否中断？";
         QCOMPARE(restore.prompter_.Texts(), QStringList({question, question}));
+    }
+
+    // The set browsers take a folder or a rar archive; any other file is refused and the edit cleared.
+    void BrowsingTakesFoldersAndArchivesOnly_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("folder") << "bak/2024-03-05/docs_20240305140709"
+                                << "";
+        QTest::newRow("archive") << "bak/2024-03-05/docs_20240305150709/a.RAR"
+                                 << "";
+        QTest::newRow("other file") << "bak/2024-03-05/docs_20240305140709/docs/a.txt"
+                                    << "基准库如果为文件，则只能是rar压缩文件";
+    }
+    void BrowsingTakesFoldersAndArchivesOnly() {
+        QFETCH(QString, chosen);
+        QFETCH(QString, box);
+        RestoreCase restore(false, "", 0, false, false);
+        Write(restore.folder_ / "bak/2024-03-05/docs_20240305150709/a.RAR", "archive");
+        const QString path = QString::fromStdString(restore.folder_ / chosen.toStdString());
+        restore.Open();
+        restore.CheckRun(1);
+        QTimer::singleShot(100, [&] {
+            auto* browser = qobject_cast<zov::gui::CSetBrowser*>(QApplication::activeModalWidget());
+            QVERIFY(browser != nullptr);
+            browser->Select(path);
+            zov::gui::test::SaveScreenshot(*browser, "file-restore-browser");
+            zov::gui::test::ButtonOf(*browser, "确定")->click();
+        });
+        QTest::mouseClick(&restore.Button("1095"), Qt::LeftButton);
+        QCOMPARE(restore.Edit("1122").text(), box.isEmpty() ? path : QString());
+        QCOMPARE(restore.prompter_.Texts(), box.isEmpty() ? QStringList() : QStringList{box});
     }
 
     void WithoutATaskTheDialogClosesAtOnce() {
