@@ -311,6 +311,27 @@ class FileRestoreDialogTest : public QObject {
         QVERIFY(zov::test::DescribeTree(other).contains("beta/b.txt=bravo, changed"));
     }
 
+    // Items with options run one after the other; a failed one is reported even when a later one succeeds.
+    void ABatchReportsEveryFailure() {
+        RestoreCase restore(true, "", 0, true, true);
+        const std::string damaged = restore.folder_ / "damaged.rar";
+        Write(damaged, "no archive");
+        restore.Open();
+        restore.CheckRun(2);
+        QTreeWidgetItem* second = FindItem(restore.tree(), TimeText(kSecondStamp));
+        for (const char* name : {"alpha", "beta", "gamma"}) {
+            ClickItem(restore.tree(), FindChild(second, name));
+            if (QString(name) == "alpha") restore.Edit("1124").setText(QString::fromStdString(damaged));
+            QTest::mouseClick(&restore.Button("1427"), Qt::LeftButton);
+        }
+        const QString box = restore.Restore();
+        QVERIFY2(box.startsWith(QString::fromStdString("还原失败\n" + damaged + "：")), qPrintable(box));
+        QCOMPARE(restore.prompter_.Texts().size(), 1);
+        const Tree restored = zov::test::DescribeTree(restore.Restored());
+        QVERIFY(restored.contains("beta/b.txt=bravo, changed"));
+        QVERIFY(restored.contains("gamma/g.txt=gamma"));
+    }
+
     // What keeps a restore from starting is said; the whole-folder tree holds one point at a time.
     void ARestoreThatCannotStartSaysWhy() {
         RestoreCase restore(true, "", 0, false, false);

@@ -213,6 +213,21 @@ class RestoreEngineTest : public QObject {
         QVERIFY(CacheIsEmpty(mysql.folder_));
     }
 
+    // An archive without the dump restores nothing: the client is not run.
+    void AnArchiveWithoutTheDumpFails() {
+        MySqlCase mysql;
+        const std::string database = zov::test::UniqueDatabase("nodump");
+        const std::string other = mysql.folder_ / "work/other.sql";
+        zov::gui::test::WriteFile(other, "DROP DATABASE mysql;");
+        zov::CZipOperator zip(mysql.rar_);
+        QVERIFY(zip.CompressFile(other, mysql.folder_ / "bak/", "", database + "_20240102030405.rar"));
+        mysql.Post(mysql.Request(database, mysql.folder_ / ("bak/" + database + "_20240102030405.rar")));
+        QCOMPARE(mysql.Boxes(1).value(0).toStdString(),
+                 "MySQL 数据库还原失败\n备份文件中没有SQL文件" + database + ".sql");
+        QCOMPARE(LogLines(mysql.folder_, "MySQL").back().value(8), QString("失败"));
+        QVERIFY(CacheIsEmpty(mysql.folder_));
+    }
+
     // Two requests posted one after the other each restore their own database.
     void TwoRequestsInARowDoNotOverwriteEachOther() {
         MySqlCase mysql;
