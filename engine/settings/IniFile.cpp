@@ -24,11 +24,11 @@ std::string WithoutWord(std::string list, const std::string& word) {
     return list;
 }
 
-// The result of an ini call; a lock or size failure of it goes to the system log as well (the ini layer
-// wrote it to syslog).
+// The result of an ini call; a lock or size failure that the ini layer wrote to syslog goes to the system
+// log as well.
 template <typename Result>
 Result Logged(Result result) {
-    if (!ini::LastFailure().empty()) WriteSystemLog(ini::LastFailure());
+    if (!ini::LastFailure().empty() && ini::LastFailureIsNews()) WriteSystemLog(ini::LastFailure());
     return result;
 }
 

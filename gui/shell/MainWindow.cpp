@@ -14,6 +14,7 @@
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/TempIniKeys.h"
+#include "gui/restore/RestoreEngine.h"
 #include "gui/shell/AboutDialog.h"
 #include "gui/shell/GuiUtilities.h"
 #include "gui/shell/MakerAddresses.h"
@@ -91,6 +92,7 @@ CStowmeranDlg::CStowmeranDlg(QWidget* parent) : QWidget(parent) {
     background_ = LoadBitmap(kBackgroundBitmap);
     setWindowIcon(LoadIcon(kWindowIcon));
     updateCheck_ = new UpdateCheck(this);
+    restoreEngine_ = new RestoreEngine(this);
     bannerTimer_ = new QTimer(this);
     rarTimer_ = new QTimer(this);
     BuildControls();
