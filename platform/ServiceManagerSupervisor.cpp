@@ -185,7 +185,21 @@ bool WaitForEnd(const SupervisorContext& context, pid_t child, unsigned long lon
     }
 }
 
-bool EndedAbnormally(int status) { return !(WIFEXITED(status) && WEXITSTATUS(status) == 0); }
+// As systemd's on-failure sees it: an exit status other than 0 or an end by any other signal is a failure;
+// a service ended by SIGTERM (or SIGHUP, SIGINT, SIGPIPE) was stopped.
+bool EndedAbnormally(int status) {
+    if (WIFEXITED(status)) return WEXITSTATUS(status) != 0;
+    if (!WIFSIGNALED(status)) return true;
+    switch (WTERMSIG(status)) {
+        case SIGHUP:
+        case SIGINT:
+        case SIGTERM:
+        case SIGPIPE:
+            return false;
+        default:
+            return true;
+    }
+}
 
 bool RestartWanted(const SupervisorContext& context) {
     return access(context.restartMarker, F_OK) == 0 && access(context.registration, F_OK) == 0;

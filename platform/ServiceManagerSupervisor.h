@@ -9,9 +9,10 @@
 
 // The local backend's supervisor: a detached process (own session, not a child of the starter) that runs
 // one service with a clean environment (PATH, LANG=C.UTF-8, ZOV_PROGRAM_DIR when the starter's folder was
-// named, and the status variable), restarts it after an abnormal end (a kill included) while
-// restart-on-failure is set, and stops it on SIGTERM (SIGTERM to the service, SIGKILL to its process group
-// when it outlasts the stop bound).
+// named, and the status variable), restarts it after a failure (an exit status other than 0, a crash or a
+// SIGKILL; not an end by SIGTERM, SIGINT, SIGHUP or SIGPIPE, as under systemd) while restart-on-failure is
+// set, and stops it on SIGTERM (SIGTERM to the service, SIGKILL to its process group when it outlasts the
+// stop bound). When the supervisor itself is killed, the service gets SIGTERM and stays stopped.
 namespace zov {
 
 // Set in the service's environment: the file in which it reports its state ("<pid> <state>").

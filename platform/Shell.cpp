@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <utility>
 
 #include "platform/ProcessRunner.h"
 
@@ -9,7 +10,8 @@ namespace zov {
 
 namespace {
 
-constexpr std::chrono::seconds kStartTimeout{10};
+// How long the opener's answer is waited for; one still running then has started an application.
+constexpr std::chrono::seconds kAnswerWait{2};
 
 std::atomic<Shell*>& InstalledShell() {
     static std::atomic<Shell*> shell{nullptr};
@@ -18,13 +20,16 @@ std::atomic<Shell*>& InstalledShell() {
 
 }  // namespace
 
+XdgOpenShell::XdgOpenShell(std::string opener) : opener_(std::move(opener)) {}
+
 bool XdgOpenShell::Open(const std::string& target) {
     if (target.empty()) return false;
-    // xdg-open may wait for the application it starts; "setsid -f" detaches it in a session of its own, so
-    // the caller never waits for it and a time-out never kills it.
+    // "setsid -f -w" runs the opener in a session of its own and passes on its exit status (127 when it
+    // is missing). The time-out ends only setsid: the opener, outside its process group, goes on.
     ProcessOptions options;
-    options.timeout = kStartTimeout;
-    return RunProcess({"setsid", "-f", "xdg-open", target}, options).Succeeded();
+    options.timeout = kAnswerWait;
+    const ProcessResult result = RunProcess({"setsid", "-f", "-w", opener_, target}, options);
+    return result.Succeeded() || result.timedOut;
 }
 
 Shell& CurrentShell() {

@@ -3,57 +3,73 @@
 # engine/ includes nothing of service/ or gui/; neither includes Qt; an engine folder includes only
 # itself and the folders below it; service/ and gui/ never include each other; gui/widgets/ includes
 # only Qt and itself. Usage: check-layers.sh [root folder] (default: the checkout).
+# One awk reads every source once (awk is part of every Debian system).
 set -euo pipefail
 root=${1:-"$(dirname "$0")/.."}
 cd "$root"
 
-# The engine's folders, lowest first.
-engine_order=(util settings jobs logs filter tasks files archive mysql mssql backup restore control)
-
-rank_of() {
-    local i
-    for i in "${!engine_order[@]}"; do
-        [ "${engine_order[$i]}" = "$1" ] && { echo "$i"; return; }
-    done
-    echo -1
+find platform engine $(ls -d service gui 2>/dev/null) -type f \( -name '*.cpp' -o -name '*.h' \) -print |
+awk '
+BEGIN {
+    # The engine folders, lowest first.
+    split("util settings jobs logs filter tasks files archive mysql mssql backup restore control", order, " ")
+    for (i in order) rank[order[i]] = i - 1
+    failures = 0
 }
 
-failures=0
-report() {
-    echo "layering: $1" >&2
-    failures=$((failures + 1))
+function report(text) {
+    print "layering: " text > "/dev/stderr"
+    failures++
 }
 
-while IFS= read -r -d '' file; do
-    layer=${file%%/*}
-    folder=$(echo "$file" | cut -d/ -f2)
-    while IFS=: read -r line include; do
-        case "$layer/$include" in
-            platform/\<Q*|platform/\<qt*|engine/\<Q*|engine/\<qt*|*/\"Q*)
-                report "$file:$line includes Qt ($include)" ;;
-        esac
-        target=${include//[\"<>]/}
-        case "$layer/$target" in
-            platform/engine/*|platform/service/*|platform/gui/*|engine/service/*|engine/gui/*|service/gui/*|gui/service/*)
-                report "$file:$line includes $target" ;;
-            gui/engine/*|gui/platform/*|gui/gui/shell/*|gui/gui/pages/*|gui/gui/restore/*)
-                [ "$folder" = widgets ] && report "$file:$line: gui/widgets includes $target" ;;
-            engine/engine/*)
-                to=$(echo "$target" | cut -d/ -f2)
-                from_rank=$(rank_of "$folder")
-                to_rank=$(rank_of "$to")
-                if [ "$to_rank" -lt 0 ] || [ "$from_rank" -lt 0 ]; then
-                    report "$file:$line: engine folder not in the layer order ($folder -> $to)"
-                elif [ "$to_rank" -gt "$from_rank" ]; then
-                    report "$file:$line: engine/$folder includes the higher engine/$to"
-                fi ;;
-        esac
-    done < <(grep -nE '^[[:space:]]*#[[:space:]]*include' "$file" |
-             sed -E 's/^([0-9]+):[[:space:]]*#[[:space:]]*include[[:space:]]*([<"][^>"]*[>"]).*/\1:\2/')
-done < <(find platform engine $(ls -d service gui 2>/dev/null) -type f \( -name '*.cpp' -o -name '*.h' \) -print0)
+function component(path, n,    parts) {
+    split(path, parts, "/")
+    return (n in parts) ? parts[n] : ""
+}
 
-if [ "$failures" -gt 0 ]; then
-    echo "layering: $failures include(s) cross the layers" >&2
-    exit 1
-fi
-echo "layering: every include keeps to its layer"
+function rank_of(name) { return (name in rank) ? rank[name] : -1 }
+
+function check(file, line, include,    layer, folder, target, to, from_rank, to_rank) {
+    layer = component(file, 1)
+    folder = component(file, 2)
+    if (((layer == "platform" || layer == "engine") && include ~ /^<(Q|qt)/) || include ~ /^"Q/)
+        report(file ":" line " includes Qt (" include ")")
+    target = include
+    gsub(/[<>"]/, "", target)
+    if ((layer == "platform" && target ~ /^(engine|service|gui)\//) ||
+        (layer == "engine" && target ~ /^(service|gui)\//) ||
+        (layer == "service" && target ~ /^gui\//) || (layer == "gui" && target ~ /^service\//)) {
+        report(file ":" line " includes " target)
+    } else if (layer == "gui" && target ~ /^(engine\/|platform\/|gui\/shell\/|gui\/pages\/|gui\/restore\/)/) {
+        if (folder == "widgets") report(file ":" line ": gui/widgets includes " target)
+    } else if (layer == "engine" && target ~ /^engine\//) {
+        to = component(target, 2)
+        from_rank = rank_of(folder)
+        to_rank = rank_of(to)
+        if (to_rank < 0 || from_rank < 0)
+            report(file ":" line ": engine folder not in the layer order (" folder " -> " to ")")
+        else if (to_rank > from_rank)
+            report(file ":" line ": engine/" folder " includes the higher engine/" to)
+    }
+}
+
+{
+    file = $0
+    line = 0
+    while ((getline text < file) > 0) {
+        line++
+        if (match(text, /^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"][^>"]*[>"]/)) {
+            directive = substr(text, RSTART, RLENGTH)
+            check(file, line, substr(directive, match(directive, /[<"]/)))
+        }
+    }
+    close(file)
+}
+
+END {
+    if (failures > 0) {
+        print "layering: " failures " include(s) cross the layers" > "/dev/stderr"
+        exit 1
+    }
+    print "layering: every include keeps to its layer"
+}'

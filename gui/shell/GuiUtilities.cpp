@@ -36,13 +36,22 @@ void SetMainCaption(QWidget* mainWindow, const QString& state) {
         mainWindow, [mainWindow, caption = MainCaption(state)] { mainWindow->setWindowTitle(caption); });
 }
 
-void OpenPathIfSet(const std::string& path) {
-    if (!path.empty()) CurrentShell().Open(path);
+bool OpenWithShell(QWidget* owner, const std::string& target, const QString& what) {
+    if (CurrentShell().Open(target)) return true;
+    ShowBox(owner,
+            QString("无法打开%1[%2]：没有可用的打开程序 xdg-open，或它运行失败。")
+                .arg(what, QString::fromStdString(target)),
+            "错误", Prompter::Icon::Error);
+    return false;
+}
+
+void OpenPathIfSet(const std::string& path, QWidget* owner) {
+    if (!path.empty()) OpenWithShell(owner, path, IsDirectory(path) ? "文件夹" : "文件");
 }
 
 bool OpenInExplorer(QWidget* owner, const std::string& path) {
-    if (IsDirectory(path)) return CurrentShell().Open(path);
-    if (!path.empty() && PathExists(path)) return CurrentShell().Open(GetParentFolder(path));
+    if (IsDirectory(path)) return OpenWithShell(owner, path, "文件夹");
+    if (!path.empty() && PathExists(path)) return OpenWithShell(owner, GetParentFolder(path), "文件夹");
     ShowBox(owner, QString("路径[%1]不存在，打开失败！").arg(QString::fromStdString(path)), kProductName,
             Prompter::Icon::Error);
     return false;

@@ -28,11 +28,15 @@ QString MainCaption(const QString& state);
 // thread). The window must outlive the calling thread's use of it.
 void SetMainCaption(QWidget* mainWindow, const QString& state);
 
-// Opens the path through the current Shell when it is not empty.
-void OpenPathIfSet(const std::string& path);
+// Opens target through the current Shell; when the shell cannot, a box over owner says that the
+// <what> ("文件夹", "网址") could not be opened and names it.
+bool OpenWithShell(QWidget* owner, const std::string& target, const QString& what);
 
-// Shows a folder, or the folder holding a file, in the desktop's file manager. A missing path gives the box
-// "路径[<path>]不存在，打开失败！" over owner; false then, or when the shell could not start.
+// Opens the path through the current Shell when it is not empty (OpenWithShell).
+void OpenPathIfSet(const std::string& path, QWidget* owner = nullptr);
+
+// Shows a folder, or the folder holding a file, in the desktop's file manager (OpenWithShell). A missing
+// path gives the box "路径[<path>]不存在，打开失败！" over owner; false then, or when it was not opened.
 bool OpenInExplorer(QWidget* owner, const std::string& path);
 
 }  // namespace zov::gui

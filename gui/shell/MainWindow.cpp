@@ -30,7 +30,6 @@
 #include "platform/Folders.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
-#include "platform/Shell.h"
 
 namespace zov::gui {
 
@@ -248,7 +247,7 @@ bool CStowmeranDlg::FindArchiver(bool askWhenMissing) {
             QString::fromStdString(ProgramDir() + "rar");
         if (ShowBox(this, text, "警告", Prompter::Icon::Warning, Prompter::Buttons::OkCancel) ==
             Prompter::Answer::Ok)
-            OpenWebAddress(RarDownloadPage());
+            OpenWebAddress(RarDownloadPage(), this);
     }
     return false;
 }
@@ -324,22 +323,22 @@ void CStowmeranDlg::RotateBanner() {
 
 void CStowmeranDlg::OpenBannerLink() {
     if (bannerLink_.isEmpty()) bannerLink_ = defaultBannerLink_;
-    OpenWebAddress(bannerLink_.toStdString());
+    OpenWebAddress(bannerLink_.toStdString(), this);
 }
 
 void CStowmeranDlg::OpenHelpPage() {
     UsageCounters().Add(Counter::AdvLink);
-    OpenWebAddress(MakerPage(kHelpPath));
+    OpenWebAddress(MakerPage(kHelpPath), this);
 }
 
 void CStowmeranDlg::OpenGuidePage() {
     UsageCounters().Add(Counter::AdvLink);
-    OpenWebAddress(MakerPage(kGuidePath));
+    OpenWebAddress(MakerPage(kGuidePath), this);
 }
 
 void CStowmeranDlg::OpenProgramFolder() {
     UsageCounters().Add(Counter::OpenDir);
-    CurrentShell().Open(ProgramDir());
+    OpenWithShell(this, ProgramDir(), "文件夹");
 }
 
 void CStowmeranDlg::ShowAbout() {

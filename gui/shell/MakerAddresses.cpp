@@ -3,7 +3,8 @@
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonText.h"
-#include "platform/Shell.h"
+#include "gui/shell/GuiUtilities.h"
+#include "gui/shell/Prompter.h"
 
 namespace zov::gui {
 
@@ -41,8 +42,14 @@ bool IsWebAddress(std::string_view address) {
     return false;
 }
 
-bool OpenWebAddress(const std::string& address) {
-    return IsWebAddress(address) && CurrentShell().Open(address);
+bool OpenWebAddress(const std::string& address, QWidget* owner) {
+    if (address.empty()) return false;
+    if (IsWebAddress(address)) return OpenWithShell(owner, address, "网址");
+    ShowBox(owner,
+            QString("无法打开网址[%1]：它不是 http:// 或 https:// 开头的网址。")
+                .arg(QString::fromStdString(address)),
+            "错误", Prompter::Icon::Error);
+    return false;
 }
 
 }  // namespace zov::gui

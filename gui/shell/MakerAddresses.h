@@ -4,6 +4,8 @@
 #include <string_view>
 #include <vector>
 
+class QWidget;
+
 // The web addresses of the maker: config.ini [QEL] settings, all empty by default (no such service exists
 // for an installation until an administrator names one).
 namespace zov::gui {
@@ -24,7 +26,8 @@ std::string MakerPage(std::string_view path);
 
 // True for an http:// or https:// address (scheme in any case) with something after the scheme.
 bool IsWebAddress(std::string_view address);
-// Opens a web address through the current Shell; false (nothing opened) for any other text.
-bool OpenWebAddress(const std::string& address);
+// Opens a web address through the current Shell. An empty address opens nothing and says nothing; any
+// other text, or an address the shell cannot open, gives a box over owner that names it. True when opened.
+bool OpenWebAddress(const std::string& address, QWidget* owner = nullptr);
 
 }  // namespace zov::gui

@@ -13,6 +13,7 @@
 #include "engine/control/ServiceCtrl.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
+#include "engine/settings/SystemLog.h"
 #include "gui/shell/GuiUtilities.h"
 #include "gui/shell/MakerAddresses.h"
 #include "gui/shell/Prompter.h"
@@ -153,7 +154,9 @@ void CStartupDlg::RunSequence(const std::stop_token& stop) {
 void CStartupDlg::RepairStep(const std::stop_token& stop) {
     SetStatus(QString("正在修复(%1%)...").arg(20));
     std::string message;
-    if (RepairServiceAtStart(message, stop)) {
+    const bool repaired = RepairServiceAtStart(message, stop);
+    WriteSystemLog("启动时修复服务：" + message, true, true);
+    if (repaired) {
         SetStartingStatus(30);
         return;
     }

@@ -12,6 +12,7 @@
 #include "engine/mssql/SqlServerConnection.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
+#include "engine/settings/SystemLog.h"
 #include "gui/shell/AutoAnswerPrompter.h"
 #include "gui/shell/MainWindow.h"
 #include "gui/shell/MakerAddresses.h"
@@ -53,6 +54,7 @@ bool CStowmeranApp::PrepareProgramFolder() {
 
 int CStowmeranApp::Run() {
     const std::string programDir = ProgramDir();
+    InitDebugSwitch();
     SetTempFolderPrefix(kInterfaceTempPrefix);
     InstallPrompterFromEnvironment();
     if (!PrepareProgramFolder()) return kFailedStart;
@@ -60,6 +62,7 @@ int CStowmeranApp::Run() {
     SingleInstance instance;
     switch (instance.ClaimFolder(programDir)) {
         case SingleInstance::Claim::First:
+            WriteSystemLog("管理程序启动，程序目录：" + programDir, true, true);
             break;
         case SingleInstance::Claim::RaisedOther:
             return 0;
@@ -100,6 +103,7 @@ int CStowmeranApp::Run() {
         status = QApplication::exec();
     }
     UsageCounters().Save();
+    WriteSystemLog("管理程序退出", true, true);
     return status;
 }
 

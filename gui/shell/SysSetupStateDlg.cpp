@@ -1,18 +1,19 @@
 #include "gui/shell/SysSetupStateDlg.h"
 
-#include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMouseEvent>
 
 #include "engine/archive/ZipOperatorLookup.h"
 #include "engine/files/FileOperator.h"
+#include "engine/mysql/MySqlTools.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonPaths.h"
-#include "engine/util/CommonSystem.h"
 #include "engine/util/CommonText.h"
 #include "gui/shell/CacheSpace.h"
+#include "gui/shell/FileChooser.h"
+#include "gui/shell/GuiUtilities.h"
 #include "gui/shell/LogResults.h"
 #include "gui/shell/MakerAddresses.h"
 #include "gui/shell/NoticeListeners.h"
@@ -206,7 +207,19 @@ void CSysSetupStateDlg::Save() {
         ShowBox(this, "设置的rar路径无效", "错误", Prompter::Icon::Error);
         return;
     }
+    // The service runs the archiver as root: another user must not be able to replace it.
+    if (!IsTrustedProgram(rar)) {
+        ShowBox(this,
+                "设置的rar路径无效：它必须是只有root可以修改的可执行文件（属于root，组和其他用户不可写入，"
+                "所在文件夹也一样）。",
+                "错误", Prompter::Icon::Error);
+        return;
+    }
     const std::string folder = cacheFolder_.toStdString();
+    if (!IsAbsolutePath(folder)) {
+        ShowBox(this, "设置的cache目录无效：请填写以“/”开头的绝对路径。", "错误", Prompter::Icon::Error);
+        return;
+    }
     if (!IsDirectory(folder) && CFileOperator().CreateFolder(folder) != 1) {
         ShowBox(this, "设置的cache目录无效", "错误", Prompter::Icon::Error);
         return;
@@ -241,7 +254,7 @@ void CSysSetupStateDlg::Save() {
 }
 
 void CSysSetupStateDlg::BrowseRar() {
-    const QString chosen = QFileDialog::getOpenFileName(this, "rar", rarEdit_->text(), "rar (*rar)");
+    const QString chosen = ChooseFile(this, "rar", rarEdit_->text(), "rar (*rar)");
     if (chosen.isEmpty()) return;
     rarPath_ = chosen;
     rarEdit_->setText(rarPath_);
@@ -249,12 +262,11 @@ void CSysSetupStateDlg::BrowseRar() {
 
 void CSysSetupStateDlg::OpenRarFolder() {
     UsageCounters().Add(Counter::OpenDir);
-    OpenFolder(GetParentFolder(rarEdit_->text().toStdString()));
+    OpenInExplorer(this, rarEdit_->text().toStdString());
 }
 
 void CSysSetupStateDlg::BrowseCache() {
-    const QString chosen =
-        QFileDialog::getExistingDirectory(this, "请选择存放临时文件的文件夹", cacheEdit_->text());
+    const QString chosen = ChooseFolder(this, "请选择存放临时文件的文件夹", cacheEdit_->text());
     if (chosen.isEmpty()) return;
     cacheFolder_ = chosen;
     cacheEdit_->setText(cacheFolder_);
@@ -264,14 +276,14 @@ void CSysSetupStateDlg::OpenCache() {
     const std::string folder = cacheEdit_->text().toStdString();
     if (!IsDirectory(folder)) return;
     UsageCounters().Add(Counter::OpenDir);
-    OpenFolder(folder);
+    OpenWithShell(this, folder, "文件夹");
 }
 
 void CSysSetupStateDlg::DownloadRar() {
     ShowBox(this, Q("下载rar.exe后，请将其放在软件安装目录[" + ProgramDir() + "]下。"), "提示",
             Prompter::Icon::Information);
     UsageCounters().Add(Counter::AdvLink);
-    OpenWebAddress(RarDownloadPage());
+    OpenWebAddress(RarDownloadPage(), this);
 }
 
 }  // namespace zov::gui

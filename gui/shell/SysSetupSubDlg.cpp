@@ -140,7 +140,7 @@ bool CSysSetupSubDlg::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::MouseButtonRelease && links_.contains(watched) &&
         static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
         UsageCounters().Add(Counter::AdvLink);
-        OpenWebAddress(MakerPage(links_.value(watched).toStdString()));
+        OpenWebAddress(MakerPage(links_.value(watched).toStdString()), this);
         return true;
     }
     return QWidget::eventFilter(watched, event);

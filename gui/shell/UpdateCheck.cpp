@@ -119,7 +119,7 @@ void UpdateCheck::Finish(std::string reply, bool verbose) {
             if (upurl.size() > kShortestText) {
                 if (ShowBox(owner_, message, "升级提示", Icon::Question, Prompter::Buttons::YesNo,
                             Prompter::Answer::Yes) == Prompter::Answer::Yes)
-                    OpenWebAddress(upurl);
+                    OpenWebAddress(upurl, owner_);
             } else {
                 ShowBox(owner_, message, "新版提示", Icon::Information);
             }
@@ -132,7 +132,7 @@ void UpdateCheck::Finish(std::string reply, bool verbose) {
         if (errurl.size() > kShortestText) {
             if (ShowBox(owner_, message, "提示", Icon::Question, Prompter::Buttons::YesNo,
                         Prompter::Answer::Yes) == Prompter::Answer::Yes)
-                OpenWebAddress(errurl);
+                OpenWebAddress(errurl, owner_);
         } else {
             ShowBox(owner_, message, "提示", Icon::Warning);
         }
@@ -141,12 +141,12 @@ void UpdateCheck::Finish(std::string reply, bool verbose) {
 
 void UpdateCheck::OpenProductPage() {
     UsageCounters().Add(Counter::AdvLink);
-    OpenWebAddress(MakerPage("/?f=qelzov"));
+    OpenWebAddress(MakerPage("/?f=qelzov"), owner_);
 }
 
 void UpdateCheck::OpenMakerSite() {
     UsageCounters().Add(Counter::AdvLink);
-    OpenWebAddress(MakerSite());
+    OpenWebAddress(MakerSite(), owner_);
 }
 
 }  // namespace zov::gui

@@ -96,6 +96,8 @@ const ThreadsCase kThreadsCases[] = {
     {"EncryptedVolumes", {{"random.bin", 4 * kBlock + 5, true}, {"text.txt", 2 * kBlock, false}}, "密码", 1},
 };
 
+void PrintTo(const ThreadsCase& param, std::ostream* out) { *out << param.name; }
+
 using ThreadsParam = std::tuple<ThreadsCase, int>;
 
 class RarThreads : public ::testing::TestWithParam<ThreadsParam> {};
@@ -203,7 +205,10 @@ TEST_P(RarSparseThreads, HugeSparseFileComesBackWhole) {
     ExpectEveryReaderGetsTheSource(dir, "");
 }
 
-INSTANTIATE_TEST_SUITE_P(Threads, RarSparseThreads, ::testing::Values(1, 2, 8));
+INSTANTIATE_TEST_SUITE_P(Threads, RarSparseThreads, ::testing::Values(1, 2, 8),
+                         [](const ::testing::TestParamInfo<int>& info) {
+                             return std::to_string(info.param) + "Threads";
+                         });
 
 #endif
 

@@ -5,6 +5,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,10 @@ namespace {
 using namespace std::chrono_literals;
 using test::ReadFile;
 using test::WaitUntil;
+
+// A service that reports itself running and then is one process, ended by any signal it gets.
+constexpr const char* kSleepingService =
+    "ulimit -c 0\nprintf '%s 4\\n' $$ > \"$ZOV_SERVICE_STATUS\"\nexec sleep 1000\n";
 
 class LocalBackend : public ::testing::Test {
   protected:
@@ -131,6 +136,42 @@ TEST_F(LocalBackend, RestartsAfterAnAbnormalEndOnlyWhenAsked) {
     EXPECT_TRUE(Becomes(kServiceRunning));
 
     // A normal end (exit status 0) is no failure.
+    ASSERT_TRUE(manager.Stop("TestSvc"));
+    EXPECT_TRUE(Becomes(kServiceStopped));
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
+// As under systemd: a crash or a SIGKILL is a failure and restarts the service, a SIGTERM stops it.
+TEST_F(LocalBackend, ACrashOrAKillRestartsTheServiceASigtermStopsIt) {
+    ASSERT_TRUE(Install(kSleepingService));
+    ASSERT_TRUE(manager.SetRestartOnFailure("TestSvc"));
+    ASSERT_TRUE(manager.Start("TestSvc"));
+    ASSERT_TRUE(Becomes(kServiceRunning));
+    for (int sig : {SIGKILL, SIGSEGV}) {
+        const pid_t before = Record().servicePid;
+        kill(before, sig);
+        ASSERT_TRUE(WaitUntil([&] { return Record().servicePid != before; })) << strsignal(sig);
+        ASSERT_TRUE(Becomes(kServiceRunning)) << strsignal(sig);
+    }
+    const SupervisorRecord record = Record();
+    kill(record.servicePid, SIGTERM);
+    EXPECT_TRUE(Becomes(kServiceStopped));
+    EXPECT_FALSE(test::IsAlive(record.supervisorPid));
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
+// Nothing restarts a service whose supervisor was killed: it ends with it and stays stopped until started.
+TEST_F(LocalBackend, AKilledSupervisorLeavesTheServiceStopped) {
+    ASSERT_TRUE(Install(kSleepingService));
+    ASSERT_TRUE(manager.SetRestartOnFailure("TestSvc"));
+    ASSERT_TRUE(manager.Start("TestSvc"));
+    ASSERT_TRUE(Becomes(kServiceRunning));
+    const SupervisorRecord record = Record();
+    kill(record.supervisorPid, SIGKILL);
+    EXPECT_TRUE(WaitUntil([&] { return !test::IsAlive(record.servicePid); }));
+    EXPECT_TRUE(Becomes(kServiceStopped));
+    ASSERT_TRUE(manager.Start("TestSvc"));
+    EXPECT_TRUE(Becomes(kServiceRunning));
     ASSERT_TRUE(manager.Stop("TestSvc"));
     EXPECT_TRUE(Becomes(kServiceStopped));
     EXPECT_TRUE(test::AllChildrenEnded());

@@ -83,8 +83,8 @@ std::string ServiceScript() {
     return "report() { printf '%s %s\\n' $$ \"$1\" > \"$ZOV_SERVICE_STATUS.tmp\" && "
            "mv \"$ZOV_SERVICE_STATUS.tmp\" \"$ZOV_SERVICE_STATUS\"; }\n"
            "trap 'report 3; kill $sleeper; report 1; exit 0' TERM\n"
-           "report 4\n"
            "sleep 1000 & sleeper=$!\n"
+           "report 4\n"
            "wait $sleeper\n";
 }
 

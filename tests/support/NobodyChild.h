@@ -6,19 +6,37 @@
 #include <unistd.h>
 
 #include <functional>
+#include <optional>
 
 namespace zov::test {
 
-// Runs check in a forked child acting as user (its group, no supplementary groups); true when check returned
-// true there. False when the child could not become user.
-inline bool AsUser(const char* user, const std::function<bool()>& check) {
+struct UserIds {
+    uid_t uid;
+    gid_t gid;
+};
+
+// A user and its group, looked up before a fork (the lookup is not safe in a forked child).
+inline std::optional<UserIds> UserIdsOf(const char* user) {
     const passwd* account = getpwnam(user);
-    if (account == nullptr) return false;
-    const uid_t uid = account->pw_uid;
-    const gid_t gid = account->pw_gid;
+    if (account == nullptr) return std::nullopt;
+    return UserIds{account->pw_uid, account->pw_gid};
+}
+
+inline std::optional<UserIds> NobodyIds() { return UserIdsOf("nobody"); }
+
+// In a forked child: becomes the user (its group, no supplementary groups); false when it could not.
+inline bool BecomeUser(const UserIds& user) {
+    return setgroups(0, nullptr) == 0 && setgid(user.gid) == 0 && setuid(user.uid) == 0;
+}
+
+// Runs check in a forked child acting as user; true when check returned true there. False when the child
+// could not become user.
+inline bool AsUser(const char* user, const std::function<bool()>& check) {
+    const std::optional<UserIds> ids = UserIdsOf(user);
+    if (!ids) return false;
     const pid_t child = fork();
     if (child == 0) {
-        if (setgroups(0, nullptr) != 0 || setgid(gid) != 0 || setuid(uid) != 0) _exit(2);
+        if (!BecomeUser(*ids)) _exit(2);
         _exit(check() ? 0 : 1);
     }
     int status = 0;

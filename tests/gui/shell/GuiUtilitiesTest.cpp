@@ -8,6 +8,7 @@
 #include "engine/logs/QelLog.h"
 #include "gui/shell/GuiUtilities.h"
 #include "gui/shell/GuiUtilitiesFiles.h"
+#include "gui/shell/MakerAddresses.h"
 #include "gui/shell/QelSystem.h"
 #include "platform/Clock.h"
 #include "support/GuiTestSupport.h"
@@ -21,7 +22,7 @@ namespace {
 
 // The shell of the process for the life of the object.
 struct InstalledShell : zov::RecordingShell {
-    InstalledShell() { zov::SetShell(this); }
+    explicit InstalledShell(bool opens = true) : RecordingShell(opens) { zov::SetShell(this); }
     ~InstalledShell() override { zov::SetShell(nullptr); }
 };
 
@@ -94,40 +95,77 @@ class GuiUtilitiesTest : public QObject {
 
     void OpeningPaths_data() {
         QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("shellOpens");
         QTest::addColumn<QString>("opened");  // "" when nothing is opened
-        QTest::addColumn<bool>("box");
-        QTest::newRow("folder") << "data"
-                                << "data" << false;
-        QTest::newRow("file shows its folder") << "data/a.rar"
-                                               << "data/" << false;
-        QTest::newRow("missing") << "data/none"
-                                 << "" << true;
+        QTest::addColumn<QString>("box");     // "missing", "cannot open" or ""
+        QTest::newRow("folder") << "data" << true << "data"
+                                << "";
+        QTest::newRow("file shows its folder") << "data/a.rar" << true << "data/"
+                                               << "";
+        QTest::newRow("missing") << "data/none" << true << ""
+                                 << "missing";
+        QTest::newRow("no opener for the folder") << "data" << false << "data"
+                                                  << "cannot open";
+        QTest::newRow("no opener for the file's folder") << "data/a.rar" << false << "data/"
+                                                         << "cannot open";
     }
     void OpeningPaths() {
         QFETCH(QString, path);
+        QFETCH(bool, shellOpens);
         QFETCH(QString, opened);
-        QFETCH(bool, box);
+        QFETCH(QString, box);
         QTemporaryDir folder;
         QVERIFY(zov::gui::test::WriteFile(Path(folder, "data/a.rar"), "rar"));
-        InstalledShell shell;
+        InstalledShell shell(shellOpens);
         zov::gui::test::RecordingPrompter prompter;
         const std::string full = Path(folder, path.toStdString());
-        QCOMPARE(zov::gui::OpenInExplorer(nullptr, full), !box);
+        QCOMPARE(zov::gui::OpenInExplorer(nullptr, full), box.isEmpty());
         const std::vector<std::string> expected =
             opened.isEmpty() ? std::vector<std::string>{}
                              : std::vector<std::string>{Path(folder, opened.toStdString())};
         QCOMPARE(shell.Opened(), expected);
-        QCOMPARE(prompter.Texts(),
-                 box ? QStringList{QString("路径[%1]不存在，打开失败！").arg(QString::fromStdString(full))}
-                     : QStringList{});
+        QStringList boxes;
+        if (box == "missing")
+            boxes << QString("路径[%1]不存在，打开失败！").arg(QString::fromStdString(full));
+        if (box == "cannot open") boxes << zov::gui::test::CannotOpenText("文件夹", expected.at(0));
+        QCOMPARE(prompter.Texts(), boxes);
     }
 
     void OpenPathOnlyWhenSet() {
-        InstalledShell shell;
+        InstalledShell shell(false);
+        zov::gui::test::RecordingPrompter prompter;
         zov::gui::OpenPathIfSet("");
         QVERIFY(shell.Opened().empty());
-        zov::gui::OpenPathIfSet("/srv/backup");
-        QCOMPARE(shell.Opened(), std::vector<std::string>{"/srv/backup"});
+        QVERIFY(prompter.Texts().isEmpty());
+        zov::gui::OpenPathIfSet("/srv/backup.log");
+        QCOMPARE(shell.Opened(), std::vector<std::string>{"/srv/backup.log"});
+        QCOMPARE(prompter.Texts(), QStringList{zov::gui::test::CannotOpenText("文件", "/srv/backup.log")});
+    }
+
+    // Links: an empty address stays silent; anything that is not opened says so and names the address.
+    void OpeningWebAddresses_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<bool>("shellOpens");
+        QTest::addColumn<bool>("tried");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("no address") << "" << true << false << "";
+        QTest::newRow("opened") << "https://maker.test/help" << true << true << "";
+        QTest::newRow("no opener") << "https://maker.test/help" << false << true
+                                   << zov::gui::test::CannotOpenText("网址", "https://maker.test/help");
+        QTest::newRow("not a web address")
+            << "ftp://maker.test" << true << false
+            << "无法打开网址[ftp://maker.test]：它不是 http:// 或 https:// 开头的网址。";
+    }
+    void OpeningWebAddresses() {
+        QFETCH(QString, address);
+        QFETCH(bool, shellOpens);
+        QFETCH(bool, tried);
+        QFETCH(QString, box);
+        InstalledShell shell(shellOpens);
+        zov::gui::test::RecordingPrompter prompter;
+        QCOMPARE(zov::gui::OpenWebAddress(address.toStdString()), tried && shellOpens);
+        QCOMPARE(shell.Opened().size(), std::size_t(tried ? 1 : 0));
+        QCOMPARE(prompter.Texts(), box.isEmpty() ? QStringList{} : QStringList{box});
     }
 
     void FileSizesAreSixtyFourBit() {

@@ -9,6 +9,7 @@
 #include "engine/settings/IniFile.h"
 #include "gui/shell/SingleInstance.h"
 #include "support/GuiTestSupport.h"
+#include "tests/support/NobodyChild.h"
 
 using zov::gui::test::ReadFile;
 using zov::gui::test::TempProgramFolder;
@@ -122,6 +123,71 @@ class StowmeranProgramTest : public QObject {
         QCOMPARE(program.Boxes(), QString("box: 初始化出错: 配置文件不存在，且无法创建。程序将退出\n"));
         QVERIFY(!std::filesystem::exists(folder / "elsewhere"));
         if (blocker == "link") QCOMPARE(ReadFile(folder / "Log/UserCache.db"), counters);
+    }
+
+    // Without root or without a display the start ends at once with one line that says why, before the
+    // program folder is touched (the toolkit would abort without a display).
+    void AStartWithoutRootOrDisplayEndsWithOneLine_data() {
+        QTest::addColumn<bool>("asNobody");
+        QTest::addColumn<QString>("line");
+        QTest::newRow("no display")
+            << false
+            << "stowmeran needs a display: connect with ssh -X, or start it with -platform "
+               "vnc:size=1024x768 and open a VNC viewer on port 5900\n";
+        QTest::newRow("not root")
+            << true
+            << "stowmeran runs as root, like the backup service zovsvc: start it as root "
+               "(su or sudo)\n";
+    }
+    void AStartWithoutRootOrDisplayEndsWithOneLine() {
+        QFETCH(bool, asNobody);
+        QFETCH(QString, line);
+        TempProgramFolder folder;
+        QProcessEnvironment environment;
+        environment.insert("PATH", "/usr/bin:/bin");
+        environment.insert("ZOV_PROGRAM_DIR", QString::fromStdString(folder.path()));
+        QProcess process;
+        if (asNobody) {
+            environment.insert("QT_QPA_PLATFORM", "offscreen");
+            const std::optional<zov::test::UserIds> nobody = zov::test::NobodyIds();
+            QVERIFY(nobody.has_value());
+            process.setChildProcessModifier([nobody] {
+                if (!zov::test::BecomeUser(*nobody)) _exit(2);
+            });
+        }
+        process.setProcessEnvironment(environment);
+        process.start(zov::gui::test::BuiltProgram("stowmeran"), {});
+        QVERIFY(process.waitForFinished(kWaitMs));
+        QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(process.exitCode(), 255);
+        QCOMPARE(QString::fromUtf8(process.readAllStandardError()), line);
+        QVERIFY(!std::filesystem::exists(folder / "task.db"));
+    }
+
+    // debug/debug.log present at start switches the debug lines on, as in the service.
+    void TheDebugSwitchWritesDebugLines_data() {
+        QTest::addColumn<bool>("switchedOn");
+        QTest::newRow("debug.log present") << true;
+        QTest::newRow("no debug.log") << false;
+    }
+    void TheDebugSwitchWritesDebugLines() {
+        QFETCH(bool, switchedOn);
+        TempProgramFolder folder;
+        std::filesystem::create_directory(folder / "debug");
+        if (switchedOn) WriteFile(folder / "debug/debug.log", "");
+        Program program(folder.path());
+        QVERIFY(WaitForFile(zov::gui::SingleInstance::SocketPath(folder.path())));
+        kill(static_cast<pid_t>(program.process().processId()), SIGTERM);
+        program.Finish();
+        const QString log = QString::fromStdString(ReadFile(folder / "debug/debug.log"));
+        if (!switchedOn) {
+            QVERIFY(!std::filesystem::exists(folder / "debug/debug.log"));
+            return;
+        }
+        QVERIFY2(log.contains(QString::fromStdString("\t管理程序启动，程序目录：" + folder.path() + "\n")),
+                 qPrintable(log));
+        QVERIFY2(log.contains(QString::fromStdString("\t启动时修复服务：服务文件 " + folder / "zovsvc")),
+                 qPrintable(log));
     }
 
     // A store the splash cannot read ends the start with 255, before the counters were ever loaded.

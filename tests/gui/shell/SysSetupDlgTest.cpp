@@ -1,3 +1,4 @@
+#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -29,6 +30,9 @@ using zov::gui::test::WriteFile;
 namespace {
 
 constexpr std::uint64_t kGiB = std::uint64_t(1) << 30;
+const QString kNotAbsolute = "设置的cache目录无效：请填写以“/”开头的绝对路径。";
+const QString kNotTrusted = QString("设置的rar路径无效：它必须是只有root可以修改的可执行文件（属于root，") +
+                            "组和其他用户不可写入，所在文件夹也一样）。";
 
 // A program folder with a cache folder set, the recorders installed and the free space fixed.
 struct Fixture {
@@ -155,11 +159,9 @@ class SysSetupDlgTest : public QObject {
         QTest::newRow("program folder") << "rar"
                                         << "." << ok << true << "cache/";
         QTest::newRow("relative cache") << "rar"
-                                        << "/relative/x"
-                                        << "设置的cache目录无效" << false << "cache/";
+                                        << "/relative/x" << kNotAbsolute << false << "cache/";
         QTest::newRow("empty cache") << "rar"
-                                     << ""
-                                     << "设置的cache目录无效" << false << "cache/";
+                                     << "" << kNotAbsolute << false << "cache/";
     }
     void SaveChecksTheArchiverAndTheCacheFolder() {
         QFETCH(QString, rarName);
@@ -175,8 +177,8 @@ class SysSetupDlgTest : public QObject {
         std::string cacheText = cache.toStdString();
         if (cache == ".")
             cacheText = fixture.folder.path();
-        else if (cache == "/relative/x")
-            cacheText = "relative/x";
+        else if (cache == "/relative/x")  // an existing folder, named from the working folder
+            cacheText = std::filesystem::relative(fixture.folder / "cache").string();
         else if (!cache.isEmpty())
             cacheText = fixture.folder / cacheText;
 
@@ -188,6 +190,41 @@ class SysSetupDlgTest : public QObject {
         QCOMPARE(fixture.TempIni().Read("rar_path", "SYSTEM"), saved ? rar : std::string());
         QCOMPARE(fixture.TempIni().Read("Path", "CACHE"), fixture.folder / storedCache.toStdString());
         if (saved) QVERIFY(std::filesystem::is_directory(fixture.folder / storedCache.toStdString()));
+    }
+
+    // The service runs the archiver as root: one that another user could replace is never saved.
+    void SaveRefusesAnArchiverOthersCanChange_data() {
+        QTest::addColumn<int>("fileMode");
+        QTest::addColumn<int>("folderMode");
+        QTest::addColumn<bool>("nobodysFile");
+        QTest::addColumn<bool>("saved");
+        QTest::newRow("root's, closed") << 0755 << 0755 << false << true;
+        QTest::newRow("others may write it") << 0757 << 0755 << false << false;
+        QTest::newRow("its group may write it") << 0775 << 0755 << false << false;
+        QTest::newRow("not executable") << 0644 << 0755 << false << false;
+        QTest::newRow("another user's") << 0755 << 0755 << true << false;
+        QTest::newRow("others may write its folder") << 0755 << 0777 << false << false;
+    }
+    void SaveRefusesAnArchiverOthersCanChange() {
+        QFETCH(int, fileMode);
+        QFETCH(int, folderMode);
+        QFETCH(bool, nobodysFile);
+        QFETCH(bool, saved);
+        Fixture fixture;
+        std::filesystem::create_directories(fixture.folder / "tools");
+        const std::string rar = MakeFile(fixture.folder / "tools/rar");
+        QCOMPARE(chmod(rar.c_str(), mode_t(fileMode)), 0);
+        QCOMPARE(chmod((fixture.folder / "tools").c_str(), mode_t(folderMode)), 0);
+        const passwd* nobody = getpwnam("nobody");
+        QVERIFY(nobody != nullptr);
+        if (nobodysFile) QCOMPARE(chown(rar.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+
+        CSysSetupStateDlg page(nullptr);
+        Control<QLineEdit>(page, "1122")->setText(QString::fromStdString(rar));
+        QTest::mouseClick(Control<QPushButton>(page, "1436"), Qt::LeftButton);
+        QCOMPARE(fixture.prompter.Texts().value(0).startsWith("设置保存成功"), saved);
+        if (!saved) QCOMPARE(fixture.prompter.Texts(), QStringList{kNotTrusted});
+        QCOMPARE(fixture.TempIni().Read("rar_path", "SYSTEM"), saved ? rar : std::string());
     }
 
     void LittleSpaceAsksBeforeSaving_data() {
@@ -368,6 +405,33 @@ class SysSetupDlgTest : public QObject {
         QCOMPARE(fixture.shell.Opened(),
                  (std::vector<std::string>{fixture.folder / "tools/", fixture.folder / "cache/"}));
         QCOMPARE(UsageCounters().Value(Counter::OpenDir), 2);
+    }
+
+    // Nothing to open them with: each click says what could not be opened.
+    void OpenButtonsAndLinksSayWhenNothingOpens() {
+        Fixture fixture;
+        zov::RecordingShell noOpener(false);
+        zov::SetShell(&noOpener);
+        fixture.ConfigIni().Write("RarUrl", "QEL", "https://maker.test/rar");
+        fixture.ConfigIni().Write("SiteUrl", "QEL", "https://maker.test");
+        const std::string rar = MakeFile(fixture.folder / "rar");
+        CSysSetupStateDlg state(nullptr);
+        state.show();
+        Control<QLineEdit>(state, "1122")->setText(QString::fromStdString(rar));
+        QTest::mouseClick(Control<QPushButton>(state, "1167"), Qt::LeftButton);
+        QTest::mouseClick(Control<QPushButton>(state, "1435"), Qt::LeftButton);
+        QTest::mouseClick(Control<QLabel>(state, "1438"), Qt::LeftButton);
+        CSysSetupSubDlg settings(nullptr);
+        settings.show();
+        QTest::mouseClick(Control<QLabel>(settings, "1446"), Qt::LeftButton);
+        const QStringList texts = fixture.prompter.Texts();
+        QCOMPARE(texts.size(), 5);
+        QCOMPARE(texts.mid(0, 2),
+                 (QStringList{zov::gui::test::CannotOpenText("文件夹", fixture.folder.path()),
+                              zov::gui::test::CannotOpenText("文件夹", fixture.folder / "cache/")}));
+        QCOMPARE(texts.mid(3),
+                 (QStringList{zov::gui::test::CannotOpenText("网址", "https://maker.test/rar"),
+                              zov::gui::test::CannotOpenText("网址", "https://maker.test/support")}));
     }
 
     void DownloadNamesTheProgramFolder() {

@@ -75,7 +75,10 @@ class UpdateCheckTest : public QObject {
             << true << QStringList{"x\n\n|升级提示"} << QStringList{} << no;
         QTest::newRow("newer, not a web address")
             << "<status>1</status><newver>4.0</newver><upmsg>x</upmsg><upurl>file:///etc/passwd</upurl>"
-            << true << QStringList{"x\n\n|升级提示"} << QStringList{} << yes;
+            << true
+            << QStringList{"x\n\n|升级提示",
+                           "无法打开网址[file:///etc/passwd]：它不是 http:// 或 https:// 开头的网址。|错误"}
+            << QStringList{} << yes;
         QTest::newRow("newer, short address")
             << "<status>1</status><newver>4.0</newver><upmsg>x</upmsg><upurl>a.b</upurl>" << true
             << QStringList{"x\n\n|新版提示"} << QStringList{} << yes;

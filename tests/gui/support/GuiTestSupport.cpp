@@ -37,6 +37,11 @@ QString BuiltProgram(const QString& name) {
     return !output.isEmpty() && QFileInfo(program).isExecutable() ? program : QString();
 }
 
+QString CannotOpenText(const QString& what, const std::string& target) {
+    return QString("无法打开%1[%2]：没有可用的打开程序 xdg-open，或它运行失败。")
+        .arg(what, QString::fromStdString(target));
+}
+
 bool WriteFile(const std::string& path, const std::string& content) {
     std::error_code ignored;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path(), ignored);

@@ -34,6 +34,9 @@ void SaveScreenshot(QWidget& widget, const QString& name);
 // A program of the build's program folder ($ZOV_PROGRAM_OUTPUT/name); "" when it is not built.
 QString BuiltProgram(const QString& name);
 
+// The box that says the folder or address ("文件夹", "网址") could not be opened.
+QString CannotOpenText(const QString& what, const std::string& target);
+
 // Writes and reads whole files; Read gives "" for a missing file.
 bool WriteFile(const std::string& path, const std::string& content);
 std::string ReadFile(const std::string& path);
