@@ -6,7 +6,6 @@
 
 #include "engine/archive/ZipOperatorLookup.h"
 #include "engine/files/FileOperator.h"
-#include "engine/mysql/MySqlTools.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonPaths.h"
@@ -26,6 +25,7 @@
 #include "platform/Folders.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
+#include "platform/TrustedProgram.h"
 
 namespace zov::gui {
 
