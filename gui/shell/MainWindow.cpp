@@ -7,14 +7,13 @@
 #include <QPainter>
 #include <QTimer>
 #include <QWindow>
-#include <atomic>
 
-#include "engine/archive/ZipOperatorLookup.h"
 #include "engine/files/CacheFolder.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/TempIniKeys.h"
 #include "gui/shell/AboutDialog.h"
+#include "gui/shell/ArchiverCheck.h"
 #include "gui/shell/GuiUtilities.h"
 #include "gui/shell/MakerAddresses.h"
 #include "gui/shell/Prompter.h"
@@ -27,7 +26,6 @@
 #include "gui/widgets/DialogKeyFilter.h"
 #include "gui/widgets/Resources.h"
 #include "platform/Folders.h"
-#include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 #include "platform/Shell.h"
 
@@ -44,13 +42,9 @@ constexpr const char* kFontFamily = "WenQuanYi Micro Hei";
 constexpr int kMinBannerEntry = 8;
 constexpr const char* kEntrySeparator = "{#}";
 constexpr const char* kPieceSeparator = "{*}";
-constexpr const char* kRarSection = "SYSTEM";
-constexpr const char* kRarKey = "rar_path";
 constexpr const char* kHelpPath = "/help/";
 constexpr const char* kGuidePath = "/help/tutorial/zov/";
 constexpr const char* kMakerName = "Velmorand";
-
-std::atomic<bool> rarAvailable{false};
 
 QLabel* TextLabel(QWidget* parent, const QString& text, const QRect& where, const QColor& color) {
     auto* label = new QLabel(text, parent);
@@ -79,8 +73,6 @@ QWidget* PlaceholderPage(QWidget* parent, const char* name) {
 }
 
 }  // namespace
-
-bool RarAvailable() { return rarAvailable.load(); }
 
 CStowmeranDlg::CStowmeranDlg(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_DeleteOnClose, false);
@@ -227,32 +219,14 @@ void CStowmeranDlg::ReadSetupFlag() {
 }
 
 void CStowmeranDlg::CheckRarAtStart() {
-    if (FindArchiver(true)) return;
+    if (FindArchiver(this, true)) return;
     sqlServerTab_->setEnabled(false);
     mySqlTab_->setEnabled(false);
     rarTimer_->start(kRarPollMs);
 }
 
-bool CStowmeranDlg::FindArchiver(bool askWhenMissing) {
-    const std::string path = GetRarPath();
-    if (!path.empty() && IsRegularFile(path)) {
-        IniFile(TempIniPath()).Write(kRarKey, kRarSection, path);
-        rarAvailable = true;
-        return true;
-    }
-    if (askWhenMissing) {
-        const QString text =
-            "未获取到 rar.exe 安装路径，无法执行压缩任务。\n\n点击“确定”前往下载rar.exe并放到：" +
-            QString::fromStdString(ProgramDir() + "rar");
-        if (ShowBox(this, text, "警告", Prompter::Icon::Warning, Prompter::Buttons::OkCancel) ==
-            Prompter::Answer::Ok)
-            OpenWebAddress(RarDownloadPage());
-    }
-    return false;
-}
-
 void CStowmeranDlg::PollArchiver() {
-    if (!FindArchiver(false)) return;
+    if (!FindArchiver(this, false)) return;
     sqlServerTab_->setEnabled(true);
     mySqlTab_->setEnabled(true);
     rarTimer_->stop();
@@ -283,7 +257,7 @@ void CStowmeranDlg::ShowPage(Page target, CButtonST* tab) {
 }
 
 void CStowmeranDlg::ShowArchiverPage(Page target, CButtonST* tab) {
-    if (FindArchiver(true)) ShowPage(target, tab);
+    if (FindArchiver(this, true)) ShowPage(target, tab);
 }
 
 int CStowmeranDlg::SetBannerEntries(const QString& adsText) {
