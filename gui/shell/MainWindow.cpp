@@ -12,6 +12,8 @@
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/TempIniKeys.h"
+#include "gui/pages/BackupLogDlg.h"
+#include "gui/pages/FileBackupDlg.h"
 #include "gui/shell/AboutDialog.h"
 #include "gui/shell/ArchiverCheck.h"
 #include "gui/shell/GuiUtilities.h"
@@ -86,6 +88,8 @@ CStowmeranDlg::CStowmeranDlg(QWidget* parent) : QWidget(parent) {
     updateCheck_ = new UpdateCheck(this);
     bannerTimer_ = new QTimer(this);
     rarTimer_ = new QTimer(this);
+    // The daily sections first, so that the file page reports only the runs at once of this day.
+    ResetDailySections();
     BuildControls();
     InstallDialogKeyFilter(this);
     StartUp();
@@ -100,7 +104,12 @@ CStowmeranDlg::~CStowmeranDlg() {
 void CStowmeranDlg::BuildControls() {
     // Pages in the order they are made; the settings page shows first.
     pages_[int(Page::SqlServer)] = PlaceholderPage(this, "sqlServerPage");
-    pages_[int(Page::Files)] = PlaceholderPage(this, "filePage");
+    auto* files = new CFileBackupDlg(this);
+    files->setObjectName("filePage");
+    files->setGeometry(kPageRect);
+    files->hide();
+    pages_[int(Page::Files)] = files;
+    connect(&updateLog_, &UpdateLogListener::logChanged, files->logPage(), &CBackupLogDlg::OnLogChanged);
     pages_[int(Page::MySql)] = PlaceholderPage(this, "mySqlPage");
     auto* settings = new CSysSetupDlg(this);
     settings->setObjectName("settingsPage");
@@ -184,7 +193,6 @@ void CStowmeranDlg::BuildControls() {
 void CStowmeranDlg::StartUp() {
     UsageCounters().Load();
     setWindowTitle(MainCaption(QString::fromStdString(MakerSite())));
-    ResetDailySections();
     SetDefaultCacheFolder();
     ReadSetupFlag();
     updateLog_.Start();
