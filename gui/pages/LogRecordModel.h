@@ -2,6 +2,7 @@
 
 #include <QAbstractTableModel>
 #include <QString>
+#include <deque>
 #include <vector>
 
 #include "engine/logs/LogLine.h"
@@ -38,7 +39,8 @@ class LogRecordModel : public QAbstractTableModel {
 
   private:
     std::vector<LogColumn> columns_;
-    std::vector<LogRecord> records_;
+    // A deque: appending never moves the rows already held.
+    std::deque<LogRecord> records_;
 };
 
 }  // namespace zov::gui
