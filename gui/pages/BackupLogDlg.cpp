@@ -11,6 +11,7 @@
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "gui/pages/DetailLogDlg.h"
+#include "gui/pages/PageControls.h"
 #include "gui/shell/GuiUtilitiesFiles.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
@@ -38,10 +39,8 @@ int StoredDays(const char* key) {
 
 QLineEdit* AddDaysEdit(QWidget& page, const char* id, const char* label, int x, int days) {
     AddLabel(page, "", label, x, 8, 66, 20);
-    auto* edit = new QLineEdit(QString::number(days), &page);
-    edit->setObjectName(id);
-    edit->setGeometry(x + 66, 6, 40, 22);
-    edit->setFont(PageFont(12));
+    auto* edit = AddEdit<QLineEdit>(page, id, {x + 66, 6, 40, 22});
+    edit->setText(QString::number(days));
     return edit;
 }
 
@@ -57,10 +56,7 @@ CBackupLogDlg::CBackupLogDlg(LogViewConfig config, QWidget* parent)
         keepDays_ = AddDaysEdit(*this, config_.keepDaysId, "保存天数：", x, StoredDays(kSaveKey));
         x += 122;
     }
-    auto* refresh = new CMyButton("刷 新", this);
-    refresh->setObjectName(config_.refreshId);
-    refresh->setGeometry(x + 10, 4, 70, 26);
-    refresh->setFont(PageFont(12));
+    CMyButton* refresh = AddButton(*this, config_.refreshId, "刷 新", {x + 10, 4, 70, 26});
     autoRefresh_ = new QCheckBox("自动刷新", this);
     autoRefresh_->setObjectName(config_.autoRefreshId);
     autoRefresh_->setGeometry(x + 94, 6, 90, 22);

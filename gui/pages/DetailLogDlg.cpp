@@ -6,6 +6,7 @@
 
 #include "engine/backup/Backup.h"
 #include "engine/logs/QelLog.h"
+#include "gui/pages/PageControls.h"
 #include "gui/shell/GuiUtilities.h"
 #include "gui/shell/PageLook.h"
 #include "gui/widgets/DialogKeyFilter.h"
@@ -41,21 +42,11 @@ QString SourceText(int category) {
 QLineEdit* AddField(QDialog& dialog, const char* id, const QString& label, const std::string& text, int row,
                     int width = kFieldWidth) {
     AddLabel(dialog, "", label, kLabelX, 16 + row * kRowHeight, 76, 22);
-    auto* field = new QLineEdit(Q(text), &dialog);
-    field->setObjectName(id);
+    auto* field = AddEdit<QLineEdit>(dialog, id, {kFieldX, 14 + row * kRowHeight, width, 24});
+    field->setText(Q(text));
     field->setReadOnly(true);
-    field->setGeometry(kFieldX, 14 + row * kRowHeight, width, 24);
-    field->setFont(PageFont(12));
     field->setCursorPosition(0);
     return field;
-}
-
-CMyButton* AddButton(QDialog& dialog, const char* id, const QString& text, const QRect& where) {
-    auto* button = new CMyButton(text, &dialog);
-    button->setObjectName(id);
-    button->setGeometry(where);
-    button->setFont(PageFont(12));
-    return button;
 }
 
 void MarkRed(QWidget& field, bool red) {

@@ -10,6 +10,7 @@
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/TempIniKeys.h"
 #include "gui/pages/FileBackupSetupDlg.h"
+#include "gui/pages/PageControls.h"
 #include "gui/shell/ArchiverCheck.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
@@ -34,14 +35,6 @@ const std::vector<TaskListPage::Column> kColumns = {
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-CMyButton* AddButton(QWidget& page, const char* id, const QString& text, int x) {
-    auto* button = new CMyButton(text, &page);
-    button->setObjectName(id);
-    button->setGeometry(x, 326, 86, 28);
-    button->setFont(PageFont(12));
-    return button;
-}
-
 void NoSelection(QWidget* owner, const QString& text) {
     ShowBox(owner, text, "未选中任务", Prompter::Icon::Warning);
 }
@@ -56,10 +49,10 @@ CFileBackupListDlg::CFileBackupListDlg(CFileBackupSetupDlg& editor, QWidget* par
     list()->setToolTip("右键展开更多功能");
     list()->setContextMenuPolicy(Qt::CustomContextMenu);
     list()->viewport()->installEventFilter(this);
-    run_ = AddButton(*this, "1096", "立即备份", 150);
-    CMyButton* add = AddButton(*this, "1089", "添加", 242);
-    CMyButton* modify = AddButton(*this, "1090", "修改", 334);
-    CMyButton* remove = AddButton(*this, "1095", "删除", 426);
+    run_ = AddButton(*this, "1096", "立即备份", {150, 326, 86, 28});
+    CMyButton* add = AddButton(*this, "1089", "添加", {242, 326, 86, 28});
+    CMyButton* modify = AddButton(*this, "1090", "修改", {334, 326, 86, 28});
+    CMyButton* remove = AddButton(*this, "1095", "删除", {426, 326, 86, 28});
     run_->setEnabled(false);
     connect(run_, &QPushButton::clicked, this, &CFileBackupListDlg::RunTask);
     connect(add, &QPushButton::clicked, this, &CFileBackupListDlg::NewTask);
@@ -193,13 +186,12 @@ void CFileBackupListDlg::OnRunEnded(int taskId) {
     });
 }
 
-void CFileBackupListDlg::OpenSourceFolder() {
-    const QString folder = SelectedText(kSourceColumn);
-    if (!folder.isEmpty()) CurrentShell().Open(folder.toStdString());
-}
+void CFileBackupListDlg::OpenSourceFolder() { OpenSelectedFolder(kSourceColumn); }
 
-void CFileBackupListDlg::OpenStorageFolder() {
-    const QString folder = SelectedText(kStorageColumn);
+void CFileBackupListDlg::OpenStorageFolder() { OpenSelectedFolder(kStorageColumn); }
+
+void CFileBackupListDlg::OpenSelectedFolder(int column) {
+    const QString folder = SelectedText(column);
     if (!folder.isEmpty()) CurrentShell().Open(folder.toStdString());
 }
 

@@ -47,6 +47,8 @@ class CFileBackupListDlg : public TaskListPage {
 
   private:
     void UpdateRunButton();
+    // Opens the folder in the column of the selected row.
+    void OpenSelectedFolder(int column);
     void ShowMenu(const QPoint& at);
     // Opens the editor for the operation on the task.
     void OpenEditor(int taskId, int operation);

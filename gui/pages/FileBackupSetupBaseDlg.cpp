@@ -8,6 +8,7 @@
 #include <QRadioButton>
 
 #include "engine/tasks/TaskValidation.h"
+#include "gui/pages/PageControls.h"
 #include "gui/pages/ScheduleFields.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
@@ -26,31 +27,6 @@ constexpr const char* kDefaultKeepDays = "30";
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
 
-template <typename Edit>
-Edit* AddEdit(QWidget& page, const char* id, int x, int y, int width) {
-    auto* edit = new Edit(&page);
-    edit->setObjectName(id);
-    edit->setGeometry(x, y, width, 24);
-    edit->setFont(PageFont(12));
-    return edit;
-}
-
-QRadioButton* AddRadio(QWidget& page, const char* id, const QString& text, int x, int y, int width) {
-    auto* radio = new QRadioButton(text, &page);
-    radio->setObjectName(id);
-    radio->setGeometry(x, y, width, 24);
-    radio->setFont(PageFont(12));
-    return radio;
-}
-
-CMyButton* AddButton(QWidget& page, const char* id, const QString& text, int x, int y) {
-    auto* button = new CMyButton(text, &page);
-    button->setObjectName(id);
-    button->setGeometry(x, y, 50, 24);
-    button->setFont(PageFont(12));
-    return button;
-}
-
 }  // namespace
 
 CFileBackupSetupBaseDlg::CFileBackupSetupBaseDlg(QWidget* parent) : QWidget(parent) {
@@ -58,23 +34,23 @@ CFileBackupSetupBaseDlg::CFileBackupSetupBaseDlg(QWidget* parent) : QWidget(pare
     MakeWhitePage(*this);
     SetTaskTooltipLook(*this);
     AddLabel(*this, "", "任务名称：", 10, 10, 76, 24);
-    name_ = AddEdit<QLineEdit>(*this, "1054", 86, 10, 200);
+    name_ = AddEdit<QLineEdit>(*this, "1054", {86, 10, 200, 24});
     AddLabel(*this, "", "文件路径：", 10, 42, 76, 24);
-    source_ = AddEdit<CDropEdit>(*this, "1055", 86, 42, 270);
+    source_ = AddEdit<CDropEdit>(*this, "1055", {86, 42, 270, 24});
     AddLabel(*this, "", "存储路径：", 10, 74, 76, 24);
-    storage_ = AddEdit<CDropEdit>(*this, "1060", 86, 74, 270);
-    CMyButton* browseSource = AddButton(*this, "1061", "浏览", 362, 42);
-    CMyButton* browseStorage = AddButton(*this, "1062", "浏览", 362, 74);
-    CMyButton* openSource = AddButton(*this, "1063", "打开", 418, 42);
-    CMyButton* openStorage = AddButton(*this, "1064", "打开", 418, 74);
+    storage_ = AddEdit<CDropEdit>(*this, "1060", {86, 74, 270, 24});
+    CMyButton* browseSource = AddButton(*this, "1061", "浏览", {362, 42, 50, 24});
+    CMyButton* browseStorage = AddButton(*this, "1062", "浏览", {362, 74, 50, 24});
+    CMyButton* openSource = AddButton(*this, "1063", "打开", {418, 42, 50, 24});
+    CMyButton* openStorage = AddButton(*this, "1064", "打开", {418, 74, 50, 24});
 
     AddLabel(*this, "", "压缩方式：", 10, 106, 76, 24);
-    noCompression_ = AddRadio(*this, "1118", "不压缩", 86, 106, 70);
-    compression_ = AddRadio(*this, "1119", "压缩", 156, 106, 60);
-    subfolderCompression_ = AddRadio(*this, "1120", "压缩子目录", 216, 106, 96);
+    noCompression_ = AddRadio(*this, "1118", "不压缩", {86, 106, 70, 24});
+    compression_ = AddRadio(*this, "1119", "压缩", {156, 106, 60, 24});
+    subfolderCompression_ = AddRadio(*this, "1120", "压缩子目录", {216, 106, 96, 24});
     subfolderCompression_->setToolTip("将对目录下的一级子目录单独压缩备份");
     AddLabel(*this, "", "压缩密码：", 314, 106, 70, 24);
-    password_ = AddEdit<QLineEdit>(*this, "1122", 384, 106, 96);
+    password_ = AddEdit<QLineEdit>(*this, "1122", {384, 106, 96, 24});
     password_->setEchoMode(QLineEdit::Password);
 
     AddLabel(*this, "", "备份周期：", 10, 138, 76, 24);
@@ -84,17 +60,17 @@ CFileBackupSetupBaseDlg::CFileBackupSetupBaseDlg(QWidget* parent) : QWidget(pare
     schedule_->setFont(PageFont(12));
     schedule_->addItems({"每天", "每周", "每月"});
     dayLabel_ = AddLabel(*this, "1083", "备份日期:", 180, 138, 70, 24);
-    days_ = AddEdit<CDataEdit>(*this, "1078", 250, 138, 190);
+    days_ = AddEdit<CDataEdit>(*this, "1078", {250, 138, 190, 24});
     days_->setToolTip(
         "请输入备份具体日期。\n每周备份有效输入：1-7\n每月备份有效输入：1-31\n多个日期以逗号分隔，如：2,3,"
         "18");
     dayUnit_ = AddLabel(*this, "1129", "号", 444, 138, 20, 24);
     AddLabel(*this, "1084", "时间：", 10, 170, 76, 24);
-    times_ = AddEdit<CTimeEdit>(*this, "1079", 86, 170, 354);
+    times_ = AddEdit<CTimeEdit>(*this, "1079", {86, 170, 354, 24});
     times_->setToolTip("请设置具体备份时间，格式为：HH:MM，多个时间使用逗号分隔。\n示例：12:00,8:35");
 
     AddLabel(*this, "", "文件保留：", 10, 202, 76, 24);
-    keepDays_ = AddEdit<QLineEdit>(*this, "1130", 86, 202, 60);
+    keepDays_ = AddEdit<QLineEdit>(*this, "1130", {86, 202, 60, 24});
     keepDays_->setToolTip("请设置备份文件保留期限，0表示不限制。");
     AddLabel(*this, "", "天", 150, 202, 20, 24);
     AddLabel(*this, "", "清理畸形：", 10, 234, 76, 24);

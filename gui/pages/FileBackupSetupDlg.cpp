@@ -6,6 +6,7 @@
 #include "engine/tasks/QelXml.h"
 #include "gui/pages/FileBackupSetupBaseDlg.h"
 #include "gui/pages/FileBackupSetupExtDlg.h"
+#include "gui/pages/PageControls.h"
 #include "gui/pages/TaskListChanged.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
@@ -22,14 +23,6 @@ constexpr int kIcon = 183;
 constexpr QRect kPageRect(14, 35, 488, 270);
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
-
-CMyButton* AddButton(QDialog& dialog, const char* id, const QString& text, const QRect& where) {
-    auto* button = new CMyButton(text, &dialog);
-    button->setObjectName(id);
-    button->setGeometry(where);
-    button->setFont(PageFont(12));
-    return button;
-}
 
 }  // namespace
 

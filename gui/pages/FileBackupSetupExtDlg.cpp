@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "gui/pages/FilterHintDlg.h"
+#include "gui/pages/PageControls.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 
@@ -22,29 +23,18 @@ namespace {
 constexpr const char* kDefaultBasePeriod = "30";
 constexpr const char* kDefaultVolumeSize = "2048";
 
-QRadioButton* AddRadio(QWidget& page, QButtonGroup& group, const char* id, const QString& text, int x, int y,
-                       int width) {
-    auto* radio = new QRadioButton(text, &page);
-    radio->setObjectName(id);
-    radio->setGeometry(x, y, width, 24);
-    radio->setFont(PageFont(12));
-    group.addButton(radio);
-    return radio;
-}
-
-QLineEdit* AddEdit(QWidget& page, const char* id, int x, int y, int width) {
-    auto* edit = new QLineEdit(&page);
-    edit->setObjectName(id);
-    edit->setGeometry(x, y, width, 24);
-    edit->setFont(PageFont(12));
-    return edit;
-}
-
 QLabel* AddNote(QWidget& page, const char* id, const QString& text, int x, int y, int width, int height) {
     QLabel* note = AddLabel(page, id, text, x, y, width, height);
     note->setWordWrap(true);
     SetTextColor(*note, QColor(192, 192, 192));
     return note;
+}
+
+QRadioButton* AddGroupedRadio(QWidget& page, QButtonGroup& group, const char* id, const QString& text,
+                              const QRect& where) {
+    QRadioButton* radio = AddRadio(page, id, text, where);
+    group.addButton(radio);
+    return radio;
 }
 
 }  // namespace
@@ -55,9 +45,9 @@ CFileBackupSetupExtDlg::CFileBackupSetupExtDlg(QWidget* parent) : QWidget(parent
     SetTaskTooltipLook(*this);
     auto* filterGroup = new QButtonGroup(this);
     AddLabel(*this, "", "备份筛选：", 10, 10, 76, 24);
-    allFiles_ = AddRadio(*this, *filterGroup, "1124", "备份全部文件", 86, 10, 110);
-    excludeFiles_ = AddRadio(*this, *filterGroup, "1125", "排除以下文件", 196, 10, 110);
-    includeFiles_ = AddRadio(*this, *filterGroup, "1126", "备份以下文件", 306, 10, 110);
+    allFiles_ = AddGroupedRadio(*this, *filterGroup, "1124", "备份全部文件", {86, 10, 110, 24});
+    excludeFiles_ = AddGroupedRadio(*this, *filterGroup, "1125", "排除以下文件", {196, 10, 110, 24});
+    includeFiles_ = AddGroupedRadio(*this, *filterGroup, "1126", "备份以下文件", {306, 10, 110, 24});
     patterns_ = new QPlainTextEdit(this);
     patterns_->setObjectName("1127");
     patterns_->setGeometry(86, 40, 240, 90);
@@ -74,10 +64,10 @@ CFileBackupSetupExtDlg::CFileBackupSetupExtDlg(QWidget* parent) : QWidget(parent
 
     auto* diffGroup = new QButtonGroup(this);
     AddLabel(*this, "", "差异备份：", 10, 144, 76, 24);
-    diffOn_ = AddRadio(*this, *diffGroup, "1133", "开启", 86, 144, 60);
-    diffOff_ = AddRadio(*this, *diffGroup, "1134", "关闭", 146, 144, 60);
+    diffOn_ = AddGroupedRadio(*this, *diffGroup, "1133", "开启", {86, 144, 60, 24});
+    diffOff_ = AddGroupedRadio(*this, *diffGroup, "1134", "关闭", {146, 144, 60, 24});
     AddLabel(*this, "", "更新周期：", 10, 176, 76, 24);
-    basePeriod_ = AddEdit(*this, "1122", 86, 176, 60);
+    basePeriod_ = AddEdit<QLineEdit>(*this, "1122", {86, 176, 60, 24});
     basePeriod_->setToolTip("模板库的更新周期（单位：天），请输入一个1-100的整数，建议设置为7-30");
     AddLabel(*this, "", "天", 150, 176, 20, 24);
     AddNote(*this, "1381", "模板库更新周期，取值为1-100的整数", 176, 176, 300, 24);
@@ -87,7 +77,7 @@ CFileBackupSetupExtDlg::CFileBackupSetupExtDlg(QWidget* parent) : QWidget(parent
     volumes_->setGeometry(10, 208, 130, 24);
     volumes_->setFont(PageFont(12));
     AddLabel(*this, "", "分卷大小：", 10, 238, 76, 24);
-    volumeSize_ = AddEdit(*this, "1430", 86, 238, 60);
+    volumeSize_ = AddEdit<QLineEdit>(*this, "1430", {86, 238, 60, 24});
     AddLabel(*this, "", "MB", 150, 238, 24, 24);
     AddNote(*this, "", "每个分卷的大小，建议大小为2GB（即2048MB）", 176, 238, 300, 24);
 

@@ -25,7 +25,6 @@
 using namespace zov::gui;
 using zov::DaySet;
 using zov::TaskInfo;
-using zov::gui::test::FileTask;
 using zov::gui::test::ReadFile;
 using zov::gui::test::RecordingPrompter;
 using zov::gui::test::SaveScreenshot;
@@ -37,12 +36,7 @@ using Answer = zov::gui::Prompter::Answer;
 
 namespace {
 
-struct Fixture {
-    TempProgramFolder folder;
-    RecordingPrompter prompter;
-    Fixture() { std::filesystem::create_directories(folder / "src"); }
-    TaskInfo Task(int id, const std::string& name) const { return FileTask(folder.path(), id, name); }
-};
+using Fixture = zov::gui::test::FilePageFolder;
 
 template <typename T>
 T* Control(QWidget& page, const char* id) {

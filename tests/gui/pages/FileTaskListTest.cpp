@@ -24,31 +24,25 @@
 using namespace zov::gui;
 using zov::IniFile;
 using zov::TaskInfo;
-using zov::gui::test::FileTask;
 using zov::gui::test::ReadFile;
 using zov::gui::test::RecordingPrompter;
 using zov::gui::test::SaveScreenshot;
 using zov::gui::test::StoredTasks;
 using zov::gui::test::StoreRecords;
 using zov::gui::test::TaskRecord;
-using zov::gui::test::TempProgramFolder;
 using Answer = zov::gui::Prompter::Answer;
 
 namespace {
 
-// A program folder with a source folder, the recorders installed.
-struct Fixture {
-    TempProgramFolder folder;
-    RecordingPrompter prompter;
+// The page's folder with an archiver and the shell recorder.
+struct Fixture : zov::gui::test::FilePageFolder {
     zov::RecordingShell shell;
     Fixture() {
         zov::SetShell(&shell);
-        std::filesystem::create_directories(folder / "src");
         zov::gui::test::WriteFile(folder / "rar", "#!/bin/sh\n");
         std::filesystem::permissions(folder / "rar", std::filesystem::perms::owner_all);
     }
     ~Fixture() { zov::SetShell(nullptr); }
-    TaskInfo Task(int id, const std::string& name) const { return FileTask(folder.path(), id, name); }
 };
 
 QStringList Row(const QTreeWidget& list, int row) {

@@ -21,12 +21,10 @@ using namespace zov::gui;
 using zov::IniFile;
 using zov::TaskInfo;
 using zov::gui::test::BuiltProgram;
-using zov::gui::test::FileTask;
 using zov::gui::test::ReadFile;
 using zov::gui::test::RecordingPrompter;
 using zov::gui::test::StoreRecords;
 using zov::gui::test::TaskRecord;
-using zov::gui::test::TempProgramFolder;
 using zov::gui::test::WriteFile;
 
 namespace {
@@ -34,16 +32,12 @@ namespace {
 namespace fs = std::filesystem;
 
 // A program folder with the built archiver, a source folder of two files and the recording prompter.
-struct Fixture {
-    TempProgramFolder folder;
-    RecordingPrompter prompter;
+struct Fixture : zov::gui::test::FilePageFolder {
     Fixture() {
         fs::copy_file(BuiltProgram("rar").toStdString(), folder / "rar");
         WriteFile(folder / "src/a.txt", "alpha");
         WriteFile(folder / "src/b/c.txt", "charlie");
-        fs::create_directories(folder / "bak");
     }
-    TaskInfo Task(int id, const std::string& name) const { return FileTask(folder.path(), id, name); }
     std::string Mark(int id) const {
         return IniFile(zov::TempIniPath()).Read(std::to_string(id), zov::kTempTasksSection);
     }

@@ -1,5 +1,7 @@
 #include "support/TaskStoreFiles.h"
 
+#include <filesystem>
+
 #include "engine/settings/ProgramFiles.h"
 #include "engine/tasks/QelXml.h"
 #include "engine/tasks/TaskStoreCipher.h"
@@ -29,6 +31,15 @@ TaskInfo FileTask(const std::string& folder, int id, const std::string& name) {
     task.times = "01:00";
     task.days.set();
     return task;
+}
+
+FilePageFolder::FilePageFolder() {
+    std::filesystem::create_directories(folder / "src");
+    std::filesystem::create_directories(folder / "bak");
+}
+
+TaskInfo FilePageFolder::Task(int id, const std::string& name) const {
+    return FileTask(folder.path(), id, name);
 }
 
 std::vector<TaskInfo> StoredTasks() {
