@@ -11,9 +11,11 @@
 #include "engine/settings/TempIniKeys.h"
 #include "gui/pages/FileBackupSetupDlg.h"
 #include "gui/pages/PageControls.h"
+#include "gui/restore/FileRestoreDialog.h"
 #include "gui/shell/ArchiverCheck.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
+#include "gui/shell/TaskStore.h"
 #include "gui/shell/UserCache.h"
 #include "gui/widgets/MyButton.h"
 #include "platform/Paths.h"
@@ -49,6 +51,7 @@ CFileBackupListDlg::CFileBackupListDlg(CFileBackupSetupDlg& editor, QWidget* par
     list()->setToolTip("右键展开更多功能");
     list()->setContextMenuPolicy(Qt::CustomContextMenu);
     list()->viewport()->installEventFilter(this);
+    restore_ = new CFRSetupDlg(this);
     run_ = AddButton(*this, "1096", "立即备份", {150, 326, 86, 28});
     CMyButton* add = AddButton(*this, "1089", "添加", {242, 326, 86, 28});
     CMyButton* modify = AddButton(*this, "1090", "修改", {334, 326, 86, 28});
@@ -118,6 +121,8 @@ void CFileBackupListDlg::BuildMenu(QMenu& menu) {
     menu.addAction("新建任务", this, &CFileBackupListDlg::NewTask);
     menu.addAction("立即执行备份(&E)", this, &CFileBackupListDlg::RunTask)->setEnabled(!running);
     menu.addSeparator();
+    menu.addAction("历史备份还原", this, &CFileBackupListDlg::RestoreTask);
+    menu.addSeparator();
     menu.addAction("打开源目录", this, &CFileBackupListDlg::OpenSourceFolder)
         ->setEnabled(PathExists(SelectedText(kSourceColumn).toStdString()));
     menu.addAction("打开存储目录", this, &CFileBackupListDlg::OpenStorageFolder)
@@ -184,6 +189,14 @@ void CFileBackupListDlg::OnRunEnded(int taskId) {
     QTimer::singleShot(kRunButtonDelayMs, this, [this, taskId] {
         if (SelectedId() == taskId) UpdateRunButton();
     });
+}
+
+void CFileBackupListDlg::RestoreTask() {
+    const std::optional<int> id = SelectedId();
+    TaskInfo task;
+    if (!id || !TaskStore().GetTaskById(*id, task)) return;
+    restore_->SetTask(&task);
+    restore_->exec();
 }
 
 void CFileBackupListDlg::OpenSourceFolder() { OpenSelectedFolder(kSourceColumn); }

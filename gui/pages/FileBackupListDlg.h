@@ -7,10 +7,12 @@ class QMenu;
 namespace zov::gui {
 
 class CFileBackupSetupDlg;
+class CFRSetupDlg;
 class CMyButton;
 
 // The file task list: every file task with its main settings and its scheduled-runs box; new, modify and
-// delete through the editor, run now, open the source or storage folder and clear a stale running mark.
+// delete through the editor, run now, restore from history, open the source or storage folder and clear a
+// stale running mark.
 // Controls carry their ids as object names.
 class CFileBackupListDlg : public TaskListPage {
     Q_OBJECT
@@ -21,6 +23,7 @@ class CFileBackupListDlg : public TaskListPage {
     CFileBackupListDlg(CFileBackupSetupDlg& editor, QWidget* parent);
 
     CMyButton* runButton() const { return run_; }
+    CFRSetupDlg* restoreDialog() const { return restore_; }
     // The context menu of the selected row, as a right click shows it.
     void BuildMenu(QMenu& menu);
 
@@ -29,6 +32,8 @@ class CFileBackupListDlg : public TaskListPage {
     void ModifyTask();
     void DeleteTask();
     void RunTask();
+    // Opens the file restore dialog for the selected row's task.
+    void RestoreTask();
     void OpenSourceFolder();
     void OpenStorageFolder();
     void ClearRunningMark();
@@ -54,6 +59,7 @@ class CFileBackupListDlg : public TaskListPage {
     void OpenEditor(int taskId, int operation);
 
     CFileBackupSetupDlg& editor_;
+    CFRSetupDlg* restore_;
     CMyButton* run_;
     bool modifyHintPending_ = true;
 };

@@ -2,9 +2,11 @@
 #include <sys/resource.h>
 #include <sys/stat.h>
 
+#include <QApplication>
 #include <QMenu>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
 
@@ -14,6 +16,7 @@
 #include "gui/pages/FileBackupDlg.h"
 #include "gui/pages/FileBackupListDlg.h"
 #include "gui/pages/TaskListChanged.h"
+#include "gui/restore/FileRestoreDialog.h"
 #include "gui/shell/TaskStore.h"
 #include "gui/widgets/MyButton.h"
 #include "support/GuiTestSupport.h"
@@ -251,7 +254,8 @@ class FileTaskListTest : public QObject {
             }
             return on;
         };
-        QCOMPARE(enabled(), (QStringList{"修改任务", "删除任务", "新建任务", "打开源目录", "重置备份任务"}));
+        QCOMPARE(enabled(), (QStringList{"修改任务", "删除任务", "新建任务", "历史备份还原", "打开源目录",
+                                         "重置备份任务"}));
         QVERIFY(!list.runButton()->isEnabled());
         f.prompter.Script({Answer::No});
         list.ClearRunningMark();
@@ -264,12 +268,29 @@ class FileTaskListTest : public QObject {
         QCOMPARE(f.prompter.Boxes().back().defaultAnswer, Answer::No);
         QCOMPARE(temp.Read("5", zov::kTempTasksSection), std::string());
         std::filesystem::create_directories(f.folder / "bak/docs");
-        QCOMPARE(enabled(), (QStringList{"修改任务", "删除任务", "新建任务", "立即执行备份(&E)", "打开源目录",
-                                         "打开存储目录"}));
+        QCOMPARE(enabled(), (QStringList{"修改任务", "删除任务", "新建任务", "立即执行备份(&E)",
+                                         "历史备份还原", "打开源目录", "打开存储目录"}));
         ClickRow(list, 0);
         QVERIFY(list.runButton()->isEnabled());
         list.OpenStorageFolder();
         QCOMPARE(f.shell.Opened(), std::vector<std::string>{f.folder / "bak/docs"});
+    }
+
+    // Restore from history opens the file restore dialog with the selected row's task.
+    void RestoreOpensTheRestoreDialog() {
+        Fixture f;
+        QVERIFY(StoreRecords({TaskRecord(f.Task(5, "docs"))}));
+        CFileBackupDlg page(nullptr);
+        CFileBackupListDlg& list = *page.listPage();
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            opened = QApplication::activeModalWidget() == list.restoreDialog();
+            if (opened) SaveScreenshot(*list.restoreDialog(), "file-restore-from-list");
+            list.restoreDialog()->reject();
+        });
+        Select(list, 0);
+        list.RestoreTask();
+        QVERIFY(opened);
     }
 
     void TasksWithoutTheirSourceAreNamedAfterAFill() {
