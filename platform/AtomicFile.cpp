@@ -46,15 +46,14 @@ void CopyOwnership(int fd, const std::string& path) {
     [[maybe_unused]] int ignored = fchown(fd, old.st_uid, old.st_gid);
 }
 
-}  // namespace
-
-bool WriteFileAtomic(const std::string& path, std::string_view data) {
+// WriteFileAtomic with the old file's mode, or with mode when it is set.
+bool Replace(const std::string& path, std::string_view data, std::optional<mode_t> mode) {
     if (path.empty() || path.back() == '/') return false;
     std::string temp = path + ".tmp-XXXXXX";
     int fd = mkostemp(temp.data(), O_CLOEXEC);
     if (fd < 0) return false;
     CopyOwnership(fd, path);
-    bool ok = WriteAll(fd, data) && fsync(fd) == 0;
+    bool ok = (!mode || fchmod(fd, *mode) == 0) && WriteAll(fd, data) && fsync(fd) == 0;
     ok = close(fd) == 0 && ok;
     if (!ok || rename(temp.c_str(), path.c_str()) != 0) {
         unlink(temp.c_str());
@@ -62,6 +61,14 @@ bool WriteFileAtomic(const std::string& path, std::string_view data) {
     }
     SyncFolder(FolderOf(path));
     return true;
+}
+
+}  // namespace
+
+bool WriteFileAtomic(const std::string& path, std::string_view data) { return Replace(path, data, {}); }
+
+bool WriteFileAtomic(const std::string& path, std::string_view data, mode_t mode) {
+    return Replace(path, data, mode);
 }
 
 std::optional<std::string> ReadWholeFile(const std::string& path, std::size_t maxBytes) {

@@ -5,11 +5,12 @@
 #include <pwd.h>
 #include <sys/acl.h>
 #include <sys/stat.h>
+#include <sys/xattr.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <mutex>
+
+#include "platform/AclHolder.h"
 
 namespace zov {
 namespace {
@@ -20,7 +21,7 @@ std::mutex& DatabaseMutex() {
     return mutex;
 }
 
-bool Unsupported(int code) { return code == ENOTSUP || code == EOPNOTSUPP; }
+constexpr const char* kAccessAclName = "system.posix_acl_access";
 
 acl_tag_t TagOf(const AccessTrustee& who) {
     switch (who.kind) {
@@ -82,26 +83,6 @@ void DropNamedEntries(acl_t acl) {
     }
 }
 
-class AclHolder {
-  public:
-    explicit AclHolder(acl_t acl) : acl_(acl) {}
-    ~AclHolder() {
-        if (acl_ != nullptr) acl_free(acl_);
-    }
-    AclHolder(const AclHolder&) = delete;
-    AclHolder& operator=(const AclHolder&) = delete;
-    acl_t& get() { return acl_; }
-
-  private:
-    acl_t acl_;
-};
-
-int GrantWithMode(const std::string& path, const struct stat& info, const AccessTrustee& who,
-                  unsigned perms) {
-    if (who.kind != AccessTrustee::Kind::Other) return ENOTSUP;
-    return ::chmod(path.c_str(), (info.st_mode & 07777) | (perms & 07)) == 0 ? 0 : errno;
-}
-
 }  // namespace
 
 std::vector<std::string> LocalUserNames() {
@@ -130,6 +111,24 @@ std::optional<AccessTrustee> FindUser(const std::string& name) {
     return AccessTrustee{AccessTrustee::Kind::User, found->pw_uid};
 }
 
+std::optional<Account> FindAccount(const std::string& name) {
+    passwd entry{};
+    passwd* found = nullptr;
+    char buffer[16384];
+    if (getpwnam_r(name.c_str(), &entry, buffer, sizeof buffer, &found) != 0 || found == nullptr) return {};
+    Account account{found->pw_name, found->pw_uid, found->pw_gid, {}};
+    int count = 16;
+    for (;;) {
+        account.groups.resize(static_cast<std::size_t>(count));
+        const int listed = count;
+        if (getgrouplist(found->pw_name, found->pw_gid, account.groups.data(), &count) >= 0) {
+            account.groups.resize(static_cast<std::size_t>(count));
+            return account;
+        }
+        if (count <= listed) return {};
+    }
+}
+
 std::optional<AccessTrustee> FindGroup(const std::string& name) {
     group entry{};
     group* found = nullptr;
@@ -142,13 +141,14 @@ int GrantAccess(const std::string& path, const AccessTrustee& who, unsigned perm
                 bool replace) {
     struct stat info {};
     if (::stat(path.c_str(), &info) != 0) return errno;
+    // Where the file system keeps no ACLs, libacl would write one the mode bits can express with chmod.
+    if (::getxattr(path.c_str(), kAccessAclName, nullptr, 0) < 0 && AclUnsupported(errno)) return ENOTSUP;
     AclHolder access(acl_get_file(path.c_str(), ACL_TYPE_ACCESS));
-    if (access.get() == nullptr) return Unsupported(errno) ? GrantWithMode(path, info, who, perms) : errno;
+    if (access.get() == nullptr) return AclUnsupported(errno) ? ENOTSUP : errno;
     if (replace) DropNamedEntries(access.get());
     if (!AddPerms(access.get(), who, perms)) return errno != 0 ? errno : EINVAL;
-    if (acl_set_file(path.c_str(), ACL_TYPE_ACCESS, access.get()) != 0) {
-        return Unsupported(errno) ? GrantWithMode(path, info, who, perms) : errno;
-    }
+    if (acl_set_file(path.c_str(), ACL_TYPE_ACCESS, access.get()) != 0)
+        return AclUnsupported(errno) ? ENOTSUP : errno;
     if (!inherit || !S_ISDIR(info.st_mode)) return 0;
     AclHolder inherited(acl_get_file(path.c_str(), ACL_TYPE_DEFAULT));
     if (inherited.get() == nullptr) return errno;
@@ -161,22 +161,6 @@ int GrantAccess(const std::string& path, const AccessTrustee& who, unsigned perm
         if (!AddPerms(inherited.get(), who, perms)) return errno != 0 ? errno : EINVAL;
     }
     return acl_set_file(path.c_str(), ACL_TYPE_DEFAULT, inherited.get()) == 0 ? 0 : errno;
-}
-
-int AllowTraverseTo(const std::string& path) {
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return errno;
-    std::string folder(resolved);
-    std::free(resolved);
-    while (folder.size() > 1) {
-        const std::size_t slash = folder.rfind('/');
-        folder.resize(slash == 0 ? 1 : slash);
-        struct stat info {};
-        if (::stat(folder.c_str(), &info) != 0) return errno;
-        if ((info.st_mode & S_IXOTH) != 0) continue;
-        if (::chmod(folder.c_str(), (info.st_mode & 07777) | S_IXOTH) != 0) return errno;
-    }
-    return 0;
 }
 
 }  // namespace zov

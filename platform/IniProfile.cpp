@@ -9,6 +9,7 @@
 
 #include "platform/AtomicFile.h"
 #include "platform/FileLock.h"
+#include "platform/FileVersion.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 #include "platform/Text.h"
@@ -23,6 +24,8 @@ constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
 // Why the last call of this thread failed; "" when it did not.
 thread_local std::string lastFailure;
+// Whether that failure was news, and so logged.
+thread_local bool lastFailureIsNews = false;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
 
@@ -221,9 +224,10 @@ class Profile {
     std::vector<std::string> lines_;
 };
 
-void Fail(const std::string& path, const std::string& reason) {
+void Fail(const std::string& path, const std::string& reason, bool news = true) {
     lastFailure = "ini file " + path + ": " + reason;
-    syslog(LOG_ERR, "%s", lastFailure.c_str());
+    lastFailureIsNews = news;
+    if (news) syslog(LOG_ERR, "%s", lastFailure.c_str());
 }
 
 std::string ErrorText(int error) { return std::strerror(error); }
@@ -247,11 +251,12 @@ FileLock LockFile(const std::string& path, FileLock::Mode mode) {
 }
 
 // The file's text, or nullopt (errno set) when it cannot be read. A file above the size limit is not read
-// (EFBIG) and the refusal is logged.
+// (EFBIG); the refusal is logged once per change of the file, as every pass of a thread meets it again.
 std::optional<std::string> ReadLimited(const std::string& path) {
     std::optional<std::string> text = ReadWholeFile(path, kMaxFileBytes);
     if (!text && errno == EFBIG) {
-        Fail(path, "larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB, not read");
+        Fail(path, "larger than " + std::to_string(kMaxFileBytes >> 20) + " MiB, not read",
+             NoteNewVersion(path, VersionOfPath(path)));
         errno = EFBIG;
     }
     return text;
@@ -329,6 +334,7 @@ std::string LockPath(const std::string& path) {
 }
 
 const std::string& LastFailure() { return lastFailure; }
+bool LastFailureIsNews() { return lastFailureIsNews; }
 
 std::optional<std::string> TryRead(const std::string& path, const std::string& section,
                                    const std::string& key) {

@@ -13,8 +13,8 @@
 // surrounding blanks, a value in one pair of enclosing quotes (double or single) without them; values hold
 // at most 65,000 bytes (longer ones are cut on a UTF-8 character boundary). Names or values with a line
 // break are refused (false). A file above 16 MiB is neither read nor replaced.
-// A lock not had in time and a file too large are failures of the call, logged to syslog and told by
-// LastFailure.
+// A lock not had in time and a file too large are failures of the call, told by LastFailure and logged to
+// syslog: a lock failure every time, a file too large once per change of the file.
 namespace zov::ini {
 
 // The lock file of an ini file, one per file name: "<program folder>run/<file name>.lock".
@@ -22,6 +22,8 @@ std::string LockPath(const std::string& path);
 
 // Why the last call of this thread failed with a lock or size error; "" when it did not.
 const std::string& LastFailure();
+// Whether that failure was logged now; false for a file too large that was already refused as it is.
+bool LastFailureIsNews();
 
 // The value ("" when the file, section or key is missing), or nullopt when the file could not be read.
 std::optional<std::string> TryRead(const std::string& path, const std::string& section,

@@ -23,6 +23,12 @@ bool IsValidServiceConfig(const ServiceConfig& config) {
     return std::none_of(config.command.begin(), config.command.end(), HasLineBreak);
 }
 
+std::vector<ServiceInfo> ServiceManager::Candidates(const std::string& name) {
+    std::optional<ServiceInfo> service = Query(name);
+    if (!service) return {};
+    return {std::move(*service)};
+}
+
 ServiceBackend ChooseServiceBackend() {
     const char* forced = getenv("ZOV_SERVICE_BACKEND");
     std::string_view choice = forced != nullptr ? forced : "";

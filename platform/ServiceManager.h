@@ -43,6 +43,9 @@ struct ServiceInfo {
     // else the configured ones.
     std::string commandLine;
     std::string account;  // the user the service runs as
+    // Found only as a running process, registered with no manager: its command line and account are
+    // whatever the process's owner gave it.
+    bool unregistered = false;
 };
 
 class ServiceManager {
@@ -65,6 +68,9 @@ class ServiceManager {
     virtual std::optional<ServiceInfo> Query(const std::string& name) = 0;
     // Every service in every state; nullopt when the manager cannot be asked.
     virtual std::optional<std::vector<ServiceInfo>> List() = 0;
+    // Every service that answers to name, the one Query gives first: more than one only where several
+    // unregistered processes carry the name.
+    virtual std::vector<ServiceInfo> Candidates(const std::string& name);
 
     // An errno-style code of the last failed operation (0 when none failed).
     int lastError() const { return lastError_; }

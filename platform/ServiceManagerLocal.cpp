@@ -26,8 +26,12 @@ constexpr const char* kSupervisorSuffix = ".supervisor";
 std::string FolderOf(const std::string& program) { return program.substr(0, program.rfind('/') + 1); }
 
 ServiceInfo DaemonInfo(const ProcessInfo& process) {
-    return ServiceInfo{process.name, process.name, process.imagePath, JoinCommandLine(process.arguments),
-                       AccountName(process.uid)};
+    return ServiceInfo{process.name,
+                       process.name,
+                       process.imagePath,
+                       JoinCommandLine(process.arguments),
+                       AccountName(process.uid),
+                       true};
 }
 
 }  // namespace
@@ -192,8 +196,15 @@ std::vector<pid_t> LocalServiceManager::SupervisedPids() const {
     return pids;
 }
 
-// One service per program name: its main process (whose parent has another name), the lowest pid first.
-std::vector<ServiceInfo> LocalServiceManager::Daemons() const {
+std::vector<ServiceInfo> LocalServiceManager::Candidates(const std::string& name) {
+    if (std::optional<LocalServiceFiles> files = RegisteredFiles(name)) return {RegisteredInfo(*files)};
+    const std::string wanted = LowerAscii(name);
+    std::vector<ServiceInfo> daemons = Daemons(true);
+    std::erase_if(daemons, [&](const ServiceInfo& daemon) { return LowerAscii(daemon.name) != wanted; });
+    return daemons;
+}
+
+std::vector<ServiceInfo> LocalServiceManager::Daemons(bool every) const {
     const std::vector<ProcessInfo> processes = ListProcesses();
     const std::vector<pid_t> supervised = SupervisedPids();
     auto isSupervised = [&](pid_t pid) {
@@ -210,7 +221,7 @@ std::vector<ServiceInfo> LocalServiceManager::Daemons() const {
         const std::string name = LowerAscii(process.name);
         auto parent = names.find(process.parentPid);
         if (parent != names.end() && parent->second == name) continue;
-        if (seen.insert(name).second) daemons.push_back(DaemonInfo(process));
+        if (seen.insert(name).second || every) daemons.push_back(DaemonInfo(process));
     }
     return daemons;
 }

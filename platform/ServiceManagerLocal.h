@@ -29,6 +29,8 @@ class LocalServiceManager : public ServiceManager {
     bool SetRestartOnFailure(const std::string& name) override;
     std::optional<ServiceInfo> Query(const std::string& name) override;
     std::optional<std::vector<ServiceInfo>> List() override;
+    // The registered service, or every unregistered main process of that program name, lowest pid first.
+    std::vector<ServiceInfo> Candidates(const std::string& name) override;
 
   private:
     std::optional<LocalServiceFiles> RegisteredFiles(const std::string& name) const;
@@ -36,7 +38,9 @@ class LocalServiceManager : public ServiceManager {
     ServiceInfo RegisteredInfo(const LocalServiceFiles& files) const;
     // The pids of supervisors and services started from this record folder.
     std::vector<pid_t> SupervisedPids() const;
-    std::vector<ServiceInfo> Daemons() const;
+    // The main process of each program name that nobody registered here (its parent has another name), lowest
+    // pid first; with every false only the first of each name.
+    std::vector<ServiceInfo> Daemons(bool every = false) const;
 
     std::string recordFolder_;
     std::chrono::milliseconds stopTimeout_;

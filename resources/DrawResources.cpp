@@ -113,6 +113,26 @@ QImage FolderIcon() {
     return image;
 }
 
+// The folder with a round arrow turning back over it: a restore.
+QImage RestoreIcon() {
+    QImage image = FolderIcon();
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(Qt::white, 6, Qt::SolidLine, Qt::RoundCap));
+    p.drawArc(QRectF(15, 4, 26, 26), 200 * 16, 250 * 16);
+    p.setPen(QPen(kDarkTeal, 3.5, Qt::SolidLine, Qt::RoundCap));
+    p.drawArc(QRectF(15, 4, 26, 26), 200 * 16, 250 * 16);
+    p.setPen(Qt::NoPen);
+    p.setBrush(kDarkTeal);
+    QPainterPath head;
+    head.moveTo(10, 14);
+    head.lineTo(22, 14);
+    head.lineTo(15, 24);
+    head.closeSubpath();
+    p.drawPath(head);
+    return image;
+}
+
 // A stack of three disks in the given colour: a database.
 QImage DatabaseIcon(const QColor& colour) {
     QImage image = Canvas(48, 48);
@@ -256,5 +276,6 @@ int main(int argc, char** argv) {
     Save(BadgeIcon("i"), folder, "icon-191");
     Save(BadgeIcon("?"), folder, "icon-192");
     Save(SettingsIcon(), folder, "icon-202");
+    Save(RestoreIcon(), folder, "icon-220");
     return 0;
 }

@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <thread>
 
+#include "engine/mssql/FolderAcl.h"
+#include "engine/mssql/SqlServerConnection.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/SystemLog.h"
@@ -50,6 +52,8 @@ std::optional<FileLock> TakeInstanceLock(int& exitCode) {
 
 void PrepareServiceProcess() {
     IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault());
+    KeepSqlServerPasswordPrivate();
+    ReleaseStaleServerAccess();
     TaskStore().loader = std::jthread([] { ServiceTaskStore().Refresh(); });
     ResetDailySections();
 }

@@ -15,8 +15,9 @@ SharedTaskStore& ServiceTaskStore();
 // made; the reason goes to the debug log. exitCode is the process's exit code in that case.
 std::optional<FileLock> TakeInstanceLock(int& exitCode);
 
-// Process start of the service: config.ini [LOG] "Dir", the task store loader thread, the daily
-// sections of temp.ini.
+// Process start of the service: config.ini [LOG] "Dir" (and config.ini kept private when it holds the SQL
+// Server password), the passages of SQL Server runs cut short taken back, the task store loader thread, the
+// daily sections of temp.ini.
 void PrepareServiceProcess();
 
 }  // namespace zov

@@ -46,7 +46,7 @@ class CService {
     // Stops the service (bounded) and deletes it.
     bool RemoveSelf();
     // Installs this program as an automatically started service that is restarted after a failure, and
-    // starts it; true when installed.
+    // asks for its start; true when installed (lastError() is then that of a refused start, or 0).
     bool InstallSelf();
 
     // Blocks the control signals in the calling thread and every thread it starts later; call before the

@@ -18,6 +18,24 @@ bool IsOption(const std::string& argument, const char* option) {
     return argument == std::string("-") + option || argument == std::string("/") + option;
 }
 
+// Why an installed service whose start was asked for is not running, by the state the wait ended in.
+std::string NotRunningReason(int state) {
+    switch (state) {
+        case kServiceRunning:
+            return "";
+        case kServiceStopped:
+            return "it ended after its start (see syslog and Log/Files/system.log)";
+        case kServiceNotInstalled:
+            return "it is no longer installed";
+        case kServiceManagerUnreachable:
+            return "the service manager cannot be asked";
+        default:
+            return "it was not running after " +
+                   std::to_string(kServiceWaitPolls * kServiceWaitIntervalMs / 1000) + " s (state " +
+                   std::to_string(state) + ")";
+    }
+}
+
 }  // namespace
 
 bool CService::IsServiceInstalled() { return ServiceInstalled(name_); }
@@ -56,7 +74,8 @@ bool CService::InstallSelf() {
         manager->Remove(name_);
         return false;
     }
-    CServiceCtrl().StartStopService(name_, true);
+    manager->SetStartType(name_, kServiceAutoStart);
+    lastError_ = manager->Start(name_) ? 0 : manager->lastError();
     return true;
 }
 
@@ -78,8 +97,16 @@ std::optional<int> CService::ParseCommandLine(int argc, char** argv) {
             }
         }
         if (InstallSelf()) {
-            std::printf("%s installed\n", name);
-            return 0;
+            // Success only for a service seen running: an installer must not hide a service that cannot run.
+            const std::string why = lastError_ != 0
+                                        ? "its start was refused. Error " + std::to_string(lastError_)
+                                        : NotRunningReason(AwaitServiceRunning(name_));
+            if (why.empty()) {
+                std::printf("%s installed\n", name);
+                return 0;
+            }
+            std::printf("%s installed, but it is not running: %s\n", name, why.c_str());
+            return 1;
         }
         std::printf("%s failed to install. Error %d\n", name, lastError_);
         return 1;

@@ -3,8 +3,8 @@
 #include <mutex>
 #include <string>
 
-#include "engine/tasks/FileVersion.h"
 #include "engine/tasks/QelXml.h"
+#include "platform/FileVersion.h"
 
 namespace zov {
 

@@ -39,7 +39,8 @@ class CZipOperator {
 
     // Runs the archiver with the arguments (stdin /dev/null, output discarded). The password goes into
     // its environment as RAR=-p<password>, which the archiver reads as switches placed before those of the
-    // command line; RAR is emptied when there is none. Exit codes 0, 1, 6 and 10 are success.
+    // command line; RAR is emptied when there is none. Exit codes 0, 1, 6 and 10 are success. An archiver
+    // that is not a trusted program (TrustedProgramPath) is never run: the call fails naming its path.
     bool RunRar(const std::vector<std::string>& arguments, const std::string& password = "");
 
     // Leaves folder (usually the storage folder) and all it holds out of every later compression whose

@@ -8,6 +8,7 @@
 #include "engine/util/CommonPaths.h"
 #include "platform/Clock.h"
 #include "platform/ProcessRunner.h"
+#include "platform/TrustedProgram.h"
 
 namespace zov {
 namespace {
@@ -91,7 +92,13 @@ int ArchiverRun::RunRarCode(const std::vector<std::string>& arguments, const std
         message_ = "使用winrar压缩时，rar.exe文件路径" + rarPath_ + "无效";
         return -1;
     }
-    std::vector<std::string> argv{rarPath_};
+    // The archiver runs as root and is handed the archive password.
+    const std::string program = TrustedProgramPath(rarPath_);
+    if (program.empty()) {
+        message_ = "使用winrar压缩时，rar.exe文件路径" + rarPath_ + "无效：它不是只有root能修改的可执行文件";
+        return -1;
+    }
+    std::vector<std::string> argv{program};
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     ProcessOptions options;
     options.timeout = kRunLimit;

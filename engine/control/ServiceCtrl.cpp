@@ -124,6 +124,21 @@ int StartServiceWait(const std::string& service) {
     return 0;
 }
 
+int AwaitServiceRunning(const std::string& service) {
+    std::unique_ptr<ServiceManager> manager = OpenServiceManager();
+    int state = kServiceManagerUnreachable;
+    int stoppedPolls = 0;
+    for (int poll = 0; poll < kServiceWaitPolls; ++poll) {
+        state = manager->GetState(service);
+        if (state == kServiceRunning || state == kServiceNotInstalled || state == kServiceManagerUnreachable)
+            return state;
+        stoppedPolls = state == kServiceStopped ? stoppedPolls + 1 : 0;
+        if (stoppedPolls == kServiceStoppedPolls) return state;
+        PollPause();
+    }
+    return state;
+}
+
 int GetServiceState(const std::string& service) {
     if (service.empty()) return kServiceNotInstalled;
     return OpenServiceManager()->GetState(service);

@@ -49,6 +49,12 @@ class CServiceCtrl {
 int StopServiceWait(const std::string& service);
 // Starts a stopped service and polls until it runs: 1 when running, 0 otherwise.
 int StartServiceWait(const std::string& service);
+// After a start request: polls, without asking again, until the service runs, and returns the state that
+// ended the wait: kServiceRunning; kServiceNotInstalled or kServiceManagerUnreachable; kServiceStopped once
+// the service was stopped for kServiceStoppedPolls polls in a row (it ended after its start); otherwise the
+// state seen when the polls ran out.
+int AwaitServiceRunning(const std::string& service);
+inline constexpr int kServiceStoppedPolls = 5;
 // The state; kServiceManagerUnreachable (0) or kServiceNotInstalled (-1) when it cannot be asked.
 int GetServiceState(const std::string& service);
 bool ServiceInstalled(const std::string& service);

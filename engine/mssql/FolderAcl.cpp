@@ -2,9 +2,14 @@
 
 #include <string.h>
 
+#include <cerrno>
+
+#include "engine/mssql/SqlServerConnection.h"
 #include "engine/settings/SystemLog.h"
 #include "engine/util/CommonPaths.h"
+#include "engine/util/FolderHandle.h"
 #include "platform/Paths.h"
+#include "platform/ProgramDir.h"
 #include "platform/Text.h"
 
 namespace zov {
@@ -28,9 +33,34 @@ std::vector<std::string> GroupsWithBuiltIns() {
     return groups;
 }
 
+constexpr const char* kPassageRecord = "server-passage";
+
 std::string Reason(int code) {
     char buffer[256];
     return ::strerror_r(code, buffer, sizeof buffer);
+}
+
+std::string Trouble(int code, const std::string& where) {
+    if (code == ENOTSUP || code == EOPNOTSUPP) return where + " 所在的文件系统不支持ACL";
+    if (code == EPERM) return where + " 的ACL无法只让该账户通行（其掩码会让其他账户一同通行）";
+    return where + "：" + Reason(code);
+}
+
+// Why the account cannot be let into folder; "" once it is.
+std::string OpenTo(const std::string& folder, const Account& account, TraverseGrant& passage) {
+    if (account.uid == 0) return "";
+    const FolderHandle handle = FolderHandle::OpenReal(folder);
+    if (!handle.IsOpen()) return Trouble(errno, folder);
+    const std::optional<std::string> run = PrivateRunFolder(ProgramDir());
+    if (!run) return Trouble(errno, RunFolderOf(ProgramDir()));
+    const int passed = passage.Grant(*run + kPassageRecord, folder, account);
+    if (passed != 0) return Trouble(passed, passage.failedFolder());
+    const AccessTrustee user{AccessTrustee::Kind::User, account.uid};
+    const int code = GrantAccess("/proc/self/fd/" + std::to_string(handle.fd()), user,
+                                 kAccessRead | kAccessWrite | kAccessSearch, true);
+    if (code == 0) return "";
+    passage.Release();
+    return Trouble(code, folder);
 }
 
 }  // namespace
@@ -89,19 +119,21 @@ bool FolderAcl::SetExplicitAccess(const std::string& account, const std::string&
     return true;
 }
 
-void GrantEveryoneAccess(const std::string& folder) {
-    FolderAcl acl;
-    std::string text = "设置用户Everyone对" + folder + "的读写权限";
-    std::string error;
-    if (acl.GrantAccess(kEveryone, kGenericRead | kGenericWrite, folder) ||
-        acl.SetExplicitAccess(kEveryone, folder, kGenericRead | kGenericWrite, error, 1, 1, 0)) {
-        text += "成功";
-    } else {
-        text += "失败" + error;
-    }
-    const int code = FileExists(folder) ? AllowTraverseTo(folder) : 0;
-    if (code != 0) text += "，上级目录无法通行：" + Reason(code);
+bool GrantEveryoneAccess(const std::string& folder, TraverseGrant& passage, std::string& message) {
+    const std::string name = SqlServerAccount();
+    const std::optional<Account> account = FindAccount(name);
+    const std::string why = account ? OpenTo(folder, *account, passage)
+                                    : "数据库服务账户" + name + "不存在（config.ini [MSSQL] ServerAccount）";
+    const std::string text =
+        "设置用户Everyone对" + folder + "的读写权限" + (why.empty() ? "成功" : "失败：" + why);
     WriteSystemLog(text, true, true);
+    if (!why.empty()) message = text;
+    return why.empty();
+}
+
+void ReleaseStaleServerAccess() {
+    if (std::optional<std::string> run = PrivateRunFolder(ProgramDir()))
+        SweepTraverseGrants(*run + kPassageRecord);
 }
 
 }  // namespace zov

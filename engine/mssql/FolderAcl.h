@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/FolderAccess.h"
+#include "platform/TraverseGrant.h"
 
 // Access rights of folders for other accounts. "Everyone" is every other account (the other class),
 // "SYSTEM" the root account; other names are this computer's users and groups. Read and write on a
@@ -47,9 +48,16 @@ class FolderAcl {
     std::vector<std::string> groups_;
 };
 
-// Opens folder to every account for reading and writing (passed on to what is created inside) and lets
-// every account pass through the folders that hold it, so that a database server's own account can
-// write and read there. Never fails its caller: one line in the debug log tells the outcome.
-void GrantEveryoneAccess(const std::string& folder);
+// Opens a work folder of ours to the SQL Server's own account (SqlServerAccount), the only one that needs
+// it to write and read backup files there: a named-user ACL entry rwx on folder, passed on to what is
+// created inside, and passage (--x) through the folders above it held by passage (TraverseGrant) until it
+// is released or destroyed. No other account gets in; the other class is never changed. One line in the
+// debug log tells the outcome ("设置用户Everyone对<folder>的读写权限成功", or "失败：" and why). False with
+// message set to that line when the account is unknown or a folder cannot be given the entry (a file
+// system without ACLs, for one).
+bool GrantEveryoneAccess(const std::string& folder, TraverseGrant& passage, std::string& message);
+
+// Takes back the passages of runs that ended without releasing them (a crash); for the service's start.
+void ReleaseStaleServerAccess();
 
 }  // namespace zov

@@ -115,7 +115,14 @@ int CSQLOperator::BackupDatabases(int taskId, const std::vector<std::string>* se
         job.status.EndStatus();
         return 0;
     }
-    GrantEveryoneAccess(temp);
+    TraverseGrant serverPassage;
+    std::string denied;
+    if (!GrantEveryoneAccess(temp, serverPassage, denied)) {
+        message_ = denied;
+        files.DeletePath(cache, true);
+        job.status.EndStatus();
+        return 0;
+    }
 
     std::stop_callback cancel(job.stop, [this] { Cancel(); });
     std::vector<std::string> names;

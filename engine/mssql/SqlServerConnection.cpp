@@ -21,6 +21,15 @@ std::string OdbcValue(const std::string& value) {
 
 }  // namespace
 
+std::string SqlServerAccount() {
+    const std::string account = IniFile(ConfigIniPath()).Read("ServerAccount", kSqlServerSection);
+    return account.empty() ? kDefaultSqlServerAccount : account;
+}
+
+bool KeepSqlServerPasswordPrivate() {
+    return IniFile(ConfigIniPath()).Read("Password", kSqlServerSection).empty() || KeepConfigIniPrivate();
+}
+
 bool ReadSqlServerSettings(SqlServerSettings& settings, std::string& message) {
     const IniFile config(ConfigIniPath());
     settings = SqlServerSettings();

@@ -1,5 +1,7 @@
 #include "engine/mysql/MySqlDataDir.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <optional>
 #include <sstream>
@@ -11,6 +13,7 @@
 #include "engine/util/CommonFiles.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
+#include "platform/ProcFind.h"
 #include "platform/ProcessRunner.h"
 #include "platform/ServiceManagerCommandLine.h"
 #include "platform/Text.h"
@@ -156,16 +159,31 @@ MySqlDataDirSearch SearchMySqlDataDir(const ServiceInfo& service, const MySqlMac
     return search;
 }
 
-MySqlDataDirSearch SearchMySqlDataDir(const std::string& serviceName) {
+MySqlDataDirSearch SearchMySqlDataDir(const std::string& serviceName, const MySqlMachineLayout& layout) {
     std::unique_ptr<ServiceManager> manager = CreateServiceManager(RunFolder() + "services/");
-    std::optional<ServiceInfo> service = serviceName.empty() ? std::nullopt : manager->Query(serviceName);
-    if (!service) {
-        MySqlDataDirSearch search;
-        search.failure = MySqlDataDirFailure::NoCommandLine;
-        search.error = manager->lastError();
-        return search;
+    const std::vector<ServiceInfo> candidates =
+        serviceName.empty() ? std::vector<ServiceInfo>() : manager->Candidates(serviceName);
+    MySqlDataDirSearch refused;
+    refused.failure = MySqlDataDirFailure::NoCommandLine;
+    refused.error = manager->lastError();
+    for (const ServiceInfo& service : candidates) {
+        if (!service.unregistered) return SearchMySqlDataDir(service, layout);
+        refused.failure = MySqlDataDirFailure::Untrusted;
+        if (!IsTrustedProgram(service.imagePath)) continue;
+        const bool byRoot = service.account == AccountName(0);
+        MySqlMachineLayout asked = layout;
+        asked.askProgram = layout.askProgram && byRoot;
+        const MySqlDataDirSearch search = SearchMySqlDataDir(service, asked);
+        if (search.dataDir.empty()) {
+            if (byRoot) refused = search;
+            continue;
+        }
+        struct stat folder {};
+        if (byRoot ||
+            (::stat(search.dataDir.c_str(), &folder) == 0 && AccountName(folder.st_uid) == service.account))
+            return search;
     }
-    return SearchMySqlDataDir(*service);
+    return refused;
 }
 
 std::string FindMySqlDataDir(const std::string& serviceName) {

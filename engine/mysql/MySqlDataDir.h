@@ -25,6 +25,7 @@ enum class MySqlDataDirFailure {
     NotMySql,       // the command line names no server program
     NoOptionFile,   // no option file found and the program gave no answer
     NoDataDir,      // an option file, but no data folder in it nor from the program
+    Untrusted,      // only running processes of that name that are not believed (see SearchMySqlDataDir)
 };
 
 struct MySqlDataDirSearch {
@@ -48,8 +49,11 @@ inline const std::vector<std::string> kMySqlServerGroups{"mysqld", "mariadbd", "
 bool IsMySqlServerCommand(const std::string& commandLine);
 
 MySqlDataDirSearch SearchMySqlDataDir(const ServiceInfo& service, const MySqlMachineLayout& layout = {});
-// The service found by name through the service manager of this installation.
-MySqlDataDirSearch SearchMySqlDataDir(const std::string& serviceName);
+// The service found by name through the service manager of this installation. A server that runs
+// unregistered (found among the processes, where any user may start one of that name) is believed only when
+// its program is trusted (IsTrustedProgram) and it runs as root, or as the owner of the data folder it
+// names (then the program is not asked, as its options are that user's); the lowest pid believed wins.
+MySqlDataDirSearch SearchMySqlDataDir(const std::string& serviceName, const MySqlMachineLayout& layout = {});
 
 // SearchMySqlDataDir(serviceName).dataDir: "" when not found.
 std::string FindMySqlDataDir(const std::string& serviceName);

@@ -1,7 +1,5 @@
 #include "engine/mysql/MySqlTools.h"
 
-#include <sys/stat.h>
-
 #include <cstdlib>
 
 #include "engine/util/CommonText.h"
@@ -12,8 +10,6 @@ namespace zov {
 namespace {
 
 constexpr const char* kDefaultPath = "/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin";
-
-bool OwnedByRootAndClosed(const struct stat& info) { return info.st_uid == 0 && (info.st_mode & 022) == 0; }
 
 std::vector<std::string> SearchFolders(const std::string& serverFolder) {
     std::vector<std::string> folders;
@@ -29,22 +25,6 @@ std::vector<std::string> SearchFolders(const std::string& serverFolder) {
 }
 
 }  // namespace
-
-bool IsTrustedProgram(const std::string& path) {
-    if (!IsAbsolutePath(path)) return false;
-    struct stat program;
-    if (::stat(path.c_str(), &program) != 0 || !S_ISREG(program.st_mode) || (program.st_mode & 0111) == 0) {
-        return false;
-    }
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (resolved == nullptr) return false;
-    const std::string real = resolved;
-    std::free(resolved);
-    const std::string folder = real.substr(0, real.rfind('/') + 1);
-    struct stat parent;
-    return OwnedByRootAndClosed(program) && ::stat(folder.c_str(), &parent) == 0 &&
-           OwnedByRootAndClosed(parent);
-}
 
 std::string FindMySqlTool(const std::string& serverFolder, const std::vector<std::string>& names) {
     for (const std::string& folder : SearchFolders(serverFolder)) {

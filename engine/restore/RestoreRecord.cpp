@@ -2,15 +2,20 @@
 
 namespace zov {
 
-CQelLog RestoreRecord(int taskId, const std::string& item) {
+CQelLog RestoreRecord(int category, int type, int taskId, const std::string& taskName,
+                      const std::string& item) {
     CQelLog record;
-    record.SetCategory(kLogFiles);
-    record.SetType(kLogTypeRestore);
+    record.SetCategory(category);
+    record.SetType(type);
     record.SetTaskId(taskId);
-    record.SetTaskName("-");
+    record.SetTaskName(taskName);
     record.SetItem(item);
     record.Start();
     return record;
+}
+
+CQelLog RestoreRecord(int taskId, const std::string& item) {
+    return RestoreRecord(kLogFiles, kLogTypeRestore, taskId, "-", item);
 }
 
 void WriteRestoreRecord(CQelLog& record, const std::string& target, bool succeeded,

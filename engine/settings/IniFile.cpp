@@ -15,11 +15,11 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     }
 }
 
-// The result of an ini call; a lock or size failure of it goes to the system log as well (the ini layer
-// wrote it to syslog).
+// The result of an ini call; a lock or size failure that the ini layer wrote to syslog goes to the system
+// log as well.
 template <typename Result>
 Result Logged(Result result) {
-    if (!ini::LastFailure().empty()) WriteSystemLog(ini::LastFailure());
+    if (!ini::LastFailure().empty() && ini::LastFailureIsNews()) WriteSystemLog(ini::LastFailure());
     return result;
 }
 

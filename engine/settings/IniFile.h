@@ -24,7 +24,7 @@ std::string ListWithoutWord(std::string list, const std::string& word);
 // blank-separated "HH:MM" times in one value; membership is a substring test, exact for such lists.
 // Every call is one locked step on the file, so concurrent threads and processes lose no change. A lock
 // not had in time or a file too large fails the call (reads give "", writes false) and is logged to syslog
-// and the system log.
+// and the system log: a lock failure each time, a file too large once per change of the file.
 class IniFile {
   public:
     IniFile() = default;

@@ -6,8 +6,11 @@
 namespace zov {
 
 std::string ConfigIniPath();  // "config.ini"
-// config.ini holds a database password: when others may read it (a hand-edited file keeps its editor's
-// mode), it is narrowed to its owner and the change is logged. False when it is not private afterwards.
+// A file of ours that holds secrets (what names them for the log): when others may use it (a hand-edited
+// or copied file keeps the mode it was given), it is narrowed to its owner and the change is logged. False
+// when it is not private afterwards; true for a missing file.
+bool KeepFilePrivate(const std::string& path, const std::string& what);
+// KeepFilePrivate of config.ini, which holds a database password.
 bool KeepConfigIniPrivate();
 std::string TempIniPath();       // "temp.ini"
 std::string TaskDbPath();        // "task.db"

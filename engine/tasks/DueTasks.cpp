@@ -34,6 +34,23 @@ bool AddDueTask(const std::string& record, std::vector<TaskInfo>& list, bool cle
     return true;
 }
 
+std::string NeverDueReason(const std::string& record, const TaskInfo& task) {
+    if (!task.HasFlag(kTaskScheduled)) return "";
+    const std::vector<std::string> items = AllTimeItems(TagValue(record, "TIME"));
+    if (items.empty()) return "未设置备份时间";
+    std::string invalid;
+    for (const std::string& item : items) {
+        if (!IsClockTime(item)) invalid += "“" + item + "”";
+    }
+    if (!invalid.empty()) return "备份时间" + invalid + "无效";
+    constexpr unsigned long kWeekBits = 0x7F;
+    if (task.period == kWeekly && (task.days.to_ulong() & kWeekBits) == 0) {
+        return "设置为每周备份，但未指定具体备份日期";
+    }
+    if (task.period == kMonthly && task.days.none()) return "设置为每月备份，但未指定具体备份日期";
+    return "";
+}
+
 std::vector<TaskInfo> DueTasks(const std::vector<std::string>& records, std::time_t when) {
     std::vector<TaskInfo> due;
     for (const std::string& record : records) AddDueTask(record, due, false, when);

@@ -35,12 +35,18 @@ bool IsClockTime(std::string_view text) {
     return text.size() == kClockTimeLength && RegexMatch(text, kClockTimePattern);
 }
 
-std::vector<std::string> TimeItems(std::string_view times) {
+std::vector<std::string> AllTimeItems(std::string_view times) {
     std::string text(times);
     ReplaceAll(text, "，", " ");
     std::replace(text.begin(), text.end(), ',', ' ');
     std::vector<std::string> items;
     SplitToList(items, text, ' ', true, 1);
+    std::erase(items, "");
+    return items;
+}
+
+std::vector<std::string> TimeItems(std::string_view times) {
+    std::vector<std::string> items = AllTimeItems(times);
     std::erase_if(items, [](const std::string& item) { return item.size() != kClockTimeLength; });
     return items;
 }

@@ -20,8 +20,9 @@ inline constexpr std::size_t kClockTimeLength = 5;
 // True when text is one time of day "HH:MM" (00:00 .. 23:59).
 bool IsClockTime(std::string_view text);
 
-// The "HH:MM" items of a times text: split at blanks, ',' and "，", items not kClockTimeLength bytes long
-// dropped.
+// The items of a times text: split at blanks, ',' and "，".
+std::vector<std::string> AllTimeItems(std::string_view times);
+// The "HH:MM" items of a times text: AllTimeItems without the items not kClockTimeLength bytes long.
 std::vector<std::string> TimeItems(std::string_view times);
 
 // Why the service does not run the task: "" when its storage folder, and the source of a file task, are

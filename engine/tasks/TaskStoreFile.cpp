@@ -10,12 +10,17 @@
 #include <string_view>
 #include <system_error>
 
+#include "engine/settings/ProgramFiles.h"
 #include "engine/tasks/Refusal.h"
 #include "platform/AtomicFile.h"
 #include "platform/Paths.h"
 
 namespace zov {
 namespace {
+
+// The passwords are enciphered under a key every copy of the program holds: only the owner may read them.
+constexpr mode_t kStoreMode = 0600;
+constexpr const char* kStoreSecrets = "压缩和数据库密码";
 
 // Reads at most limit + 1 bytes, so a file that grew beyond the limit is noticed; expected is the size the
 // file had when opened. False with errno.
@@ -70,6 +75,7 @@ bool ReadOpened(int fd, std::string& text, FileVersion& version, std::string& wh
 bool ReadTaskStore(const std::string& path, std::string& text, FileVersion& version, std::string& why) {
     text.clear();
     version = {};
+    KeepFilePrivate(path, kStoreSecrets);
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         version.error = errno;
@@ -83,7 +89,7 @@ bool ReadTaskStore(const std::string& path, std::string& text, FileVersion& vers
 
 bool WriteTaskStore(const std::string& path, std::string_view text) {
     if (text.size() > kTaskStoreMaxTextSize) return false;
-    return WriteFileAtomic(path, EncipherStoreText(text));
+    return WriteFileAtomic(path, EncipherStoreText(text), kStoreMode);
 }
 
 }  // namespace zov

@@ -1,6 +1,7 @@
 #include "engine/tasks/TaskStoreLoadReport.h"
 
 #include "engine/settings/SystemError.h"
+#include "engine/tasks/DueTasks.h"
 #include "engine/tasks/TaskInfo.h"
 #include "engine/tasks/TaskRecordReader.h"
 #include "engine/tasks/TaskRecordTags.h"
@@ -8,17 +9,19 @@
 namespace zov {
 namespace {
 
-// The records that do not parse, each with the reason.
+// The records that do not parse and those whose schedule never runs (as written), each with the reason.
 std::vector<std::string> SkippedRecords(const std::vector<std::string>& records) {
     std::vector<std::string> skipped;
     for (std::size_t i = 0; i < records.size(); ++i) {
         TaskInfo task;
         std::string why;
-        if (ParseRecord(records[i], task, why)) continue;
+        const bool parsed = ParseRecord(records[i], task, why);
+        const std::string neverDue = parsed ? NeverDueReason(records[i], task) : "";
+        if (parsed && neverDue.empty()) continue;
         const std::string id = TagValue(records[i], "ID");
         skipped.push_back("第 " + std::to_string(i + 1) + " 条记录（" +
                           (id.empty() ? std::string("无 ID") : "ID " + std::to_string(DecimalValue(id))) +
-                          "）被跳过：" + why);
+                          (parsed ? "）的计划无法运行：" + neverDue : "）被跳过：" + why));
     }
     return skipped;
 }

@@ -54,7 +54,7 @@ void RunNow::Execute(int taskId, const QPointer<QWidget>& window, const std::sto
     const QString title = QString("任务 %1 执行").arg(found ? Q(task.name) : QString());
     SetMainCaption(window.data(), texts_.runningCaption.arg(Q(task.name)));
     std::string message;
-    const bool succeeded = found && runs_(task) && RunOnce(task, window, stop, message);
+    const bool succeeded = found && runs_(task) && RunOnce(task, stop, message);
     SetMainCaption(window.data(), "");
     if (succeeded) {
         ShowOnWindowThread(title + "成功", "成 功", Prompter::Icon::Information);
@@ -65,20 +65,18 @@ void RunNow::Execute(int taskId, const QPointer<QWidget>& window, const std::sto
         this, [this, taskId] { emit runEnded(taskId); }, Qt::QueuedConnection);
 }
 
-bool RunNow::RunOnce(const TaskInfo& task, const QPointer<QWidget>& window, const std::stop_token& stop,
-                     std::string& message) {
+bool RunNow::RunOnce(const TaskInfo& task, const std::stop_token& stop, std::string& message) {
     {
         std::lock_guard lock(mutex_);
         if (!running_.insert(task.id).second) return Refuse(message);
     }
-    const bool succeeded = RunMarked(task, window, stop, message);
+    const bool succeeded = RunMarked(task, stop, message);
     std::lock_guard lock(mutex_);
     running_.erase(task.id);
     return succeeded;
 }
 
-bool RunNow::RunMarked(const TaskInfo& task, const QPointer<QWidget>& window, const std::stop_token& stop,
-                       std::string& message) {
+bool RunNow::RunMarked(const TaskInfo& task, const std::stop_token& stop, std::string& message) {
     HandRun hand(task, Now());
     if (hand.state() == RunStart::NotWritten) {
         message = "无法在 " + TempIniPath() + " 中记录运行状态";
@@ -86,7 +84,7 @@ bool RunNow::RunMarked(const TaskInfo& task, const QPointer<QWidget>& window, co
     }
     if (hand.state() != RunStart::Started) return Refuse(message);
     StateLogSink status(ProgramDir());
-    WindowAsker asker(window, stop);
+    WindowAsker asker(stop);
     CBackup backup;
     const bool succeeded = backup.RunTask(task, GetRarPath(), message, JobContext{status, asker, stop}) != 0;
     // A run that the window's end cut short left its output and its start for the record.

@@ -61,11 +61,9 @@ class RunNow : public QObject {
     // The body of one run on its thread; window is the page's window.
     void Execute(int taskId, const QPointer<QWidget>& window, const std::stop_token& stop);
     // The run of a task of the page's kind, unless this program runs it now.
-    bool RunOnce(const TaskInfo& task, const QPointer<QWidget>& window, const std::stop_token& stop,
-                 std::string& message);
+    bool RunOnce(const TaskInfo& task, const std::stop_token& stop, std::string& message);
     // The run between its start and its end in temp.ini.
-    bool RunMarked(const TaskInfo& task, const QPointer<QWidget>& window, const std::stop_token& stop,
-                   std::string& message);
+    bool RunMarked(const TaskInfo& task, const std::stop_token& stop, std::string& message);
     // The refusal of a task that runs now: its box, and its text as the run's failure text.
     bool Refuse(std::string& message);
     // Queues a box over the page's window on the window thread.

@@ -14,6 +14,7 @@
 #include "engine/settings/TempIniKeys.h"
 #include "gui/pages/BackupLogDlg.h"
 #include "gui/pages/FileBackupDlg.h"
+#include "gui/restore/RestoreEngine.h"
 #include "gui/shell/AboutDialog.h"
 #include "gui/shell/ArchiverCheck.h"
 #include "gui/shell/GuiUtilities.h"
@@ -86,6 +87,7 @@ CStowmeranDlg::CStowmeranDlg(QWidget* parent) : QWidget(parent) {
     background_ = LoadBitmap(kBackgroundBitmap);
     setWindowIcon(LoadIcon(kWindowIcon));
     updateCheck_ = new UpdateCheck(this);
+    restoreEngine_ = new RestoreEngine(this);
     bannerTimer_ = new QTimer(this);
     rarTimer_ = new QTimer(this);
     // The daily sections first, so that the file page reports only the runs at once of this day.

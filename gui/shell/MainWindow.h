@@ -17,6 +17,7 @@ class QTimer;
 namespace zov::gui {
 
 class CButtonST;
+class RestoreEngine;
 class UpdateCheck;
 
 // The main window: four pages switched by tab buttons on the left (system settings, files, SQL Server,
@@ -31,7 +32,8 @@ class CStowmeranDlg : public QWidget {
     static constexpr int kRarPollMs = 1000;
 
     explicit CStowmeranDlg(QWidget* parent = nullptr);
-    // Stops the listener, the update check and the cache clean-up and waits for them.
+    // Stops the listener, the update check, the cache clean-up and the restores and waits for them (the
+    // restores a bounded time).
     ~CStowmeranDlg() override;
 
     // Empties the banner list and fills it from the reply's "ads" text (entries split at "{#}", pieces
@@ -47,6 +49,8 @@ class CStowmeranDlg : public QWidget {
     QWidget* page(Page which) const { return pages_[static_cast<int>(which)]; }
     // Log-change notices for the log views of the pages.
     UpdateLogListener& updateLog() { return updateLog_; }
+    // Where the restore dialogs post their requests.
+    RestoreEngine& restoreEngine() { return *restoreEngine_; }
     QString bannerText() const { return bannerText_; }
     QString bannerLink() const { return bannerLink_; }
     QColor bannerColor() const { return bannerColor_; }
@@ -115,6 +119,7 @@ class CStowmeranDlg : public QWidget {
     QTimer* rarTimer_;
 
     UpdateCheck* updateCheck_;
+    RestoreEngine* restoreEngine_;
     UpdateLogListener updateLog_;
     std::jthread cacheCleanUp_;
     bool closing_ = false;

@@ -4,12 +4,10 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMetaObject>
-#include <QThread>
 #include <initializer_list>
-#include <mutex>
 
 #include "gui/shell/Prompter.h"
+#include "gui/shell/WindowThread.h"
 #include "gui/widgets/DialogKeyFilter.h"
 #include "gui/widgets/MyButton.h"
 #include "gui/widgets/Resources.h"
@@ -119,24 +117,14 @@ void CModifyPwdDlg::accept() {
     QDialog::accept();
 }
 
-PasswordAnswer AskPassword(const QString& prompt) {
-    const auto ask = [&prompt] {
+PasswordAnswer AskPassword(const QString& prompt, std::stop_token stop) {
+    PasswordAnswer answer;
+    AskOnWindowThread([&] {
+        if (stop.stop_requested()) return;
         CInputPwdDlg dialog(prompt, QApplication::activeWindow());
         dialog.exec();
-        return PasswordAnswer{dialog.Password(), dialog.Cancelled()};
-    };
-    QCoreApplication* application = QCoreApplication::instance();
-    if (application == nullptr) return {};
-    if (QThread::currentThread() == application->thread()) return ask();
-
-    // One worker's question at a time; the window thread never takes this lock.
-    static std::mutex oneAtATime;
-    std::lock_guard lock(oneAtATime);
-    PasswordAnswer answer;
-    // Dropped unanswered when the window thread ends first: the blocking call then returns and the answer
-    // stays cancelled.
-    QMetaObject::invokeMethod(
-        application, [&answer, &ask] { answer = ask(); }, Qt::BlockingQueuedConnection);
+        answer = PasswordAnswer{dialog.Password(), dialog.Cancelled()};
+    });
     return answer;
 }
 

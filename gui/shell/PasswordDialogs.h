@@ -2,6 +2,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <stop_token>
 
 class QCheckBox;
 class QLabel;
@@ -60,8 +61,10 @@ struct PasswordAnswer {
 };
 
 // Shows CInputPwdDlg with the prompt on the window thread and returns its answer. From another thread the
-// call blocks until the dialog is answered (one request at a time); on the window thread it runs the dialog
-// directly. Without a running application, or when the window thread ends first, the answer is cancelled.
-PasswordAnswer AskPassword(const QString& prompt);
+// call blocks until the dialog is answered (one request at a time, AskOnWindowThread); on the window thread
+// it runs the dialog directly. Without a running application, or when the window thread ends first, the
+// answer is cancelled; so it is, without a dialog, once stop is requested (also for a request that was
+// waiting for its turn).
+PasswordAnswer AskPassword(const QString& prompt, std::stop_token stop = {});
 
 }  // namespace zov::gui

@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "engine/files/CacheFolder.h"
+#include "engine/mssql/SqlServerConnection.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "gui/shell/AutoAnswerPrompter.h"
@@ -46,6 +47,7 @@ bool CStowmeranApp::PrepareProgramFolder() {
         firstStart_ = true;
     }
     IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault());
+    KeepSqlServerPasswordPrivate();
     return true;
 }
 

@@ -1,27 +1,24 @@
 #pragma once
 
-#include <QPointer>
-#include <QWidget>
 #include <stop_token>
+#include <string>
 
 #include "engine/jobs/Asker.h"
 
 namespace zov::gui {
 
-// The asker of a job that the management program runs on a worker thread: each question is put to the
-// user on the window thread (a password through AskPassword's dialog, a Yes/No question through the
-// Prompter, over owner) while the job's thread waits for the answer. A stop of the job, or the end of the
-// application, ends the wait with a cancelled password or a No.
+// The asker of a job that the management program runs on a worker thread: a password prompt is
+// AskPassword's dialog, a Yes/No question a box over the active window (warning icon, No pressed by
+// Enter), both on the window thread while the job waits. Once the job's stop is requested every prompt is
+// cancelled and every question answered No, without a dialog.
 class WindowAsker final : public Asker {
   public:
-    WindowAsker(QPointer<QWidget> owner, std::stop_token stop)
-        : owner_(std::move(owner)), stop_(std::move(stop)) {}
+    explicit WindowAsker(std::stop_token stop) : stop_(std::move(stop)) {}
 
     zov::PasswordAnswer AskPassword(const std::string& prompt) override;
     bool AskYesNo(const std::string& question, const std::string& caption) override;
 
   private:
-    QPointer<QWidget> owner_;
     std::stop_token stop_;
 };
 

@@ -11,8 +11,8 @@ namespace zov::gui {
 QPixmap LoadBitmap(int resourceId);
 
 // The program's icons by their resource numbers: 137 (notification area), 182 (windows), 183 (files),
-// 184 (SQL Server), 185 (MySQL), 191 (products), 192 (help), 202 (settings). A null icon for a number the
-// program does not hold.
+// 184 (SQL Server), 185 (MySQL), 191 (products), 192 (help), 202 (settings), 220 (file restore). A null
+// icon for a number the program does not hold.
 QIcon LoadIcon(int resourceId);
 
 }  // namespace zov::gui

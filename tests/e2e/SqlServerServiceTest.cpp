@@ -1,3 +1,4 @@
+#include <acl/libacl.h>
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -28,7 +29,8 @@ constexpr const char* kServiceName = "ZovSvcx";
 using test::WaitUntil;
 
 // The real service backs up every database of a server (the TDS peer, writing its files as nobody, as a
-// database server writes them with its own account) for a task due this minute.
+// database server writes them with its own account, config.ini [MSSQL] ServerAccount) for a task due this
+// minute.
 TEST(SqlServerServiceTest, ATaskDueThisMinuteBacksUpEveryUserDatabase) {
     test::TempProgramDir program;
     for (const char* name : {"zovsvc", "rar"}) fs::copy_file(test::BuiltProgram(name), program / name);
@@ -42,6 +44,7 @@ TEST(SqlServerServiceTest, ATaskDueThisMinuteBacksUpEveryUserDatabase) {
     config.Write("Port", "MSSQL", std::to_string(peer.port()));
     config.Write("User", "MSSQL", "backup");
     config.Write("Password", "MSSQL", "pa;ss 口令");
+    config.Write("ServerAccount", "MSSQL", "nobody");
 
     const std::time_t minute = test::ScheduleMinute();
     const std::string time = FormatLocalTime(minute, "%H:%M");
@@ -90,6 +93,7 @@ TEST(SqlServerServiceTest, ATaskDueThisMinuteBacksUpEveryUserDatabase) {
     EXPECT_EQ(batches[1], "backup database [销售] to disk='" + tempFolder + "销售_" + stamp + ".bak'");
     EXPECT_EQ(batches[2], "backup database [a]]b'c] to disk='" + tempFolder + "a]b''c_" + stamp + ".bak'");
     EXPECT_FALSE(fs::exists(tempFolder));
+    EXPECT_EQ(acl_extended_file(program.path().c_str()), 0) << "the server's passage went with the run";
 
     const std::string dated = task.dest + "/" + date + "/";
     CZipOperator zip(program / "rar");

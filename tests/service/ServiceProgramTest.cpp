@@ -18,6 +18,7 @@
 #include "engine/control/ServiceCtrl.h"
 #include "engine/settings/IniFile.h"
 #include "platform/Clock.h"
+#include "platform/FileLock.h"
 #include "platform/IniProfile.h"
 #include "platform/ProcFind.h"
 #include "platform/ProcessRunner.h"
@@ -90,15 +91,21 @@ TEST(ServiceProgram, AnswersItsCommandLine) {
     EXPECT_TRUE(test::AllChildrenEnded());
 }
 
+// The running service also keeps a config.ini that holds the SQL Server password from other users.
 TEST(ServiceProgram, InstallsRunsReinstallsAndUninstalls) {
     test::ServiceTestFolder dir;
     const std::string program = dir.InstallServiceProgram();
+    WriteFile(dir / "config.ini", "[MSSQL]\nPassword=secret\n");
+    ASSERT_EQ(chmod((dir / "config.ini").c_str(), 0644), 0);
     Output installed = RunProgram(dir, {program, "-install"});
     EXPECT_EQ(installed.text, "ZovSvcx installed\n");
     EXPECT_EQ(installed.exitCode, 0);
     ASSERT_TRUE(WaitUntil(IsRunning));
     const pid_t first = ServicePid(dir);
     EXPECT_EQ(ReadProcessInfo(first)->imagePath, program);
+    struct stat config {};
+    ASSERT_EQ(stat((dir / "config.ini").c_str(), &config), 0);
+    EXPECT_EQ(config.st_mode & 07777, 0600u);
 
     // The version works while the service holds its single-instance lock.
     Output version = RunProgram(dir, {program, "-version"});
@@ -184,6 +191,26 @@ TEST(ServiceProgram, OtherUsersCannotOpenTheLocks) {
     EXPECT_TRUE(test::AllChildrenEnded());
 }
 
+// A service that ends at once (another instance holds its lock) is installed, but "-install" says that it
+// does not run and fails, so that no installer reports a service that never runs.
+TEST(ServiceProgram, InstallFailsWhenTheServiceDoesNotRun) {
+    test::ServiceTestFolder dir;
+    const std::string program = dir.InstallServiceProgram();
+    ASSERT_TRUE(PrivateRunFolder(dir.path()));
+    FileLock held = FileLock::TryAcquire(dir / "run/zovsvc.lock", FileLock::Mode::Exclusive);
+    ASSERT_TRUE(held.held());
+    const auto start = std::chrono::steady_clock::now();
+    Output output = RunProgram(dir, {program, "-install"});
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 5s) << "a stopped service is not waited for";
+    EXPECT_EQ(output.text,
+              "ZovSvcx installed, but it is not running: it ended after its start (see syslog and "
+              "Log/Files/system.log)\n");
+    EXPECT_EQ(output.exitCode, 1);
+    EXPECT_EQ(GetServiceState(kName), kServiceStopped);
+    EXPECT_TRUE(DeleteServiceByName(kName));
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
 TEST(ServiceProgram, FailedInstallEndsWithAnError) {
     test::ServiceTestFolder dir;
     const std::string program = dir.InstallServiceProgram();
@@ -196,7 +223,8 @@ TEST(ServiceProgram, FailedInstallEndsWithAnError) {
 }
 
 // The systemd backend through a stand-in "systemctl" first on PATH: it records its calls, finds a unit when
-// its file is in the unit folder, and exits with the number in the file "exit" when that exists.
+// its file is in the unit folder, shows it running once a start was asked for, and exits with the number in
+// the file "exit" when that exists.
 std::vector<std::string> FakeSystemd(const test::ServiceTestFolder& dir) {
     const std::string fake = dir / "fake/";
     test::WriteFile(fake + "systemctl",
@@ -207,11 +235,18 @@ std::vector<std::string> FakeSystemd(const test::ServiceTestFolder& dir) {
                         "[ -f '" +
                         fake + "exit' ] && exit \"$(cat '" + fake +
                         "exit')\"\n"
+                        "[ \"$1\" = start ] && touch '" +
+                        fake +
+                        "started'\n"
                         "[ \"$1\" = show ] || exit 0\n"
                         "if [ -f '" +
                         dir / "units/" +
                         "'\"$4\" ]; then load=loaded; else load=not-found; fi\n"
-                        "printf 'LoadState=%s\\nActiveState=inactive\\nSubState=dead\\n' $load\n");
+                        "active='ActiveState=inactive\\nSubState=dead'\n"
+                        "[ -f '" +
+                        fake +
+                        "started' ] && active='ActiveState=active\\nSubState=running'\n"
+                        "printf \"LoadState=%s\\n$active\\n\" $load\n");
     chmod((fake + "systemctl").c_str(), 0755);
     return {"ZOV_SERVICE_BACKEND=systemd", "ZOV_SYSTEMD_UNIT_DIR=" + dir / "units/",
             "PATH=" + fake + ":" + getenv("PATH")};

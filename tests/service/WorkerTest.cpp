@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
 #include <filesystem>
@@ -151,11 +153,19 @@ TEST_F(WorkerTest, RealRunsOfEveryKind) {
         int sqlType;
         bool succeeded;
         std::string logFile, message;
+        std::string rarPath = "";  // temp.ini [SYSTEM] "rar_path"
     };
+    // An archiver another user may change is not run with the archive password.
+    const std::string theirs = program_ / "theirs/rar";
+    test::WriteFile(theirs, "#!/bin/sh\ntouch " + (program_ / "ran") + "\n");
+    ASSERT_EQ(chmod(theirs.c_str(), 0755), 0);
+    ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
     const Case cases[] = {
         {"copy task", 0x05, kSqlServer, true, "Files", ""},
         {"compressed task without an archiver", 0x07, kSqlServer, false, "Files",
          "选择了使用winrar压缩，但是未指定winrar路径"},
+        {"compressed task with another user's archiver", 0x07, kSqlServer, false, "Files",
+         "使用winrar压缩时，rar.exe文件路径" + theirs + "无效：它不是只有root能修改的可执行文件", theirs},
         {"SQL Server task", 0x06, kSqlServer, false, "", "\t备份数据库时，"},
         {"MySQL task without its server", 0x06, kMySql, false, "MySQL", "获取data目录失败。"},
     };
@@ -168,6 +178,7 @@ TEST_F(WorkerTest, RealRunsOfEveryKind) {
         task.flags = c.flags;
         task.sqlType = c.sqlType;
         task.database = "sales";
+        temp_.Write("rar_path", "SYSTEM", c.rarPath);
         ASSERT_TRUE(queue_.Enqueue(task, zov::Now())) << c.what;
         ASSERT_TRUE(worker.Step()) << c.what;
         EXPECT_EQ(State(c.succeeded ? kSucceededSection : kFailedSection, id), "08:00") << c.what;
@@ -189,6 +200,7 @@ TEST_F(WorkerTest, RealRunsOfEveryKind) {
             << c.what << ": " << line;
     }
     EXPECT_TRUE(fs::exists(program_ / "bak/1/2024-03-04/src_20240304080005/src/a.txt"));
+    EXPECT_FALSE(fs::exists(program_ / "ran"));
 }
 
 // Each run is a job of the worker: the worker's stop cuts it short, nobody answers its questions, and its

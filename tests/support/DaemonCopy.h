@@ -12,8 +12,9 @@ std::vector<std::string> DaemonCopyArguments(const std::string& program,
                                              const std::vector<std::string>& extra = {});
 
 // Starts a copy of the shell at program (own session, no terminal) that stops itself at once: a process
-// that looks like a daemon of that program, with no children. Returns once /proc shows its arguments.
-// The caller kills and reaps it.
-pid_t StartDaemonCopy(const std::string& program, const std::vector<std::string>& extra = {});
+// that looks like a daemon of that program, with no children; run as user when that is not "" (who must be
+// able to reach program). Returns once /proc shows its arguments. The caller kills and reaps it.
+pid_t StartDaemonCopy(const std::string& program, const std::vector<std::string>& extra = {},
+                      const std::string& user = "");
 
 }  // namespace zov::test

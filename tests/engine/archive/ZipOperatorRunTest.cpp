@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <filesystem>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -85,10 +86,25 @@ TEST_F(ZipOperatorRun, PasswordNeverAppearsInMessages) {
     EXPECT_EQ(zip.message().find("secret"), std::string::npos);
 }
 
-TEST_F(ZipOperatorRun, ArchiverThatIsMissingOrCannotStart) {
+// The archiver runs as root with the archive password: one that another user could change is never run.
+TEST_F(ZipOperatorRun, ArchiverThatIsMissingUntrustedOrCannotStart) {
     WriteFile(dir_ / "plain/rar", "not a program");
     WriteFile(dir_ / "badshell/rar", "#!/no/such/shell\n");
     chmod((dir_ / "badshell/rar").c_str(), 0755);
+    const std::string planted = "#!/bin/sh\ntouch " + (dir_ / "ran") + "\n";
+    for (const char* rar :
+         {"theirs/rar", "open/rar", "group/rar", "open-folder/rar", "under-theirs/bin/rar"}) {
+        WriteFile(dir_ / rar, planted);
+        chmod((dir_ / rar).c_str(), 0755);
+    }
+    chown((dir_ / "theirs/rar").c_str(), 65534, 65534);
+    chmod((dir_ / "open/rar").c_str(), 0757);
+    chmod((dir_ / "group/rar").c_str(), 0775);
+    chmod((dir_ / "open-folder").c_str(), 0777);
+    chown((dir_ / "under-theirs").c_str(), 65534, 65534);
+    auto untrusted = [this](const std::string& rar) {
+        return "使用winrar压缩时，rar.exe文件路径" + (dir_ / rar) + "无效：它不是只有root能修改的可执行文件";
+    };
     struct Case {
         std::string rarPath;
         std::string message;
@@ -96,7 +112,12 @@ TEST_F(ZipOperatorRun, ArchiverThatIsMissingOrCannotStart) {
     const Case cases[] = {
         {"", "使用winrar压缩时，rar.exe文件路径无效"},
         {dir_ / "none/rar", "使用winrar压缩时，rar.exe文件路径" + (dir_ / "none/rar") + "无效"},
-        {dir_ / "plain/rar", "使用winrar压缩时，创建了压缩进程失败。错误号13"},
+        {dir_ / "plain/rar", untrusted("plain/rar")},
+        {dir_ / "theirs/rar", untrusted("theirs/rar")},
+        {dir_ / "open/rar", untrusted("open/rar")},
+        {dir_ / "group/rar", untrusted("group/rar")},
+        {dir_ / "open-folder/rar", untrusted("open-folder/rar")},
+        {dir_ / "under-theirs/bin/rar", untrusted("under-theirs/bin/rar")},
         {dir_ / "badshell/rar", "使用winrar压缩时，创建了压缩进程失败。错误号2"},
     };
     for (const Case& c : cases) {
@@ -107,6 +128,19 @@ TEST_F(ZipOperatorRun, ArchiverThatIsMissingOrCannotStart) {
         EXPECT_FALSE(zip.CompressFile(dir_ / "plain/rar", dir_ / "out", "", "a"));
         EXPECT_EQ(zip.message(), c.message);
     }
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "ran"));
+}
+
+// A link to the archiver is followed once and the program it names is run, so a link in another user's
+// folder cannot be turned to a program of theirs between the check and the run.
+TEST_F(ZipOperatorRun, ALinkedArchiverRunsTheProgramItNamed) {
+    std::filesystem::create_directories(dir_ / "theirs");
+    std::filesystem::create_symlink(FakeRar(), dir_ / "theirs/rar");
+    chown((dir_ / "theirs").c_str(), 65534, 65534);
+    CZipOperator zip(dir_ / "theirs/rar");
+    ASSERT_TRUE(zip.RunRar(kTestArgs)) << zip.message();
+    EXPECT_EQ(RecordedArgs(), kTestArgs) << "the stand-in records beside the program it was run as";
+    EXPECT_FALSE(std::filesystem::exists(dir_ / "theirs/args"));
 }
 
 TEST_F(ZipOperatorRun, ArchiverKilledBySignalFails) {

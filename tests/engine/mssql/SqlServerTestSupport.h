@@ -54,6 +54,7 @@ class SqlServerTest : public ::testing::Test {
         config.Write("Port", "MSSQL", std::to_string(port));
         config.Write("User", "MSSQL", "sa");
         config.Write("Password", "MSSQL", kPeerPassword);
+        config.Write("ServerAccount", "MSSQL", "nobody");
     }
 
     // Stores a SQL Server task of the databases ("?????": all) and returns its id.

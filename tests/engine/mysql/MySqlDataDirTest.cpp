@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
+#include <vector>
 
 #include "engine/mysql/MySqlDataDir.h"
 #include "platform/ServiceManagerCommandLine.h"
+#include "support/DaemonCopy.h"
 #include "support/TempProgramDir.h"
 
 namespace zov {
@@ -186,6 +191,65 @@ TEST_F(MySqlDataDirTest, AProgramOthersControlIsNeverAsked) {
         const MySqlDataDirSearch search = SearchMySqlDataDir(service, layout);
         EXPECT_EQ(search.dataDir, "") << folder;
         EXPECT_FALSE(fs::exists(marker)) << folder;
+    }
+}
+
+// Any user may start a process named like a server: a running server that nobody registered names the data
+// folder only when it runs a trusted program, as root or as the owner of that folder. Processes are
+// started in order, so the first ones have the lower pids.
+TEST_F(MySqlDataDirTest, OnlyABelievedServerProcessNamesTheDataFolder) {
+    struct Process {
+        std::string program;  // under the temporary folder, named like the server
+        std::string user;     // "" for root
+        std::string dataDir;
+    };
+    struct Case {
+        std::string what;
+        std::vector<Process> processes;
+        std::string dataDir;  // "" when none is believed
+    };
+    const std::string server = "sbin/zovtest-mysqld";
+    const Case cases[] = {
+        {"root, trusted program", {{server, "", "<T>/data-root"}}, "<T>/data-root"},
+        {"root, program in a folder others may write to", {{"open/" + server, "", "<T>/data-root"}}, ""},
+        {"root, program another user owns", {{"theirs/" + server, "", "<T>/data-root"}}, ""},
+        {"another user, root's data folder", {{server, "nobody", "<T>/data-root"}}, ""},
+        {"the data folder's owner", {{server, "nobody", "<T>/data-nobody"}}, "<T>/data-nobody"},
+        {"unbelieved processes with lower pids",
+         {{"open/" + server, "", "<T>/data-planted"},
+          {"copy/" + server, "nobody", "<T>/data-root"},
+          {server, "", "<T>/data-root"}},
+         "<T>/data-root"},
+    };
+    ASSERT_EQ(chmod(program_.path().c_str(), 0755), 0);
+    Plant({{"<T>/data-root/", ""},
+           {"<T>/data-nobody/", ""},
+           {"<T>/data-planted/", ""},
+           {"<T>/open/sbin/", ""}});
+    ASSERT_EQ(chown(Expand("<T>/data-nobody").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chmod(Expand("<T>/open/sbin").c_str(), 0777), 0);
+    MySqlMachineLayout layout;
+    layout.optionFile = "";
+    for (const Case& c : cases) {
+        std::vector<pid_t> pids;
+        for (const Process& process : c.processes) {
+            const std::string program = Expand("<T>/" + process.program);
+            fs::remove(program);
+            pids.push_back(
+                test::StartDaemonCopy(program, {"--datadir=" + Expand(process.dataDir)}, process.user));
+            if (process.program.starts_with("theirs/")) {
+                EXPECT_EQ(chown(program.c_str(), 65534, 65534), 0);
+            }
+        }
+        const MySqlDataDirSearch search = SearchMySqlDataDir("zovtest-mysqld", layout);
+        for (const pid_t pid : pids) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        EXPECT_EQ(search.dataDir, Expand(c.dataDir)) << c.what;
+        if (c.dataDir.empty()) {
+            EXPECT_EQ(search.failure, MySqlDataDirFailure::Untrusted) << c.what;
+        }
     }
 }
 

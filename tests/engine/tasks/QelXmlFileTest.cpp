@@ -417,6 +417,35 @@ TEST_F(QelXmlFileTest, SaveReplacesTheFileByteForByte) {
     EXPECT_EQ(ListDirectory(dir_.path()), (std::vector<std::string>{"Log", "copy.db", "task.db"}));
 }
 
+// The store holds passwords under a key every copy of the program knows: it is written for its owner only,
+// and a store found open to others (copied in, restored from a backup) is narrowed when it is read.
+TEST_F(QelXmlFileTest, TheStoreIsKeptFromOtherUsers) {
+    auto mode = [this] {
+        struct stat info {};
+        EXPECT_EQ(::stat(db_.c_str(), &info), 0);
+        return info.st_mode & 07777;
+    };
+    auto narrowings = [this] {
+        const std::string log = ReadFile(dir_ / "Log/Files/system.log");
+        const std::string line = "\t" + db_ + " 含有压缩和数据库密码，已改为仅所有者可读写\n";
+        std::size_t count = 0;
+        for (std::size_t at = log.find(line); at != std::string::npos; at = log.find(line, at + 1)) ++count;
+        return count;
+    };
+    LoadText(StoreText({kSqlRecord}));
+    const std::size_t before = narrowings();
+    ASSERT_EQ(::chmod(db_.c_str(), 0644), 0);
+    ASSERT_TRUE(store_.Save());
+    EXPECT_EQ(mode(), 0600u) << "written 0600 whatever it was";
+    for (const mode_t wide : {0644, 0604, 0660}) {
+        ASSERT_EQ(::chmod(db_.c_str(), wide), 0);
+        ASSERT_TRUE(store_.Load());
+        EXPECT_EQ(mode(), 0600u) << std::oct << wide;
+    }
+    ASSERT_TRUE(store_.Load());
+    EXPECT_EQ(narrowings(), before + 3);
+}
+
 TEST_F(QelXmlFileTest, FailedSaveIsReported) {
     LoadText(StoreText({kSqlRecord}));
     store_.SetFilePath(dir_ / "missing/task.db");

@@ -7,67 +7,25 @@
 #include <QTimer>
 #include <atomic>
 #include <functional>
+#include <stop_token>
 #include <thread>
 
 #include "gui/shell/PasswordDialogs.h"
 #include "support/GuiTestSupport.h"
+#include "support/PasswordAnswerer.h"
 #include "support/RecordingPrompter.h"
 
 using zov::gui::CInputPwdDlg;
 using zov::gui::CModifyPwdDlg;
 using zov::gui::PasswordAnswer;
 using zov::gui::Prompter;
+using zov::gui::test::ButtonOf;
+using zov::gui::test::PasswordAnswerer;
+using zov::gui::test::TypeAndConfirm;
 
 namespace {
 
-QAbstractButton* ButtonOf(QWidget& dialog, const QString& text) {
-    for (auto* button : dialog.findChildren<QAbstractButton*>()) {
-        if (button->text() == text) return button;
-    }
-    return nullptr;
-}
-
 QList<QLineEdit*> EditsOf(QWidget& dialog) { return dialog.findChildren<QLineEdit*>(); }
-
-// Answers every password dialog that opens: types its answer and clicks the dialog's buttons. Counts the
-// dialogs open at one time.
-class DialogAnswerer : public QObject {
-  public:
-    explicit DialogAnswerer(std::function<void(CInputPwdDlg&)> answer) : answer_(std::move(answer)) {
-        timer_.setInterval(10);
-        connect(&timer_, &QTimer::timeout, this, [this] { Poll(); });
-        timer_.start();
-    }
-    int Answered() const { return answered_; }
-    int MostOpenAtOnce() const { return mostOpen_; }
-
-  private:
-    void Poll() {
-        int open = 0;
-        for (QWidget* widget : QApplication::topLevelWidgets()) {
-            if (qobject_cast<CInputPwdDlg*>(widget) != nullptr && widget->isVisible()) ++open;
-        }
-        mostOpen_ = std::max(mostOpen_, open);
-        auto* dialog = qobject_cast<CInputPwdDlg*>(QApplication::activeModalWidget());
-        if (dialog == nullptr || handling_) return;
-        handling_ = true;
-        ++answered_;
-        zov::gui::test::SaveScreenshot(*dialog, "input-password-dialog");
-        answer_(*dialog);
-        handling_ = false;
-    }
-
-    std::function<void(CInputPwdDlg&)> answer_;
-    QTimer timer_;
-    int answered_ = 0;
-    int mostOpen_ = 0;
-    bool handling_ = false;
-};
-
-void TypeAndConfirm(CInputPwdDlg& dialog, const QString& password) {
-    QTest::keyClicks(EditsOf(dialog).first(), password);
-    ButtonOf(dialog, "确 定")->click();
-}
 
 }  // namespace
 
@@ -136,7 +94,7 @@ class PasswordDialogsTest : public QObject {
     void AskPasswordOnTheWindowThread() {
         QFETCH(bool, confirm);
         QString promptShown;
-        DialogAnswerer answerer([&](CInputPwdDlg& dialog) {
+        PasswordAnswerer answerer([&](CInputPwdDlg& dialog) {
             promptShown = dialog.findChild<QLabel*>()->text();
             if (confirm) {
                 TypeAndConfirm(dialog, "pw-1");
@@ -152,7 +110,7 @@ class PasswordDialogsTest : public QObject {
 
     void WorkersGetTheirOwnAnswersOneAtATime() {
         int next = 0;
-        DialogAnswerer answerer([&next](CInputPwdDlg& dialog) {
+        PasswordAnswerer answerer([&next](CInputPwdDlg& dialog) {
             const QString prompt = dialog.findChild<QLabel*>()->text();
             if (prompt == "cancel me") {
                 ButtonOf(dialog, "取 消")->click();
@@ -184,6 +142,35 @@ class PasswordDialogsTest : public QObject {
         QVERIFY(!third.cancelled);
         QCOMPARE(answerer.Answered(), 3);
         QCOMPARE(answerer.MostOpenAtOnce(), 1);
+    }
+
+    // Once a job's stop is requested its prompt is cancelled without a dialog, also one that was waiting for
+    // another worker's dialog to close.
+    void AStoppedJobsPromptIsCancelledWithoutADialog() {
+        std::stop_source stop;
+        std::atomic<bool> secondAsking{false};
+        PasswordAnswerer answerer([&](CInputPwdDlg& dialog) {
+            if (!QTest::qWaitFor([&] { return secondAsking.load(); })) qWarning("the second never asked");
+            stop.request_stop();
+            TypeAndConfirm(dialog, "first");
+        });
+        PasswordAnswer first, second;
+        std::atomic<int> done{0};
+        std::jthread a([&] {
+            first = zov::gui::AskPassword("first");
+            ++done;
+        });
+        QTRY_COMPARE(answerer.Answered(), 1);
+        std::jthread b([&] {
+            secondAsking = true;
+            second = zov::gui::AskPassword("second", stop.get_token());
+            ++done;
+        });
+        QTRY_COMPARE_WITH_TIMEOUT(done.load(), 2, 10000);
+        QCOMPARE(first.password, QString("first"));
+        QVERIFY(second.cancelled);
+        QCOMPARE(zov::gui::AskPassword("on the window thread", stop.get_token()).cancelled, true);
+        QCOMPARE(answerer.Answered(), 1);
     }
 
     void ModifyDialogRules_data() {

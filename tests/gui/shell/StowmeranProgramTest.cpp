@@ -1,4 +1,5 @@
 #include <signal.h>
+#include <sys/stat.h>
 
 #include <QElapsedTimer>
 #include <QProcess>
@@ -69,8 +70,12 @@ class StowmeranProgramTest : public QObject {
   private slots:
     void FirstStartInAnEmptyFolderAndASecondStart() {
         TempProgramFolder folder;
+        WriteFile(folder / "config.ini", "[MSSQL]\nPassword=secret\n");
+        QCOMPARE(chmod((folder / "config.ini").c_str(), 0644), 0);
         Program first(folder.path());
         QVERIFY(WaitForFile(zov::gui::SingleInstance::SocketPath(folder.path())));
+        QCOMPARE(std::filesystem::status(folder / "config.ini").permissions() & std::filesystem::perms::all,
+                 std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 
         QVERIFY(std::filesystem::is_regular_file(folder / "task.db"));
         QCOMPARE(std::filesystem::file_size(folder / "task.db"), std::uintmax_t{0});

@@ -1,4 +1,4 @@
-#include "engine/tasks/FileVersion.h"
+#include "platform/FileVersion.h"
 
 #include <cerrno>
 #include <map>

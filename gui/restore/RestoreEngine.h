@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QObject>
+#include <functional>
+#include <string>
+
+#include "engine/tasks/TaskInfo.h"
+#include "gui/restore/RestoreRequests.h"
+#include "gui/restore/RestoreThreads.h"
+
+class QWidget;
+
+namespace zov::gui {
+
+// The main window's restores: each request runs on a thread of its own, beside the others, on its own copy
+// of the request, and ends in a box (a file restore's over the main window, a database restore's without
+// owner). The password of an archive is asked again through AskPassword while it is wrong, each restore
+// for itself. The main window owns the engine (CStowmeranDlg::restoreEngine()); its end stops the
+// restores and waits for them a bounded time.
+//
+// Call the slots on the window thread. From elsewhere (a dialog that closes, a worker thread) post the
+// request, which travels as a copy:
+//     QMetaObject::invokeMethod(engine, [engine, request] { engine->RestoreMySql(request); },
+//                               Qt::QueuedConnection);
+class RestoreEngine : public QObject {
+    Q_OBJECT
+
+  public:
+    explicit RestoreEngine(QWidget* window);
+
+    // Restores that have not ended.
+    int Running() const { return threads_.Running(); }
+
+  public slots:
+    // The request's items of the stored task request.taskId (its filter set applies to archive bases).
+    void RestoreFiles(zov::gui::FileRestoreRequest request);
+    // Each item of the batch with its own options; the records name the task taskId.
+    void RestoreFileBatch(int taskId, zov::gui::RestoreBatch batch);
+    // A SQL Server backup archive into its database (RestoreSqlServerDatabase).
+    void RestoreSqlServer(zov::gui::SqlRestoreRequest request);
+    // A MySQL backup archive into its database (RestoreMySqlDatabase).
+    void RestoreMySql(zov::gui::MySqlRestoreRequest request);
+
+  private:
+    // The stored task taskId; a task of that id with nothing else when the store does not hold it.
+    static TaskInfo StoredTask(int taskId);
+    // Runs job with the archiver's path on a thread of its own; its box goes over owner.
+    void Run(QWidget* owner, std::function<RestoreBox(const std::string&, const JobContext&)> job);
+
+    QWidget* window_;
+    RestoreThreads threads_;
+};
+
+}  // namespace zov::gui
