@@ -197,8 +197,19 @@ class FileTaskListTest : public QObject {
         if (after == scheduled) QCOMPARE(ReadFile(zov::TaskDbPath()), before);
     }
 
-    // A delete whose save fails is reported, and the list shows again what task.db holds.
-    void AFailedDeleteIsReportedAndReloaded() {
+    // A delete or a switch whose save fails is reported, and the list shows again what task.db holds.
+    void AFailedChangeIsReportedAndReloaded_data() {
+        QTest::addColumn<bool>("deleting");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("delete") << true << QStringList{"您确定要删除此任务", "任务删除失败"};
+        QTest::newRow("switch off")
+            << false
+            << QStringList{"确定禁用该任务吗？\n\n禁用后，该任务将不再自动执行，直到重新启用该任务。",
+                           "任务禁用失败"};
+    }
+    void AFailedChangeIsReportedAndReloaded() {
+        QFETCH(bool, deleting);
+        QFETCH(QStringList, texts);
         Fixture f;
         QVERIFY(StoreRecords({TaskRecord(f.Task(1, "keep")), TaskRecord(f.Task(2, "gone"))}));
         CFileBackupDlg page(nullptr);
@@ -211,11 +222,18 @@ class FileTaskListTest : public QObject {
         rlimit small = original;
         small.rlim_cur = 64;
         setrlimit(RLIMIT_FSIZE, &small);
-        list.DeleteTask();
+        if (deleting) {
+            list.DeleteTask();
+        } else {
+            list.list()->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+        }
         setrlimit(RLIMIT_FSIZE, &original);
-        QCOMPARE(f.prompter.Texts(), (QStringList{"您确定要删除此任务", "任务删除失败"}));
-        QCOMPARE(StoredTasks().size(), std::size_t(2));
+        QCOMPARE(f.prompter.Texts(), texts);
+        const std::vector<TaskInfo> stored = StoredTasks();
+        QCOMPARE(stored.size(), std::size_t(2));
+        QVERIFY(stored.back().HasFlag(zov::kTaskScheduled));
         QTRY_COMPARE(Ids(*list.list()), (QStringList{"1", "2"}));
+        QCOMPARE(list.list()->topLevelItem(1)->checkState(0), Qt::Checked);
     }
 
     void ADeleteRemovesTheTask() {

@@ -156,6 +156,24 @@ class RunNowTest : public QObject {
         QVERIFY(f.Records(5).empty());
     }
 
+    // A task this program runs is not started again, also when its temp.ini mark was cleared meanwhile.
+    void ARunningTaskIsNotStartedTwice() {
+        Fixture f;
+        f.SlowArchiver();
+        TaskInfo task = f.Task(7, "docs");
+        task.flags |= zov::kTaskCompress;
+        QVERIFY(StoreRecords({TaskRecord(task)}));
+        auto page = std::make_unique<CFileBackupDlg>(nullptr);
+        page->runNow()->Start(7);
+        QTRY_COMPARE_WITH_TIMEOUT(f.Mark(7), std::string("RUNNING"), 20000);
+        IniFile(zov::TempIniPath()).Write("7", zov::kTempTasksSection, "");
+        page->runNow()->Start(7);
+        QTRY_COMPARE_WITH_TIMEOUT(f.prompter.Boxes().size(), qsizetype(2), 20000);
+        QCOMPARE(f.prompter.Texts().front(), QString("该任务正在运行，需执行结束后才能再次运行。"));
+        QCOMPARE(page->runNow()->Running(), 1);
+        page.reset();
+    }
+
     // The page's end stops its runs: the cut-short run is recorded as interrupted, its output removed.
     void ClosingThePageStopsItsRuns() {
         Fixture f;
