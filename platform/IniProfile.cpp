@@ -300,6 +300,33 @@ bool ValidKey(std::string_view key) {
            !HasLineBreak(key);
 }
 
+// The Values of UpdateValues over a profile: sets that cannot be written spoil the step.
+class ProfileValues final : public Values {
+  public:
+    explicit ProfileValues(Profile& profile) : profile_(profile) {}
+
+    std::string Get(const std::string& section, const std::string& key) const override {
+        if (!ValidSection(section) || Trim(key).empty()) return {};
+        return profile_.Get(Trim(section), Trim(key));
+    }
+
+    void Set(const std::string& section, const std::string& key, const std::string& value) override {
+        if (!ValidSection(section) || !ValidKey(key) || HasLineBreak(value)) {
+            refused_ = true;
+            return;
+        }
+        changed_ = profile_.Set(Trim(section), Trim(key), CutValue(value)) || changed_;
+    }
+
+    bool refused() const { return refused_; }
+    bool changed() const { return changed_; }
+
+  private:
+    Profile& profile_;
+    bool refused_ = false;
+    bool changed_ = false;
+};
+
 }  // namespace
 
 std::string LockPath(const std::string& path) {
@@ -346,6 +373,17 @@ bool Update(const std::string& path, const std::string& section, const std::stri
         if (!value) return Edit::Keep;
         if (HasLineBreak(*value)) return Edit::Refuse;
         return profile.Set(Trim(section), Trim(key), CutValue(*value)) ? Edit::Save : Edit::Keep;
+    });
+}
+
+bool UpdateValues(const std::string& path, const std::function<bool(Values& values)>& change) {
+    lastFailure.clear();
+    if (path.empty()) return false;
+    return ModifyProfile(path, [&](Profile& profile) {
+        ProfileValues values(profile);
+        if (!change(values)) return Edit::Keep;
+        if (values.refused()) return Edit::Refuse;
+        return values.changed() ? Edit::Save : Edit::Keep;
     });
 }
 

@@ -42,6 +42,22 @@ bool Write(const std::string& path, const std::string& section, const std::strin
 bool Update(const std::string& path, const std::string& section, const std::string& key,
             const std::function<std::optional<std::string>(const std::string& current)>& change);
 
+// The values of the file inside one locked step of UpdateValues.
+class Values {
+  public:
+    virtual ~Values() = default;
+    // The current value ("" when the section or key is missing).
+    virtual std::string Get(const std::string& section, const std::string& key) const = 0;
+    // Changes a value; "" deletes the key. A section or key that cannot be written (empty, a line break,
+    // ...) or a value with a line break makes the whole step fail without writing.
+    virtual void Set(const std::string& section, const std::string& key, const std::string& value) = 0;
+};
+
+// One locked read-modify-write of any keys of any sections: change reads and sets through its values and
+// returns true to write what it set, false to leave the file untouched. False when the path is empty, a set
+// was refused or the write failed; true otherwise (also when change kept the file as it was).
+bool UpdateValues(const std::string& path, const std::function<bool(Values& values)>& change);
+
 // Key names of a section in file order; none when the file could not be read.
 std::vector<std::string> Keys(const std::string& path, const std::string& section);
 

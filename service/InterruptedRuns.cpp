@@ -1,12 +1,12 @@
 #include "service/InterruptedRuns.h"
 
 #include <charconv>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "engine/backup/Backup.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/SystemError.h"
@@ -34,19 +34,6 @@ std::optional<int> RunStateKeyId(const std::string& key) {
     return id;
 }
 
-// The start of the file run of a task that [CURTASK] still holds; 0 when missing or unreadable.
-std::time_t RecordedRunStart(const IniFile& temp, int id) {
-    const std::string text = temp.Read(std::to_string(id), kCurrentTaskSection);
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &year, &month, &day, &hour, &minute, &second) !=
-        6) {
-        return 0;
-    }
-    const std::time_t start = MakeLocalTime(year, month, day, hour, minute, second);
-    // Out-of-range fields would be carried into another date.
-    return FormatLocalTime(start, kRunStartFormat) == text ? start : 0;
-}
-
 // The time among times that the run started at start belongs to: the latest one at or before it on the
 // day of today; "" when none.
 std::string TimeOfRun(const std::vector<std::string>& times, std::time_t start, const std::string& today) {
@@ -68,7 +55,7 @@ void RecoverTask(const IniFile& temp, const CQelXML& store, int id, const std::s
     task.id = id;
     // A run of the management program writes the same key; its start is not the interrupted run's.
     const bool runByHand = temp.Read(std::to_string(id), kTempTasksSection) == kRunningSection;
-    const std::time_t start = runByHand ? 0 : RecordedRunStart(temp, id);
+    const std::time_t start = runByHand ? 0 : RecordedRunStart(id);
     const std::string startedTime = TimeOfRun(times, start, today);
     for (const std::string& time : times) {
         task.times = time;

@@ -6,6 +6,7 @@
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/SystemError.h"
 #include "engine/settings/SystemLog.h"
+#include "engine/tasks/RunStart.h"
 #include "engine/tasks/Schedule.h"
 #include "platform/Clock.h"
 #include "service/RunState.h"
@@ -42,7 +43,6 @@ bool RunQueue::WaitForEntry(const std::stop_token& stop) {
 std::optional<TaskInfo> RunQueue::TakeRunnable(std::time_t now) {
     const std::string day = FormatLocalTime(now, kDayFormat);
     const std::string nowTime = FormatLocalTime(now, "%H:%M");
-    const IniFile temp(TempIniPath());
     std::lock_guard lock(mutex_);
     std::erase_if(started_, [&](const StartedRun& run) { return std::get<0>(run) < day; });
     while (!tasks_.empty()) {
@@ -50,15 +50,21 @@ std::optional<TaskInfo> RunQueue::TakeRunnable(std::time_t now) {
         tasks_.pop_front();
         WriteSystemLog(TaskKindText(task) + "移出任务列表", true, true);
         const std::string time = QueuedTime(task);
-        const std::string key = RunStateKey(task.id);
         if (nowTime < time || started_.contains({day, task.id, time})) continue;
-        if (temp.HasWord(key, kRunningSection, time)) continue;
         started_.insert({day, task.id, time});
-        if (!temp.AddWord(key, kRunningSection, time)) {
-            LogSystemError(ScheduledRunText(task) + "未运行：无法在 " + temp.path() + " 中记录运行状态");
-            continue;
+        switch (StartScheduledRun(task.id, time)) {
+            case RunStart::Started:
+                return task;
+            case RunStart::Busy:
+                break;
+            case RunStart::ByHand:
+                WriteSystemLog(ScheduledRunText(task) + "未运行：管理程序正在执行该任务", true, true);
+                break;
+            case RunStart::NotWritten:
+                LogSystemError(ScheduledRunText(task) + "未运行：无法在 " + TempIniPath() +
+                               " 中记录运行状态");
+                break;
         }
-        return task;
     }
     return std::nullopt;
 }

@@ -24,10 +24,11 @@ class RunQueue {
     // queued. True when appended.
     bool Enqueue(const TaskInfo& task, std::time_t when);
 
-    // Takes entries off the front: an entry queued for a time later than the "HH:MM" of now, already
-    // started that day or marked "RUNNING" is dropped. The first other one is noted as started and
-    // marked "RUNNING" in temp.ini; it is returned when the mark was written, and dropped with a logged
-    // error when it was not.
+    // Takes entries off the front: an entry queued for a time later than the "HH:MM" of now or already
+    // started that day is dropped. The first other one is noted as started and started in temp.ini
+    // (StartScheduledRun); it is returned when that started it, and dropped otherwise: a time that ran,
+    // runs or failed today, a task the management program runs now (logged) and a mark that could not be
+    // written (logged as an error).
     std::optional<TaskInfo> TakeRunnable(std::time_t now);
 
     // Blocks until an entry is queued or a stop is requested; false on the stop.

@@ -6,7 +6,6 @@
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/SystemError.h"
-#include "engine/tasks/Schedule.h"
 #include "platform/Clock.h"
 #include "platform/ProgramDir.h"
 #include "service/RunQueue.h"
@@ -16,14 +15,7 @@ namespace zov {
 
 TaskRun BackupTaskRun(CBackup& backup) {
     return [&backup](const TaskInfo& task, const std::string& rarPath, std::string& message,
-                     const JobContext& job) {
-        if (task.IsFileTask()) return backup.RunFileTask(task, rarPath, message, job) != 0;
-        const std::string dateText = GetDateText(task, Now());
-        if (task.sqlType == kSqlServer) {
-            return backup.RunSqlServerTask(task, dateText, rarPath, message, job) != 0;
-        }
-        return backup.RunMySqlTask(task, dateText, rarPath, message, job) != 0;
-    };
+                     const JobContext& job) { return backup.RunTask(task, rarPath, message, job) != 0; };
 }
 
 bool Worker::Step(const std::stop_token& stop) {

@@ -31,6 +31,10 @@ std::string BackupItemName(const std::string& source);
 // The folder of a run's backups: storage folder + "YYYY-MM-DD/" of the run time.
 std::string DatedFolder(const std::string& storage, std::time_t runTime);
 
+// The start of the file run of task taskId that temp.ini [CURTASK] still holds; 0 when it holds none or
+// an unreadable one.
+std::time_t RecordedRunStart(int taskId);
+
 // The backup runs of tasks. Runs on several threads may share one object. Every run is given the
 // archiver it uses (rarPath, usually GetRarPath() read for that run) and its job context: its status lines
 // go to job.status, and job.stop cuts it short. Results: non-zero on success; message receives the run's
@@ -43,6 +47,11 @@ std::string DatedFolder(const std::string& storage, std::time_t runTime);
 class CBackup {
   public:
     virtual ~CBackup() = default;
+
+    // A task of any kind, as the service's workers run it: RunFileTask, or the database run of its kind
+    // with the date folder of now (GetDateText).
+    int RunTask(const TaskInfo& task, const std::string& rarPath, std::string& message,
+                const JobContext& job);
 
     // A file task: checks the source and the storage folder (both absolute; the storage folder is made
     // when missing, one level, 0700), runs the task's job and writes a failed run's message to the system

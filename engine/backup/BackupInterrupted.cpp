@@ -1,3 +1,4 @@
+#include <cstdio>
 #include <vector>
 
 #include "engine/backup/Backup.h"
@@ -17,6 +18,18 @@ namespace {
 constexpr const char* kInterruptedText = "备份被中断（服务停止或进程被终止）";
 
 }  // namespace
+
+std::time_t RecordedRunStart(int taskId) {
+    const std::string text = IniFile(TempIniPath()).Read(std::to_string(taskId), kCurrentTaskSection);
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    if (std::sscanf(text.c_str(), "%4d-%2d-%2d %2d:%2d:%2d", &year, &month, &day, &hour, &minute, &second) !=
+        6) {
+        return 0;
+    }
+    const std::time_t start = MakeLocalTime(year, month, day, hour, minute, second);
+    // Out-of-range fields would be carried into another date.
+    return FormatLocalTime(start, kRunStartFormat) == text ? start : 0;
+}
 
 void CBackup::RecordInterruptedRun(const TaskInfo& task, std::time_t runTime) {
     std::string message = kInterruptedText;

@@ -5,6 +5,7 @@
 #include "engine/files/BackupNames.h"
 #include "engine/files/FileOperator.h"
 #include "engine/settings/SystemLog.h"
+#include "engine/tasks/Schedule.h"
 #include "engine/util/CommonPaths.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
@@ -30,6 +31,14 @@ std::string DatedFolder(const std::string& storage, std::time_t runTime) {
     const std::string date = FormatLocalTime(runTime, kDateFormat);
     if (date.empty()) return "";
     return WithTrailingSlash(storage) + date + "/";
+}
+
+int CBackup::RunTask(const TaskInfo& task, const std::string& rarPath, std::string& message,
+                     const JobContext& job) {
+    if (task.IsFileTask()) return RunFileTask(task, rarPath, message, job);
+    const std::string dateText = GetDateText(task, Now());
+    if (task.sqlType == kSqlServer) return RunSqlServerTask(task, dateText, rarPath, message, job);
+    return RunMySqlTask(task, dateText, rarPath, message, job);
 }
 
 int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string& message,

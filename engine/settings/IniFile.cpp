@@ -15,15 +15,6 @@ void ReplaceAll(std::string& text, const std::string& from, const std::string& t
     }
 }
 
-// The list without the word: its occurrences removed, double blanks collapsed, one outer blank cut.
-std::string WithoutWord(std::string list, const std::string& word) {
-    ReplaceAll(list, word, "");
-    for (size_t at = list.find("  "); at != std::string::npos; at = list.find("  ", at)) list.erase(at, 1);
-    if (!list.empty() && list.front() == ' ') list.erase(0, 1);
-    if (!list.empty() && list.back() == ' ') list.pop_back();
-    return list;
-}
-
 // The result of an ini call; a lock or size failure that the ini layer wrote to syslog goes to the system
 // log as well.
 template <typename Result>
@@ -33,6 +24,25 @@ Result Logged(Result result) {
 }
 
 }  // namespace
+
+bool ListHasWord(const std::string& list, const std::string& word) {
+    return !word.empty() && LowerCopy(list).find(LowerCopy(word)) != std::string::npos;
+}
+
+std::string ListWithWord(const std::string& list, const std::string& word) {
+    if (word.empty() || list.find(word) != std::string::npos) return list;
+    return list.empty() ? word : list + " " + word;
+}
+
+// Occurrences removed, double blanks collapsed, one outer blank cut.
+std::string ListWithoutWord(std::string list, const std::string& word) {
+    if (word.empty()) return list;
+    ReplaceAll(list, word, "");
+    for (size_t at = list.find("  "); at != std::string::npos; at = list.find("  ", at)) list.erase(at, 1);
+    if (!list.empty() && list.front() == ' ') list.erase(0, 1);
+    if (!list.empty() && list.back() == ' ') list.pop_back();
+    return list;
+}
 
 std::optional<std::string> IniFile::TryRead(const std::string& key, const std::string& section) const {
     return Logged(ini::TryRead(path_, section, key));
@@ -47,17 +57,16 @@ bool IniFile::Write(const std::string& key, const std::string& section, const st
 }
 
 bool IniFile::HasWord(const std::string& key, const std::string& section, const std::string& word) const {
-    if (word.empty()) return false;
-    std::string value = Read(key, section);
-    return !value.empty() && LowerCopy(value).find(LowerCopy(word)) != std::string::npos;
+    return !word.empty() && ListHasWord(Read(key, section), word);
 }
 
 bool IniFile::AddWord(const std::string& key, const std::string& section, const std::string& word) const {
     if (word.empty()) return true;
     return Logged(
         ini::Update(path_, section, key, [&](const std::string& current) -> std::optional<std::string> {
-            if (current.find(word) != std::string::npos) return std::nullopt;
-            return current.empty() ? word : current + " " + word;
+            std::string extended = ListWithWord(current, word);
+            if (extended == current) return std::nullopt;
+            return extended;
         }));
 }
 
@@ -66,10 +75,14 @@ bool IniFile::RemoveWord(const std::string& key, const std::string& section, con
     return Logged(
         ini::Update(path_, section, key, [&](const std::string& current) -> std::optional<std::string> {
             if (current.empty()) return std::nullopt;
-            std::string remaining = WithoutWord(current, word);
+            std::string remaining = ListWithoutWord(current, word);
             if (remaining == current) return std::nullopt;
             return remaining;
         }));
+}
+
+bool IniFile::UpdateValues(const std::function<bool(ini::Values& values)>& change) const {
+    return Logged(ini::UpdateValues(path_, change));
 }
 
 std::vector<std::string> IniFile::GetTempTaskIds() const {

@@ -1,14 +1,24 @@
 #pragma once
 
 #include <ctime>
+#include <functional>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "platform/Clock.h"
+#include "platform/IniProfile.h"
 
 namespace zov {
+
+// The word lists of IniFile: true when the word is not empty and a substring of the list (ASCII case
+// folded).
+bool ListHasWord(const std::string& list, const std::string& word);
+// The list with the word appended after one blank; unchanged when it already holds the word.
+std::string ListWithWord(const std::string& list, const std::string& word);
+// The list without any occurrence of the word and the blanks left over.
+std::string ListWithoutWord(std::string list, const std::string& word);
 
 // Accessor of one settings file (config.ini, temp.ini). The key comes before the section. Word lists are
 // blank-separated "HH:MM" times in one value; membership is a substring test, exact for such lists.
@@ -40,6 +50,9 @@ class IniFile {
     // Removes every occurrence of the word and the blanks left over; an emptied value deletes the key.
     // True when nothing was to be done or the write succeeded.
     bool RemoveWord(const std::string& key, const std::string& section, const std::string& word) const;
+
+    // Several values read and changed in one locked step (ini::UpdateValues).
+    bool UpdateValues(const std::function<bool(ini::Values& values)>& change) const;
 
     // Every key name of section "TEMPTASKS" in file order ("DAY" included).
     std::vector<std::string> GetTempTaskIds() const;

@@ -27,6 +27,11 @@ constexpr int kSameTimes = 3;
 
 // The task's own fields, checked in order; the first that fails refuses it.
 bool CheckFields(const TaskInfo& task, bool loaded, std::string& why) {
+    if (!IsSafeTaskText(task.name)) return Refuse(why, "任务名不能含有 <、>、| 或控制字符，请重新设置");
+    if (task.IsFileTask()) {
+        if (!IsSafeTaskText(task.source)) return Refuse(why, "源目录不能含有 <、>、| 或控制字符，请重新设置");
+        if (!IsAbsolutePath(task.source)) return Refuse(why, "源目录必须是以 / 开头的绝对路径，请重新设置");
+    }
     if (task.IsFileTask() && !IsDirectory(task.source)) return Refuse(why, "源目录不正确，请重新设置");
     if (task.HasFlag(kTaskFilter) && task.filter.extensions.empty()) {
         return Refuse(why, "校验任务时，使用了过滤器但未设置过滤条件。");
@@ -38,9 +43,11 @@ bool CheckFields(const TaskInfo& task, bool loaded, std::string& why) {
         return Refuse(why, "校验任务时，设置为每月备份，但未指定具体备份日期。");
     }
     if (task.IsFileTask() && task.diff && task.basePeriod < 0) return Refuse(why, "基准库更新周期未设置");
-    if (task.dest.find_first_of("<>?|") != std::string::npos || !IsAbsolutePath(task.dest)) {
+    if (task.dest.find('?') != std::string::npos || !IsSafeTaskText(task.dest) ||
+        !IsAbsolutePath(task.dest)) {
         return Refuse(why, "备份存储目录不合法，请重新设置");
     }
+    if (!IsSafeTaskText(task.password)) return Refuse(why, "压缩密码不能含有 <、>、| 或控制字符，请重新设置");
     if (!loaded) return Refuse(why, "未找到配置文件");
     return true;
 }
@@ -63,6 +70,13 @@ int Similarity(const TaskInfo& task, const TaskInfo& other) {
 }
 
 }  // namespace
+
+bool IsSafeTaskText(std::string_view text) {
+    return std::none_of(text.begin(), text.end(), [](char c) {
+        const auto byte = static_cast<unsigned char>(c);
+        return c == '<' || c == '>' || c == '|' || byte < 0x20 || byte == 0x7F;
+    });
+}
 
 int ValidateTask(const TaskInfo& task, const std::vector<std::string>& records, bool storeLoaded,
                  std::time_t when, std::string& message) {

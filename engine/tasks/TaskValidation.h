@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/tasks/TaskInfo.h"
@@ -12,6 +13,10 @@ namespace zov {
 // Results of ValidateTask besides the similarity levels 0..3.
 inline constexpr int kValidateError = -1;
 inline constexpr int kValidateWarning = -2;
+
+// True when the text holds none of '<', '>', '|' and no control character (NUL included): what a task's
+// name, folders and password may hold.
+bool IsSafeTaskText(std::string_view text);
 
 // Checks task against itself and the stored records (storeLoaded: whether they were read):
 // kValidateError or kValidateWarning with a message, otherwise the similarity 0..3 to the tasks of the

@@ -7,15 +7,16 @@
 #include <QPainter>
 #include <QTimer>
 #include <QWindow>
-#include <atomic>
 
-#include "engine/archive/ZipOperatorLookup.h"
 #include "engine/files/CacheFolder.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/TempIniKeys.h"
+#include "gui/pages/BackupLogDlg.h"
+#include "gui/pages/FileBackupDlg.h"
 #include "gui/restore/RestoreEngine.h"
 #include "gui/shell/AboutDialog.h"
+#include "gui/shell/ArchiverCheck.h"
 #include "gui/shell/GuiUtilities.h"
 #include "gui/shell/MakerAddresses.h"
 #include "gui/shell/Prompter.h"
@@ -28,7 +29,6 @@
 #include "gui/widgets/DialogKeyFilter.h"
 #include "gui/widgets/Resources.h"
 #include "platform/Folders.h"
-#include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 
 namespace zov::gui {
@@ -44,13 +44,9 @@ constexpr const char* kFontFamily = "WenQuanYi Micro Hei";
 constexpr int kMinBannerEntry = 8;
 constexpr const char* kEntrySeparator = "{#}";
 constexpr const char* kPieceSeparator = "{*}";
-constexpr const char* kRarSection = "SYSTEM";
-constexpr const char* kRarKey = "rar_path";
 constexpr const char* kHelpPath = "/help/";
 constexpr const char* kGuidePath = "/help/tutorial/zov/";
 constexpr const char* kMakerName = "Velmorand";
-
-std::atomic<bool> rarAvailable{false};
 
 QLabel* TextLabel(QWidget* parent, const QString& text, const QRect& where, const QColor& color) {
     auto* label = new QLabel(text, parent);
@@ -80,8 +76,6 @@ QWidget* PlaceholderPage(QWidget* parent, const char* name) {
 
 }  // namespace
 
-bool RarAvailable() { return rarAvailable.load(); }
-
 CStowmeranDlg::CStowmeranDlg(QWidget* parent) : QWidget(parent) {
     setAttribute(Qt::WA_DeleteOnClose, false);
     setFixedSize(kWidth, kHeight);
@@ -95,6 +89,8 @@ CStowmeranDlg::CStowmeranDlg(QWidget* parent) : QWidget(parent) {
     restoreEngine_ = new RestoreEngine(this);
     bannerTimer_ = new QTimer(this);
     rarTimer_ = new QTimer(this);
+    // The daily sections first, so that the file page reports only the runs at once of this day.
+    ResetDailySections();
     BuildControls();
     InstallDialogKeyFilter(this);
     StartUp();
@@ -109,7 +105,12 @@ CStowmeranDlg::~CStowmeranDlg() {
 void CStowmeranDlg::BuildControls() {
     // Pages in the order they are made; the settings page shows first.
     pages_[int(Page::SqlServer)] = PlaceholderPage(this, "sqlServerPage");
-    pages_[int(Page::Files)] = PlaceholderPage(this, "filePage");
+    auto* files = new CFileBackupDlg(this);
+    files->setObjectName("filePage");
+    files->setGeometry(kPageRect);
+    files->hide();
+    pages_[int(Page::Files)] = files;
+    connect(&updateLog_, &UpdateLogListener::logChanged, files->logPage(), &CBackupLogDlg::OnLogChanged);
     pages_[int(Page::MySql)] = PlaceholderPage(this, "mySqlPage");
     auto* settings = new CSysSetupDlg(this);
     settings->setObjectName("settingsPage");
@@ -193,7 +194,6 @@ void CStowmeranDlg::BuildControls() {
 void CStowmeranDlg::StartUp() {
     UsageCounters().Load();
     setWindowTitle(MainCaption(QString::fromStdString(MakerSite())));
-    ResetDailySections();
     SetDefaultCacheFolder();
     ReadSetupFlag();
     updateLog_.Start();
@@ -228,32 +228,14 @@ void CStowmeranDlg::ReadSetupFlag() {
 }
 
 void CStowmeranDlg::CheckRarAtStart() {
-    if (FindArchiver(true)) return;
+    if (FindArchiver(this, true)) return;
     sqlServerTab_->setEnabled(false);
     mySqlTab_->setEnabled(false);
     rarTimer_->start(kRarPollMs);
 }
 
-bool CStowmeranDlg::FindArchiver(bool askWhenMissing) {
-    const std::string path = GetRarPath();
-    if (!path.empty() && IsRegularFile(path)) {
-        IniFile(TempIniPath()).Write(kRarKey, kRarSection, path);
-        rarAvailable = true;
-        return true;
-    }
-    if (askWhenMissing) {
-        const QString text =
-            "未获取到 rar.exe 安装路径，无法执行压缩任务。\n\n点击“确定”前往下载rar.exe并放到：" +
-            QString::fromStdString(ProgramDir() + "rar");
-        if (ShowBox(this, text, "警告", Prompter::Icon::Warning, Prompter::Buttons::OkCancel) ==
-            Prompter::Answer::Ok)
-            OpenWebAddress(RarDownloadPage(), this);
-    }
-    return false;
-}
-
 void CStowmeranDlg::PollArchiver() {
-    if (!FindArchiver(false)) return;
+    if (!FindArchiver(this, false)) return;
     sqlServerTab_->setEnabled(true);
     mySqlTab_->setEnabled(true);
     rarTimer_->stop();
@@ -284,7 +266,7 @@ void CStowmeranDlg::ShowPage(Page target, CButtonST* tab) {
 }
 
 void CStowmeranDlg::ShowArchiverPage(Page target, CButtonST* tab) {
-    if (FindArchiver(true)) ShowPage(target, tab);
+    if (FindArchiver(this, true)) ShowPage(target, tab);
 }
 
 int CStowmeranDlg::SetBannerEntries(const QString& adsText) {

@@ -80,8 +80,6 @@ class CStowmeranDlg : public QWidget {
 
     void ShowPage(Page target, CButtonST* tab);
     void ShowArchiverPage(Page target, CButtonST* tab);
-    // The archiver's path when it exists; "" after the box that offers its download page.
-    bool FindArchiver(bool askWhenMissing);
     void PollArchiver();
     void OpenBannerLink();
     void OpenHelpPage();
@@ -126,8 +124,5 @@ class CStowmeranDlg : public QWidget {
     std::jthread cacheCleanUp_;
     bool closing_ = false;
 };
-
-// Whether the archiver was found (at start or since): the SQL Server and MySQL pages need it.
-bool RarAvailable();
 
 }  // namespace zov::gui

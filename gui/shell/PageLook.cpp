@@ -28,6 +28,10 @@ void MakeWhitePage(QWidget& page) {
     page.setAutoFillBackground(true);
 }
 
+void SetTaskTooltipLook(QWidget& widget) {
+    widget.setStyleSheet("QToolTip { color: #feeded; background-color: #121a2a; }");
+}
+
 QLabel* AddLabel(QWidget& parent, const char* id, const QString& text, int x, int y, int width, int height) {
     auto* label = new QLabel(text, &parent);
     label->setObjectName(id);

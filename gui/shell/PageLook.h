@@ -17,6 +17,8 @@ QFont PageFont(int pixelHeight, bool bold = false);
 void SetTextColor(QWidget& widget, const QColor& color);
 // A white, opaque page background.
 void MakeWhitePage(QWidget& page);
+// Tool tips of the widget and its children in the task pages' colours: light text on dark blue.
+void SetTaskTooltipLook(QWidget& widget);
 // A label at the rectangle with the id as object name.
 QLabel* AddLabel(QWidget& parent, const char* id, const QString& text, int x, int y, int width, int height);
 

@@ -7,7 +7,7 @@
 
 namespace zov::gui {
 
-class CBitButtonNL;
+class PageTabs;
 
 // The settings page of the main window: two tab buttons switch between the settings sub-page and the
 // state sub-page, both at (14, 35, 520, 360) inside a thin frame.
@@ -19,20 +19,15 @@ class CSysSetupDlg : public QWidget {
 
     CSysSetupSubDlg* settingsPage() const { return settings_; }
     CSysSetupStateDlg* statePage() const { return state_; }
-    QWidget* currentPage() const { return current_; }
+    QWidget* currentPage() const;
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    void ShowTab(CBitButtonNL* tab, QWidget* page);
-
     CSysSetupSubDlg* settings_;
     CSysSetupStateDlg* state_;
-    QWidget* current_;
-    CBitButtonNL* settingsTab_;
-    CBitButtonNL* stateTab_;
-    CBitButtonNL* activeTab_;
+    PageTabs* tabs_;
 };
 
 }  // namespace zov::gui

@@ -7,6 +7,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <future>
 #include <optional>
 #include <string>
@@ -183,6 +184,52 @@ TEST(IniProfileTest, UpdateAndUpdateSection) {
     EXPECT_TRUE(ini::UpdateSection(path, "T", [](const ini::Entries&) { return ini::Entries{}; }));
     EXPECT_TRUE(ini::UpdateSection(path, "U", [](const ini::Entries&) { return ini::Entries{{"a", "b"}}; }));
     EXPECT_EQ(test::ReadFile(path), "[S]\nDAY=2\nn=m\n\n[U]\na=b\n");
+}
+
+TEST(IniProfileTest, UpdateValuesChangesSeveralSectionsInOneStep) {
+    struct Case {
+        const char* name;
+        std::function<bool(ini::Values&)> change;
+        bool result;
+        std::string after;
+    };
+    const std::string before = "[A]\nx=1\n[B]\ny=2\n";
+    const Case cases[] = {
+        {"reads one section, writes two",
+         [](ini::Values& values) {
+             values.Set("b", "Y", values.Get("a", "X") + "+");
+             values.Set("C", "z", "3");
+             values.Set("A", "x", "");
+             return true;
+         },
+         true, "[A]\n[B]\ny=1+\n[C]\nz=3\n"},
+        {"declined changes are not written",
+         [](ini::Values& values) {
+             values.Set("A", "x", "9");
+             return false;
+         },
+         true, before},
+        {"a set that cannot be written spoils the step",
+         [](ini::Values& values) {
+             values.Set("A", "x", "9");
+             values.Set("A", "bad=key", "1");
+             return true;
+         },
+         false, before},
+        {"a value with a line break spoils the step",
+         [](ini::Values& values) {
+             values.Set("B", "y", "a\nb");
+             return true;
+         },
+         false, before},
+    };
+    for (const Case& c : cases) {
+        test::TempProgramDir dir;
+        const std::string path = dir / "test.ini";
+        test::WriteFile(path, before);
+        EXPECT_EQ(ini::UpdateValues(path, c.change), c.result) << c.name;
+        EXPECT_EQ(test::ReadFile(path), c.after) << c.name;
+    }
 }
 
 TEST(IniProfileTest, WriteWaitsForTheExclusiveLock) {

@@ -26,6 +26,10 @@ constexpr const char* kNoMonthDays = "校验任务时，设置为每月备份，
 constexpr const char* kNoBasePeriod = "基准库更新周期未设置";
 constexpr const char* kBadDest = "备份存储目录不合法，请重新设置";
 constexpr const char* kNoStore = "未找到配置文件";
+constexpr const char* kUnsafeName = "任务名不能含有 <、>、| 或控制字符，请重新设置";
+constexpr const char* kUnsafeSource = "源目录不能含有 <、>、| 或控制字符，请重新设置";
+constexpr const char* kRelativeSource = "源目录必须是以 / 开头的绝对路径，请重新设置";
+constexpr const char* kUnsafePassword = "压缩密码不能含有 <、>、| 或控制字符，请重新设置";
 
 class QelXmlValidateTest : public ::testing::Test {
   protected:
@@ -141,6 +145,21 @@ TEST_F(QelXmlValidateTest, ErrorsAndWarnings) {
         {"folder with ?", [](TaskInfo& t) { t.dest = "/srv/a?"; }, -1, kBadDest},
         {"folder with bar", [](TaskInfo& t) { t.dest = "/srv/a|b"; }, -1, kBadDest},
         {"folder with <", [](TaskInfo& t) { t.dest = "/srv/<a"; }, -1, kBadDest},
+        {"name with <", [](TaskInfo& t) { t.name = "a<b"; }, -1, kUnsafeName},
+        {"name with bar", [](TaskInfo& t) { t.name = "a|b"; }, -1, kUnsafeName},
+        {"name with a line break", [](TaskInfo& t) { t.name = "a\nb"; }, -1, kUnsafeName},
+        {"name with NUL", [](TaskInfo& t) { t.name = std::string("a\0b", 3); }, -1, kUnsafeName},
+        {"name with DEL", [](TaskInfo& t) { t.name = "a\x7f"; }, -1, kUnsafeName},
+        {"name in Chinese", [](TaskInfo& t) { t.name = "文档备份"; }, 0, ""},
+        {"source with >", [](TaskInfo& t) { t.source += ">x"; }, -1, kUnsafeSource},
+        {"source with a tab", [](TaskInfo& t) { t.source += "\tx"; }, -1, kUnsafeSource},
+        {"relative source", [](TaskInfo& t) { t.source = "."; }, -1, kRelativeSource},
+        {"folder with a line break", [](TaskInfo& t) { t.dest = "/srv/a\nb"; }, -1, kBadDest},
+        {"folder with NUL", [](TaskInfo& t) { t.dest = std::string("/srv/a\0b", 8); }, -1, kBadDest},
+        {"password with >", [](TaskInfo& t) { t.password = "pa>ss"; }, -1, kUnsafePassword},
+        {"password with a control character", [](TaskInfo& t) { t.password = "pa\x01ss"; }, -1,
+         kUnsafePassword},
+        {"password with blanks and quotes", [](TaskInfo& t) { t.password = "p a\"s's"; }, 0, ""},
         {"first failing check wins",
          [](TaskInfo& t) {
              t.flags |= kTaskFilter;

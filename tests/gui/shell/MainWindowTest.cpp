@@ -9,6 +9,7 @@
 #include "engine/settings/ProgramFiles.h"
 #include "engine/tasks/QelXml.h"
 #include "gui/shell/AboutDialog.h"
+#include "gui/shell/ArchiverCheck.h"
 #include "gui/shell/MainWindow.h"
 #include "gui/shell/SingleInstance.h"
 #include "gui/shell/TaskStore.h"

@@ -1,0 +1,63 @@
+#include "gui/pages/FileBackupDlg.h"
+
+#include <QPainter>
+#include <QStringList>
+
+#include "engine/settings/IniFile.h"
+#include "engine/settings/ProgramFiles.h"
+#include "engine/settings/TempIniKeys.h"
+#include "engine/tasks/RunStart.h"
+#include "gui/pages/BackupLogDlg.h"
+#include "gui/pages/FileBackupListDlg.h"
+#include "gui/pages/FileBackupSetupDlg.h"
+#include "gui/pages/FileLogView.h"
+#include "gui/pages/RunNow.h"
+#include "gui/shell/PageTabs.h"
+#include "gui/shell/Prompter.h"
+#include "gui/widgets/DialogKeyFilter.h"
+
+namespace zov::gui {
+
+CFileBackupDlg::CFileBackupDlg(QWidget* parent) : QWidget(parent) {
+    setObjectName("130");
+    resize(546, 403);
+    editor_ = new CFileBackupSetupDlg(this);
+    list_ = new CFileBackupListDlg(*editor_, this);
+    log_ = new CBackupLogDlg(FileLogViewConfig(), this);
+    log_->setObjectName("153");
+    tabs_ = new PageTabs(*this);
+    tabs_->Add("1086", "文件备份", 14, list_);
+    tabs_->Add("1087", "日 志", 108, log_);
+    runNow_ = new RunNow([](const TaskInfo& task) { return task.IsFileTask(); },
+                         {"任务[%1]正在执行，请稍等...", "失败"}, this);
+    connect(list_, &CFileBackupListDlg::runRequested, runNow_, &RunNow::Start);
+    connect(runNow_, &RunNow::runEnded, list_, &CFileBackupListDlg::OnRunEnded);
+    InstallDialogKeyFilter(this);
+    ReportUnfinishedRuns(this);
+}
+
+void CFileBackupDlg::ReportUnfinishedRuns(QWidget* owner) {
+    const IniFile temp(TempIniPath());
+    const std::vector<std::string> keys = temp.GetTempTaskIds();
+    if (keys.size() <= 1 || keys.front() == kDayKey) return;
+    QStringList running;
+    QStringList failed;
+    for (const std::string& key : keys) {
+        const std::string value = temp.Read(key, kTempTasksSection);
+        if (value == kHandRunMark) running.append(QString::fromStdString(key));
+        if (value == kHandRunFailed) failed.append(QString::fromStdString(key));
+    }
+    QString text = "你上次程序退出时有未处理完成的任务，其中:\n\n";
+    if (!running.isEmpty()) text += "ID为" + running.join(',') + "的任务未执行完成。\n";
+    if (!failed.isEmpty()) text += "ID为" + failed.join(',') + "的任务执行执行失败未处理。\n\n";
+    text += "\n请检查对应任务后重新备份。";
+    ShowBox(owner, text, "未处理的任务", Prompter::Icon::Warning);
+    temp.Write("", kTempTasksSection, "");
+}
+
+void CFileBackupDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    PageTabs::PaintFrame(painter);
+}
+
+}  // namespace zov::gui

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <QString>
+#include <QWidget>
+
+#include "engine/tasks/TaskInfo.h"
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+
+namespace zov::gui {
+
+class CDataEdit;
+class CDropEdit;
+class CTimeEdit;
+
+// The base page of the file task editor: name, source and storage folders, compression and its password,
+// schedule, keep days and the clean-up of malformed files. Controls carry their ids as object names.
+class CFileBackupSetupBaseDlg : public QWidget {
+    Q_OBJECT
+
+  public:
+    explicit CFileBackupSetupBaseDlg(QWidget* parent);
+
+    // Without the archiver only "不压缩" can be chosen.
+    void SetCompressionAvailable(bool available);
+    void SetDefaults();
+    void Load(const TaskInfo& task);
+    // Writes the page's fields into task (flags 0x02, 0x04 and 0x08 set or cleared). Asks whether to create
+    // a missing storage folder when it is a usable path.
+    void Gather(TaskInfo& task);
+    void ClearStorage();
+
+  signals:
+    // "不压缩" (false) or one of the compressed modes (true) was chosen.
+    void compressionChanged(bool compressed);
+
+  private:
+    void ChooseCompression(QRadioButton* chosen);
+    void OnScheduleChanged(int index);
+    void Browse(QLineEdit* edit, const QString& title);
+    void OpenFolder(QLineEdit* edit);
+    // The stored times of the last task loaded, for a time field left without a time.
+    std::string loadedTimes_;
+    int loadedPeriod_ = kDaily;
+
+    QLineEdit* name_;
+    CDropEdit* source_;
+    CDropEdit* storage_;
+    QRadioButton* noCompression_;
+    QRadioButton* compression_;
+    QRadioButton* subfolderCompression_;
+    QLineEdit* password_;
+    QComboBox* schedule_;
+    QLabel* dayLabel_;
+    CDataEdit* days_;
+    QLabel* dayUnit_;
+    CTimeEdit* times_;
+    QLineEdit* keepDays_;
+    QCheckBox* cleanMalformed_;
+};
+
+}  // namespace zov::gui

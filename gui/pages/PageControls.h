@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QRect>
+#include <QString>
+
+#include "gui/shell/PageLook.h"
+
+class QRadioButton;
+class QWidget;
+
+// The controls of the task pages and their dialogs: placed at a rectangle, with their id as object name, in
+// the pages' font.
+namespace zov::gui {
+
+class CMyButton;
+
+CMyButton* AddButton(QWidget& parent, const char* id, const QString& text, const QRect& where);
+QRadioButton* AddRadio(QWidget& parent, const char* id, const QString& text, const QRect& where);
+
+// An edit of any class made from its parent (QLineEdit, CDropEdit, ...).
+template <typename Edit>
+Edit* AddEdit(QWidget& parent, const char* id, const QRect& where) {
+    auto* edit = new Edit(&parent);
+    edit->setObjectName(id);
+    edit->setGeometry(where);
+    edit->setFont(PageFont(12));
+    return edit;
+}
+
+}  // namespace zov::gui

@@ -1,0 +1,119 @@
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTimer>
+#include <atomic>
+#include <functional>
+#include <stop_token>
+#include <thread>
+
+#include "gui/shell/PasswordDialogs.h"
+#include "gui/shell/WindowAsker.h"
+#include "support/RecordingPrompter.h"
+
+using zov::gui::CInputPwdDlg;
+using zov::gui::Prompter;
+using zov::gui::WindowAsker;
+using zov::gui::test::RecordingPrompter;
+
+namespace {
+
+// Hands the password dialog, once it is open on the window thread, to handle (from within its own event
+// loop, as a user's answer comes).
+class DialogHandler : public QObject {
+  public:
+    explicit DialogHandler(std::function<void(CInputPwdDlg&)> handle) : handle_(std::move(handle)) {
+        connect(&timer_, &QTimer::timeout, this, [this] {
+            auto* dialog = qobject_cast<CInputPwdDlg*>(QApplication::activeModalWidget());
+            if (dialog == nullptr || handled_) return;
+            handled_ = true;
+            handle_(*dialog);
+        });
+        timer_.start(20);
+    }
+    bool handled() const { return handled_; }
+
+  private:
+    std::function<void(CInputPwdDlg&)> handle_;
+    QTimer timer_;
+    bool handled_ = false;
+};
+
+}  // namespace
+
+class WindowAskerTest : public QObject {
+    Q_OBJECT
+
+  private slots:
+    // A job on a worker thread asks; the dialog runs on the window thread and its answer comes back.
+    void AnswersComeFromTheWindowThread_data() {
+        QTest::addColumn<bool>("confirm");
+        QTest::newRow("confirmed") << true;
+        QTest::newRow("cancelled") << false;
+    }
+    void AnswersComeFromTheWindowThread() {
+        QFETCH(bool, confirm);
+        WindowAsker asker({});
+        zov::PasswordAnswer answer{"unset", !confirm};
+        std::atomic<bool> done{false};
+        QString prompt;
+        DialogHandler handler([&](CInputPwdDlg& dialog) {
+            prompt = dialog.findChild<QLabel*>()->text();
+            if (confirm) {
+                dialog.findChild<QLineEdit*>()->setText("密码 1");
+                dialog.accept();
+            } else {
+                dialog.reject();
+            }
+        });
+        std::jthread job([&] {
+            answer = asker.AskPassword("归档 a.rar 的密码");
+            done = true;
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(done.load(), 10000);
+        QCOMPARE(prompt, QString("归档 a.rar 的密码"));
+        QCOMPARE(answer.password, confirm ? std::string("密码 1") : std::string());
+        QCOMPARE(answer.cancelled, !confirm);
+    }
+
+    void QuestionsGoThroughThePrompter() {
+        RecordingPrompter prompter;
+        prompter.Script({Prompter::Answer::Yes, Prompter::Answer::No});
+        WindowAsker asker({});
+        std::atomic<int> yes{-1};
+        std::atomic<int> no{-1};
+        std::jthread job([&] {
+            yes = asker.AskYesNo("继续吗？", "还原");
+            no = asker.AskYesNo("再继续吗？", "还原");
+        });
+        QTRY_COMPARE(no.load(), 0);
+        QCOMPARE(yes.load(), 1);
+        QCOMPARE(prompter.Texts(), (QStringList{"继续吗？", "再继续吗？"}));
+        QCOMPARE(prompter.Boxes().front().caption, QString("还原"));
+        QCOMPARE(prompter.Boxes().front().buttons, Prompter::Buttons::YesNo);
+    }
+
+    // A job whose stop was requested asks nothing: no dialog, the prompt cancelled, the question No.
+    void AStoppedJobAsksNothing() {
+        RecordingPrompter prompter;
+        prompter.Script({Prompter::Answer::Yes});
+        std::stop_source stop;
+        stop.request_stop();
+        WindowAsker asker(stop.get_token());
+        zov::PasswordAnswer answer{"unset", false};
+        std::atomic<int> yes{-1};
+        DialogHandler handler([](CInputPwdDlg& dialog) { dialog.accept(); });
+        std::jthread job([&] {
+            answer = asker.AskPassword("密码");
+            yes = asker.AskYesNo("继续吗？", "还原");
+        });
+        QTRY_COMPARE(yes.load(), 0);
+        QVERIFY(answer.cancelled);
+        QVERIFY(!handler.handled());
+        QCOMPARE(prompter.Texts(), QStringList());
+    }
+};
+
+QTEST_MAIN(WindowAskerTest)
+#include "WindowAskerTest.moc"
