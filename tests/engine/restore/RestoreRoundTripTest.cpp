@@ -106,6 +106,36 @@ TEST_F(RestoreRoundTrip, AMarkerNeverFollowsALink) {
     EXPECT_EQ(ReadFile(program_ / "elsewhere/old.txt"), "keep");
 }
 
+// Files already in the target are replaced by new ones, never written into: a hard link or a link there to
+// a file outside the target leaves that file as it was, both when a set is put back and when an entry is
+// laid over it.
+TEST_F(RestoreRoundTrip, ARestoreNeverWritesThroughALinkInTheTarget) {
+    const std::string base = WriteBase(SetKind::Copied);
+    ChangeSource();
+    const std::string entry = WriteDifferential(SetKind::Copied);
+    const std::string outside = program_ / "outside/";
+    for (const bool differential : {false, true}) {
+        SCOPED_TRACE(differential ? "differential" : "base");
+        std::filesystem::remove_all(target_);
+        std::filesystem::remove_all(outside);
+        WriteFile(outside + "hard.txt", "outside, hard");
+        WriteFile(outside + "soft.txt", "outside, soft");
+        std::filesystem::create_directories(target_ + "docs/sub/deep");
+        std::filesystem::create_hard_link(outside + "hard.txt", target_ + "docs/a.txt");
+        std::filesystem::create_symlink(outside + "soft.txt", target_ + "docs/sub/deep/c.txt");
+        std::string message;
+        const bool restored = differential
+                                  ? RestoreItemTree(Owner(), entry, target_, message, false, "", false)
+                                  : RestoreItem(Owner(), base, target_, message, false, "", false);
+        EXPECT_TRUE(restored) << message;
+        EXPECT_EQ(ReadFile(outside + "hard.txt"), "outside, hard");
+        EXPECT_EQ(ReadFile(outside + "soft.txt"), "outside, soft");
+        EXPECT_EQ(ReadFile(target_ + "docs/a.txt"), differential ? "alpha, changed" : "alpha");
+        EXPECT_EQ(ReadFile(target_ + "docs/sub/deep/c.txt"), "charlie");
+        EXPECT_FALSE(std::filesystem::is_symlink(target_ + "docs/sub/deep/c.txt"));
+    }
+}
+
 TEST_F(RestoreRoundTrip, AppendNamePutsTheSetUnderItsName) {
     const std::string base = WriteBase(SetKind::Compressed);
     ChangeSource();
