@@ -62,8 +62,9 @@ bool ChangeCompression::CompressChangesWith(ChangeMode mode, const std::string& 
         return Fail("压缩文件夹时，生成列表文件失败");
     }
 
-    std::string archive = ArchivePath(storageFolder, archiveName);
-    if (list.empty()) return Fail("压缩成功，但是压缩文件" + archive + "未创建（无差异文件）。");
+    const std::string shown = ArchivePath(storageFolder, archiveName);
+    const std::string archive = OutputPath(storageFolder, archiveName);
+    if (list.empty()) return Fail("压缩成功，但是压缩文件" + shown + "未创建（无差异文件）。");
 
     // a -r [-v] -n@list -o+ -m1 (with a password -m1 -o+) -y -ep1 -inul -- archive source
     std::vector<std::string> args{"a", "-r"};
@@ -75,7 +76,7 @@ bool ChangeCompression::CompressChangesWith(ChangeMode mode, const std::string& 
         args.insert(args.end(), {"-m1", "-o+"});
     }
     args.insert(args.end(), {"-y", "-ep1", "-inul", "--", archive, CleanPath(source)});
-    return RunRar(args, password) && CheckArchiveWritten(archive);
+    return RunRar(args, password) && CheckArchiveWritten(archive, shown);
 }
 
 bool ChangeCompression::CompressSubfolderChanges(const std::string& source, const std::string& storageFolder,

@@ -12,6 +12,7 @@
 #include "engine/archive/ZipOperator.h"
 #include "engine/backup/Backup.h"
 #include "engine/files/BackupNames.h"
+#include "engine/files/PendingSet.h"
 #include "engine/restore/RestoreItem.h"
 #include "engine/restore/RestoreItemTree.h"
 #include "support/Trees.h"
@@ -320,10 +321,16 @@ TEST_F(BackupDiffTest, PerSubfolderRunNamesTheFailedSubfolders) {
     // The storage folder inside the source is no sub-folder to back up.
     TaskInfo task = DiffTask(Store::Copied, true);
     task.dest = source_ + "bak";
-    // Its set cannot get its own name.
-    WriteFile(task.dest + "/2024-03-05/locked_" + kBaseStamp, "in the way");
+    // Its set finds no free name: its own and every later one it may take are in the way.
+    for (int later = 0; later < kCommitStampTries; ++later) {
+        WriteFile(task.dest + "/2024-03-05/locked_" +
+                      FormatLocalTime(MakeLocalTime(2024, 3, 5, 14, 7, 9 + later), kStampFormat),
+                  "in the way");
+    }
     std::string message;
     EXPECT_EQ(Run(task, message), 0);
+    EXPECT_EQ(message, "备份时，" + task.dest + "/2024-03-05/中的备份名locked_" + kBaseStamp +
+                           "及其后100秒内的备份名均已被占用");
     const auto log = SystemLog();
     EXPECT_NE(std::find(log.begin(), log.end(), "每日文件\t开始执行压缩子目录：找到子目录[2]个。"),
               log.end());
@@ -409,8 +416,8 @@ TEST_F(BackupDiffTest, PartInANameIsNoVolumeSuffix) {
     EXPECT_EQ(SetContents(set, "my.party", Store::InVolumes), expected);
 }
 
-// The service's next start removes what a differential run cut short left, in the dated folder and in
-// the set folders of its item (each sub-folder's for a per-sub-folder task), and nothing else.
+// The service's next start removes the work folders a differential run cut short left, in the dated folder
+// and in every set folder (each sub-folder's for a per-sub-folder task), and nothing else.
 TEST_F(BackupDiffTest, InterruptedDifferentialRunsLeaveNothingBehind) {
     for (const bool perSubfolder : {false, true}) {
         fs::remove_all(storage_);
@@ -422,19 +429,19 @@ TEST_F(BackupDiffTest, InterruptedDifferentialRunsLeaveNothingBehind) {
         for (const std::string& item : items) {
             fs::create_directories(perSubfolder ? source_ + item : source_);
             const std::string sets = storage_ + "/diff/" + item + "_20240301010000/";
+            WriteFile(sets + PartialSetName(kDiffStamp, 12) + "/x.txt", "x");
+            removed.push_back(sets + PartialSetName(kDiffStamp, 12));
             for (const std::string& name :
-                 {std::string(kDiffStamp) + ".part1.rar", std::string(kDiffStamp) + ".partial/x.txt",
+                 {std::string(kDiffStamp) + ".part1.rar", PartialSetName(kDiffStamp, 13) + "/x.txt",
                   std::string("20240304000000.rar")}) {
                 WriteFile(sets + name, "x");
+                kept.push_back(sets + name);
             }
-            removed.push_back(sets + kDiffStamp + ".part1.rar");
-            removed.push_back(sets + kDiffStamp + ".partial");
-            kept.push_back(sets + "20240304000000.rar");
             WriteFile(Dated() + item + "_" + kDiffStamp + ".rar", "x");
-            removed.push_back(Dated() + item + "_" + kDiffStamp + ".rar");
+            kept.push_back(Dated() + item + "_" + kDiffStamp + ".rar");
         }
-        WriteFile(storage_ + "/diff/other_20240301010000/" + kDiffStamp + ".rar", "x");
-        kept.push_back(storage_ + "/diff/other_20240301010000/" + kDiffStamp + ".rar");
+        WriteFile(Dated() + PartialSetName(kDiffStamp, 12) + "/x.txt", "x");
+        removed.push_back(Dated() + PartialSetName(kDiffStamp, 12));
         TaskInfo task = DiffTask(Store::Compressed, perSubfolder);
         backup_.RecordInterruptedRun(task, MakeLocalTime(2024, 3, 5, 14, 8, 0));
         for (const std::string& path : removed) EXPECT_FALSE(fs::exists(path)) << path;
