@@ -67,7 +67,10 @@ class CZipOperator {
                                     const std::string& password, bool exclude, std::vector<std::string> masks,
                                     int volumeMb = 0);
 
-    // Compresses what changed in source since base (through a list file) plus deletion markers.
+    // Compresses what changed in source (a folder, or one file) since base through a list file: changed
+    // files, new folders, and a deletion marker per entry of base gone from source (WalkChanges). The
+    // markers are made in a private folder of the cache folder and stored under the source's own name
+    // (-ap); the source is never written to. A deletion that cannot be recorded fails with its name.
     bool CompressChanges(const std::string& source, const std::string& storageFolder, const std::string& base,
                          const std::string& password, const std::string& archiveName, int volumeMb = 0);
     bool CompressChangesFiltered(const std::string& source, const std::string& storageFolder,

@@ -11,6 +11,7 @@
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonFiles.h"
+#include "engine/util/CommonPaths.h"
 #include "engine/util/CommonText.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
@@ -59,7 +60,14 @@ bool CopyChanges(const TaskInfo& task, const std::string& setFolder, const Pendi
                             ? files.CopyChangedFiltered(task.source, folder, compare, "", true, task.filter,
                                                         false, false) != 0
                             : files.CopyChanged(task.source, folder, compare, "", true, false) != 0;
-    files.RemoveEmptyFolders(folder);
+    if (task.HasFlag(kTaskFilter)) {
+        files.RemoveEmptyFolders(folder);
+    } else {
+        // A folder new since the base stays, empty or not; the others were made only to walk them.
+        const std::string copy = folder + LastPathLevel(task.source);
+        if (IsRealFolder(copy)) files.RemoveEmptyFoldersKnownTo(copy, compare);
+        if (IsFolderEmpty(folder)) RemovePath(CleanPath(folder));
+    }
     message = copied ? "" : WithSystemReason(files.error(), files.errorNumber());
     return copied;
 }

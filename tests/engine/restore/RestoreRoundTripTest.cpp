@@ -96,8 +96,8 @@ TEST_F(RestoreRoundTrip, AStaleMarkerInTheTargetDeletesNothing) {
     EXPECT_EQ(Markers(target_).size(), 2u);  // the user's own, left alone
 }
 
-// A marker names a link in the restored base: the link goes, never what it points to; the entry's files are
-// never written through a linked folder either.
+// A marker names a link in the restored base (to a file or a folder): the link goes, never what it points
+// to; the entry's files are never written through a linked folder either.
 TEST_F(RestoreRoundTrip, AMarkerNeverFollowsALink) {
     const std::string base = WriteBase(SetKind::Copied);
     ChangeSource();
@@ -107,14 +107,18 @@ TEST_F(RestoreRoundTrip, AMarkerNeverFollowsALink) {
     const std::string elsewhere = program_ / "elsewhere/";
     WriteFile(elsewhere + "gone.txt", "keep");
     WriteFile(elsewhere + "deep/old.txt", "keep too");
+    WriteFile(elsewhere + "old/x.txt", "keep the folder");
     std::filesystem::remove(target_ + "docs/gone.txt");
     std::filesystem::create_symlink(elsewhere + "gone.txt", target_ + "docs/gone.txt");
+    std::filesystem::remove_all(target_ + "docs/old");
+    std::filesystem::create_directory_symlink(elsewhere + "old", target_ + "docs/old");
     std::filesystem::remove_all(target_ + "docs/sub/deep");
     std::filesystem::create_directory_symlink(elsewhere + "deep", target_ + "docs/sub/deep");
     const std::set<std::string> before = DescribeTree(elsewhere);
 
     EXPECT_FALSE(LayDifferentialEntry(Owner(), {entry, target_, "", false, entry}, message));
     EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(target_ + "docs/gone.txt")));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(target_ + "docs/old")));
     EXPECT_TRUE(std::filesystem::is_symlink(target_ + "docs/sub/deep"));
     EXPECT_EQ(DescribeTree(elsewhere), before);
 }
