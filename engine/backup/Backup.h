@@ -125,12 +125,13 @@ class CBackup {
 
     int BackupSubfolders(TaskInfo& task, const std::string& rarPath, std::string& message,
                          std::time_t runTime, const JobContext& job, SingleJob single);
-    // Writes the full set "<item>_<stamp>" of the task into datedFolder; target receives the record's
-    // target, title the set's title as given. Nullopt when job.stop cut it short.
+    // Writes the full set "<item>_<stamp>" of the task into datedFolder, with the status lines of a full
+    // backup or of a differential task's new base (newBase); target receives the record's target, title
+    // the set's title as given. Nullopt when job.stop cut it short.
     std::optional<bool> WriteFullSet(TaskInfo& task, const std::string& rarPath,
                                      const std::string& datedFolder, const std::string& item,
-                                     const std::string& stamp, std::string& message, std::string& target,
-                                     std::string& title, const JobContext& job);
+                                     const std::string& stamp, bool newBase, std::string& message,
+                                     std::string& target, std::string& title, const JobContext& job);
     // Writes the differential set stamp of the source against compare into setFolder ("diff/<base
     // title>/"); the rest as WriteFullSet. The work folder (an unpacked base) is removed before the set is
     // put on disk, so that the sync never writes it back.

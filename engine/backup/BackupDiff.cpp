@@ -33,7 +33,7 @@ bool CompressChanges(const TaskInfo& task, const std::string& rarPath, const std
                      std::string& message, const JobContext& job) {
     const std::string stamp = set.title();
     const bool filtered = task.HasFlag(kTaskFilter);
-    job.status.Status("[文件备份]压缩文件夹[" + task.source + "]至[" + setFolder + "]存储名[" + stamp +
+    job.status.Status("[文件备份]压缩文件夹[" + task.source + "]至[" + set.path() + "]存储名[" + stamp +
                       (filtered ? "]基准库[" : "]基本库[") + base + "]");
     CZipOperator zip(rarPath, job.stop);
     zip.SetExcludedFolder(task.dest);
@@ -99,13 +99,21 @@ std::optional<bool> CBackup::WriteDiffSet(const TaskInfo& task, const std::strin
         set.Leave();
         return std::nullopt;
     }
-    if (!work.path().empty()) job.status.Status("[文件备份]删除临时文件[" + work.path() + "]");
+    // The unpacked base goes before the set is put on disk, so that the sync never writes it back.
+    const std::string unpacked = work.path();
     work.Remove();
     std::string title;
     if (succeeded) {
+        if (compressed) {
+            job.status.Status(
+                (task.HasFlag(kTaskFilter) ? "[文件备份]复制文件[" : "[文件备份]复制文件夹内容[") +
+                set.path() + "]至[" + setFolder + "]");
+        }
         title = FinishSet(folder.fd(), set, !compressed, message);
         succeeded = !title.empty();
+        if (compressed) job.status.Status("[文件备份]删除临时文件[" + set.path() + "]");
     }
+    if (!unpacked.empty()) job.status.Status("[文件备份]删除临时文件[" + unpacked + "]");
     if (succeeded) {
         target = compressed ? FindVolumeName(setFolder + title) : setFolder + title;
     } else {
@@ -153,7 +161,8 @@ int CBackup::BackupDiff(TaskInfo& task, const std::string& rarPath, std::string&
             message = kNoNameText;
             written = false;
         } else {
-            written = WriteFullSet(task, rarPath, datedFolder, item, stamp, message, target, given, job);
+            written =
+                WriteFullSet(task, rarPath, datedFolder, item, stamp, true, message, target, given, job);
         }
         if (written == true && !task.HasFlag(kTaskCompress))
             written = MakeBaseSetFolder(task.dest, given, message);
@@ -175,6 +184,7 @@ int CBackup::BackupDiff(TaskInfo& task, const std::string& rarPath, std::string&
                 zip.ExtractFile(base, work.path(), task.password, stamp + std::string(kDeletionMarker)) == 0;
             if (job.stop.stop_requested()) return 0;
             if (!unpackedOk) {
+                job.status.Status("[文件备份]删除临时文件[" + unpacked + "]");
                 WriteFailedRecord(task, task.dest, zip.message());
                 temp.Write(taskKey, kCurrentTaskSection, "");
                 job.status.EndStatus();

@@ -20,11 +20,13 @@ namespace {
 constexpr const char* kNotOnDiskText = "备份时，写入磁盘失败";
 
 // Compresses the source to the set's title + ".rar" (or volumes) in its work folder; target receives the
-// archive's place.
+// archive's place. A differential task's new base tells of the work folder.
 bool CompressSource(const TaskInfo& task, const std::string& rarPath, const std::string& datedFolder,
-                    const PendingSet& set, std::string& message, std::string& target, const JobContext& job) {
+                    const PendingSet& set, bool newBase, std::string& message, std::string& target,
+                    const JobContext& job) {
     const std::string archiveName = set.title() + ".rar";
-    job.status.Status("[文件备份]压缩文件夹[" + task.source + "]至目录[" + datedFolder + "]存储名[" +
+    job.status.Status("[文件备份]压缩文件夹[" + task.source +
+                      (newBase ? "]至临时目录[" + set.path() : "]至目录[" + datedFolder) + "]存储名[" +
                       archiveName + "]");
     CZipOperator zip(rarPath, job.stop);
     zip.SetExcludedFolder(task.dest);
@@ -41,10 +43,12 @@ bool CompressSource(const TaskInfo& task, const std::string& rarPath, const std:
 }
 
 // Copies the source under the set's work folder + "/" + its own name.
-bool CopySource(const TaskInfo& task, const std::string& datedFolder, const PendingSet& set,
+bool CopySource(const TaskInfo& task, const std::string& datedFolder, const PendingSet& set, bool newBase,
                 std::string& message, const JobContext& job) {
     const std::string folder = set.path();
-    job.status.Status("[文件备份]复制文件[" + task.source + "]至[" + datedFolder + set.title() + "/]");
+    job.status.Status(newBase
+                          ? "[文件备份]复制文件夹[" + task.source + "]至[" + datedFolder + "]"
+                          : "[文件备份]复制文件[" + task.source + "]至[" + datedFolder + set.title() + "/]");
     CFileOperator files;
     files.SetExcludedFolder(task.dest);
     files.SetStopToken(job.stop);
@@ -74,22 +78,26 @@ std::string CBackup::FinishSet(int folderFd, PendingSet& set, bool copySet, std:
 
 std::optional<bool> CBackup::WriteFullSet(TaskInfo& task, const std::string& rarPath,
                                           const std::string& datedFolder, const std::string& item,
-                                          const std::string& stamp, std::string& message, std::string& target,
-                                          std::string& title, const JobContext& job) {
+                                          const std::string& stamp, bool newBase, std::string& message,
+                                          std::string& target, std::string& title, const JobContext& job) {
     const bool compressed = task.HasFlag(kTaskCompress);
     const FolderHandle dated = OpenBackupFolder(datedFolder, message);
     PendingSet set(dated, datedFolder, item + "_", stamp, task.id);
     title = set.title();
-    bool succeeded = dated.IsOpen() && set.Make(message) &&
-                     (compressed ? CompressSource(task, rarPath, datedFolder, set, message, target, job)
-                                 : CopySource(task, datedFolder, set, message, job));
+    bool succeeded =
+        dated.IsOpen() && set.Make(message) &&
+        (compressed ? CompressSource(task, rarPath, datedFolder, set, newBase, message, target, job)
+                    : CopySource(task, datedFolder, set, newBase, message, job));
     if (job.stop.stop_requested()) {
         set.Leave();
         return std::nullopt;
     }
     if (succeeded) {
+        const bool toldOfWork = newBase && compressed;
+        if (toldOfWork) job.status.Status("[文件备份]复制文件夹[" + set.path() + "]至[" + datedFolder + "]");
         title = FinishSet(dated.fd(), set, !compressed, message);
         succeeded = !title.empty();
+        if (toldOfWork) job.status.Status("[文件备份]删除临时文件[" + set.path() + "]");
     }
     if (succeeded) {
         target = compressed ? FindVolumeName(datedFolder + title) : datedFolder + title;
@@ -122,7 +130,7 @@ int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string&
 
     std::string title;
     const std::optional<bool> written =
-        WriteFullSet(task, rarPath, datedFolder, item, stamp, message, target, title, job);
+        WriteFullSet(task, rarPath, datedFolder, item, stamp, false, message, target, title, job);
     // Cut short by the job's stop: the recovery at the next start of the service records it.
     if (!written) return 0;
     const bool succeeded = *written;
