@@ -11,11 +11,11 @@
 #include "engine/mssql/SqlOperator.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
-#include "engine/tasks/QelXml.h"
 #include "platform/Paths.h"
 #include "support/ChinaTimeClock.h"
 #include "support/MySqlTestServer.h"
 #include "support/RecordingJob.h"
+#include "support/StoredTask.h"
 #include "support/TdsPeer.h"
 #include "support/TempProgramDir.h"
 
@@ -51,9 +51,6 @@ class BackupStatusLinesTest : public ::testing::Test {
     }
 
     TaskInfo StoredTask(int flags, int sqlType, const std::string& databases) const {
-        CQelXML store;
-        store.SetFilePath(TaskDbPath());
-        EXPECT_TRUE(store.Load());
         TaskInfo task;
         task.name = "状态";
         task.flags = flags;
@@ -64,8 +61,7 @@ class BackupStatusLinesTest : public ::testing::Test {
         task.rootPassword = server_.rootPassword;
         task.dest = storage_;
         task.times = "01:00";
-        EXPECT_TRUE(store.ChangeTask(kChangeAdd, task, true, false));
-        return task;
+        return test::StoreInTaskDb(task);
     }
 
     TaskInfo DiffTask(int flags) const {
@@ -129,6 +125,17 @@ TEST_F(BackupStatusLinesTest, RunsTellWhatTheyDoInTheSystemsWords) {
     const std::string archiveBase = dated + "Work Files_20240305140709.rar";
     const std::string unpack = "[文件备份]解压基准库[" + archiveBase + "]到临时目录[" + cache +
                                "]存储名[20240305140800" + kMarker + "]";
+    const std::string bak = cache + "sales_20240305140709.bak";
+    const std::string sqlBackup = "[MSSQL备份]备份实例[MSSQLSERVER]的数据库[sales]至[" + bak + "]";
+    const std::string sqlCompress =
+        "[MSSQL备份]压缩实例[MSSQLSERVER]的数据库[sales]的备份文件[" + bak + "]至[" + dated + "]";
+    const auto sqlServer = [&](const std::string& databases) {
+        return [this, databases](const JobContext& job) {
+            std::string message;
+            backup_.RunSqlServerTask(StoredTask(kTaskCompress, kSqlServer, databases), "2024-03-05", rar_,
+                                     message, job);
+        };
+    };
     struct Case {
         const char* what;
         std::function<void(const JobContext&)> run;
@@ -177,26 +184,12 @@ TEST_F(BackupStatusLinesTest, RunsTellWhatTheyDoInTheSystemsWords) {
          [&](const JobContext& job) { RunAfterBase(DiffTask(kTaskCompress), "other", job); },
          {unpack, "[文件备份]删除临时文件[" + cache + "20240305140800" + kMarker + "]"}},
         {"SQL Server, every database",
-         [&](const JobContext& job) {
-             std::string message;
-             backup_.RunSqlServerTask(StoredTask(kTaskCompress, kSqlServer, "?????"), "2024-03-05", rar_,
-                                      message, job);
-         },
-         {"[MSSQL备份]开始备份[MSSQLSERVER]实例下的所有数据库",
-          "[MSSQL备份]备份实例[MSSQLSERVER]的数据库[sales]至[" + cache + "sales_20240305140709.bak]",
-          "[MSSQL备份]压缩实例[MSSQLSERVER]的数据库[sales]的备份文件[" + cache +
-              "sales_20240305140709.bak]至[" + dated + "]存储名[sales_20240305140709]",
-          "[MSSQL备份]删除临时文件[" + cache + "]"}},
+         sqlServer("?????"),
+         {"[MSSQL备份]开始备份[MSSQLSERVER]实例下的所有数据库", sqlBackup,
+          sqlCompress + "存储名[sales_20240305140709]", "[MSSQL备份]删除临时文件[" + cache + "]"}},
         {"SQL Server, chosen databases",
-         [&](const JobContext& job) {
-             std::string message;
-             backup_.RunSqlServerTask(StoredTask(kTaskCompress, kSqlServer, "sales"), "2024-03-05", rar_,
-                                      message, job);
-         },
-         {"[MSSQL备份]开始备份[MSSQLSERVER]实例下的部分数据库",
-          "[MSSQL备份]备份实例[MSSQLSERVER]的数据库[sales]至[" + cache + "sales_20240305140709.bak]",
-          "[MSSQL备份]压缩实例[MSSQLSERVER]的数据库[sales]的备份文件[" + cache +
-              "sales_20240305140709.bak]至[" + dated + "]",
+         sqlServer("sales"),
+         {"[MSSQL备份]开始备份[MSSQLSERVER]实例下的部分数据库", sqlBackup, sqlCompress,
           "[MSSQL备份]删除临时文件[" + cache + "]"}},
         {"MySQL, chosen databases",
          [&](const JobContext& job) {

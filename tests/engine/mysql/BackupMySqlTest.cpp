@@ -9,11 +9,11 @@
 #include "engine/archive/ZipOperator.h"
 #include "engine/backup/Backup.h"
 #include "engine/settings/ProgramFiles.h"
-#include "engine/tasks/QelXml.h"
 #include "platform/Clock.h"
 #include "support/InstalledClock.h"
 #include "support/MySqlTestServer.h"
 #include "support/RecordingJob.h"
+#include "support/StoredTask.h"
 #include "support/TempProgramDir.h"
 
 namespace zov {
@@ -49,9 +49,6 @@ class BackupMySqlTest : public ::testing::Test {
 
     // A stored MySQL task of the databases.
     TaskInfo StoreTask(const std::string& databases, const std::string& rootPassword) {
-        CQelXML store;
-        store.SetFilePath(TaskDbPath());
-        EXPECT_TRUE(store.Load());
         TaskInfo task;
         task.name = "mysql";
         task.flags = 0x06;
@@ -61,8 +58,7 @@ class BackupMySqlTest : public ::testing::Test {
         task.rootPassword = rootPassword;
         task.dest = program_ / "bak";
         task.times = "01:00";
-        EXPECT_TRUE(store.ChangeTask(kChangeAdd, task, true, false));
-        return task;
+        return test::StoreInTaskDb(task);
     }
 
     // The columns of the MySQL log lines of today.
