@@ -38,9 +38,9 @@ int OpenLockFile(const std::string& path) {
 
 int LockFlags(FileLock::Mode mode) { return mode == FileLock::Mode::Shared ? LOCK_SH : LOCK_EX; }
 
-// The locked descriptor, or -1 (errno set). Waiting polls without blocking, so that it ends with the bound.
-int LockedFd(const std::string& path, int flags, std::chrono::milliseconds bound) {
-    const int fd = OpenLockFile(path);
+// The descriptor fd locked, or -1 (errno set; fd closed). Waiting polls without blocking, so that it ends
+// with the bound.
+int LockedFd(int fd, int flags, std::chrono::milliseconds bound) {
     if (fd < 0) return -1;
     const auto deadline = std::chrono::steady_clock::now() + bound;
     for (;;) {
@@ -78,8 +78,14 @@ FileLock& FileLock::operator=(FileLock&& other) noexcept {
 FileLock::~FileLock() { Release(); }
 
 FileLock FileLock::Acquire(const std::string& path, Mode mode, std::chrono::milliseconds bound) {
-    const int fd = LockedFd(path, LockFlags(mode), bound);
+    const int fd = LockedFd(OpenLockFile(path), LockFlags(mode), bound);
     return fd >= 0 ? FileLock(fd, path) : FileLock();
+}
+
+FileLock FileLock::AcquireFolder(const std::string& folder, Mode mode, std::chrono::milliseconds bound) {
+    const int opened = open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = LockedFd(opened, LockFlags(mode), bound);
+    return fd >= 0 ? FileLock(fd, folder) : FileLock();
 }
 
 FileLock FileLock::TryAcquire(const std::string& path, Mode mode) {

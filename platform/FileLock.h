@@ -27,6 +27,9 @@ class FileLock {
     // Waits at most bound for the lock; not held() when it was not had in time (errno ETIMEDOUT) or the
     // file cannot be opened (errno set).
     static FileLock Acquire(const std::string& path, Mode mode, std::chrono::milliseconds bound = kWaitBound);
+    // The same on a folder itself (its last level not a link), for the writers of that folder.
+    static FileLock AcquireFolder(const std::string& folder, Mode mode,
+                                  std::chrono::milliseconds bound = kWaitBound);
     // Does not wait; not held() when another holder has it (errno EWOULDBLOCK) or on error.
     static FileLock TryAcquire(const std::string& path, Mode mode);
 

@@ -46,6 +46,9 @@ class CZipOperator {
     // Leaves folder (usually the storage folder) and all it holds out of every later compression whose
     // source holds it; no effect on a source it does not lie in. "" leaves nothing out.
     void SetExcludedFolder(std::string folder) { excludedFolder_ = std::move(folder); }
+    // Writes the archives of the later compressions into folder (a run's work folder) instead of their
+    // storage folder; the messages still name the storage folder. "" writes them into the storage folder.
+    void SetOutputFolder(std::string folder) { outputFolder_ = std::move(folder); }
 
     // A volume size below 1 writes one archive file; an empty password leaves the archive open.
     bool CompressFile(const std::string& item, const std::string& storageFolder, const std::string& password,
@@ -64,7 +67,10 @@ class CZipOperator {
                                     const std::string& password, bool exclude, std::vector<std::string> masks,
                                     int volumeMb = 0);
 
-    // Compresses what changed in source since base (through a list file) plus deletion markers.
+    // Compresses what changed in source (a folder, or one file) since base through a list file: changed
+    // files, new folders, and a deletion marker per entry of base gone from source (WalkChanges). The
+    // markers are made in a private folder of the cache folder and stored under the source's own name
+    // (-ap); the source is never written to. A deletion that cannot be recorded fails with its name.
     bool CompressChanges(const std::string& source, const std::string& storageFolder, const std::string& base,
                          const std::string& password, const std::string& archiveName, int volumeMb = 0);
     bool CompressChangesFiltered(const std::string& source, const std::string& storageFolder,
@@ -89,16 +95,17 @@ class CZipOperator {
   private:
     ArchiverRun Run() { return ArchiverRun(rarPath_, stop_, message_, lastCode_); }
     ArchiveCompression Compression() {
-        return ArchiveCompression(rarPath_, stop_, excludedFolder_, message_, lastCode_);
+        return ArchiveCompression(rarPath_, stop_, {excludedFolder_, outputFolder_}, message_, lastCode_);
     }
     ChangeCompression Changes() {
-        return ChangeCompression(rarPath_, stop_, excludedFolder_, message_, lastCode_);
+        return ChangeCompression(rarPath_, stop_, {excludedFolder_, outputFolder_}, message_, lastCode_);
     }
     ArchiveExtraction Extraction() { return ArchiveExtraction(rarPath_, stop_, message_, lastCode_); }
 
     std::string rarPath_;
     std::stop_token stop_;
     std::string excludedFolder_;
+    std::string outputFolder_;
     std::string message_;
     int lastCode_ = 0;
 };

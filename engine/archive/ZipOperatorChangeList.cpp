@@ -1,14 +1,14 @@
 #include "engine/archive/ZipOperatorChangeList.h"
 
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <set>
+#include <cerrno>
 #include <string>
 #include <string_view>
 
 #include "engine/files/BackupNames.h"
 #include "engine/files/CopyOperations.h"
+#include "engine/files/FileOperator.h"
 #include "engine/filter/CommonFilter.h"
 #include "engine/settings/SystemLog.h"
 #include "engine/util/CommonFiles.h"
@@ -18,74 +18,106 @@
 namespace zov {
 namespace {
 
-// A deletion marker stands for its file and passes when that file would.
-bool PassesFilter(const FilterSet& filter, const std::string& name, const std::string& path) {
-    if (!IsDeletionMarker(name)) return FilterEntryPasses(filter, path);
-    return FilterEntryPasses(filter, std::string_view(path).substr(0, path.size() - kDeletionMarker.size()));
-}
-
-bool IsEmptyFile(const std::string& path) {
-    struct stat info {};
-    return ::lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode) && info.st_size == 0;
-}
+constexpr const char* kNotListedText = "压缩文件夹时，生成列表文件失败";
 
 AppendPath AppendTo(const std::string& listFile) {
     return [&listFile](const std::string& path) { return AppendLine(path, listFile); };
 }
 
+// One folder level of a change walk: the same relative folder below the source, its base and the markers.
+struct WalkLevel {
+    std::string source;
+    std::string base;
+    std::string markers;
+};
+
+class ChangeWalk {
+  public:
+    ChangeWalk(const FilterSet* filter, const ExcludedFolder* leftOut, const AppendPath& append,
+               std::string& failure)
+        : filter_(filter), leftOut_(leftOut), append_(append), failure_(failure) {}
+
+    // Folders are entered only when real (a symbolic link to a folder could lead back up the tree), and
+    // the left-out folder (same device and inode) not at all.
+    bool Walk(const WalkLevel& level) {
+        for (const std::string& name : ListDirectory(level.base)) {
+            if (!IsDeletionMarker(name) && IsDeletedSinceBase(level.base + name, level.source + name) &&
+                !Mark(level, name)) {
+                return false;
+            }
+        }
+        for (const std::string& name : ListDirectory(level.source)) {
+            if (IsReservedName(name) || IsDeletionMarker(name)) continue;
+            const std::string path = level.source + name;
+            struct stat info {};
+            if (::lstat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode)) {
+                if (leftOut_ != nullptr && leftOut_->Is(info)) continue;
+                // A folder new since the base is stored itself, so that it comes back also when empty.
+                if (!IsRealFolder(level.base + name) && Passes(path) && !Append(path)) return false;
+                if (!Walk({path + "/", level.base + name + "/", level.markers + name + "/"})) return false;
+                continue;
+            }
+            if (!IsSameFile(path, level.base + name) && Passes(path) && !Append(path)) return false;
+        }
+        return true;
+    }
+
+    // A source that is one file, against the file of its name in base.
+    bool WalkFile(const std::string& source, const std::string& base) {
+        if (IsSameFile(source, JoinPath(base, LastPathLevel(source))) || !Passes(source)) return true;
+        return Append(source);
+    }
+
+  private:
+    bool Passes(std::string_view path) const {
+        return filter_ == nullptr || FilterEntryPasses(*filter_, path);
+    }
+
+    bool Append(const std::string& path) {
+        if (append_(path)) return true;
+        failure_ = kNotListedText;
+        return false;
+    }
+
+    // Records that name of the base is gone: a folder's marker is always listed, a file's when the file
+    // would pass the filter.
+    bool Mark(const WalkLevel& level, const std::string& name) {
+        const std::string gone = level.source + name;
+        const std::string marker = level.markers + name + std::string(kDeletionMarker);
+        if (CFileOperator().CreateFolder(level.markers) != 1 || !CreateMarkerFile(marker)) {
+            failure_ = DeletionNotRecordedText(gone, errno);
+            return false;
+        }
+        return (IsRealFolder(level.base + name) || Passes(gone)) ? Append(marker) : true;
+    }
+
+    const FilterSet* filter_;
+    const ExcludedFolder* leftOut_;
+    const AppendPath& append_;
+    std::string& failure_;
+};
+
 }  // namespace
 
-// Folders are entered only when real (a symbolic link to a folder could lead back up the tree), and the
-// left-out folder (same device and inode) not at all.
-bool WalkChanges(std::string source, std::string base, const FilterSet* filter, const ExcludedFolder* leftOut,
-                 const AppendPath& append, std::vector<std::string>* made) {
-    NormalizeDir(source);
-    NormalizeDir(base);
-    std::set<std::string> marked;
-    for (const std::string& name : ListDirectory(base)) {
-        if (IsDeletionMarker(name) || IsDirectory(base + name) || PathExists(source + name)) continue;
-        const std::string marker = name + std::string(kDeletionMarker);
-        // A marker left by an earlier walk for the same file still holds.
-        if (!CreateMarkerFile(source + marker) && !IsEmptyFile(source + marker)) continue;
-        marked.insert(marker);
-        if (made != nullptr) made->push_back(source + marker);
-    }
-    for (const std::string& name : ListDirectory(source)) {
-        if (IsReservedName(name)) continue;
-        std::string path = source + name;
-        struct stat info {};
-        const bool known = ::lstat(path.c_str(), &info) == 0;
-        if (known && S_ISDIR(info.st_mode)) {
-            if (leftOut != nullptr && leftOut->Is(info)) continue;
-            if (!WalkChanges(path, base + name, filter, leftOut, append, made)) return false;
-            continue;
-        }
-        // A marker this walk did not make was left by a run that did not end: it stands for nothing now.
-        if (IsDeletionMarker(name) && !marked.contains(name)) {
-            if (IsEmptyFile(path)) ::unlink(path.c_str());
-            continue;
-        }
-        if (IsSameFile(path, base + name)) continue;
-        if (filter != nullptr && !PassesFilter(*filter, name, path)) continue;
-        if (!append(path)) return false;
-    }
-    return true;
+bool WalkChanges(const std::string& source, const std::string& base, const std::string& markers,
+                 const FilterSet* filter, const ExcludedFolder* leftOut, const AppendPath& append,
+                 std::string& failure) {
+    ChangeWalk walk(filter, leftOut, append, failure);
+    if (!IsDirectory(source)) return walk.WalkFile(CleanPath(source), base);
+    return walk.Walk({WithTrailingSlash(CleanPath(source)), WithTrailingSlash(CleanPath(base)),
+                      WithTrailingSlash(CleanPath(markers))});
 }
 
-void RemoveMarkers(const std::vector<std::string>& markers) {
-    for (const std::string& marker : markers) {
-        struct stat info {};
-        if (::lstat(marker.c_str(), &info) == 0 && S_ISREG(info.st_mode)) ::unlink(marker.c_str());
-    }
-}
-
-bool WriteChangeList(const std::string& source, const std::string& base, const std::string& listFile) {
-    return WalkChanges(source, base, nullptr, nullptr, AppendTo(listFile), nullptr);
+bool WriteChangeList(const std::string& source, const std::string& base, const std::string& markers,
+                     const std::string& listFile) {
+    std::string failure;
+    return WalkChanges(source, base, markers, nullptr, nullptr, AppendTo(listFile), failure);
 }
 
 bool WriteChangeListFiltered(const std::string& source, const std::string& base, const FilterSet& filter,
-                             const std::string& listFile) {
-    return WalkChanges(source, base, &filter, nullptr, AppendTo(listFile), nullptr);
+                             const std::string& markers, const std::string& listFile) {
+    std::string failure;
+    return WalkChanges(source, base, markers, &filter, nullptr, AppendTo(listFile), failure);
 }
 
 }  // namespace zov

@@ -7,26 +7,13 @@
 #include "engine/archive/ZipOperatorChangeList.h"
 #include "engine/archive/ZipOperatorListFile.h"
 #include "engine/archive/ZipOperatorLookup.h"
+#include "engine/files/CacheFolder.h"
 #include "engine/files/ExcludedFolder.h"
+#include "engine/util/CommonFiles.h"
+#include "engine/util/CommonPaths.h"
 #include "platform/Paths.h"
 
 namespace zov {
-namespace {
-
-// Removes the deletion markers a change walk made in the source when the compression ends, whether the
-// archiver succeeded or not.
-class MarkerCleanup {
-  public:
-    MarkerCleanup() = default;
-    MarkerCleanup(const MarkerCleanup&) = delete;
-    MarkerCleanup& operator=(const MarkerCleanup&) = delete;
-    ~MarkerCleanup() { RemoveMarkers(made); }
-
-    std::vector<std::string> made;
-};
-
-}  // namespace
-
 bool ChangeCompression::CompressChanges(const std::string& source, const std::string& storageFolder,
                                         const std::string& base, const std::string& password,
                                         const std::string& archiveName, int volumeMb) {
@@ -54,18 +41,25 @@ bool ChangeCompression::CompressChangesWith(ChangeMode mode, const std::string& 
 
     DriverListFile list;
     if (!list.Create()) return Fail("压缩文件夹时，生成列表文件失败");
-    MarkerCleanup markers;
+    // The deletion markers are made in a private folder and stored beside the changes, never in the
+    // source (it may be read-only, as a snapshot is).
+    CacheWorkFolder markers;
+    if (markers.path().empty()) return Fail("压缩文件夹时，无法在缓存目录中创建临时目录");
     const std::optional<ExcludedFolder> leftOut = ExcludedFolderInside(source, excludedFolder_);
     const AppendPath append = [&list](const std::string& path) { return list.Append(path); };
     const FilterSet* walkFilter = mode == ChangeMode::Filtered ? &filter : nullptr;
-    if (!WalkChanges(source, base, walkFilter, leftOut ? &*leftOut : nullptr, append, &markers.made)) {
-        return Fail("压缩文件夹时，生成列表文件失败");
+    std::string failure;
+    if (!WalkChanges(source, base, markers.path(), walkFilter, leftOut ? &*leftOut : nullptr, append,
+                     failure)) {
+        return Fail(failure);
     }
 
-    std::string archive = ArchivePath(storageFolder, archiveName);
-    if (list.empty()) return Fail("压缩成功，但是压缩文件" + archive + "未创建（无差异文件）。");
+    const std::string shown = ArchivePath(storageFolder, archiveName);
+    const std::string archive = OutputPath(storageFolder, archiveName);
+    if (list.empty()) return Fail("压缩成功，但是压缩文件" + shown + "未创建（无差异文件）。");
 
-    // a -r [-v] -n@list -o+ -m1 (with a password -m1 -o+) -y -ep1 -inul -- archive source
+    // a -r [-v] -n@list -o+ -m1 (with a password -m1 -o+) -y -ep1 -inul [-ap<name>] -- archive source
+    // [markers]: the markers go under the source's own name.
     std::vector<std::string> args{"a", "-r"};
     if (volumeMb > 0) args.push_back("-v" + std::to_string(volumeMb) + "m");
     args.push_back("-n@" + list.path());
@@ -74,8 +68,12 @@ bool ChangeCompression::CompressChangesWith(ChangeMode mode, const std::string& 
     } else {
         args.insert(args.end(), {"-m1", "-o+"});
     }
-    args.insert(args.end(), {"-y", "-ep1", "-inul", "--", archive, CleanPath(source)});
-    return RunRar(args, password) && CheckArchiveWritten(archive);
+    args.insert(args.end(), {"-y", "-ep1", "-inul"});
+    const bool marked = !IsFolderEmpty(markers.path());
+    if (marked) args.push_back("-ap" + WithTrailingSlash(LastPathLevel(source)));
+    args.insert(args.end(), {"--", archive, CleanPath(source)});
+    if (marked) args.push_back(CleanPath(markers.path()));
+    return RunRar(args, password) && CheckArchiveWritten(archive, shown);
 }
 
 bool ChangeCompression::CompressSubfolderChanges(const std::string& source, const std::string& storageFolder,

@@ -56,10 +56,15 @@ bool ArchiveCompression::LeaveOutExcludedFolder(const std::string& source, Drive
     return true;
 }
 
-bool ArchiveCompression::CheckArchiveWritten(const std::string& archivePath) {
-    std::string base = archivePath.substr(0, archivePath.size() - kArchiveExtension.size());
+std::string ArchiveCompression::OutputPath(const std::string& storageFolder,
+                                           const std::string& archiveName) const {
+    return ArchivePath(outputFolder_.empty() ? storageFolder : outputFolder_, archiveName);
+}
+
+bool ArchiveCompression::CheckArchiveWritten(const std::string& written, const std::string& shownPath) {
+    std::string base = written.substr(0, written.size() - kArchiveExtension.size());
     if (FileExists(FindVolumeName(base))) return true;
-    return Fail("压缩成功，但是压缩文件" + archivePath + "未创建（压缩项为空）。");
+    return Fail("压缩成功，但是压缩文件" + shownPath + "未创建（压缩项为空）。");
 }
 
 bool ArchiveCompression::CheckFolderJob(const std::string& source, const std::string& storageFolder,
@@ -80,12 +85,12 @@ bool ArchiveCompression::CompressFile(const std::string& item, const std::string
                                       const std::string& password, const std::string& archiveName,
                                       int volumeMb) {
     if (item.empty() || storageFolder.empty() || archiveName.empty()) return Fail("无效的参数");
-    std::string archive = ArchivePath(storageFolder, archiveName);
+    const std::string archive = OutputPath(storageFolder, archiveName);
     // a -r [-v] -y -o+ -m1 -ep1 -inul -- archive item
     std::vector<std::string> args{"a", "-r"};
     if (volumeMb > 0) args.push_back("-v" + std::to_string(volumeMb) + "m");
     args.insert(args.end(), {"-y", "-o+", "-m1", "-ep1", "-inul", "--", archive, item});
-    return RunRar(args, password) && CheckArchiveWritten(archive);
+    return RunRar(args, password) && CheckArchiveWritten(archive, ArchivePath(storageFolder, archiveName));
 }
 
 bool ArchiveCompression::CompressFolder(const std::string& source, const std::string& storageFolder,
@@ -112,12 +117,12 @@ bool ArchiveCompression::CompressFolderWith(const std::string& source, const std
         return Fail("使用winrar压缩时，传入了非法参数。");
     }
     if (!CheckFolderJob(source, storageFolder, number)) return false;
-    std::string archive = ArchivePath(storageFolder, archiveName);
+    const std::string archive = OutputPath(storageFolder, archiveName);
     std::vector<std::string> args = FolderSwitches(volumeMb, maskSwitches);
     DriverListFile leftOut;
     if (!LeaveOutExcludedFolder(source, leftOut, args)) return false;
     args.insert(args.end(), {"--", archive, CleanPath(source)});
-    return RunRar(args, password) && CheckArchiveWritten(archive);
+    return RunRar(args, password) && CheckArchiveWritten(archive, ArchivePath(storageFolder, archiveName));
 }
 
 bool ArchiveCompression::ForEachSubfolder(const std::string& source, const std::string& storageFolder,

@@ -27,13 +27,20 @@ enum FolderJobNumber : int {
 // -x<pattern> (exclude) or -n<pattern> for each pattern of the items, in order.
 std::vector<std::string> MaskSwitches(bool exclude, const std::vector<std::string>& masks);
 
-// The compressions of one job; excludedFolder is the folder set by CZipOperator::SetExcludedFolder. The
-// public operations are those of the same name of CZipOperator.
+// The folders CZipOperator::SetExcludedFolder and SetOutputFolder set for a job's compressions.
+struct CompressionFolders {
+    const std::string& excluded;
+    const std::string& output;
+};
+
+// The compressions of one job. The public operations are those of the same name of CZipOperator.
 class ArchiveCompression : public ArchiverRun {
   public:
-    ArchiveCompression(const std::string& rarPath, const std::stop_token& stop,
-                       const std::string& excludedFolder, std::string& message, int& lastCode)
-        : ArchiverRun(rarPath, stop, message, lastCode), excludedFolder_(excludedFolder) {}
+    ArchiveCompression(const std::string& rarPath, const std::stop_token& stop, CompressionFolders folders,
+                       std::string& message, int& lastCode)
+        : ArchiverRun(rarPath, stop, message, lastCode),
+          excludedFolder_(folders.excluded),
+          outputFolder_(folders.output) {}
 
     bool CompressFile(const std::string& item, const std::string& storageFolder, const std::string& password,
                       const std::string& archiveName, int volumeMb);
@@ -55,14 +62,18 @@ class ArchiveCompression : public ArchiverRun {
 
     // The checks every folder operation makes first; number tells the operations apart in the messages.
     bool CheckFolderJob(const std::string& source, const std::string& storageFolder, int number);
-    // After a successful run: the archive (or its first volume) must exist.
-    bool CheckArchiveWritten(const std::string& archivePath);
+    // Where the archive archiveName of storageFolder is written: in the output folder when there is one.
+    std::string OutputPath(const std::string& storageFolder, const std::string& archiveName) const;
+    // After a successful run: the archive written (or its first volume) must exist; the message names
+    // shownPath.
+    bool CheckArchiveWritten(const std::string& written, const std::string& shownPath);
     // Runs job for each direct sub-folder of source in name order, after the folder checks; stops at the
     // first failure. False when there is no sub-folder.
     bool ForEachSubfolder(const std::string& source, const std::string& storageFolder, int number,
                           const SubfolderJob& job);
 
     const std::string& excludedFolder_;
+    const std::string& outputFolder_;
 
   private:
     // Adds -x@<list> naming the excluded folder when it lies inside source; list is made for it. False

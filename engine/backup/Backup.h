@@ -13,6 +13,7 @@ namespace zov {
 
 class CacheWorkFolder;
 class CQelLog;
+class PendingSet;
 struct MySqlDump;
 
 // Operation types of the backup runs' log records.
@@ -41,9 +42,10 @@ std::time_t RecordedRunStart(int taskId);
 // text.
 //
 // Every run that fails writes one "失败" record in the daily log of its kind and removes what it wrote.
-// A copy set is written as PartialSetName(<item>_<stamp>) and gets its own name once complete; a run is
-// recorded "成功" only after its output is on disk. Folders a run makes are 0700, and it writes only into
-// a dated folder that is a real folder, not a link.
+// A set (a copy, an archive, each database's archive) is written into the run's own work folder
+// (PendingSet) and gets its own name once complete and on disk, never replacing another: when its name is
+// taken, it takes the next free stamp. A run is recorded "成功" only after its output is on disk. Folders a
+// run makes are 0700, and it writes only into a dated folder that is a real folder, not a link.
 class CBackup {
   public:
     virtual ~CBackup() = default;
@@ -106,9 +108,10 @@ class CBackup {
                             const JobContext& job);
 
     // A run of the task started at runTime (0: unknown) that was cut short (service stopped, process
-    // killed): removes what that run left unfinished (RemoveRunOutput in its dated folder, and in the set
-    // folders under "diff/" for a differential task; for each sub-folder of a per-sub-folder task), writes
-    // one "失败" record saying so in the daily log of the task's kind and deletes the task's "CURTASK" entry.
+    // killed): removes the work folders that run left unfinished (RemovePartialSets in its dated folder,
+    // and in the set folders under "diff/" for a differential task), never a set under its own name (it
+    // may be another task's), writes one "失败" record saying so in the daily log of the task's kind and
+    // deletes the task's "CURTASK" entry.
     // With runTime 0 only the record is written and the entry deleted.
     void RecordInterruptedRun(const TaskInfo& task, std::time_t runTime);
 
@@ -122,11 +125,13 @@ class CBackup {
 
     int BackupSubfolders(TaskInfo& task, const std::string& rarPath, std::string& message,
                          std::time_t runTime, const JobContext& job, SingleJob single);
-    // Writes the full set itemStamp of the task into datedFolder; target receives the record's target.
-    // Nullopt when job.stop cut it short.
+    // Writes the full set "<item>_<stamp>" of the task into datedFolder, with the status lines of a full
+    // backup or of a differential task's new base (newBase); target receives the record's target, title
+    // the set's title as given. Nullopt when job.stop cut it short.
     std::optional<bool> WriteFullSet(TaskInfo& task, const std::string& rarPath,
-                                     const std::string& datedFolder, const std::string& itemStamp,
-                                     std::string& message, std::string& target, const JobContext& job);
+                                     const std::string& datedFolder, const std::string& item,
+                                     const std::string& stamp, bool newBase, std::string& message,
+                                     std::string& target, std::string& title, const JobContext& job);
     // Writes the differential set stamp of the source against compare into setFolder ("diff/<base
     // title>/"); the rest as WriteFullSet. The work folder (an unpacked base) is removed before the set is
     // put on disk, so that the sync never writes it back.
@@ -135,10 +140,9 @@ class CBackup {
                                      const std::string& base, const std::string& compare,
                                      CacheWorkFolder& work, std::string& message, std::string& target,
                                      const JobContext& job);
-    // Finishes a job that wrote its set without failing: the output put on disk and a copy set given its
-    // own name. False with message set when that fails.
-    bool FinishSet(int datedFd, const std::string& datedFolder, const std::string& itemStamp, bool copySet,
-                   std::string& message);
+    // Finishes a job that wrote its set without failing: the output put on disk (the file system of the
+    // open folder folderFd) and the set committed. The title given; "" with message set when that fails.
+    std::string FinishSet(int folderFd, PendingSet& set, bool copySet, std::string& message);
     // Dumps and compresses one database of a MySQL job (dumpCycles cycles of up to 6 runs of the tool)
     // and fills its record; false when it failed, nullopt when the job's stop cut it short.
     std::optional<bool> BackupMySqlDatabase(const MySqlDump& dump, const std::string& database,

@@ -7,9 +7,12 @@
 #include "engine/files/BackupNames.h"
 #include "engine/files/CacheFolder.h"
 #include "engine/files/FileOperator.h"
+#include "engine/files/PendingSet.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonFiles.h"
+#include "engine/util/CommonPaths.h"
+#include "engine/util/CommonText.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 
@@ -26,29 +29,30 @@ std::string CompareFolderIn(const std::string& set, const std::string& item) {
 }
 
 bool CompressChanges(const TaskInfo& task, const std::string& rarPath, const std::string& setFolder,
-                     const std::string& stamp, const std::string& base, const std::string& compare,
-                     std::string& message, std::string& target, const JobContext& job) {
+                     const PendingSet& set, const std::string& base, const std::string& compare,
+                     std::string& message, const JobContext& job) {
+    const std::string stamp = set.title();
     const bool filtered = task.HasFlag(kTaskFilter);
-    job.status.Status("[文件备份]压缩文件夹[" + task.source + "]至[" + setFolder + "]存储名[" + stamp +
+    job.status.Status("[文件备份]压缩文件夹[" + task.source + "]至[" + set.path() + "]存储名[" + stamp +
                       (filtered ? "]基准库[" : "]基本库[") + base + "]");
     CZipOperator zip(rarPath, job.stop);
     zip.SetExcludedFolder(task.dest);
+    zip.SetOutputFolder(set.path());
     const bool compressed =
         filtered ? zip.CompressChangesFiltered(task.source, setFolder, compare, task.password, stamp,
                                                task.filter, task.partial)
                  : zip.CompressChanges(task.source, setFolder, compare, task.password, stamp, task.partial);
     message = zip.message();
-    target = compressed ? FindVolumeName(setFolder + stamp) : setFolder + stamp + ".rar";
     return compressed;
 }
 
-// Copies the changes under setFolder + PartialSetName(stamp) + "/" + the source's own name.
-bool CopyChanges(const TaskInfo& task, const std::string& setFolder, const std::string& stamp,
+// Copies the changes under the set's work folder + "/" + the source's own name.
+bool CopyChanges(const TaskInfo& task, const std::string& setFolder, const PendingSet& set,
                  const std::string& base, const std::string& compare, std::string& message,
-                 std::string& target, const JobContext& job) {
-    target = setFolder + stamp;
-    const std::string folder = setFolder + PartialSetName(stamp) + "/";
-    job.status.Status("[文件备份]复制文件[" + task.source + "]至[" + target + "]基本库[" + base + "]");
+                 const JobContext& job) {
+    const std::string folder = set.path();
+    job.status.Status("[文件备份]复制文件[" + task.source + "]至[" + setFolder + set.title() + "]基本库[" +
+                      base + "]");
     CFileOperator files;
     files.SetExcludedFolder(task.dest);
     files.SetStopToken(job.stop);
@@ -56,18 +60,24 @@ bool CopyChanges(const TaskInfo& task, const std::string& setFolder, const std::
                             ? files.CopyChangedFiltered(task.source, folder, compare, "", true, task.filter,
                                                         false, false) != 0
                             : files.CopyChanged(task.source, folder, compare, "", true, false) != 0;
-    files.RemoveEmptyFolders(folder);
+    if (task.HasFlag(kTaskFilter)) {
+        files.RemoveEmptyFolders(folder);
+    } else {
+        // A folder new since the base stays, empty or not; the others were made only to walk them.
+        const std::string copy = folder + LastPathLevel(task.source);
+        if (IsRealFolder(copy)) files.RemoveEmptyFoldersKnownTo(copy, compare);
+        if (IsFolderEmpty(folder)) RemovePath(CleanPath(folder));
+    }
     message = copied ? "" : WithSystemReason(files.error(), files.errorNumber());
     return copied;
 }
 
-// The set folder of a new copied base, "diff/<item>_<stamp>/<stamp>/": the expiry keeps a base while its set
-// folder exists.
-bool MakeBaseSetFolder(const std::string& storage, const std::string& itemStamp, const std::string& stamp,
-                       std::string& message) {
+// The set folder of a new copied base, "diff/<base title>/<its stamp>/": the expiry keeps a base while its
+// set folder exists.
+bool MakeBaseSetFolder(const std::string& storage, const std::string& title, std::string& message) {
     const std::string diff = storage + kDiffFolderName + "/";
-    return OpenBackupFolder(diff, message).IsOpen() && OpenBackupFolder(diff + itemStamp, message).IsOpen() &&
-           OpenBackupFolder(diff + itemStamp + "/" + stamp, message).IsOpen();
+    return OpenBackupFolder(diff, message).IsOpen() && OpenBackupFolder(diff + title, message).IsOpen() &&
+           OpenBackupFolder(diff + title + "/" + std::string(StampOfTitle(title)), message).IsOpen();
 }
 
 }  // namespace
@@ -80,18 +90,34 @@ std::optional<bool> CBackup::WriteDiffSet(const TaskInfo& task, const std::strin
     const bool compressed = task.HasFlag(kTaskCompress);
     target = setFolder + stamp + (compressed ? ".rar" : "");
     const FolderHandle diff = OpenBackupFolder(JoinPath(task.dest, kDiffFolderName), message);
-    const FolderHandle set = diff.IsOpen() ? OpenBackupFolder(setFolder, message) : FolderHandle();
-    bool succeeded =
-        set.IsOpen() &&
-        (compressed ? CompressChanges(task, rarPath, setFolder, stamp, base, compare, message, target, job)
-                    : CopyChanges(task, setFolder, stamp, base, compare, message, target, job));
-    if (job.stop.stop_requested()) return std::nullopt;
-    if (!work.path().empty()) job.status.Status("[文件备份]删除临时文件[" + work.path() + "]");
+    const FolderHandle folder = diff.IsOpen() ? OpenBackupFolder(setFolder, message) : FolderHandle();
+    PendingSet set(folder, setFolder, "", stamp, task.id);
+    bool succeeded = folder.IsOpen() && set.Make(message) &&
+                     (compressed ? CompressChanges(task, rarPath, setFolder, set, base, compare, message, job)
+                                 : CopyChanges(task, setFolder, set, base, compare, message, job));
+    if (job.stop.stop_requested()) {
+        set.Leave();
+        return std::nullopt;
+    }
+    // The unpacked base goes before the set is put on disk, so that the sync never writes it back.
+    const std::string unpacked = work.path();
     work.Remove();
-    if (succeeded) succeeded = FinishSet(set.fd(), setFolder, stamp, !compressed, message);
-    std::string left;
-    if (!succeeded && set.IsOpen() && !RemoveRunOutput(setFolder, stamp, left)) {
-        message += "，未完成的备份删除失败：" + left;
+    std::string title;
+    if (succeeded) {
+        if (compressed) {
+            job.status.Status(
+                (task.HasFlag(kTaskFilter) ? "[文件备份]复制文件[" : "[文件备份]复制文件夹内容[") +
+                set.path() + "]至[" + setFolder + "]");
+        }
+        title = FinishSet(folder.fd(), set, !compressed, message);
+        succeeded = !title.empty();
+        if (compressed) job.status.Status("[文件备份]删除临时文件[" + set.path() + "]");
+    }
+    if (!unpacked.empty()) job.status.Status("[文件备份]删除临时文件[" + unpacked + "]");
+    if (succeeded) {
+        target = compressed ? FindVolumeName(setFolder + title) : setFolder + title;
+    } else {
+        DiscardSet(set, message);
     }
     return succeeded;
 }
@@ -129,16 +155,17 @@ int CBackup::BackupDiff(TaskInfo& task, const std::string& rarPath, std::string&
     std::optional<bool> written;
     if (base.empty()) {
         log.SetType(kLogTypeNewBase);
-        const std::string itemStamp = item + "_" + stamp;
-        target = datedFolder + itemStamp;
+        target = datedFolder + item + "_" + stamp;
+        std::string given;
         if (item.empty()) {
             message = kNoNameText;
             written = false;
         } else {
-            written = WriteFullSet(task, rarPath, datedFolder, itemStamp, message, target, job);
+            written =
+                WriteFullSet(task, rarPath, datedFolder, item, stamp, true, message, target, given, job);
         }
         if (written == true && !task.HasFlag(kTaskCompress))
-            written = MakeBaseSetFolder(task.dest, itemStamp, stamp, message);
+            written = MakeBaseSetFolder(task.dest, given, message);
     } else {
         const std::string setFolder = task.dest + kDiffFolderName + "/" + title + "/";
         CacheWorkFolder work;
@@ -157,6 +184,7 @@ int CBackup::BackupDiff(TaskInfo& task, const std::string& rarPath, std::string&
                 zip.ExtractFile(base, work.path(), task.password, stamp + std::string(kDeletionMarker)) == 0;
             if (job.stop.stop_requested()) return 0;
             if (!unpackedOk) {
+                job.status.Status("[文件备份]删除临时文件[" + unpacked + "]");
                 WriteFailedRecord(task, task.dest, zip.message());
                 temp.Write(taskKey, kCurrentTaskSection, "");
                 job.status.EndStatus();

@@ -1,6 +1,3 @@
-#include <fcntl.h>
-#include <stdio.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -11,8 +8,10 @@
 #include "engine/backup/BackupRecord.h"
 #include "engine/files/BackupNames.h"
 #include "engine/files/FileOperator.h"
+#include "engine/files/PendingSet.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
+#include "engine/util/CommonText.h"
 #include "platform/Clock.h"
 
 namespace zov {
@@ -20,15 +19,18 @@ namespace {
 
 constexpr const char* kNotOnDiskText = "备份时，写入磁盘失败";
 
-// Compresses the source to datedFolder + itemStamp + ".rar" (or volumes); returns the log target.
+// Compresses the source to the set's title + ".rar" (or volumes) in its work folder; target receives the
+// archive's place. A differential task's new base tells of the work folder.
 bool CompressSource(const TaskInfo& task, const std::string& rarPath, const std::string& datedFolder,
-                    const std::string& itemStamp, std::string& message, std::string& target,
+                    const PendingSet& set, bool newBase, std::string& message, std::string& target,
                     const JobContext& job) {
-    const std::string archiveName = itemStamp + ".rar";
-    job.status.Status("[文件备份]压缩文件夹[" + task.source + "]至目录[" + datedFolder + "]存储名[" +
+    const std::string archiveName = set.title() + ".rar";
+    job.status.Status("[文件备份]压缩文件夹[" + task.source +
+                      (newBase ? "]至临时目录[" + set.path() : "]至目录[" + datedFolder) + "]存储名[" +
                       archiveName + "]");
     CZipOperator zip(rarPath, job.stop);
     zip.SetExcludedFolder(task.dest);
+    zip.SetOutputFolder(set.path());
     const bool compressed =
         task.HasFlag(kTaskFilter)
             ? zip.CompressFolderFiltered(task.source, datedFolder, task.password, archiveName,
@@ -36,15 +38,17 @@ bool CompressSource(const TaskInfo& task, const std::string& rarPath, const std:
             : zip.CompressFolder(task.source, datedFolder, task.password, archiveName, task.partial);
     job.status.EndStatus();
     message = zip.message();
-    target = compressed ? FindVolumeName(datedFolder + itemStamp) : datedFolder + archiveName;
+    target = datedFolder + archiveName;
     return compressed;
 }
 
-// Copies the source under datedFolder + PartialSetName(itemStamp) + "/" + its own name.
-bool CopySource(const TaskInfo& task, const std::string& datedFolder, const std::string& itemStamp,
+// Copies the source under the set's work folder + "/" + its own name.
+bool CopySource(const TaskInfo& task, const std::string& datedFolder, const PendingSet& set, bool newBase,
                 std::string& message, const JobContext& job) {
-    const std::string folder = datedFolder + PartialSetName(itemStamp) + "/";
-    job.status.Status("[文件备份]复制文件[" + task.source + "]至[" + datedFolder + itemStamp + "/]");
+    const std::string folder = set.path();
+    job.status.Status(newBase
+                          ? "[文件备份]复制文件夹[" + task.source + "]至[" + datedFolder + "]"
+                          : "[文件备份]复制文件[" + task.source + "]至[" + datedFolder + set.title() + "/]");
     CFileOperator files;
     files.SetExcludedFolder(task.dest);
     files.SetStopToken(job.stop);
@@ -64,39 +68,41 @@ bool CopySource(const TaskInfo& task, const std::string& datedFolder, const std:
 
 int CBackup::SyncToDisk(int folderFd) { return ::syncfs(folderFd) == 0 ? 0 : errno; }
 
-bool CBackup::FinishSet(int datedFd, const std::string& datedFolder, const std::string& itemStamp,
-                        bool copySet, std::string& message) {
-    if (const int code = SyncToDisk(datedFd)) {
+std::string CBackup::FinishSet(int folderFd, PendingSet& set, bool copySet, std::string& message) {
+    if (const int code = SyncToDisk(folderFd)) {
         message = WithSystemReason(kNotOnDiskText, code);
-        return false;
+        return "";
     }
-    const std::string partial = PartialSetName(itemStamp);
-    struct stat info {};
-    // A filtered copy that took nothing leaves no set.
-    if (!copySet || ::fstatat(datedFd, partial.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0) return true;
-    if (::renameat2(datedFd, partial.c_str(), datedFd, itemStamp.c_str(), RENAME_NOREPLACE) != 0) {
-        message = WithSystemReason("备份时，无法将" + datedFolder + partial + "改名为" + itemStamp, errno);
-        return false;
-    }
-    if (::fsync(datedFd) == 0) return true;
-    message = WithSystemReason(kNotOnDiskText, errno);
-    CFileOperator().ForceDelete(datedFolder + itemStamp);
-    return false;
+    return set.Commit(copySet, message);
 }
 
 std::optional<bool> CBackup::WriteFullSet(TaskInfo& task, const std::string& rarPath,
-                                          const std::string& datedFolder, const std::string& itemStamp,
-                                          std::string& message, std::string& target, const JobContext& job) {
+                                          const std::string& datedFolder, const std::string& item,
+                                          const std::string& stamp, bool newBase, std::string& message,
+                                          std::string& target, std::string& title, const JobContext& job) {
     const bool compressed = task.HasFlag(kTaskCompress);
     const FolderHandle dated = OpenBackupFolder(datedFolder, message);
-    bool succeeded = dated.IsOpen() &&
-                     (compressed ? CompressSource(task, rarPath, datedFolder, itemStamp, message, target, job)
-                                 : CopySource(task, datedFolder, itemStamp, message, job));
-    if (job.stop.stop_requested()) return std::nullopt;
-    if (succeeded) succeeded = FinishSet(dated.fd(), datedFolder, itemStamp, !compressed, message);
-    std::string left;
-    if (!succeeded && dated.IsOpen() && !RemoveRunOutput(datedFolder, itemStamp, left)) {
-        message += "，未完成的备份删除失败：" + left;
+    PendingSet set(dated, datedFolder, item + "_", stamp, task.id);
+    title = set.title();
+    bool succeeded =
+        dated.IsOpen() && set.Make(message) &&
+        (compressed ? CompressSource(task, rarPath, datedFolder, set, newBase, message, target, job)
+                    : CopySource(task, datedFolder, set, newBase, message, job));
+    if (job.stop.stop_requested()) {
+        set.Leave();
+        return std::nullopt;
+    }
+    if (succeeded) {
+        const bool toldOfWork = newBase && compressed;
+        if (toldOfWork) job.status.Status("[文件备份]复制文件夹[" + set.path() + "]至[" + datedFolder + "]");
+        title = FinishSet(dated.fd(), set, !compressed, message);
+        succeeded = !title.empty();
+        if (toldOfWork) job.status.Status("[文件备份]删除临时文件[" + set.path() + "]");
+    }
+    if (succeeded) {
+        target = compressed ? FindVolumeName(datedFolder + title) : datedFolder + title;
+    } else {
+        DiscardSet(set, message);
     }
     return succeeded;
 }
@@ -114,16 +120,17 @@ int CBackup::BackupFull(TaskInfo& task, const std::string& rarPath, std::string&
         WriteFailedRecord(task, task.dest, message);
         return 0;
     }
-    const std::string itemStamp = BackupItemName(task.source) + "_" + stamp;
-    std::string target = datedFolder + itemStamp;
+    const std::string item = BackupItemName(task.source);
+    std::string target = datedFolder + item + "_" + stamp;
 
     const IniFile temp(TempIniPath());
     const std::string taskKey = std::to_string(task.id);
     temp.Write(taskKey, kCurrentTaskSection, startText);
     if (task.HasFlag(kTaskFilter)) task.filter.exclude = !task.HasFlag(kTaskFilterInclude);
 
+    std::string title;
     const std::optional<bool> written =
-        WriteFullSet(task, rarPath, datedFolder, itemStamp, message, target, job);
+        WriteFullSet(task, rarPath, datedFolder, item, stamp, false, message, target, title, job);
     // Cut short by the job's stop: the recovery at the next start of the service records it.
     if (!written) return 0;
     const bool succeeded = *written;

@@ -1,10 +1,8 @@
 #include <cstdio>
-#include <vector>
 
 #include "engine/backup/Backup.h"
 #include "engine/backup/BackupOutput.h"
 #include "engine/backup/BackupRecord.h"
-#include "engine/backup/BackupSubfolders.h"
 #include "engine/files/BackupNames.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
@@ -35,23 +33,16 @@ void CBackup::RecordInterruptedRun(const TaskInfo& task, std::time_t runTime) {
     std::string message = kInterruptedText;
     std::string target = task.dest;
     const std::string stamp = runTime == 0 ? "" : FormatLocalTime(runTime, kStampFormat);
-    if (!stamp.empty() && task.IsFileTask() && IsAbsolutePath(task.dest)) {
+    if (!stamp.empty() && IsAbsolutePath(task.dest)) {
+        // Only the run's own work folders go: what it finished, or an archive of the same name another
+        // task wrote, stays.
         const std::string datedFolder = DatedFolder(task.dest, runTime);
-        const std::string source = CleanPath(task.source);
-        const std::vector<std::string> items =
-            task.compress ? SubfoldersToBackUp(source, task.dest) : std::vector{BackupItemName(source)};
-        target = task.compress ? task.dest : datedFolder + BackupItemName(source) + "_" + stamp;
         std::string left;
-        bool removed = true;
-        for (const std::string& item : items) {
-            removed = RemoveRunOutput(datedFolder, item + "_" + stamp, left) && removed;
-            if (task.diff) removed = RemoveDiffRunOutput(task.dest, item, stamp, left) && removed;
+        bool removed = RemovePartialSets(datedFolder, task.id, stamp, left);
+        if (task.IsFileTask()) {
+            if (task.diff) removed = RemoveDiffPartialSets(task.dest, task.id, stamp, left) && removed;
+            target = task.compress ? task.dest : datedFolder + BackupItemName(task.source) + "_" + stamp;
         }
-        message += removed ? "，未完成的备份已删除" : "，未完成的备份删除失败：" + left;
-    } else if (!stamp.empty() && IsAbsolutePath(task.dest)) {
-        // A database run keeps the archives of the databases it finished, each with its own record.
-        std::string left;
-        const bool removed = RemoveArchiverTemporariesSince(DatedFolder(task.dest, runTime), stamp, left);
         message += removed ? "，未完成的备份已删除" : "，未完成的备份删除失败：" + left;
     }
     WriteFailedRecord(task, target, message);

@@ -9,6 +9,7 @@
 #include "engine/files/BackupNames.h"
 #include "engine/files/CacheFolder.h"
 #include "engine/files/FileOperator.h"
+#include "engine/files/PendingSet.h"
 #include "engine/mysql/MySqlConnection.h"
 #include "engine/mysql/MySqlDataDir.h"
 #include "engine/mysql/MySqlDatabases.h"
@@ -37,7 +38,6 @@ constexpr auto kRunPause = 500ms;
 constexpr auto kCyclePause = 1000ms;
 // The longest one dump may take.
 constexpr auto kDumpTimeout = std::chrono::hours(24);
-constexpr const char* kNotOnDiskText = "备份时，写入磁盘失败";
 
 std::string DumpToolMissingText(const std::string& tool) { return "文件" + tool + "不存在，无法备份。"; }
 
@@ -219,26 +219,30 @@ std::optional<bool> CBackup::BackupMySqlDatabase(const MySqlDump& dump, const st
 
     const std::string stamp = FormatLocalTime(Now(), kStampFormat);
     if (stamp.empty()) return fail("获取当前时间出错");
-    const std::string itemStamp = title + "_" + stamp;
-    const std::string archiveName = itemStamp + ".rar";
+    PendingSet set(dump.dated, dump.datedFolder, title + "_", stamp, dump.task.id);
+    const std::string archiveName = set.title() + ".rar";
     record.SetTarget(dump.datedFolder + archiveName);
     job.status.Status("[MySQL备份]压缩数据库[" + database + "]至[" + dump.datedFolder + "]存储名[" +
                       archiveName + "]");
     CZipOperator zip(dump.rarPath, job.stop);
-    bool succeeded = zip.CompressFile(dumpFile, dump.datedFolder, dump.archivePassword, archiveName);
-    job.status.EndStatus();
-    message = zip.message();
-    if (job.stop.stop_requested()) succeeded = false;
+    zip.SetOutputFolder(set.path());
+    bool succeeded = set.Make(message);
     if (succeeded) {
-        if (const int code = SyncToDisk(dump.dated.fd())) {
-            message = WithSystemReason(kNotOnDiskText, code);
-            succeeded = false;
-        }
+        succeeded = zip.CompressFile(dumpFile, dump.datedFolder, dump.archivePassword, archiveName);
+        message = zip.message();
     }
-    if (!succeeded) {
+    job.status.EndStatus();
+    if (job.stop.stop_requested()) succeeded = false;
+    std::string given;
+    if (succeeded) {
+        given = FinishSet(dump.dated.fd(), set, false, message);
+        succeeded = !given.empty();
+    }
+    if (succeeded) {
+        record.SetTarget(dump.datedFolder + given + ".rar");
+    } else {
         job.status.Status("[MySQL备份]删除临时文件[" + dump.datedFolder + archiveName + "]");
-        std::string left;
-        if (!RemoveRunOutput(dump.datedFolder, itemStamp, left)) message += "，未完成的备份删除失败：" + left;
+        DiscardSet(set, message);
         job.status.EndStatus();
         if (job.stop.stop_requested()) return std::nullopt;
     }

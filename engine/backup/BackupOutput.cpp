@@ -1,11 +1,10 @@
 #include "engine/backup/BackupOutput.h"
 
-#include <string.h>
-
 #include <cerrno>
 
 #include "engine/files/BackupNames.h"
 #include "engine/files/FileOperator.h"
+#include "engine/util/CommonText.h"
 #include "platform/Paths.h"
 
 namespace zov {
@@ -27,52 +26,33 @@ FolderHandle OpenBackupFolder(const std::string& path, std::string& message) {
     return folder;
 }
 
-bool RemoveRunOutput(const std::string& datedFolder, const std::string& itemStamp, std::string& failed) {
-    const FolderHandle folder = FolderHandle::OpenReal(datedFolder);
+void DiscardSet(PendingSet& set, std::string& message) {
+    if (set.Discard() != 0) message += "，未完成的备份删除失败：" + set.path();
+}
+
+bool RemovePartialSets(const std::string& folder, int taskId, std::string_view stamp, std::string& failed) {
+    const FolderHandle opened = FolderHandle::OpenReal(folder);
     bool removed = true;
-    for (const std::string& name : folder.Entries()) {
-        const RunOutput kind = RunOutputOf(name, itemStamp);
-        if (kind == RunOutput::None) continue;
-        const EntryKind expected = kind == RunOutput::PartialSet ? EntryKind::Folder : EntryKind::File;
-        if (folder.Kind(name) != expected || folder.Remove(name) == 0) continue;
-        failed += (failed.empty() ? "" : "，") + JoinPath(datedFolder, name);
+    for (const std::string& name : opened.Entries()) {
+        const std::string_view from = StampOfPartialSet(name, taskId);
+        if (from.empty() || from < stamp || opened.Kind(name) != EntryKind::Folder) continue;
+        if (opened.Remove(name) == 0) continue;
+        failed += (failed.empty() ? "" : "，") + JoinPath(folder, name);
         removed = false;
     }
     return removed;
 }
 
-bool RemoveDiffRunOutput(const std::string& storage, const std::string& item, const std::string& stamp,
-                         std::string& failed) {
+bool RemoveDiffPartialSets(const std::string& storage, int taskId, std::string_view stamp,
+                           std::string& failed) {
     const std::string diff = JoinPath(storage, kDiffFolderName);
     const FolderHandle folder = FolderHandle::OpenReal(diff);
-    const std::string prefix = item + "_";
     bool removed = true;
     for (const std::string& name : folder.Entries()) {
-        if (!name.starts_with(prefix) || !IsStampText(std::string_view(name).substr(prefix.size()))) continue;
         if (folder.Kind(name) != EntryKind::Folder) continue;
-        removed = RemoveRunOutput(JoinPath(diff, name), stamp, failed) && removed;
+        removed = RemovePartialSets(JoinPath(diff, name), taskId, stamp, failed) && removed;
     }
     return removed;
-}
-
-bool RemoveArchiverTemporariesSince(const std::string& datedFolder, const std::string& stamp,
-                                    std::string& failed) {
-    const FolderHandle folder = FolderHandle::OpenReal(datedFolder);
-    bool removed = true;
-    for (const std::string& name : folder.Entries()) {
-        const std::string_view from = StampOfArchiverTemporary(name);
-        if (from.empty() || from < stamp || folder.Kind(name) != EntryKind::File) continue;
-        if (folder.Remove(name) == 0) continue;
-        failed += (failed.empty() ? "" : "，") + JoinPath(datedFolder, name);
-        removed = false;
-    }
-    return removed;
-}
-
-std::string WithSystemReason(const std::string& text, int code) {
-    if (code == 0) return text;
-    char buffer[256];
-    return text + "（" + ::strerror_r(code, buffer, sizeof buffer) + "）";
 }
 
 }  // namespace zov

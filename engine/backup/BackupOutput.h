@@ -1,7 +1,9 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
+#include "engine/files/PendingSet.h"
 #include "engine/util/FolderHandle.h"
 
 // Where a run writes: the folders it writes into, used only when they are real folders, and the removal of
@@ -13,26 +15,18 @@ namespace zov {
 // link would send the backup outside the storage folder.
 FolderHandle OpenBackupFolder(const std::string& path, std::string& message);
 
-// Removes from the dated folder what a run of the set itemStamp ("<item>_<stamp>") leaves when it does
-// not end (RunOutputOf): its copy set being written when that is a real folder, and its archive files and
-// the archiver's temporary files when they are regular files. Links are never followed nor removed, and
-// nothing is done in a dated folder that is a link. False with failed = the entries that could not be
-// removed.
-bool RemoveRunOutput(const std::string& datedFolder, const std::string& itemStamp, std::string& failed);
+// Discards the work folder of a set that failed; a work folder that cannot be removed is named at the end
+// of message.
+void DiscardSet(PendingSet& set, std::string& message);
 
-// The same for the differential sets of a run of item at stamp: RemoveRunOutput(folder, stamp) in every
-// set folder "<item>_<stamp of its base>" of storage + "diff/" that is a real folder.
-bool RemoveDiffRunOutput(const std::string& storage, const std::string& item, const std::string& stamp,
-                         std::string& failed);
+// Removes from folder (a dated folder or a differential set folder) the work folders of task taskId
+// (PartialSetName) whose title's stamp is stamp or later, as a run that did not end leaves them. Only real
+// folders are removed, never through a link, and nothing is done in a folder that is a link. False with
+// failed = the entries that could not be removed.
+bool RemovePartialSets(const std::string& folder, int taskId, std::string_view stamp, std::string& failed);
 
-// Removes from the dated folder the archiver's temporary files (StampOfArchiverTemporary) of archives
-// stamped at or after stamp, as a database run that did not end leaves them; its finished archives stay.
-// Regular files only; nothing is done in a dated folder that is a link. False with failed as above.
-bool RemoveArchiverTemporariesSince(const std::string& datedFolder, const std::string& stamp,
-                                    std::string& failed);
-
-// text followed by the system's reason for the error number ("（No space left on device）"); text
-// alone for 0.
-std::string WithSystemReason(const std::string& text, int code);
+// The same in every set folder of storage + "diff/" that is a real folder.
+bool RemoveDiffPartialSets(const std::string& storage, int taskId, std::string_view stamp,
+                           std::string& failed);
 
 }  // namespace zov

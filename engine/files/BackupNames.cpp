@@ -13,32 +13,8 @@ namespace {
 constexpr std::string_view kArchiveExtension = ".rar";
 constexpr std::string_view kVolumeInfix = ".part";
 constexpr std::string_view kPartialSuffix = ".partial";
-constexpr std::size_t kTemporarySuffixLength = 6;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-bool IsLetterOrDigit(char c) { return IsDigit(c) || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-
-// "<archive>" of an archiver's temporary file "<archive>.<six letters or digits>"; "" for other names.
-std::string_view ArchiveOfTemporary(std::string_view name) {
-    if (name.size() <= kTemporarySuffixLength + 1) return {};
-    const std::size_t dot = name.size() - kTemporarySuffixLength - 1;
-    const std::string_view random = name.substr(dot + 1);
-    if (name[dot] != '.' || !std::all_of(random.begin(), random.end(), IsLetterOrDigit)) return {};
-    return name.substr(0, dot);
-}
-
-// "<itemStamp>.rar" or "<itemStamp>.partN.rar", as the run names its archive.
-bool IsArchiveOfSet(std::string_view name, std::string_view itemStamp) {
-    if (!name.starts_with(itemStamp) || !name.ends_with(kArchiveExtension)) return false;
-    std::string_view middle = name.substr(itemStamp.size());
-    if (middle.size() < kArchiveExtension.size()) return false;
-    middle.remove_suffix(kArchiveExtension.size());
-    if (middle.empty()) return true;
-    if (!middle.starts_with(kVolumeInfix)) return false;
-    const std::string_view number = middle.substr(kVolumeInfix.size());
-    return !number.empty() && std::all_of(number.begin(), number.end(), IsDigit);
-}
 
 bool EndsWithNoCase(std::string_view text, std::string_view suffix) {
     if (text.size() < suffix.size()) return false;
@@ -110,25 +86,27 @@ std::string_view MarkedName(std::string_view marker) {
     return IsDeletionMarker(marker) ? marker.substr(0, marker.size() - kDeletionMarker.size()) : marker;
 }
 
-std::string PartialSetName(std::string_view itemStamp) {
-    return std::string(itemStamp) + std::string(kPartialSuffix);
+std::string PartialSetName(std::string_view stamp, int taskId) {
+    return std::string(stamp) + "." + std::to_string(taskId) + std::string(kPartialSuffix);
 }
 
-RunOutput RunOutputOf(std::string_view name, std::string_view itemStamp) {
-    if (itemStamp.empty()) return RunOutput::None;
-    if (name.size() == itemStamp.size() + kPartialSuffix.size() && name.starts_with(itemStamp) &&
-        name.ends_with(kPartialSuffix)) {
-        return RunOutput::PartialSet;
-    }
-    if (IsArchiveOfSet(name, itemStamp)) return RunOutput::ArchiveFile;
-    const std::string_view archive = ArchiveOfTemporary(name);
-    return !archive.empty() && IsArchiveOfSet(archive, itemStamp) ? RunOutput::ArchiveFile : RunOutput::None;
+std::string_view StampOfPartialSet(std::string_view name, int taskId) {
+    const std::string tail = "." + std::to_string(taskId) + std::string(kPartialSuffix);
+    if (!name.ends_with(tail)) return {};
+    const std::string_view stamp = name.substr(0, name.size() - tail.size());
+    return IsStampText(stamp) ? stamp : std::string_view{};
 }
 
-std::string_view StampOfArchiverTemporary(std::string_view name) {
-    const std::string_view archive = ArchiveOfTemporary(name);
-    if (!IsArchiveName(archive)) return {};
-    return StampOfTitle(BackupTitle(archive, false));
+std::string_view ArchiveSuffixOfSet(std::string_view name, std::string_view title) {
+    if (!name.starts_with(title) || !name.ends_with(kArchiveExtension)) return {};
+    const std::string_view suffix = name.substr(title.size());
+    if (suffix.size() < kArchiveExtension.size()) return {};
+    std::string_view middle = suffix.substr(0, suffix.size() - kArchiveExtension.size());
+    if (middle.empty()) return suffix;
+    if (!middle.starts_with(kVolumeInfix)) return {};
+    middle.remove_prefix(kVolumeInfix.size());
+    return !middle.empty() && std::all_of(middle.begin(), middle.end(), IsDigit) ? suffix
+                                                                                 : std::string_view{};
 }
 
 std::string FindVolumeName(const std::string& archiveBase) {

@@ -47,21 +47,17 @@ bool IsDeletionMarker(std::string_view name);
 // The name a marker stands for (the marker without its suffix).
 std::string_view MarkedName(std::string_view marker);
 
-// The name a copy set "<item>_<stamp>" has while it is written: "<item>_<stamp>.partial". It gets its own
-// name only once complete; no scanner takes the temporary name for a set, as its title ends in no stamp.
-std::string PartialSetName(std::string_view itemStamp);
+// The private work folder in which a run of task taskId started at stamp writes a set, beside the set's
+// place: "<stamp>.<task id>.partial". The set gets its own name only once complete (PendingSet); no
+// scanner takes the work folder for a set, as its name ends in no stamp, and runs of other tasks never
+// share it (the sets of one run are written one after the other).
+std::string PartialSetName(std::string_view stamp, int taskId);
 
-// What a run of the set itemStamp ("<item>_<stamp>") may leave in its dated folder when it does not end.
-enum class RunOutput {
-    None,
-    PartialSet,   // PartialSetName(itemStamp), a folder
-    ArchiveFile,  // a file: "<itemStamp>.rar", a volume "<itemStamp>.partN.rar" (N of any width), or one of
-                  // these names followed by "." and six letters or digits (the archiver's temporary files)
-};
-RunOutput RunOutputOf(std::string_view name, std::string_view itemStamp);
+// The stamp of a work folder of task taskId (PartialSetName); "" for every other name.
+std::string_view StampOfPartialSet(std::string_view name, int taskId);
 
-// The stamp of an archiver's temporary file "<title>_<stamp>.rar.<six letters or digits>" (volumes too);
-// "" for every other name.
-std::string_view StampOfArchiverTemporary(std::string_view name);
+// How name ends when it is an archive file of the set title: ".rar" or a volume ".partN.rar" (N of any
+// width); "" for every other name.
+std::string_view ArchiveSuffixOfSet(std::string_view name, std::string_view title);
 
 }  // namespace zov

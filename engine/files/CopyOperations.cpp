@@ -87,6 +87,18 @@ bool CopyChangedTreeFiltered(const std::string& source, const std::string& targe
     return CopyTree(source, target, rules, message, std::move(stop));
 }
 
+bool IsDeletedSinceBase(const std::string& baseEntry, const std::string& sourceEntry) {
+    struct stat base {};
+    if (::lstat(baseEntry.c_str(), &base) != 0) return false;
+    struct stat source {};
+    if (::lstat(sourceEntry.c_str(), &source) != 0) return errno == ENOENT;
+    return S_ISDIR(base.st_mode) != S_ISDIR(source.st_mode);
+}
+
+std::string DeletionNotRecordedText(const std::string& sourceEntry, int code) {
+    return WithSystemReason("差异备份时，无法记录已删除的" + sourceEntry, code);
+}
+
 bool IsSameFile(const std::string& pathA, const std::string& pathB) {
     const bool hasA = PathExists(pathA);
     const bool hasB = PathExists(pathB);

@@ -30,6 +30,14 @@ bool CopyChangedTree(const std::string& source, const std::string& target, const
 bool CopyChangedTreeFiltered(const std::string& source, const std::string& target, const std::string& base,
                              const FilterSet& filter, std::string& message, std::stop_token stop = {});
 
+// Whether the entry of a base needs a deletion marker against the same path in the source: it is gone from
+// the source, or one of them is a folder and the other is not (links are not followed). False when the
+// base holds nothing there.
+bool IsDeletedSinceBase(const std::string& baseEntry, const std::string& sourceEntry);
+
+// The text of a deletion that cannot be recorded: the entry gone from the source, and why.
+std::string DeletionNotRecordedText(const std::string& sourceEntry, int code);
+
 // Whether a file is unchanged: two missing paths are the same; a path and a missing one, or a folder and
 // anything, are not; two files are the same when both can be read and hold the same bytes.
 bool IsSameFile(const std::string& pathA, const std::string& pathB);

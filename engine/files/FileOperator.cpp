@@ -76,6 +76,10 @@ int CFileOperator::RemoveEmptyFolders(const std::string& folder) {
     return Deleter().RemoveEmptyFolders(folder);
 }
 
+int CFileOperator::RemoveEmptyFoldersKnownTo(const std::string& folder, const std::string& base) {
+    return fileops::RemoveEmptyFoldersKnownTo(folder, base);
+}
+
 int CFileOperator::DeleteMarkedFiles(const std::string& folder, bool withNamed) {
     return fileops::DeleteMarkedFiles(folder, withNamed);
 }

@@ -72,8 +72,9 @@ class CFileOperator {
                            bool useSourceName, const FilterSet& filter, bool pass, bool failIfExists);
 
     // Differential copy against base: files new in source or whose content differs from the same path
-    // under base are copied; for every file of base gone from source an empty deletion marker
-    // "<name>qel_temp_del~~~~" is written into the target. The source is never modified.
+    // under base are copied; for every file or folder of base gone from source (or of the other kind
+    // there, IsDeletedSinceBase) an empty deletion marker "<name>qel_temp_del~~~~" is written into the
+    // target. The source is never modified.
     int CopyChangedFiltered(const std::string& source, const std::string& target, const std::string& base,
                             const std::string& name, bool useSourceName, const FilterSet& filter, bool pass,
                             bool failIfExists);
@@ -92,6 +93,11 @@ class CFileOperator {
     // Deletes every folder below folder (and folder itself) whose tree holds no file. 1 done, 0 stopped at
     // a failure.
     int RemoveEmptyFolders(const std::string& folder);
+
+    // RemoveEmptyFolders for a differential copy: only the folders that base holds too go (made to walk
+    // them), folder itself included; a folder new since base stays, empty or not. 1 done, 0 not a folder
+    // or stopped at a failure.
+    int RemoveEmptyFoldersKnownTo(const std::string& folder, const std::string& base);
 
     // Removes every deletion marker of the tree; withNamed also deletes the entries they stand for.
     // 1 done, 0 stopped at a failure.

@@ -76,12 +76,6 @@ bool IsValidFolderName(const std::string& name) {
     return name.find('/') == std::string::npos && name != "." && name != "..";
 }
 
-std::string LastLevel(const std::string& path) {
-    const std::string clean = CleanPath(path);
-    const std::size_t slash = clean.rfind('/');
-    return slash == std::string::npos ? clean : clean.substr(slash + 1);
-}
-
 // A differential copy leaves out an entry that has not changed since the base: a link with the same
 // text, or a file with the same content.
 bool IsUnchanged(const std::string& entry, const struct stat& info, const std::string& basePath) {
@@ -231,14 +225,14 @@ int FolderCopy::CopyFolderAs(const std::string& source, const std::string& targe
     std::string destination = WithTrailingSlash(target);
     if (!name.empty()) {
         destination = WithTrailingSlash(JoinPath(target, name));
-    } else if (useSourceName && sourceIsFolder && !LastLevel(source).empty()) {
-        destination = WithTrailingSlash(JoinPath(target, LastLevel(source)));
+    } else if (useSourceName && sourceIsFolder && !LastPathLevel(source).empty()) {
+        destination = WithTrailingSlash(JoinPath(target, LastPathLevel(source)));
     }
     if (Overlaps(source, destination) && !intoExcluded) return Fail(OverlapText(form, source, destination));
     if (CreateFolder(destination) != 1) return Fail(FolderFailedText(form, destination, errno));
 
     if (!sourceIsFolder)
-        return CopyEntry(CleanPath(source), destination + LastLevel(source), rules.failIfExists);
+        return CopyEntry(CleanPath(source), destination + LastPathLevel(source), rules.failIfExists);
     const std::optional<ExcludedFolder> excluded = ExcludedFolderInside(source, excludedFolder_);
     if (intoExcluded && !excluded) return Fail(OverlapText(form, source, destination));
     CopyRules walk = rules;
@@ -303,15 +297,13 @@ bool FolderCopy::WriteDeletionMarkers(const std::string& source, const std::stri
                                       const std::string& target) {
     bool written = true;
     for (const std::string& name : ListDirectory(base)) {
-        if (IsDeletionMarker(name)) continue;
-        struct stat info {};
-        if (::lstat(JoinPath(base, name).c_str(), &info) != 0 || S_ISDIR(info.st_mode)) continue;
-        if (PathExists(JoinPath(source, name))) continue;
+        if (IsDeletionMarker(name) || !IsDeletedSinceBase(JoinPath(base, name), JoinPath(source, name)))
+            continue;
         const std::string marker = JoinPath(target, name + std::string(kDeletionMarker));
         if (CreateMarkerFile(marker)) continue;
         const int code = errno;
         if (code == EEXIST && IsRegularFile(marker)) continue;
-        written = Fail(Text("复制文件%s时，发生错误，错误号：%d", marker.c_str(), code));
+        written = Fail(DeletionNotRecordedText(JoinPath(source, name), code));
     }
     return written;
 }

@@ -76,13 +76,13 @@ int CopyBytes(int in, int out, const struct stat& info, CopyScratch& scratch) {
     }
 }
 
-// Opens the target file: made new (O_EXCL) unless replacing is asked for; never through a link.
-int OpenTarget(const std::string& to, bool replace) {
-    const int flags = O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (replace ? O_TRUNC : O_EXCL);
-    return ::open(to.c_str(), flags, 0600);
+// Makes the target file new: an existing one is never opened for writing, so a hard link or a link in the
+// target never leads the data elsewhere.
+int OpenTarget(const std::string& to) {
+    return ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
 }
 
-int CopyFileData(const std::string& from, const std::string& to, bool replace, CopyScratch& scratch) {
+int CopyFileData(const std::string& from, const std::string& to, CopyScratch& scratch) {
     const int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (in < 0) return errno;
     struct stat info {};
@@ -91,7 +91,7 @@ int CopyFileData(const std::string& from, const std::string& to, bool replace, C
         ::close(in);
         return code;
     }
-    const int out = OpenTarget(to, replace);
+    const int out = OpenTarget(to);
     if (out < 0) {
         const int code = errno;
         ::close(in);
@@ -124,14 +124,14 @@ int CopyLink(const std::string& from, const std::string& to, const struct stat& 
     return 0;
 }
 
-// Makes way for a copy over the existing entry to; 0 or an errno value.
+// Makes way for a copy over the existing entry to: a file or link there is unlinked, never written
+// into; 0 or an errno value.
 int ClearTarget(const std::string& to, const struct stat& source) {
     struct stat target {};
     if (::lstat(to.c_str(), &target) != 0) return errno == ENOENT ? 0 : errno;
     if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return EINVAL;
     if (S_ISDIR(target.st_mode)) return EISDIR;
-    if ((S_ISLNK(source.st_mode) || !S_ISREG(target.st_mode)) && ::unlink(to.c_str()) != 0) return errno;
-    return 0;
+    return ::unlink(to.c_str()) == 0 ? 0 : errno;
 }
 
 }  // namespace
@@ -144,15 +144,15 @@ char* CopyScratch::Buffer() {
 int CopyEntryData(const std::string& from, const struct stat& source, const std::string& to,
                   bool failIfExists, CopyScratch& scratch) {
     if (!S_ISREG(source.st_mode) && !S_ISLNK(source.st_mode)) return ENOTSUP;
-    const auto copy = [&](bool replace) {
+    const auto copy = [&] {
         return S_ISLNK(source.st_mode) ? CopyLink(from, to, source, scratch.keepsOwners())
-                                       : CopyFileData(from, to, replace, scratch);
+                                       : CopyFileData(from, to, scratch);
     };
     // Most targets are new: the copy makes them without looking first, and looks only at one in the way.
-    const int code = copy(false);
+    const int code = copy();
     if (code != EEXIST || failIfExists) return code;
     if (const int cleared = ClearTarget(to, source)) return cleared;
-    return copy(true);
+    return copy();
 }
 
 void CopyFolderAttributes(const std::string& source, const std::string& target) {

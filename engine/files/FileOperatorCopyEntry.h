@@ -31,8 +31,9 @@ class CopyScratch {
     std::optional<dev_t> refusedSource_;
 };
 
-// 0 or an errno value. An existing target is replaced unless failIfExists; a link in the way is removed,
-// never written through; the source itself is never overwritten. source is what lstat gave for from.
+// 0 or an errno value. An existing target is replaced by a new file unless failIfExists: what is in the
+// way (a file, maybe a hard link to one elsewhere, or a link) is unlinked, never opened for writing; the
+// source itself is never overwritten. source is what lstat gave for from.
 int CopyEntryData(const std::string& from, const struct stat& source, const std::string& to,
                   bool failIfExists, CopyScratch& scratch);
 

@@ -48,6 +48,21 @@ int RemoveEmptyIn(const FolderHandle& folder) {
     return 1;
 }
 
+// Removes, deepest first, the folders below folder that end up empty and that base holds as folders too.
+int RemoveEmptyKnownIn(const FolderHandle& folder, const FolderHandle& base) {
+    const auto names = folder.List();
+    if (!names) return 0;
+    for (const std::string& name : *names) {
+        if (folder.Kind(name) != EntryKind::Folder) continue;
+        const FolderHandle known = base.Child(name);
+        if (!known.IsOpen()) continue;  // new since the base: it stays with all it holds
+        const FolderHandle child = folder.Child(name);
+        if (!child.IsOpen() || RemoveEmptyKnownIn(child, known) != 1) return 0;
+        if (IsFolderEmpty(child) && folder.Remove(name) != 0) return 0;
+    }
+    return 1;
+}
+
 int DeleteReservedIn(const FolderHandle& folder) {
     const auto names = folder.List();
     if (!names) return 0;
@@ -118,6 +133,14 @@ int DeleteMarkedFiles(const std::string& folder, bool withNamed) {
     const FolderHandle top = FolderHandle::Open(folder);
     // A missing folder holds no marker.
     return top.IsOpen() ? DeleteMarkedIn(top, withNamed) : 1;
+}
+
+int RemoveEmptyFoldersKnownTo(const std::string& folder, const std::string& base) {
+    const FolderHandle top = FolderHandle::Open(folder);
+    const FolderHandle known = FolderHandle::Open(base);
+    if (!top.IsOpen() || !known.IsOpen()) return 0;
+    if (RemoveEmptyKnownIn(top, known) != 1) return 0;
+    return !IsFolderEmpty(top) || RemovePath(folder) == 0 ? 1 : 0;
 }
 
 int DeleteReservedNames(const std::string& folder) {

@@ -16,6 +16,7 @@ int RemoveLogged(const FolderHandle& folder, const std::string& name, const std:
 int ForceDelete(const std::string& path);
 int DeleteMarkedFiles(const std::string& folder, bool withNamed);
 int DeleteReservedNames(const std::string& folder);
+int RemoveEmptyFoldersKnownTo(const std::string& folder, const std::string& base);
 
 // The deletions that report a failure: its text goes to error (CFileOperator::error()).
 class PathDeletion {

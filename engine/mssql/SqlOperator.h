@@ -29,7 +29,8 @@ class CSQLOperator {
     // The backup runs of the task taskId (read from the task store): each database (all of the task's
     // instance, or those of selected that it holds, matched ignoring case, each once) is backed up by the
     // server into a fresh cache folder and compressed to "<storage>/<dateFolder>/<name>_<stamp>.rar" with
-    // the archiver rarPath, one SQL Server log record per database. 1 when every database succeeded, 0
+    // the archiver rarPath (the next free stamp when another archive has that name: names that map to one
+    // file name, another task's), one SQL Server log record per database. 1 when every database succeeded, 0
     // otherwise; a stop requested through job.stop cancels the running statement and ends the run
     // without a record for the database cut short.
     int BackupAllDatabases(int taskId, const std::string& storage, const std::string& dateFolder,

@@ -8,6 +8,7 @@
 #include "engine/files/BackupNames.h"
 #include "engine/files/CacheFolder.h"
 #include "engine/files/FileOperator.h"
+#include "engine/files/PendingSet.h"
 #include "engine/logs/QelLog.h"
 #include "engine/mssql/FolderAcl.h"
 #include "engine/mssql/SqlOperator.h"
@@ -44,13 +45,31 @@ std::vector<std::string> NamesToBackUp(const std::vector<std::string>& names,
     return chosen;
 }
 
-// Puts the archive and the folder entry naming it on disk.
-bool SyncArchive(const FolderHandle& folder, const std::string& archive) {
-    const int fd = ::open(archive.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0) return false;
-    const bool synced = ::fsync(fd) == 0;
+// Puts the archive file on disk: 0 or an errno value.
+int SyncFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0) return errno;
+    const int code = ::fsync(fd) == 0 ? 0 : errno;
     ::close(fd);
-    return synced && ::fsync(folder.fd()) == 0;
+    return code;
+}
+
+// Compresses the backup file bak into the set's work folder and gives the archive its name in folder: the
+// title given, or "" with message set.
+std::string CompressBackupFile(PendingSet& set, const std::string& bak, const std::string& folder,
+                               const std::string& password, const std::string& rarPath, const JobContext& job,
+                               std::string& message) {
+    if (!set.Make(message)) return "";
+    CZipOperator zip(rarPath, job.stop);
+    zip.SetOutputFolder(set.path());
+    const bool compressed = zip.CompressFile(bak, folder, password, set.title());
+    message = zip.message();
+    if (!compressed) return "";
+    if (const int code = SyncFile(set.path() + set.title() + ".rar")) {
+        message = WithSystemReason("备份时，写入磁盘失败", code);
+        return "";
+    }
+    return set.Commit(false, message);
 }
 
 }  // namespace
@@ -136,12 +155,12 @@ int CSQLOperator::BackupDatabases(int taskId, const std::vector<std::string>* se
                 result = 0;
                 break;
             }
-            const std::string base = DatabaseFileName(name) + "_" + stamp;
+            PendingSet set(dated, folder, DatabaseFileName(name) + "_", stamp, taskId);
+            const std::string base = set.title();
             const std::string bak = temp + base + ".bak";
-            const std::string archive = folder + base + ".rar";
             record.Start();
             record.SetItem(name);
-            record.SetTarget(archive);
+            record.SetTarget(folder + base + ".rar");
             const bool written = connection_.Execute("backup database [" + BracketEscaped(name) +
                                                      "] to disk='" + QuoteEscaped(bak) + "'");
             bool done = false;
@@ -151,14 +170,10 @@ int CSQLOperator::BackupDatabases(int taskId, const std::vector<std::string>* se
                 job.status.EndStatus();
                 job.status.Status("[MSSQL备份]压缩实例[" + instance + "]的数据库[" + name + "]的备份文件[" +
                                   bak + "]至[" + folder + "]" + (selected ? "" : "存储名[" + base + "]"));
-                CZipOperator zip(rarPath, job.stop);
-                done = zip.CompressFile(bak, folder, password, base);
-                message_ = zip.message();
-                if (done && !SyncArchive(dated, archive)) {
-                    done = false;
-                    message_ = "备份时，写入磁盘失败";
-                }
-                if (!done) RemovePath(archive);
+                const std::string given =
+                    CompressBackupFile(set, bak, folder, password, rarPath, job, message_);
+                done = !given.empty();
+                if (done) record.SetTarget(folder + given + ".rar");
             } else {
                 message_ = connection_.error();
                 job.status.Status("[MSSQL备份]删除临时文件[" + bak + "]");

@@ -17,11 +17,6 @@ std::string ParentOf(const std::string& path) {
 
 }  // namespace
 
-std::string LastPathLevel(const std::string& path) {
-    const std::string clean = CleanPath(path);
-    return clean.substr(clean.rfind('/') + 1);
-}
-
 std::string FindDifferentialBase(const std::string& entry) {
     const std::string setFolder = ParentOf(entry);
     const std::string setName = LastPathLevel(setFolder);

@@ -5,9 +5,6 @@
 // The full set a differential entry was made against.
 namespace zov {
 
-// The last level of a path, a trailing '/' ignored.
-std::string LastPathLevel(const std::string& path);
-
 // For an entry <storage>/diff/<set>/<stamp>[.rar|.partN.rar] (set = <name>_<stamp of the base>): the
 // first dated folder of storage (in name order) holding the base <set> as a folder (not a link) or as an
 // archive <set>.rar / <set>.part1.rar (any width of N); "" when none holds it.

@@ -1,7 +1,6 @@
 #include "engine/restore/RestoreItem.h"
 
 #include "engine/files/BackupNames.h"
-#include "engine/restore/DifferentialBase.h"
 #include "engine/restore/RestoreRecord.h"
 #include "engine/restore/RestoreSet.h"
 #include "engine/util/CommonPaths.h"

@@ -7,7 +7,6 @@
 #include "engine/backup/Backup.h"
 #include "engine/files/BackupNames.h"
 #include "engine/files/FileOperatorFolders.h"
-#include "engine/restore/DifferentialBase.h"
 #include "engine/restore/RestoreSet.h"
 #include "engine/util/CommonPaths.h"
 #include "engine/util/FolderHandle.h"

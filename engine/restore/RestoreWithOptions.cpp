@@ -1,6 +1,5 @@
 #include "engine/restore/RestoreWithOptions.h"
 
-#include "engine/restore/DifferentialBase.h"
 #include "engine/restore/DifferentialEntry.h"
 #include "engine/restore/RestoreRecord.h"
 #include "engine/restore/RestoreSet.h"

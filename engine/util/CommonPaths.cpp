@@ -28,6 +28,11 @@ std::string GetParentFolder(std::string_view path) {
     return text;
 }
 
+std::string LastPathLevel(const std::string& path) {
+    const std::string clean = CleanPath(path);
+    return clean.substr(clean.rfind('/') + 1);
+}
+
 bool FileExists(const std::string& path) { return !path.empty() && PathExists(path); }
 
 bool PathIsKind(const std::string& path, bool folder) {

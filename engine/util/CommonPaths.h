@@ -19,6 +19,9 @@ std::string GetModuleFolder();
 // "/".
 std::string GetParentFolder(std::string_view path);
 
+// The last level of a path, a trailing '/' ignored ("" for the root).
+std::string LastPathLevel(const std::string& path);
+
 // True when the path is not empty and names an existing entry.
 bool FileExists(const std::string& path);
 // False when the path does not exist; for a folder returns folder, for anything else !folder.

@@ -2,6 +2,7 @@
 
 #define PCRE2_CODE_UNIT_WIDTH 8
 #include <pcre2.h>
+#include <string.h>
 
 namespace zov {
 
@@ -99,6 +100,12 @@ void AppendStringArray(std::vector<std::string>& target, const std::vector<std::
                        bool clearFirst) {
     if (clearFirst) target.clear();
     target.insert(target.end(), source.begin(), source.end());
+}
+
+std::string WithSystemReason(const std::string& text, int code) {
+    if (code == 0) return text;
+    char buffer[256];
+    return text + "（" + ::strerror_r(code, buffer, sizeof buffer) + "）";
 }
 
 }  // namespace zov

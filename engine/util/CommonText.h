@@ -38,6 +38,10 @@ bool ReplaceBetween(std::string& text, std::string_view value, std::string_view 
 // or the pattern does not compile.
 bool RegexMatch(std::string_view subject, std::string_view pattern);
 
+// text followed by the system's reason for the error number ("（No space left on device）"); text
+// alone for 0.
+std::string WithSystemReason(const std::string& text, int code);
+
 // Appends source to target, emptying target first when asked.
 void AppendStringArray(std::vector<std::string>& target, const std::vector<std::string>& source,
                        bool clearFirst);

@@ -8,10 +8,10 @@
 #include "engine/mysql/MySqlDataDir.h"
 #include "engine/mysql/MySqlRun.h"
 #include "engine/mysql/MySqlTools.h"
-#include "engine/restore/DifferentialBase.h"
 #include "engine/restore/PasswordRetry.h"
 #include "engine/restore/RestoreRecord.h"
 #include "engine/restore/RestoreSet.h"
+#include "engine/util/CommonPaths.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
 

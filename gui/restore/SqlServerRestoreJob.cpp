@@ -6,9 +6,9 @@
 #include "engine/files/CacheFolder.h"
 #include "engine/mssql/FolderAcl.h"
 #include "engine/mssql/SqlOperator.h"
-#include "engine/restore/DifferentialBase.h"
 #include "engine/restore/PasswordRetry.h"
 #include "engine/restore/RestoreRecord.h"
+#include "engine/util/CommonPaths.h"
 #include "platform/TraverseGrant.h"
 
 namespace zov::gui {

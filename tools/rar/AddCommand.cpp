@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <iterator>
 #include <set>
 #include <string>
 #include <vector>
@@ -48,17 +49,26 @@ void RunAdd(const Options& options, Reporter& reporter) {
         reporter.Report(kFatalError, SystemError("cannot read list file", failedList));
         return;
     }
-    const std::string source = AbsolutePath(options.target);
-    struct stat st {};
-    if (stat(source.c_str(), &st) != 0) {
-        reporter.Report(kNoFiles, SystemError("cannot find", options.target));
-        return;
-    }
     // The whole list is made before the archive exists; the archive it replaces is not taken either.
     VolumeOutput output(options.archive, options.volumeBytes);
     AddIds(output.FilesToReplace(), skipped);
-    const std::vector<SourceItem> items = ListSource(
-        source, st, StoredRoot(options.target, options.excludeBasePath), selection, skipped, reporter);
+    std::vector<std::string> sources{options.target};
+    sources.insert(sources.end(), options.moreSources.begin(), options.moreSources.end());
+    std::vector<SourceItem> items;
+    for (const std::string& named : sources) {
+        const std::string source = AbsolutePath(named);
+        struct stat st {};
+        if (stat(source.c_str(), &st) != 0) {
+            reporter.Report(kNoFiles, SystemError("cannot find", named));
+            return;
+        }
+        const std::string root = options.archivePath.empty()
+                                     ? StoredRoot(named, options.excludeBasePath)
+                                     : StoredRootUnder(options.archivePath, named, S_ISDIR(st.st_mode));
+        std::vector<SourceItem> found = ListSource(source, st, root, selection, skipped, reporter);
+        items.insert(items.end(), std::make_move_iterator(found.begin()),
+                     std::make_move_iterator(found.end()));
+    }
     if (Interrupted()) {
         reporter.Report(kUserBreak, "interrupted");
         return;

@@ -5,7 +5,8 @@
 
 namespace zov::rar {
 
-// Command a: stores the source (a folder with its whole tree, or one file) in a ZIP archive or volume set.
+// Command a: stores the sources (each a folder with its whole tree, or one file) in a ZIP archive or volume
+// set.
 void RunAdd(const Options& options, Reporter& reporter);
 
 }  // namespace zov::rar

@@ -50,6 +50,10 @@ bool ParseSwitch(const std::string& sw, Options& options) {
         return true;
     }
     if (StartsWith(sw, "-mt")) return ParseThreads(sw, options.threads);
+    if (StartsWith(sw, "-ap")) {
+        options.archivePath = sw.substr(3);
+        return !options.archivePath.empty();
+    }
     if (StartsWith(sw, "-logf=")) {
         options.logFile = sw.substr(6);
         return !options.logFile.empty();
@@ -154,16 +158,18 @@ std::optional<Options> ParseCommandLine(const std::vector<std::string>& args,
             names.push_back(arg);
         }
     }
-    if (names.size() != wanted) {
+    // a takes one source or more.
+    if (names.size() != wanted && (options.command != Command::Add || names.size() < wanted)) {
         error = "wrong number of arguments";
         return std::nullopt;
     }
-    if (options.command != Command::Add && !options.leftOutLists.empty()) {
-        error = "-x@ is for adding only";
+    if (options.command != Command::Add && (!options.leftOutLists.empty() || !options.archivePath.empty())) {
+        error = "-x@ and -ap are for adding only";
         return std::nullopt;
     }
     options.archive = names[0];
     if (wanted == 2) options.target = names[1];
+    options.moreSources.assign(names.begin() + static_cast<std::ptrdiff_t>(wanted), names.end());
     return options;
 }
 

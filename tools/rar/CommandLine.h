@@ -24,8 +24,10 @@ struct Options {
     std::vector<std::string> listFiles;     // -n@<list>
     std::vector<std::string> leftOutLists;  // -x@<list>
     std::string logFile;                    // -logf=<file>
+    std::string archivePath;                // -ap<path>: a: where in the archive the sources go
     std::string archive;
-    std::string target;  // a: the source; x: the destination folder; t: unused
+    std::string target;                    // a: the (first) source; x: the destination folder; t: unused
+    std::vector<std::string> moreSources;  // a: the sources after the first
 };
 
 // The switches of the RAR environment variable: words separated by blanks, except that a password switch

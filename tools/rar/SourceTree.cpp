@@ -78,6 +78,14 @@ std::string StoredRoot(const std::string& source, bool excludeBasePath) {
     return stored;
 }
 
+std::string StoredRootUnder(const std::string& archivePath, const std::string& source, bool isFolder) {
+    std::string path = CleanSlashes(archivePath);
+    if (!path.empty() && path.front() == '/') path.erase(0, 1);
+    if (isFolder) return path;
+    const std::string name = StoredRoot(source, true);
+    return path.empty() ? name : path + "/" + name;
+}
+
 std::vector<SourceItem> ListSource(const std::string& source, const struct stat& sourceStat,
                                    const std::string& storedRoot, const Selection& selection,
                                    const std::set<FileId>& skipped, Reporter& reporter) {

@@ -23,6 +23,10 @@ using FileId = std::pair<dev_t, ino_t>;
 // The name the source gets in the archive: with -ep1 the last component of its absolute path ("" for the
 // root folder), else its path without the root and without "." and ".." components.
 std::string StoredRoot(const std::string& source, bool excludeBasePath);
+// The same under -ap<archivePath>: a folder source is stored as archivePath (its entries right below it, in
+// place of its own name), a file as archivePath + "/" + its name; '/' at either end of archivePath is
+// dropped, so "/" is the archive's top.
+std::string StoredRootUnder(const std::string& archivePath, const std::string& source, bool isFolder);
 
 // Everything of the source (a folder with its tree, or one file) that the selection takes, in name order,
 // folders before their contents; the masks judge the entries below a source folder, not the folder itself

@@ -59,15 +59,23 @@ class ZipOperatorChanges : public FakeRarTest {
     const std::string base = dir_ / "base/";
     const std::string out = dir_ / "out/";
     const std::string list = dir_ / "changes.ls";
+    const std::string markers = dir_ / "markers/";
 };
 
+// The changed files and new folders of the source, and a marker for every file and folder gone from it,
+// made in the markers folder and never in the source.
 TEST_F(ZipOperatorChanges, ListHoldsChangedFilesAndMarkers) {
-    ASSERT_TRUE(WriteChangeList(src, dir_ / "base", list));
-    EXPECT_EQ(ReadFile(list), src + "changed.txt\n" + src + "deep/gone.docqel_temp_del~~~~\n" + src +
-                                  "deep/inner.doc\n" + src + "gone.txtqel_temp_del~~~~\n" + src +
+    WriteFile(src + "fresh/empty/.keep", "");
+    std::filesystem::remove(src + "fresh/empty/.keep");
+    ASSERT_TRUE(WriteChangeList(src, dir_ / "base", markers, list));
+    EXPECT_EQ(ReadFile(list), markers + "gone.txtqel_temp_del~~~~\n" + markers + "onlyqel_temp_del~~~~\n" +
+                                  src + "changed.txt\n" + markers + "deep/gone.docqel_temp_del~~~~\n" + src +
+                                  "deep/inner.doc\n" + src + "fresh\n" + src + "fresh/empty\n" + src +
                                   "new.tmp\n");
-    EXPECT_EQ(MarkersIn(src),
-              (Lines{src + "deep/gone.docqel_temp_del~~~~", src + "gone.txtqel_temp_del~~~~"}));
+    EXPECT_EQ(MarkersIn(markers),
+              (Lines{markers + "deep/gone.docqel_temp_del~~~~", markers + "gone.txtqel_temp_del~~~~",
+                     markers + "onlyqel_temp_del~~~~"}));
+    EXPECT_EQ(MarkersIn(src), Lines{});
 }
 
 TEST_F(ZipOperatorChanges, FilteredListTakesTheMasksOfAFullBackup) {
@@ -75,27 +83,51 @@ TEST_F(ZipOperatorChanges, FilteredListTakesTheMasksOfAFullBackup) {
         FilterSet filter;
         std::string expected;
     };
+    const std::string gone = markers + "gone.txtqel_temp_del~~~~\n";
+    const std::string only = markers + "onlyqel_temp_del~~~~\n";
+    const std::string deepGone = markers + "deep/gone.docqel_temp_del~~~~\n";
     const Case cases[] = {
-        {{true, {"*.tmp"}},
-         src + "changed.txt\n" + src + "deep/gone.docqel_temp_del~~~~\n" + src + "deep/inner.doc\n" + src +
-             "gone.txtqel_temp_del~~~~\n"},
-        {{false, {"*.doc"}}, src + "deep/gone.docqel_temp_del~~~~\n" + src + "deep/inner.doc\n"},
-        {{true, {"*/deep/*"}},
-         src + "changed.txt\n" + src + "gone.txtqel_temp_del~~~~\n" + src + "new.tmp\n"},
+        {{true, {"*.tmp"}}, gone + only + src + "changed.txt\n" + deepGone + src + "deep/inner.doc\n"},
+        {{false, {"*.doc"}}, only + deepGone + src + "deep/inner.doc\n"},
+        {{true, {"*/deep/*"}}, gone + only + src + "changed.txt\n" + src + "new.tmp\n"},
     };
     for (const Case& c : cases) {
         std::filesystem::remove(list);
-        ASSERT_TRUE(WriteChangeListFiltered(src, base, c.filter, list));
+        std::filesystem::remove_all(markers);
+        ASSERT_TRUE(WriteChangeListFiltered(src, base, c.filter, markers, list));
         EXPECT_EQ(ReadFile(list), c.expected);
-        EXPECT_EQ(MarkersIn(src).size(), 2u);
+        EXPECT_EQ(MarkersIn(markers).size(), 3u);
     }
 }
 
 TEST_F(ZipOperatorChanges, LinkedFolderIsNotFollowed) {
     ASSERT_EQ(symlink("..", (src + "up").c_str()), 0);
-    ASSERT_TRUE(WriteChangeList(src, base, list));
+    ASSERT_TRUE(WriteChangeList(src, base, markers, list));
     EXPECT_NE(ReadFile(list).find(src + "up\n"), std::string::npos);
     EXPECT_EQ(ReadFile(list).find(src + "up/"), std::string::npos);
+}
+
+// A source that is one file is compared with the file of its name in the base.
+TEST_F(ZipOperatorChanges, ASingleFileSourceIsListedWhenItChanged) {
+    for (const bool changed : {true, false}) {
+        std::filesystem::remove(list);
+        WriteFile(base + "file.txt", changed ? "before" : "same");
+        WriteFile(dir_ / "one/file.txt", "same");
+        ASSERT_TRUE(WriteChangeList(dir_ / "one/file.txt", base, markers, list));
+        EXPECT_EQ(ReadFile(list), changed ? dir_ / "one/file.txt" + "\n" : "") << changed;
+    }
+}
+
+// A deletion whose marker cannot be made fails the list with the deleted entry's name.
+TEST_F(ZipOperatorChanges, ADeletionThatCannotBeRecordedFailsNamingIt) {
+    const std::string longName(245, 'n');
+    WriteFile(base + longName, "gone");
+    MakeArchives();
+    CZipOperator zip(FakeRar());
+    EXPECT_FALSE(zip.CompressChanges(src, out, base, "", "set"));
+    EXPECT_EQ(zip.message(), "差异备份时，无法记录已删除的" + src + longName + "（File name too long）");
+    EXPECT_EQ(Recorded("archives"), "");
+    EXPECT_EQ(MarkersIn(src), Lines{});
 }
 
 TEST_F(ZipOperatorChanges, RunUsesAPrivateListAndCleansUp) {
@@ -106,13 +138,19 @@ TEST_F(ZipOperatorChanges, RunUsesAPrivateListAndCleansUp) {
         CZipOperator zip(FakeRar());
         EXPECT_EQ(zip.CompressChanges(src, out, base, "pw", "20240305140709"), exitCode == 0);
         EXPECT_EQ(Recorded("list_mode"), "600\n");
-        EXPECT_EQ(Recorded("list"), src + "changed.txt\n" + src + "deep/gone.docqel_temp_del~~~~\n" + src +
-                                        "deep/inner.doc\n" + src + "gone.txtqel_temp_del~~~~\n" + src +
+        const Lines args = RecordedArgs();
+        const std::string folder = args.back() + "/";
+        EXPECT_TRUE(folder.starts_with(dir_ / "cache/zovsvc_")) << folder;
+        EXPECT_EQ(Recorded("list"), folder + "gone.txtqel_temp_del~~~~\n" + folder +
+                                        "onlyqel_temp_del~~~~\n" + src + "changed.txt\n" + folder +
+                                        "deep/gone.docqel_temp_del~~~~\n" + src + "deep/inner.doc\n" + src +
                                         "new.tmp\n");
-        EXPECT_EQ(RecordedArgs().back(), dir_ / "src");
-        EXPECT_EQ(RecordedArgs().at(RecordedArgs().size() - 2), out + "20240305140709.rar");
+        EXPECT_EQ(args.at(args.size() - 2), dir_ / "src");
+        EXPECT_EQ(args.at(args.size() - 3), out + "20240305140709.rar");
+        EXPECT_EQ(args.at(args.size() - 5), "-apsrc/");
         EXPECT_EQ(ListFilesLeft(), Lines{});
         EXPECT_EQ(MarkersIn(src), Lines{});
+        EXPECT_FALSE(std::filesystem::exists(folder));
     }
 }
 
@@ -155,7 +193,8 @@ TEST_F(ZipOperatorChanges, EverySubfolderAgainstItsOwnBase) {
     EXPECT_TRUE(zip.CompressSubfolderChanges(outer, out, outerBase, ""));
     EXPECT_EQ(RecordedLines("archives"),
               (Lines{out + "one_20240305140709.rar", out + "two_20240305140709.rar"}));
-    EXPECT_EQ(Recorded("list"), outer + "two/c.txtqel_temp_del~~~~\n");
+    EXPECT_EQ(Recorded("list"), RecordedArgs().back() + "/c.txtqel_temp_del~~~~\n");
+    EXPECT_EQ(RecordedArgs().at(RecordedArgs().size() - 2), outer + "two");
     EXPECT_EQ(MarkersIn(outer), Lines{});
 }
 

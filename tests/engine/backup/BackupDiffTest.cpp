@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <ostream>
 #include <set>
 #include <string>
@@ -12,8 +13,10 @@
 #include "engine/archive/ZipOperator.h"
 #include "engine/backup/Backup.h"
 #include "engine/files/BackupNames.h"
+#include "engine/files/PendingSet.h"
 #include "engine/restore/RestoreItem.h"
 #include "engine/restore/RestoreItemTree.h"
+#include "support/ReadOnlyMount.h"
 #include "support/Trees.h"
 
 namespace zov {
@@ -36,11 +39,17 @@ enum class Store { Copied, Compressed, WithPassword, InVolumes };
 struct DiffCase {
     Store store;
     bool perSubfolder;
+    bool readOnly = false;  // the source is read-only at the differential run, as a snapshot is
 };
 
-std::string CaseText(const DiffCase& c) {
+std::string StoreText(Store store) {
     const char* names[] = {"Copied", "Compressed", "WithPassword", "InVolumes"};
-    return std::string(names[static_cast<int>(c.store)]) + (c.perSubfolder ? "PerSubfolder" : "WholeFolder");
+    return names[static_cast<int>(store)];
+}
+
+std::string CaseText(const DiffCase& c) {
+    return StoreText(c.store) + (c.perSubfolder ? "PerSubfolder" : "WholeFolder") +
+           (c.readOnly ? "ReadOnly" : "");
 }
 
 void PrintTo(const DiffCase& c, std::ostream* out) { *out << CaseText(c); }
@@ -78,6 +87,9 @@ class BackupDiffTest : public test::BackupTest {
         WriteFile(root + "nest/deep/keep.doc", "deep keep");
         WriteFile(root + "nest/deep/change.doc", "deep before");
         WriteFile(root + "nest/deep/gone.doc", "deep gone");
+        WriteFile(root + "gone folder/x.txt", "gone with its folder");
+        WriteFile(root + "gone folder/deeper/y.txt", "gone too");
+        WriteFile(root + "turn", "a file that becomes a folder");
         fs::create_directories(root + "nest/empty");
         if (big) WriteFile(root + "big.bin", test::RandomBytes(1536 * 1024));
     }
@@ -90,12 +102,21 @@ class BackupDiffTest : public test::BackupTest {
         WriteFile(root + "nest/new/added.txt", "added");
         fs::remove(root + "gone.txt");
         fs::remove(root + "nest/deep/gone.doc");
+        fs::remove_all(root + "gone folder");
+        fs::remove(root + "turn");
+        WriteFile(root + "turn/inside.txt", "inside");
+        fs::create_directories(root + "made/empty");
+        fs::create_directories(root + "nest/deep/hollow");
+        fs::create_directories(root + "nest/new/empty");
         Tree expected = {{"change.txt", "after, longer"},
                          {"nest/deep/change.doc", "deep after"},
                          {"new.txt", "new"},
                          {"nest/new/added.txt", "added"},
+                         {"turn/inside.txt", "inside"},
                          {std::string("gone.txt") + kMarker, ""},
-                         {std::string("nest/deep/gone.doc") + kMarker, ""}};
+                         {std::string("nest/deep/gone.doc") + kMarker, ""},
+                         {std::string("gone folder") + kMarker, ""},
+                         {std::string("turn") + kMarker, ""}};
         if (big) {
             const std::string bytes = test::RandomBytes(1280 * 1024) + "x";
             WriteFile(root + "nest/new/big2.bin", bytes);
@@ -138,7 +159,7 @@ class BackupDiffRoundTest : public BackupDiffTest, public ::testing::WithParamIn
 
 // A base run, then a differential run after files were added, changed and deleted (nested too).
 TEST_P(BackupDiffRoundTest, DifferentialSetHoldsTheChangesAndOneMarkerPerDeletedFile) {
-    const auto [store, perSubfolder] = GetParam();
+    const auto [store, perSubfolder, readOnlySource] = GetParam();
     const bool big = store == Store::InVolumes;
     const std::vector<std::string> items = perSubfolder ? std::vector<std::string>{"alpha", "beta", "gamma"}
                                                         : std::vector<std::string>{"Work Files"};
@@ -159,6 +180,11 @@ TEST_P(BackupDiffRoundTest, DifferentialSetHoldsTheChangesAndOneMarkerPerDeleted
     time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 8, 0));
     std::map<std::string, Tree> expected;
     for (const std::string& item : items) expected[item] = WriteSecondState(rootOf(item), big);
+    std::optional<test::ReadOnlyMount> readOnly;
+    if (readOnlySource) {
+        readOnly.emplace(source_);
+        if (!readOnly->readOnly()) GTEST_SKIP() << "mounting a file system is not permitted here";
+    }
     ASSERT_EQ(Run(task, message), 1) << message;
 
     const auto lines = LogLines();
@@ -226,14 +252,15 @@ TEST_P(BackupDiffRoundTest, DifferentialSetHoldsTheChangesAndOneMarkerPerDeleted
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Stores, BackupDiffRoundTest,
-                         ::testing::Values(DiffCase{Store::Copied, false}, DiffCase{Store::Compressed, false},
-                                           DiffCase{Store::WithPassword, false},
-                                           DiffCase{Store::InVolumes, false}, DiffCase{Store::Copied, true},
-                                           DiffCase{Store::Compressed, true},
-                                           DiffCase{Store::WithPassword, true},
-                                           DiffCase{Store::InVolumes, true}),
-                         CaseName);
+INSTANTIATE_TEST_SUITE_P(
+    Stores, BackupDiffRoundTest,
+    ::testing::Values(DiffCase{Store::Copied, false}, DiffCase{Store::Compressed, false},
+                      DiffCase{Store::WithPassword, false}, DiffCase{Store::InVolumes, false},
+                      DiffCase{Store::Copied, true}, DiffCase{Store::Compressed, true},
+                      DiffCase{Store::WithPassword, true}, DiffCase{Store::InVolumes, true},
+                      DiffCase{Store::Copied, false, true}, DiffCase{Store::Compressed, false, true},
+                      DiffCase{Store::InVolumes, true, true}),
+    CaseName);
 
 // The columns of every line of a day's file log.
 std::vector<std::vector<std::string>> LogOf(const std::string& program, const std::string& day) {
@@ -246,6 +273,38 @@ std::vector<std::vector<std::string>> LogOf(const std::string& program, const st
         lines.push_back(columns);
     }
     return lines;
+}
+
+// A source that is one file: the differential set records its change in either form, and base and set give
+// the changed file back.
+TEST_F(BackupDiffTest, ASingleFileSourceRecordsItsChange) {
+    for (const Store store : {Store::Copied, Store::Compressed, Store::WithPassword, Store::InVolumes}) {
+        SCOPED_TRACE(StoreText(store));
+        fs::remove_all(storage_);
+        fs::remove_all(program_ / "restored");
+        const std::string file = program_ / "src/report.bin";
+        const std::string first = test::RandomBytes(1536 * 1024);
+        WriteFile(file, first);
+        TaskInfo task = DiffTask(store, false);
+        task.source = file;
+        time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 7, 9));
+        std::string message;
+        ASSERT_EQ(Run(task, message), 1) << message;
+        const std::string second = first.substr(0, 1000) + "changed" + first.substr(1000);
+        WriteFile(file, second);
+        time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 8, 0));
+        ASSERT_EQ(Run(task, message), 1) << message;
+
+        const std::string set = storage_ + "/diff/report.bin_" + kBaseStamp + "/" + kDiffStamp;
+        const std::string entry = store == Store::Copied ? set : FindVolumeName(set);
+        ASSERT_TRUE(fs::exists(entry)) << entry;
+        const std::vector<std::string> noneChecked;
+        const RestoreOwner owner{task, noneChecked, test::BuiltProgram("rar"), job_.Context()};
+        ASSERT_TRUE(RestoreItemTree(owner, entry, program_ / "restored/", message, false,
+                                    store == Store::WithPassword ? kPassword : "", false))
+            << message;
+        EXPECT_TRUE(ReadFile(program_ / "restored/report.bin") == second);
+    }
 }
 
 // A base lives until basePeriod days after its last write: the run one second before makes a differential
@@ -320,10 +379,16 @@ TEST_F(BackupDiffTest, PerSubfolderRunNamesTheFailedSubfolders) {
     // The storage folder inside the source is no sub-folder to back up.
     TaskInfo task = DiffTask(Store::Copied, true);
     task.dest = source_ + "bak";
-    // Its set cannot get its own name.
-    WriteFile(task.dest + "/2024-03-05/locked_" + kBaseStamp, "in the way");
+    // Its set finds no free name: its own and every later one it may take are in the way.
+    for (int later = 0; later < kCommitStampTries; ++later) {
+        WriteFile(task.dest + "/2024-03-05/locked_" +
+                      FormatLocalTime(MakeLocalTime(2024, 3, 5, 14, 7, 9 + later), kStampFormat),
+                  "in the way");
+    }
     std::string message;
     EXPECT_EQ(Run(task, message), 0);
+    EXPECT_EQ(message, "备份时，" + task.dest + "/2024-03-05/中的备份名locked_" + kBaseStamp +
+                           "及其后100秒内的备份名均已被占用");
     const auto log = SystemLog();
     EXPECT_NE(std::find(log.begin(), log.end(), "每日文件\t开始执行压缩子目录：找到子目录[2]个。"),
               log.end());
@@ -375,8 +440,8 @@ TEST_F(BackupDiffTest, NothingChangedFailsWithTheArchiversMessage) {
     EXPECT_TRUE(NothingInCache());
 }
 
-// A marker left in the source by a run that did not end stands for nothing: it is neither archived nor
-// kept, and the markers a run makes are gone after it.
+// A marker left in the source by a run of an older version stands for nothing: it is not archived, and
+// the source is not written to (the run's own markers are made elsewhere).
 TEST_F(BackupDiffTest, StaleMarkersInTheSourceAreDropped) {
     WriteFirstState(source_, false);
     const TaskInfo task = DiffTask(Store::Compressed, false);
@@ -390,7 +455,7 @@ TEST_F(BackupDiffTest, StaleMarkersInTheSourceAreDropped) {
     EXPECT_EQ(SetContents(storage_ + "/diff/Work Files_" + kBaseStamp + "/" + kDiffStamp, "Work Files",
                           Store::Compressed),
               expected);
-    EXPECT_TRUE(MarkersUnder(source_).empty());
+    EXPECT_EQ(MarkersUnder(source_).size(), 2u);
 }
 
 // Names that hold ".part" without being a volume suffix: a source "my.party" in a storage "backup.parts".
@@ -409,8 +474,8 @@ TEST_F(BackupDiffTest, PartInANameIsNoVolumeSuffix) {
     EXPECT_EQ(SetContents(set, "my.party", Store::InVolumes), expected);
 }
 
-// The service's next start removes what a differential run cut short left, in the dated folder and in
-// the set folders of its item (each sub-folder's for a per-sub-folder task), and nothing else.
+// The service's next start removes the work folders a differential run cut short left, in the dated folder
+// and in every set folder (each sub-folder's for a per-sub-folder task), and nothing else.
 TEST_F(BackupDiffTest, InterruptedDifferentialRunsLeaveNothingBehind) {
     for (const bool perSubfolder : {false, true}) {
         fs::remove_all(storage_);
@@ -422,19 +487,19 @@ TEST_F(BackupDiffTest, InterruptedDifferentialRunsLeaveNothingBehind) {
         for (const std::string& item : items) {
             fs::create_directories(perSubfolder ? source_ + item : source_);
             const std::string sets = storage_ + "/diff/" + item + "_20240301010000/";
+            WriteFile(sets + PartialSetName(kDiffStamp, 12) + "/x.txt", "x");
+            removed.push_back(sets + PartialSetName(kDiffStamp, 12));
             for (const std::string& name :
-                 {std::string(kDiffStamp) + ".part1.rar", std::string(kDiffStamp) + ".partial/x.txt",
+                 {std::string(kDiffStamp) + ".part1.rar", PartialSetName(kDiffStamp, 13) + "/x.txt",
                   std::string("20240304000000.rar")}) {
                 WriteFile(sets + name, "x");
+                kept.push_back(sets + name);
             }
-            removed.push_back(sets + kDiffStamp + ".part1.rar");
-            removed.push_back(sets + kDiffStamp + ".partial");
-            kept.push_back(sets + "20240304000000.rar");
             WriteFile(Dated() + item + "_" + kDiffStamp + ".rar", "x");
-            removed.push_back(Dated() + item + "_" + kDiffStamp + ".rar");
+            kept.push_back(Dated() + item + "_" + kDiffStamp + ".rar");
         }
-        WriteFile(storage_ + "/diff/other_20240301010000/" + kDiffStamp + ".rar", "x");
-        kept.push_back(storage_ + "/diff/other_20240301010000/" + kDiffStamp + ".rar");
+        WriteFile(Dated() + PartialSetName(kDiffStamp, 12) + "/x.txt", "x");
+        removed.push_back(Dated() + PartialSetName(kDiffStamp, 12));
         TaskInfo task = DiffTask(Store::Compressed, perSubfolder);
         backup_.RecordInterruptedRun(task, MakeLocalTime(2024, 3, 5, 14, 8, 0));
         for (const std::string& path : removed) EXPECT_FALSE(fs::exists(path)) << path;

@@ -139,8 +139,8 @@ TEST_F(BackupSyncTest, ARunIsRecordedOnlyAfterItsOutputIsOnDisk) {
         int flags;
         std::string writing, done;
     } cases[] = {
-        {"copy", kCopy, PartialSetName(Set()), Set()},
-        {"archive", kArchive, Set() + ".rar", Set() + ".rar"},
+        {"copy", kCopy, PartialSetName(test::kStamp, 12), Set()},
+        {"archive", kArchive, PartialSetName(test::kStamp, 12), Set() + ".rar"},
     };
     for (const auto& c : cases) {
         fs::remove_all(storage_);

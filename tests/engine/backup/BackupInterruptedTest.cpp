@@ -97,8 +97,8 @@ TEST_F(BackupInterruptedTest, ACopyKilledMidwayLeavesNoSetUnderItsOwnName) {
     const int status = WaitForChild(child);
     ASSERT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == SIGXFSZ) << status;
 
-    EXPECT_EQ(Names(Dated()), std::set<std::string>{PartialSetName(Set())});
-    EXPECT_EQ(fs::file_size(Dated() + PartialSetName(Set()) + "/Work Files/big.bin"), kLimit);
+    EXPECT_EQ(Names(Dated()), std::set<std::string>{PartialSetName(test::kStamp, 12)});
+    EXPECT_EQ(fs::file_size(Dated() + PartialSetName(test::kStamp, 12) + "/Work Files/big.bin"), kLimit);
     EXPECT_TRUE(LogLines().empty());
     EXPECT_EQ(CurrentTask(), "2024-03-05 14:07:09");
 
@@ -113,30 +113,29 @@ TEST_F(BackupInterruptedTest, ACopyKilledMidwayLeavesNoSetUnderItsOwnName) {
     EXPECT_EQ(CurrentTask(), "");
 }
 
+// Only the run's own work folders go: a finished set of the same name (it may be another task's) and the
+// work folders of other tasks and earlier runs stay.
 TEST_F(BackupInterruptedTest, OnlyWhatTheRunLeftUnfinishedIsRemoved) {
     const std::string set = Set();
     const std::string outside = program_ / "outside/";
     Make(outside, {"kept/", "file.txt"});
     const std::vector<std::string> unfinished = {
-        set + ".partial/",   set + ".partial/Work Files/out->" + outside + "file.txt",
-        set + ".rar",        set + ".part01.rar",
-        set + ".part2.rar",  set + ".part003.rar.Ab3xZ9",
-        set + ".rar.q1W2e3",
+        PartialSetName(test::kStamp, 12) + "/",
+        PartialSetName(test::kStamp, 12) + "/Work Files/out->" + outside + "file.txt",
+        PartialSetName("20240305140712", 12) + "/",
     };
     const std::vector<std::string> others = {
         set + "/",
-        "Work Files_20240305140710.partial/",
-        "Work Files_20240305140710.rar",
-        "Other_20240305140709.partial/",
-        "Other_20240305140709.rar",
-        set + ".rar.short",
+        set + ".rar",
+        set + ".part01.rar",
+        PartialSetName(test::kStamp, 13) + "/",
+        PartialSetName("20240305140708", 12) + "/",
+        set + ".partial/",
         set + ".zip",
     };
     const std::vector<std::string> lookAlikes = {
-        set + ".partial->" + outside + "kept",
-        set + ".rar->" + outside + "file.txt",
-        set + ".part1.rar->" + outside + "missing",
-        set + ".part2.rar/",
+        PartialSetName(test::kStamp, 12) + "->" + outside + "kept",
+        PartialSetName("20240305140712", 12),
     };
     const struct {
         const char* what;
@@ -145,7 +144,7 @@ TEST_F(BackupInterruptedTest, OnlyWhatTheRunLeftUnfinishedIsRemoved) {
         std::set<std::string> kept;
         std::string target, message;
     } cases[] = {
-        {"every kind the run writes", RunTime(), unfinished, {}, Dated() + set, kInterruptedAndRemoved},
+        {"the run's work folders", RunTime(), unfinished, {}, Dated() + set, kInterruptedAndRemoved},
         {"links and entries of another kind", RunTime(), lookAlikes, TopNames(lookAlikes), Dated() + set,
          kInterruptedAndRemoved},
         {"time unknown", 0, unfinished, TopNames(unfinished), storage_, kInterrupted},
@@ -176,7 +175,7 @@ TEST_F(BackupInterruptedTest, OnlyWhatTheRunLeftUnfinishedIsRemoved) {
 
 TEST_F(BackupInterruptedTest, ADatedFolderThatIsALinkIsLeftAlone) {
     const std::string outside = program_ / "outside/";
-    Make(outside, {Set() + ".partial/", Set() + ".rar"});
+    Make(outside, {PartialSetName(test::kStamp, 12) + "/", Set() + ".rar"});
     fs::create_directories(storage_);
     fs::create_directory_symlink(outside, CleanPath(Dated()));
     const std::set<std::string> before = test::DescribeTree(outside);
@@ -186,19 +185,21 @@ TEST_F(BackupInterruptedTest, ADatedFolderThatIsALinkIsLeftAlone) {
     EXPECT_EQ(LogLines()[0][8], "失败");
 }
 
-// A database run keeps the archives of the databases it finished and loses the archiver's temporary files
-// of the one it was writing; its record goes to its own log.
+// A database run keeps the archives of the databases it finished and loses the work folder of the one it
+// was writing; its record goes to its own log.
 TEST_F(BackupInterruptedTest, ADatabaseRunLosesOnlyTheArchiveItWasWriting) {
     const std::string outside = program_ / "outside/";
     Make(outside, {"file.txt"});
     const std::vector<std::string> kept = {
-        "shop_20240305140709.rar",       "sales_20240305140712.part1.rar",
-        "old_20240305140708.rar.Ab3xZ9", "notes.txt.Ab3xZ9",
-        "hr_20240305140715.rar.q1W2e3/", "hr_20240305140716.rar.q1W2e4->" + outside + "file.txt",
-        "shop_20240305140709.rar.short",
+        "shop_20240305140709.rar",
+        "sales_20240305140712.part1.rar",
+        PartialSetName("20240305140708", 12) + "/",
+        PartialSetName("20240305140715", 13) + "/",
+        PartialSetName("20240305140716", 12) + "->" + outside,
+        "notes.txt",
     };
-    const std::vector<std::string> removed = {"hr_20240305140715.rar.Zx81Lk",
-                                              "big_20240305140709.part2.rar.0aB9cD"};
+    const std::vector<std::string> removed = {PartialSetName("20240305140715", 12) + "/",
+                                              PartialSetName(test::kStamp, 12) + "/"};
     const struct {
         const char* what;
         int sqlType;

@@ -74,37 +74,44 @@ TEST(BackupNamesTest, DeletionMarkersNameAFile) {
     EXPECT_EQ(kDeletionMarker.size(), 16u);
 }
 
-TEST(BackupNamesTest, WhatARunLeavesIsKnownByItsSetAndStamp) {
+// A run's work folder names its title and its task; nothing else reads as one.
+TEST(BackupNamesTest, WorkFoldersAreKnownByTheirTaskAndStamp) {
+    EXPECT_EQ(PartialSetName("20240305140709", 12), "20240305140709.12.partial");
+    const struct {
+        std::string name;
+        std::string stamp;
+    } cases[] = {
+        {"20240305140709.12.partial", "20240305140709"},
+        {"20240305140709.13.partial", ""},
+        {"20240305140709.112.partial", ""},
+        {"20240305140709.partial", ""},
+        {"20240305140709.12.partial.x", ""},
+        {"Work Files_20240305140709.12.partial", ""},
+        {"2024030514070.12.partial", ""},
+        {".12.partial", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StampOfPartialSet(c.name, 12), c.stamp) << c.name;
+}
+
+TEST(BackupNamesTest, TheArchiveFilesOfASetEndInTheirSuffix) {
     const std::string set = "Work Files_20240305140709";
     const struct {
         std::string name;
-        RunOutput kind;
+        std::string suffix;
     } cases[] = {
-        {set + ".partial", RunOutput::PartialSet},
-        {set + ".rar", RunOutput::ArchiveFile},
-        {set + ".part1.rar", RunOutput::ArchiveFile},
-        {set + ".part0012.rar", RunOutput::ArchiveFile},
-        {set + ".rar.a9Zk3Q", RunOutput::ArchiveFile},
-        {set + ".part2.rar.000000", RunOutput::ArchiveFile},
-        {set + ".part01.rar.XyZ123", RunOutput::ArchiveFile},
-        {set, RunOutput::None},
-        {set + ".rar.a9Zk3", RunOutput::None},
-        {set + ".rar.a9Zk3Q7", RunOutput::None},
-        {set + ".rar.a9-k3Q", RunOutput::None},
-        {set + ".partial.a9Zk3Q", RunOutput::None},
-        {set + ".part.rar", RunOutput::None},
-        {set + ".partA.rar", RunOutput::None},
-        {set + ".RAR", RunOutput::None},
-        {set + ".rar.rar", RunOutput::None},
-        {set + ".zip", RunOutput::None},
-        {set + "1.rar", RunOutput::None},
-        {"Work Files_20240305140710.partial", RunOutput::None},
-        {"Work Files_20240305140710.rar", RunOutput::None},
-        {"Work_20240305140709.rar", RunOutput::None},
-        {"x" + set + ".rar", RunOutput::None},
+        {set + ".rar", ".rar"},
+        {set + ".part1.rar", ".part1.rar"},
+        {set + ".part0012.rar", ".part0012.rar"},
+        {set, ""},
+        {set + ".part.rar", ""},
+        {set + ".partA.rar", ""},
+        {set + ".RAR", ""},
+        {set + ".rar.a9Zk3Q", ""},
+        {set + "1.rar", ""},
+        {"x" + set + ".rar", ""},
+        {set + ".12.partial", ""},
     };
-    for (const auto& c : cases) EXPECT_EQ(RunOutputOf(c.name, set), c.kind) << c.name;
-    EXPECT_EQ(RunOutputOf(".partial", ""), RunOutput::None);
+    for (const auto& c : cases) EXPECT_EQ(ArchiveSuffixOfSet(c.name, set), c.suffix) << c.name;
 }
 
 }  // namespace

@@ -278,8 +278,8 @@ TEST_F(FileOperatorCopyTest, DifferentialCopyWritesChangesAndDeletionMarkers) {
     ASSERT_EQ(op.CopyChanged(src, bak, base, "20240305140709", false, false), 1) << op.error();
 
     EXPECT_EQ(DescribeTree(bak + "/20240305140709"),
-              (Tree{"changed.txt=3", "gone.txtqel_temp_del~~~~=", "moved->new.txt", "new.txt=n", "sub/",
-                    "sub/new2.txt=m", "sub/old.txtqel_temp_del~~~~="}));
+              (Tree{"changed.txt=3", "gone.txtqel_temp_del~~~~=", "moved->new.txt", "new.txt=n",
+                    "oldsubqel_temp_del~~~~=", "sub/", "sub/new2.txt=m", "sub/old.txtqel_temp_del~~~~="}));
     EXPECT_EQ(DescribeTree(src), sourceBefore);
 }
 

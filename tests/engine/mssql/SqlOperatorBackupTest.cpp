@@ -83,6 +83,38 @@ TEST_F(SqlServerTest, SelectedNamesAreMatchedToTheServersSpellingOnce) {
     EXPECT_EQ(Names(dated_), (std::set<std::string>{std::string("Sales_") + kStamp + ".rar"}));
 }
 
+// Names that map to one file name ("a/b" and "a_b") in one run, and a second task backing up one of them in
+// the same second: every archive is kept under the next free stamp, holding its own database.
+TEST_F(SqlServerTest, ArchivesOfOneNameNeverReplaceEachOther) {
+    StartPeer(R"({"databases": ["master", "a/b", "a_b"]})");
+    CSQLOperator all;
+    EXPECT_EQ(all.BackupAllDatabases(StoreTask("?????"), storage_, "2024-03-05", "", rar_, job_.Context()), 1)
+        << all.message();
+    CSQLOperator one;
+    EXPECT_EQ(one.BackupSelectedDatabases(StoreTask("a_b"), {"a_b"}, storage_, "2024-03-05", "", rar_,
+                                          job_.Context()),
+              1)
+        << one.message();
+
+    const std::vector<std::pair<std::string, std::string>> expected = {{"a/b", "a_b_20240305140709.rar"},
+                                                                       {"a_b", "a_b_20240305140710.rar"},
+                                                                       {"a_b", "a_b_20240305140711.rar"}};
+    const auto lines = LogLines();
+    ASSERT_EQ(lines.size(), expected.size());
+    std::set<std::string> archives;
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        const auto& [database, archive] = expected[i];
+        EXPECT_EQ(lines[i][5], database);
+        EXPECT_EQ(lines[i][6], dated_ + archive);
+        EXPECT_EQ(lines[i][8], "成功") << lines[i][9];
+        EXPECT_TRUE(BakInArchive(rar_, dated_ + archive, program_ / ("out" + std::to_string(i)))
+                        .starts_with("TDSPEER BACKUP " + database + "\n"))
+            << archive;
+        archives.insert(archive);
+    }
+    EXPECT_EQ(Names(dated_), archives);
+}
+
 TEST_F(SqlServerTest, NoServerGivesAClearMessageAndNoRecord) {
     PointAt(test::ClosedPort());
     test::WriteFile(program_ / "peer/odbcinst.ini", "[FreeTDS]\nDriver=" + test::FreeTdsDriverPath() + "\n");

@@ -12,10 +12,10 @@
 #include "engine/mssql/SqlOperator.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
-#include "engine/tasks/QelXml.h"
 #include "engine/util/CommonText.h"
 #include "support/ChinaTimeClock.h"
 #include "support/RecordingJob.h"
+#include "support/StoredTask.h"
 #include "support/TdsPeer.h"
 #include "support/TempProgramDir.h"
 
@@ -59,9 +59,6 @@ class SqlServerTest : public ::testing::Test {
 
     // Stores a SQL Server task of the databases ("?????": all) and returns its id.
     int StoreTask(const std::string& databases, const std::string& instance = "MSSQLSERVER") const {
-        CQelXML store;
-        store.SetFilePath(TaskDbPath());
-        EXPECT_TRUE(store.Load());
         TaskInfo task;
         task.name = "库备份";
         task.flags = kTaskCompress;
@@ -69,8 +66,7 @@ class SqlServerTest : public ::testing::Test {
         task.database = databases;
         task.instance = instance;
         task.dest = storage_;
-        EXPECT_TRUE(store.ChangeTask(kChangeAdd, task, true, false));
-        return task.id;
+        return StoreInTaskDb(task).id;
     }
 
     // The columns of every line of today's SQL Server log.

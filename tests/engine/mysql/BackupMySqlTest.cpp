@@ -9,10 +9,11 @@
 #include "engine/archive/ZipOperator.h"
 #include "engine/backup/Backup.h"
 #include "engine/settings/ProgramFiles.h"
-#include "engine/tasks/QelXml.h"
 #include "platform/Clock.h"
+#include "support/InstalledClock.h"
 #include "support/MySqlTestServer.h"
 #include "support/RecordingJob.h"
+#include "support/StoredTask.h"
 #include "support/TempProgramDir.h"
 
 namespace zov {
@@ -48,9 +49,6 @@ class BackupMySqlTest : public ::testing::Test {
 
     // A stored MySQL task of the databases.
     TaskInfo StoreTask(const std::string& databases, const std::string& rootPassword) {
-        CQelXML store;
-        store.SetFilePath(TaskDbPath());
-        EXPECT_TRUE(store.Load());
         TaskInfo task;
         task.name = "mysql";
         task.flags = 0x06;
@@ -60,8 +58,7 @@ class BackupMySqlTest : public ::testing::Test {
         task.rootPassword = rootPassword;
         task.dest = program_ / "bak";
         task.times = "01:00";
-        EXPECT_TRUE(store.ChangeTask(kChangeAdd, task, true, false));
-        return task;
+        return test::StoreInTaskDb(task);
     }
 
     // The columns of the MySQL log lines of today.
@@ -196,6 +193,36 @@ TEST_F(BackupMySqlTest, AFailedDumpIsRetriedOnlyWhenItCanPassAndNeverArchived) {
         EXPECT_EQ(LogLines().back()[8], "失败");
     }
     EXPECT_TRUE(Entries(program_ / "cache").empty());
+}
+
+// Two tasks back up one database in the same second: neither archive replaces the other, the later takes
+// the next free stamp, and each holds what its own run dumped.
+TEST_F(BackupMySqlTest, TwoTasksInOneSecondKeepBothArchives) {
+    const std::string database = MakeDatabase("same");
+    const TaskInfo first = StoreTask(database, server_.rootPassword);
+    const TaskInfo second = StoreTask(database, server_.rootPassword);
+    const test::InstalledClock clock(MakeLocalTime(2024, 5, 3, 10, 0, 0));
+    std::string message;
+    ASSERT_EQ(backup_.RunMySqlTask(first, "2024-05-03", rar_, message, job_.Context()), 1) << message;
+    test::RunSql(server_, "INSERT INTO items VALUES (4, 'second run only');", database);
+    ASSERT_EQ(backup_.RunMySqlTask(second, "2024-05-03", rar_, message, job_.Context()), 1) << message;
+
+    const std::string dated = program_ / "bak/2024-05-03/";
+    const std::vector<std::string> archives = {database + "_20240503100000.rar",
+                                               database + "_20240503100001.rar"};
+    EXPECT_EQ(Entries(dated), archives);
+    const auto lines = LogLines();
+    ASSERT_EQ(lines.size(), 2u);
+    for (std::size_t i = 0; i < archives.size(); ++i) {
+        EXPECT_EQ(lines[i][6], dated + archives[i]);
+        EXPECT_EQ(lines[i][8], "成功");
+        const std::string out = program_ / ("out" + std::to_string(i) + "/");
+        CZipOperator zip(rar_);
+        ASSERT_EQ(zip.ExtractFile(dated + archives[i], out, ""), 0) << zip.message();
+        const std::string dump = test::ReadFile(out + database + ".sql");
+        EXPECT_NE(dump.find("smile"), std::string::npos) << archives[i];
+        EXPECT_EQ(dump.find("second run only") != std::string::npos, i == 1) << archives[i];
+    }
 }
 
 // Two jobs at the same moment: each its own option file (0600, first option, the password never on the

@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "RestoreTestSupport.h"
+#include "engine/restore/DifferentialEntry.h"
 #include "engine/restore/RestoreItem.h"
 #include "engine/restore/RestoreItemTree.h"
 #include "engine/restore/RestoreWithOptions.h"
@@ -93,17 +96,61 @@ TEST_F(RestoreRoundTrip, AStaleMarkerInTheTargetDeletesNothing) {
     EXPECT_EQ(Markers(target_).size(), 2u);  // the user's own, left alone
 }
 
-// A marker names a link in the target: the link goes, never what it points to.
+// A marker names a link in the restored base (to a file or a folder): the link goes, never what it points
+// to; the entry's files are never written through a linked folder either.
 TEST_F(RestoreRoundTrip, AMarkerNeverFollowsALink) {
-    WriteBase(SetKind::Copied);
+    const std::string base = WriteBase(SetKind::Copied);
     ChangeSource();
     const std::string entry = WriteDifferential(SetKind::Copied);
-    WriteFile(program_ / "elsewhere/old.txt", "keep");
-    std::filesystem::create_directories(target_ + "docs/sub");
-    std::filesystem::create_directory_symlink(program_ / "elsewhere", target_ + "docs/sub/deep");
     std::string message;
-    RestoreItemTree(Owner(), entry, target_, message, false, "", false);
-    EXPECT_EQ(ReadFile(program_ / "elsewhere/old.txt"), "keep");
+    ASSERT_TRUE(RestoreItem(Owner(), base, target_, message, false, "", false)) << message;
+    const std::string elsewhere = program_ / "elsewhere/";
+    WriteFile(elsewhere + "gone.txt", "keep");
+    WriteFile(elsewhere + "deep/old.txt", "keep too");
+    WriteFile(elsewhere + "old/x.txt", "keep the folder");
+    std::filesystem::remove(target_ + "docs/gone.txt");
+    std::filesystem::create_symlink(elsewhere + "gone.txt", target_ + "docs/gone.txt");
+    std::filesystem::remove_all(target_ + "docs/old");
+    std::filesystem::create_directory_symlink(elsewhere + "old", target_ + "docs/old");
+    std::filesystem::remove_all(target_ + "docs/sub/deep");
+    std::filesystem::create_directory_symlink(elsewhere + "deep", target_ + "docs/sub/deep");
+    const std::set<std::string> before = DescribeTree(elsewhere);
+
+    EXPECT_FALSE(LayDifferentialEntry(Owner(), {entry, target_, "", false, entry}, message));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(target_ + "docs/gone.txt")));
+    EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(target_ + "docs/old")));
+    EXPECT_TRUE(std::filesystem::is_symlink(target_ + "docs/sub/deep"));
+    EXPECT_EQ(DescribeTree(elsewhere), before);
+}
+
+// Files already in the target are replaced by new ones, never written into: a hard link or a link there to
+// a file outside the target leaves that file as it was, both when a set is put back and when an entry is
+// laid over it.
+TEST_F(RestoreRoundTrip, ARestoreNeverWritesThroughALinkInTheTarget) {
+    const std::string base = WriteBase(SetKind::Copied);
+    ChangeSource();
+    const std::string entry = WriteDifferential(SetKind::Copied);
+    const std::string outside = program_ / "outside/";
+    for (const bool differential : {false, true}) {
+        SCOPED_TRACE(differential ? "differential" : "base");
+        std::filesystem::remove_all(target_);
+        std::filesystem::remove_all(outside);
+        WriteFile(outside + "hard.txt", "outside, hard");
+        WriteFile(outside + "soft.txt", "outside, soft");
+        std::filesystem::create_directories(target_ + "docs/sub/deep");
+        std::filesystem::create_hard_link(outside + "hard.txt", target_ + "docs/a.txt");
+        std::filesystem::create_symlink(outside + "soft.txt", target_ + "docs/sub/deep/c.txt");
+        std::string message;
+        const bool restored = differential
+                                  ? RestoreItemTree(Owner(), entry, target_, message, false, "", false)
+                                  : RestoreItem(Owner(), base, target_, message, false, "", false);
+        EXPECT_TRUE(restored) << message;
+        EXPECT_EQ(ReadFile(outside + "hard.txt"), "outside, hard");
+        EXPECT_EQ(ReadFile(outside + "soft.txt"), "outside, soft");
+        EXPECT_EQ(ReadFile(target_ + "docs/a.txt"), differential ? "alpha, changed" : "alpha");
+        EXPECT_EQ(ReadFile(target_ + "docs/sub/deep/c.txt"), "charlie");
+        EXPECT_FALSE(std::filesystem::is_symlink(target_ + "docs/sub/deep/c.txt"));
+    }
 }
 
 TEST_F(RestoreRoundTrip, AppendNamePutsTheSetUnderItsName) {
@@ -117,17 +164,29 @@ TEST_F(RestoreRoundTrip, AppendNamePutsTheSetUnderItsName) {
     ExpectSameTree(program_ / "tree/docs/docs", source_, "tree with its name");
 }
 
+// The checked items are put back one after the other in their order: a file both hold ends as the later
+// one has it, and the records follow the same order.
 TEST_F(RestoreRoundTrip, CheckedItemsAreRestoredInOrder) {
     const std::string first = WriteBase(SetKind::Copied);
     WriteFile(program_ / "other/docs/x.txt", "x");
+    WriteFile(program_ / "other/docs/a.txt", "alpha, later");
     const std::string second = WriteSet(program_ / "other/docs/", storage_ + "2024-03-02/",
                                         "docs_20240302010000", SetKind::Compressed);
-    checked_ = {first, second};
-    std::string message;
-    ASSERT_TRUE(RestoreItem(Owner(), first, target_, message, true, "", true)) << message;
-    EXPECT_EQ(ReadFile(target_ + "docs/x.txt"), "x");
-    EXPECT_EQ(ReadFile(target_ + "docs/a.txt"), "alpha");
-    EXPECT_EQ(LogLines().size(), 2u);  // one per item, none for the whole
+    const std::vector<std::string> orders[] = {{first, second}, {second, first}};
+    for (const std::vector<std::string>& order : orders) {
+        SCOPED_TRACE(order.front());
+        std::filesystem::remove_all(target_);
+        std::filesystem::remove(program_ / "Log/Files/2024-03-05.log");
+        checked_ = order;
+        std::string message;
+        ASSERT_TRUE(RestoreItem(Owner(), first, target_, message, true, "", true)) << message;
+        EXPECT_EQ(ReadFile(target_ + "docs/a.txt"), order.back() == second ? "alpha, later" : "alpha");
+        EXPECT_EQ(ReadFile(target_ + "docs/x.txt"), "x");
+        const auto lines = LogLines();
+        ASSERT_EQ(lines.size(), 2u);  // one per item, none for the whole
+        EXPECT_EQ(lines[0][5], order[0]);
+        EXPECT_EQ(lines[1][5], order[1]);
+    }
 }
 
 }  // namespace

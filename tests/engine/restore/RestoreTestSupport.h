@@ -74,18 +74,23 @@ class RestoreTest : public ::testing::Test {
         WriteFile(source_ + "sub/big.bin", Bytes(2500 * 1024));
         WriteFile(source_ + "sub/deep/c.txt", "charlie");
         WriteFile(source_ + "sub/deep/old.txt", "old");
+        WriteFile(source_ + "old/x.txt", "gone with its folder");
+        WriteFile(source_ + "old/deeper/y.txt", "gone too");
         std::filesystem::create_directories(source_ + "empty/inner");
         ::chmod((source_ + "a.txt").c_str(), 0640);
         ::chmod((source_ + "sub/deep").c_str(), 0750);
     }
 
-    // The second state: a changed, an added and two deleted files, nested too, and a new folder.
+    // The second state: a changed, an added and two deleted files, nested too, a new folder, a deleted
+    // folder and a new empty one.
     void ChangeSource() {
         WriteFile(source_ + "a.txt", "alpha, changed");
         WriteFile(source_ + "sub/deep/new.txt", "new");
         WriteFile(source_ + "fresh/n.txt", "fresh");
         std::filesystem::remove(source_ + "gone.txt");
         std::filesystem::remove(source_ + "sub/deep/old.txt");
+        std::filesystem::remove_all(source_ + "old");
+        std::filesystem::create_directories(source_ + "made/empty");
     }
 
     static std::string Bytes(std::size_t size) {
@@ -118,8 +123,8 @@ class RestoreTest : public ::testing::Test {
         return WriteSet(source_, storage_ + "2024-03-01/", std::string("docs_") + kBaseStamp, kind);
     }
 
-    // The differential entry of the second state against the first: the changed and new files plus one
-    // marker per deleted file.
+    // The differential entry of the second state against the first: the changed and new files, the new
+    // empty folder and one marker per deleted file or folder.
     std::string WriteDifferential(SetKind kind) {
         const std::string stage = program_ / "stage/docs/";
         WriteFile(stage + "a.txt", ReadFile(source_ + "a.txt"));
@@ -128,6 +133,8 @@ class RestoreTest : public ::testing::Test {
         WriteFile(stage + "fresh/n.txt", "fresh");
         WriteFile(stage + "gone.txt" + kMarker, "");
         WriteFile(stage + "sub/deep/old.txt" + kMarker, "");
+        WriteFile(stage + "old" + kMarker, "");
+        std::filesystem::create_directories(stage + "made/empty");
         ::chmod((stage + "sub/deep").c_str(), 0750);
         return WriteSet(stage, DiffFolder(), kDiffStamp, kind);
     }
