@@ -6,6 +6,7 @@
 
 #include "engine/tasks/QelXml.h"
 #include "gui/pages/PageControls.h"
+#include "gui/pages/TaskSaveChecks.h"
 #include "gui/shell/FileChooser.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
@@ -69,7 +70,7 @@ int DatabaseTaskEditor::Open() { return Prepare() ? exec() : QDialog::Rejected; 
 
 bool DatabaseTaskEditor::Prepare() {
     if (operation_ == kDelete) {
-        Delete();
+        DeleteStoredTask(parentWidget(), taskId_, look_.kind);
         return false;
     }
     TaskInfo task;
@@ -110,15 +111,6 @@ void DatabaseTaskEditor::Load(const TaskInfo& task) {
     picker_->Clear();
     picker_->SetChosen(task.database);
     setWindowTitle(QString("修改任务(%1)").arg(Q(task.name)));
-}
-
-void DatabaseTaskEditor::Delete() {
-    TaskInfo task;
-    if (TaskStore().GetTaskById(taskId_, task) && !TaskStore().ChangeTask(kChangeDelete, task, true, false)) {
-        ShowBox(parentWidget(), "任务删除失败", "失败", Prompter::Icon::Error);
-        ReloadTaskStore();
-    }
-    MarkTaskListChanged(look_.kind);
 }
 
 void DatabaseTaskEditor::Refuse(const QString& text) { ShowBox(this, text, "错误", Prompter::Icon::Error); }
@@ -169,19 +161,9 @@ void DatabaseTaskEditor::OnOk() {
     if (!ConfirmSave()) return;
     std::optional<TaskInfo> task = Gather();
     if (!task) return;
-    std::string message;
-    const int check = TaskStore().ValidateTask(*task, message);
-    if (check == kValidateError) {
-        Refuse("错误的任务: " + Q(message));
-        return;
-    }
-    if (check == kValidateWarning &&
-        ShowBox(this, "任务设置发生冲突: " + Q(message) + "\n\n请问需要继续操作吗？", "警告",
-                Prompter::Icon::Warning, Prompter::Buttons::YesNo,
-                Prompter::Answer::Yes) != Prompter::Answer::Yes) {
-        storage_->clear();
-        return;
-    }
+    const StoreCheck check = CheckWithStore(this, *task);
+    if (check == StoreCheck::Declined) storage_->clear();
+    if (check != StoreCheck::Passed) return;
     const bool adding = operation_ == kNew;
     if (!TaskStore().ChangeTask(adding ? kChangeAdd : kChangeModify, *task, true, true)) {
         ShowBox(this, "任务添加(修改)失败", "失败", Prompter::Icon::Error);

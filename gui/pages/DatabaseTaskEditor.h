@@ -77,7 +77,6 @@ class DatabaseTaskEditor : public QDialog {
 
   private:
     void NewForm();
-    void Delete();
     void Load(const TaskInfo& task);
     // The task of the form; nullopt when a check failed (its box shown).
     std::optional<TaskInfo> Gather();

@@ -25,6 +25,8 @@
 using namespace zov::gui;
 using zov::IniFile;
 using zov::TaskInfo;
+using zov::gui::test::Control;
+using zov::gui::test::RowTexts;
 using zov::gui::test::SaveScreenshot;
 using zov::gui::test::StoredTasks;
 using zov::gui::test::StoreRecords;
@@ -34,24 +36,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kWaitMs = 60000;
-
-template <typename T>
-T* Control(QWidget& parent, const char* id) {
-    T* control = parent.findChild<T*>(id);
-    if (control == nullptr) qFatal("no control %s", id);
-    return control;
-}
-
-QStringList Texts(const QTreeWidget& list) {
-    QStringList texts;
-    for (int row = 0; row < list.topLevelItemCount(); ++row) {
-        QStringList cells;
-        for (int column = 0; column < list.columnCount(); ++column)
-            cells.append(list.topLevelItem(row)->text(column));
-        texts.append(cells.join('/'));
-    }
-    return texts;
-}
 
 // A program folder that reaches the test server as the system does, with the archiver and a database of
 // its own on the server.
@@ -230,7 +214,7 @@ class MySqlPageTest : public QObject {
             {TaskRecord(task), TaskRecord(f.DatabasePageFolder::Task(zov::kSqlServer, 4, "sql", "sales"))}));
         CMysqlBackupDlg page(nullptr);
         QVERIFY(page.serverFound());
-        QCOMPARE(Texts(*page.listPage()->list()),
+        QCOMPARE(RowTexts(*page.listPage()->list()),
                  QStringList{"3/my/MariaDBTest/" + QString::fromStdString(task.dest) + "/√/30"});
         SaveScreenshot(page, "mysql-page-list");
         page.tabs()->Show(page.findChild<CBitButtonNL*>("1167"));

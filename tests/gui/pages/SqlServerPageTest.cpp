@@ -1,8 +1,12 @@
+#include <signal.h>
+#include <sys/resource.h>
+
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTest>
 #include <QTreeWidget>
 #include <filesystem>
@@ -30,7 +34,9 @@
 using namespace zov::gui;
 using zov::IniFile;
 using zov::TaskInfo;
+using zov::gui::test::Control;
 using zov::gui::test::ReadFile;
+using zov::gui::test::RowTexts;
 using zov::gui::test::SaveScreenshot;
 using zov::gui::test::StoredTasks;
 using zov::gui::test::StoreRecords;
@@ -42,24 +48,6 @@ namespace {
 
 constexpr int kWaitMs = 20000;
 constexpr const char* kDatabases = R"({"databases": ["master", "tempdb", "model", "sales", "hr", "a>b"]})";
-
-template <typename T>
-T* Control(QWidget& parent, const char* id) {
-    T* control = parent.findChild<T*>(id);
-    if (control == nullptr) qFatal("no control %s", id);
-    return control;
-}
-
-QStringList Texts(const QTreeWidget& list) {
-    QStringList texts;
-    for (int row = 0; row < list.topLevelItemCount(); ++row) {
-        QStringList cells;
-        for (int column = 0; column < list.columnCount(); ++column)
-            cells.append(list.topLevelItem(row)->text(column));
-        texts.append(cells.join('/'));
-    }
-    return texts;
-}
 
 QStringList Entries(const QComboBox& box) {
     QStringList entries;
@@ -305,7 +293,7 @@ class SqlServerPageTest : public QObject {
         QVERIFY(StoreRecords({}));
         CMSSqlBackupSetupDlg editor(nullptr);
         Prepare(editor, CMSSqlBackupSetupDlg::kNew, 0);
-        QCOMPARE(Texts(*editor.picker()->availableList()), available);
+        QCOMPARE(RowTexts(*editor.picker()->availableList()), available);
         if (warning.isEmpty()) {
             QCOMPARE(f.prompter.Texts(), QStringList());
         } else {
@@ -325,16 +313,16 @@ class SqlServerPageTest : public QObject {
         DatabasePicker& picker = *editor.picker();
         Move(editor, picker.availableList(), "hr", "1226");
         Move(editor, picker.availableList(), DatabasePicker::kAllEntry, "1226");
-        QCOMPARE(Texts(*picker.selectedList()), QStringList{"{所有数据库}"});
-        QCOMPARE(Texts(*picker.availableList()), QStringList());
+        QCOMPARE(RowTexts(*picker.selectedList()), QStringList{"{所有数据库}"});
+        QCOMPARE(RowTexts(*picker.availableList()), QStringList());
         QCOMPARE(picker.Chosen(), std::string("?????"));
         Move(editor, picker.selectedList(), DatabasePicker::kAllEntry, "1227");
         QTRY_VERIFY_WITH_TIMEOUT(!editor.listing()->Running(), kWaitMs);
-        QTRY_COMPARE(Texts(*picker.availableList()), (QStringList{"{所有数据库}", "sales", "hr", "a>b"}));
+        QTRY_COMPARE(RowTexts(*picker.availableList()), (QStringList{"{所有数据库}", "sales", "hr", "a>b"}));
         QCOMPARE(picker.Chosen(), std::string());
         Move(editor, picker.availableList(), "sales", "1226");
         QTest::mouseClick(Control<QPushButton>(editor, "1377"), Qt::LeftButton);
-        QCOMPARE(Texts(*picker.availableList()), (QStringList{"{所有数据库}", "hr", "a>b", "sales"}));
+        QCOMPARE(RowTexts(*picker.availableList()), (QStringList{"{所有数据库}", "hr", "a>b", "sales"}));
         QCOMPARE(Control<QLabel>(editor, "1398")->text(), QString("4"));
         QCOMPARE(Control<QLabel>(editor, "1399")->text(), QString("0"));
     }
@@ -370,13 +358,45 @@ class SqlServerPageTest : public QObject {
                               TaskRecord(zov::gui::test::FileTask(f.folder.path(), 5, "files"))}));
         CMSSqlBackupDlg page(nullptr);
         const QString bak = QString::fromStdString(f.folder / "bak/");
-        QCOMPARE(Texts(*page.listPage()->list()),
+        QCOMPARE(RowTexts(*page.listPage()->list()),
                  (QStringList{"1/all/SALES/{所有数据库}/" + bak + "all/√/30",
                               "3/hr/SALES/hr|sales/" + bak + "hr/√/不删除旧文件"}));
         QCOMPARE(f.prompter.Texts(), QStringList());
         SaveScreenshot(page, "sql-server-page-list");
         page.tabs()->Show(page.findChild<CBitButtonNL*>("1167"));
         SaveScreenshot(page, "sql-server-page-log");
+    }
+
+    // A delete goes through the editor; one whose save fails is reported and the list shows task.db again.
+    void ADeleteIsSavedOrReportedAndReloaded_data() {
+        QTest::addColumn<bool>("diskFull");
+        QTest::addColumn<QStringList>("boxes");
+        QTest::addColumn<QStringList>("rows");
+        QTest::newRow("deleted") << false << QStringList{"您确定要删除此任务"} << QStringList{"1"};
+        QTest::newRow("not saved") << true << QStringList{"您确定要删除此任务", "任务删除失败"}
+                                   << QStringList{"1", "2"};
+    }
+    void ADeleteIsSavedOrReportedAndReloaded() {
+        QFETCH(bool, diskFull);
+        QFETCH(QStringList, boxes);
+        QFETCH(QStringList, rows);
+        Fixture f;
+        QVERIFY(StoreRecords({TaskRecord(f.Task(1, "keep", "?????")), TaskRecord(f.Task(2, "gone", "hr"))}));
+        CMSSqlBackupDlg page(nullptr);
+        CMSSqlBackupListDlg& list = *page.listPage();
+        list.list()->setCurrentItem(list.list()->topLevelItem(1));
+        f.prompter.Script({Answer::Yes});
+        rlimit original{};
+        getrlimit(RLIMIT_FSIZE, &original);
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit small = original;
+        small.rlim_cur = diskFull ? 64 : original.rlim_cur;
+        setrlimit(RLIMIT_FSIZE, &small);
+        list.DeleteTask();
+        setrlimit(RLIMIT_FSIZE, &original);
+        QCOMPARE(f.prompter.Texts(), boxes);
+        QCOMPARE(StoredTasks().size(), std::size_t(rows.size()));
+        QTRY_COMPARE(RowTexts(*list.list()).replaceInStrings(QRegularExpression("/.*"), ""), rows);
     }
 
     // The storage folder opens from the menu; one the shell cannot open says why.
