@@ -198,6 +198,20 @@ class RestoreEngineTest : public QObject {
         QVERIFY(engine.CacheIsEmpty());
     }
 
+    // While a database is restored, a second restore of it ends at once in a box (names with letters
+    // folded, the default instance under either name); once the first ends, it may start again.
+    void ASecondRestoreOfADatabaseIsRefusedWhileTheFirstRuns() {
+        DatabaseRestoreCase engine;
+        const std::string archive = engine.SqlServerBackup("sales", "bytes");
+        const auto peer = engine.StartPeer("[]", 2);
+        engine.engine_.RestoreSqlServer({7, "MSSQLSERVER", "sales", archive, kArchivePassword});
+        engine.engine_.RestoreSqlServer({7, "", "Sales", archive, kArchivePassword});
+        QCOMPARE(engine.prompter_.Texts(),
+                 QStringList{"SQL Server数据库还原失败:数据库[Sales]正在还原，请在本次还原结束后再试"});
+        QCOMPARE(engine.Boxes(2).value(1), QString("SQL Server数据库还原成功"));
+        QVERIFY(!engine.engine_.IsRestoring(SqlRestoreRequest{7, "", "SALES", archive, ""}));
+    }
+
     // A cancelled password prompt ends the restore before the server is asked; nothing stays behind.
     void ACancelledPromptEndsTheSqlServerRestore() {
         DatabaseRestoreCase engine;
