@@ -89,11 +89,6 @@ bool PrepareMySqlDump(MySqlDump& dump, int taskId, const std::string& storage, c
     return false;
 }
 
-// The title of a database's dump and archive: its name, or its data-folder name when the name holds '/'.
-std::string DumpTitle(const std::string& database, const std::string& folder) {
-    return database.find('/') == std::string::npos ? database : folder;
-}
-
 }  // namespace
 
 int CBackup::RunMySqlTask(TaskInfo task, const std::string& dateText, const std::string& rarPath,
@@ -188,7 +183,7 @@ std::optional<bool> CBackup::BackupMySqlDatabase(const MySqlDump& dump, const st
     if (work.path().empty()) return fail("生成临时文件夹名失败。");
     if (dump.tool.empty()) return fail(DumpToolMissingText(WithTrailingSlash(ProgramDir()) + "mysqldump"));
 
-    const std::string title = DumpTitle(database, folder);
+    const std::string title = MySqlDumpTitle({database, folder});
     const std::string dumpFile = work.path() + title + ".sql";
     job.status.Status("[MySQL备份]复制数据库目录[" + WithTrailingSlash(dump.dataDir) + folder + "]至[" +
                       dumpFile + "]");
