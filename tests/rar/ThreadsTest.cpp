@@ -273,5 +273,33 @@ TEST(RarThreadSwitch, AcceptsOnlyACountFromOneToSixtyFour) {
     }
 }
 
+// -m1 to -m5 go from the fastest to the smallest; each archive reads back with every reader, and any other
+// level is a usage error.
+TEST(RarLevels, EachLevelIsNoLargerThanTheFasterOneAndReadsBack) {
+    TempProgramDir dir;
+    WriteFile(dir / "source/Data/text.txt", Text(3 * kBlock + 99, 5));
+    WriteFile(dir / "source/Data/small.txt", Text(5000, 6));
+    std::uintmax_t previous = 0;
+    for (const char* level : {"-m1", "-m2", "-m3", "-m4", "-m5"}) {
+        std::filesystem::remove_all(dir / "store");
+        std::filesystem::remove_all(dir / "ours");
+        std::filesystem::remove_all(dir / "bsdtar");
+        std::vector<std::string> add = AddCommand(dir, "", 0, 4);
+        add.insert(add.begin() + 1, level);
+        const RarRun run = RunRar(add);
+        ASSERT_EQ(run.exitCode, 0) << level << ": " << run.output;
+        const std::uintmax_t size = std::filesystem::file_size(dir / "store/set.rar");
+        if (previous != 0) {
+            EXPECT_LE(size, previous) << level;
+        }
+        previous = size;
+        ExpectEveryReaderGetsTheSource(dir, "");
+    }
+    for (const char* level : {"-m0", "-m6", "-m", "-m12"}) {
+        const RarRun run = RunRar({"a", "-r", "-ep1", level, dir / "store/bad.rar", dir / "source/Data"});
+        EXPECT_EQ(run.exitCode, 7) << level << ": " << run.output;
+    }
+}
+
 }  // namespace
 }  // namespace zov::test

@@ -1,7 +1,7 @@
 #include "tools/rar/BlockCompressor.h"
 
+#include <isa-l/crc.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -25,8 +25,7 @@ void BlockCompressor::Run(Job& job) {
         if (part.file == nullptr || Interrupted()) continue;
         Read(part);
         part.file.reset();
-        part.crc = static_cast<std::uint32_t>(
-            crc32_z(0, reinterpret_cast<const Bytef*>(input_.data()), static_cast<z_size_t>(part.read)));
+        part.crc = crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(input_.data()), part.read);
         if (part.encrypt && !aes_->Start(*password_, job.out)) {
             part.keysFailed = true;
             continue;

@@ -16,7 +16,6 @@
 namespace zov::rar {
 namespace {
 
-constexpr int kNormalLevel = 6;
 constexpr std::size_t kMaxOpenFiles = 512;       // held by the jobs in flight
 constexpr rlim_t kSpareFiles = 64;               // for everything else the process opens
 constexpr std::size_t kDirectWrite = 64 * 1024;  // larger data skips the buffer
@@ -67,7 +66,6 @@ std::uint32_t Crc(const std::string& text) {
 
 bool ZipWriter::Open(const Options& options) {
     const std::size_t threads = options.threads > 0 ? static_cast<std::size_t>(options.threads) : CoreCount();
-    const int level = options.fastest ? 1 : kNormalLevel;
     if (options.password) {
         password_ = &*options.password;
         blockAes_ = std::make_unique<WinZipAes>();
@@ -76,7 +74,7 @@ bool ZipWriter::Open(const Options& options) {
     openFilesBudget_ = OpenFilesBudget();
     batchParts_ = std::clamp<std::size_t>(openFilesBudget_ / capacity_, 1, 64);
     for (std::size_t i = 0; i < threads; ++i)
-        compressors_.push_back(std::make_unique<BlockCompressor>(level, password_));
+        compressors_.push_back(std::make_unique<BlockCompressor>(options.level, password_));
     queue_ = std::make_unique<WorkQueue<Job>>(
         threads, [this](Job& job, std::size_t thread) { compressors_[thread]->Run(job); });
     batch_ = NewJob();
