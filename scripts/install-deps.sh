@@ -5,7 +5,8 @@ set -euo pipefail
 build_packages=(build-essential cmake ninja-build pkg-config libssl-dev libpcre2-dev libarchive-dev libisal-dev
   libacl1-dev libcurl4-openssl-dev unixodbc unixodbc-dev odbcinst tdsodbc mariadb-client libmariadb-dev
   qt6-base-dev qt6-qpa-plugins fonts-wqy-microhei)
-test_packages=(libgtest-dev libgmock-dev procps clang-format python3 acl libarchive-tools mariadb-server-core)
+test_packages=(libgtest-dev libgmock-dev procps clang-format python3 acl libarchive-tools mariadb-server-core
+  p7zip-full)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = "test" ]; then

@@ -119,8 +119,17 @@ std::vector<std::string> AddCommand(const TempProgramDir& dir, const std::string
     return add;
 }
 
-// What each reader makes of the archive equals the source: our own extraction, Python's zipfile (it has no
-// AES) and bsdtar.
+// Every file below root has the same content below copy.
+void ExpectSameFiles(const std::string& root, const std::string& copy) {
+    for (const auto& [path, info] : ListTree(root)) {
+        if (info.type == 'f') {
+            EXPECT_TRUE(SameContent(root + "/" + path, copy + "/" + path)) << path;
+        }
+    }
+}
+
+// What each reader makes of the archive equals the source: our own extraction, bsdtar, and Python's zipfile
+// without a password (it has no AES) or 7z with one (it checks the authentication codes).
 void ExpectEveryReaderGetsTheSource(const TempProgramDir& dir, const std::string& password) {
     std::vector<std::string> extract{"x", "-y"};
     if (!password.empty()) extract.push_back("-p" + password);
@@ -139,6 +148,11 @@ void ExpectEveryReaderGetsTheSource(const TempProgramDir& dir, const std::string
         const ProcessResult python =
             RunProcess({"python3", "-c", kPythonCompare, joined, dir / "source"}, options);
         EXPECT_TRUE(python.Succeeded()) << ReadFile(dir / "reader.log");
+    } else {
+        const ProcessResult sevenZip =
+            RunProcess({"7z", "x", "-y", "-p" + password, "-o" + dir / "7z", joined}, options);
+        ASSERT_TRUE(sevenZip.Succeeded()) << ReadFile(dir / "reader.log");
+        ExpectSameFiles(dir / "source/Data", dir / "7z/Data");
     }
     std::filesystem::create_directories(dir / "bsdtar");
     std::vector<std::string> bsdtar{"bsdtar", "-x", "-S", "-f", joined, "-C", dir / "bsdtar"};

@@ -12,11 +12,8 @@ namespace zov::rar {
 
 SourceFile::~SourceFile() { close(fd_); }
 
-BlockCompressor::BlockCompressor(int level, const std::string* password)
-    : deflater_(level),
-      password_(password),
-      aes_(password != nullptr ? std::make_unique<WinZipAes>() : nullptr),
-      input_(kBlockBytes) {}
+BlockCompressor::BlockCompressor(int level, const PasswordKey* password)
+    : deflater_(level), password_(password), input_(kBlockBytes) {}
 
 void BlockCompressor::Run(Job& job) {
     job.out.clear();
@@ -26,15 +23,15 @@ void BlockCompressor::Run(Job& job) {
         Read(part);
         part.file.reset();
         part.crc = crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(input_.data()), part.read);
-        if (part.encrypt && !aes_->Start(*password_, job.out)) {
+        if (part.encrypt && !aes_.Start(*password_, job.out)) {
             part.keysFailed = true;
             continue;
         }
         const std::size_t data = job.out.size();
         deflater_.Compress(input_.data(), static_cast<std::size_t>(part.read), part.last, job.out);
         if (part.encrypt) {
-            aes_->Encrypt(job.out.data() + data, job.out.size() - data);
-            aes_->Finish(job.out);
+            aes_.Encrypt(job.out.data() + data, job.out.size() - data);
+            aes_.Finish(job.out);
         }
         part.end = job.out.size();
     }

@@ -61,7 +61,7 @@ struct Job {
 class BlockCompressor {
   public:
     // password: null for none; it must outlive the compressor.
-    BlockCompressor(int level, const std::string* password);
+    BlockCompressor(int level, const PasswordKey* password);
 
     void Run(Job& job);
 
@@ -69,8 +69,8 @@ class BlockCompressor {
     void Read(Part& part);
 
     BlockDeflater deflater_;
-    const std::string* password_;
-    std::unique_ptr<WinZipAes> aes_;
+    const PasswordKey* password_;
+    WinZipAes aes_;
     std::vector<char> input_;
 };
 

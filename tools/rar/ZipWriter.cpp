@@ -67,14 +67,14 @@ std::uint32_t Crc(const std::string& text) {
 bool ZipWriter::Open(const Options& options) {
     const std::size_t threads = options.threads > 0 ? static_cast<std::size_t>(options.threads) : CoreCount();
     if (options.password) {
-        password_ = &*options.password;
+        password_ = std::make_unique<PasswordKey>(*options.password);
         blockAes_ = std::make_unique<WinZipAes>();
     }
     capacity_ = 2 * threads + 2;
     openFilesBudget_ = OpenFilesBudget();
     batchParts_ = std::clamp<std::size_t>(openFilesBudget_ / capacity_, 1, 64);
     for (std::size_t i = 0; i < threads; ++i)
-        compressors_.push_back(std::make_unique<BlockCompressor>(options.level, password_));
+        compressors_.push_back(std::make_unique<BlockCompressor>(options.level, password_.get()));
     queue_ = std::make_unique<WorkQueue<Job>>(
         threads, [this](Job& job, std::size_t thread) { compressors_[thread]->Run(job); });
     batch_ = NewJob();
