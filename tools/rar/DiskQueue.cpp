@@ -99,6 +99,7 @@ void DiskQueue::Serve() {
 
 void DiskQueue::Run(Step& step) {
     std::string error;
+    if (failed_ && step.kind != Kind::Discard) return;
     switch (step.kind) {
         case Kind::Folder:
             if (!writer_.MakeFolder(step.path, step.metadata, error)) reporter_.Report(kCreateError, error);
@@ -120,11 +121,14 @@ void DiskQueue::Run(Step& step) {
                 reporter_.Report(kWriteError, error);
                 writer_.DiscardFile();
                 fileOpen_ = false;
+                failed_ = true;
             }
             return;
         case Kind::Finish:
-            if (fileOpen_ && !writer_.FinishFile(step.offset, step.metadata, error))
+            if (fileOpen_ && !writer_.FinishFile(step.offset, step.metadata, error)) {
                 reporter_.Report(kWriteError, error);
+                failed_ = true;
+            }
             fileOpen_ = false;
             return;
         case Kind::Discard:
