@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/rar/AesChain.h"
 #include "tools/rar/BlockDeflater.h"
 #include "tools/rar/WinZipAes.h"
 
@@ -34,10 +35,12 @@ class SourceFile {
 struct Part {
     std::shared_ptr<SourceFile> file;
     off_t offset = 0;
-    std::size_t length = 0;  // bytes to read
-    bool last = true;        // ends the entry's deflate stream
-    bool encrypt = false;    // the whole entry is this part: encrypt and authenticate it here
-    bool skipHoles = false;  // look for a hole before reading
+    std::size_t length = 0;           // bytes to read
+    bool last = true;                 // ends the entry's deflate stream
+    bool encrypt = false;             // the whole entry is this part: encrypt and authenticate it here
+    bool skipHoles = false;           // look for a hole before reading
+    std::shared_ptr<AesChain> chain;  // a block of a large encrypted entry: what its blocks share
+    std::size_t chainIndex = 0;
 
     // Filled in by the compressing thread.
     std::size_t begin = 0;  // the part's stored bytes: Job::out[begin, end)
@@ -66,11 +69,14 @@ class BlockCompressor {
     void Run(Job& job);
 
   private:
+    void Compress(Part& part, std::vector<char>& out);
     void Read(Part& part);
+    void EncryptBlock(Part& part, char* data, std::size_t length);
 
     BlockDeflater deflater_;
     const PasswordKey* password_;
     WinZipAes aes_;
+    AesCounterMode blockCipher_;
     std::vector<char> input_;
 };
 

@@ -15,25 +15,6 @@ bool CrcMatches(const ZipListing& entry, std::uint32_t crc) { return !entry.chec
 
 }  // namespace
 
-ChunkChain::ChunkChain(const AesKeys& keys) : keys_(keys), mac_(keys.mac, sizeof keys.mac) {}
-
-void ChunkChain::Authenticate(std::size_t index, const char* data, std::size_t length) {
-    std::unique_lock lock(mutex_);
-    turn_.wait(lock, [&] { return next_ == index; });
-    lock.unlock();
-    mac_.Update(data, length);
-    lock.lock();
-    ++next_;
-    turn_.notify_all();
-}
-
-bool ChunkChain::Authentic(const char* code) {
-    std::lock_guard lock(mutex_);
-    unsigned char expected[HmacSha1::kBytes];
-    mac_.Finish(expected);
-    return std::memcmp(expected, code, WinZipAes::kTrailerBytes) == 0;
-}
-
 void EntryDecoder::Run(DecodeJob& job) {
     job.out.clear();
     job.out.reserve(static_cast<std::size_t>(job.outBound));

@@ -2,14 +2,13 @@
 
 #include <isa-l/igzip_lib.h>
 
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <vector>
 
+#include "tools/rar/AesChain.h"
 #include "tools/rar/Sha1Keys.h"
 #include "tools/rar/WinZipAes.h"
 #include "tools/rar/ZipDirectory.h"
@@ -20,26 +19,6 @@ namespace zov::rar {
 // handed out in chunks of this many stored bytes (a multiple of the cipher's block).
 inline constexpr std::size_t kChunkBytes = 1 << 20;
 
-// What the chunks of one large encrypted entry share: its keys, and its authentication code, which takes
-// the chunks in their order whichever threads hold them.
-class ChunkChain {
-  public:
-    explicit ChunkChain(const AesKeys& keys);
-
-    const AesKeys& keys() const { return keys_; }
-    // Takes the encrypted bytes of chunk index into the code once every chunk before it is in.
-    void Authenticate(std::size_t index, const char* data, std::size_t length);
-    // Whether the stored code (WinZipAes::kTrailerBytes) is the one the data gave; after the last chunk.
-    bool Authentic(const char* code);
-
-  private:
-    AesKeys keys_;
-    HmacSha1 mac_;
-    std::mutex mutex_;
-    std::condition_variable turn_;
-    std::size_t next_ = 0;
-};
-
 enum class Decoded { Ok, BadPassword, Damaged };
 
 // One entry's stored bytes, or one chunk of a large entry's.
@@ -47,8 +26,8 @@ struct DecodePart {
     const ZipListing* entry = nullptr;
     std::size_t inBegin = 0;  // the stored bytes in DecodeJob::input
     std::size_t inEnd = 0;
-    std::shared_ptr<ChunkChain> chain;  // a chunk of a large encrypted entry; null otherwise
-    bool chunk = false;                 // a chunk of a large entry: deciphered in place, inflated later
+    std::shared_ptr<AesChain> chain;  // a chunk of a large encrypted entry; null otherwise
+    bool chunk = false;               // a chunk of a large entry: deciphered in place, inflated later
     std::size_t chunkIndex = 0;
     std::uint64_t chunkOffset = 0;  // of the chunk in the entry's encrypted bytes
     bool lastChunk = false;

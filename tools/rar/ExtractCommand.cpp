@@ -1,5 +1,6 @@
 #include "tools/rar/ExtractCommand.h"
 
+#include <openssl/crypto.h>
 #include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -288,13 +289,13 @@ class Extractor {
             stop_ = true;
             return false;
         }
-        auto chain = std::make_shared<ChunkChain>(keys);
+        auto chain = std::make_shared<AesChain>(keys);
         return AddChunks(entry, data + WinZipAes::kHeaderBytes, entry.storedSize - kAround, chain,
                          std::move(trailer));
     }
 
     bool AddChunks(const ZipListing& entry, std::uint64_t data, std::uint64_t length,
-                   const std::shared_ptr<ChunkChain>& chain, std::vector<char> trailer = {}) {
+                   const std::shared_ptr<AesChain>& chain, std::vector<char> trailer = {}) {
         std::size_t index = 0;
         for (std::uint64_t offset = 0; offset < length || index == 0; offset += kChunkBytes, ++index) {
             if (Stopped()) return false;
@@ -406,7 +407,12 @@ class Extractor {
             chunkFailed_ = true;
         }
         if (!part.lastChunk || Stopped()) return;
-        const bool authentic = part.chain == nullptr || part.chain->Authentic(part.trailer.data());
+        bool authentic = part.chain == nullptr;
+        if (!authentic) {
+            unsigned char code[HmacSha1::kBytes];
+            part.chain->Finish(code);
+            authentic = CRYPTO_memcmp(code, part.trailer.data(), WinZipAes::kTrailerBytes) == 0;
+        }
         if (!chunkFailed_ && authentic && inflater_.Complete()) {
             if (queue_ != nullptr)
                 queue_->FinishFile(static_cast<std::int64_t>(inflater_.size()), MetadataOf(entry));

@@ -40,8 +40,16 @@ AesCounterMode::~AesCounterMode() { EVP_CIPHER_CTX_free(cipher_); }
 bool AesCounterMode::SetKey(const unsigned char key[AesKeys::kKeyBytes], std::uint64_t offset) {
     counter_ = offset / 16;
     keyStreamUsed_ = sizeof keyStream_;
-    return EVP_EncryptInit_ex(cipher_, EVP_aes_256_ecb(), nullptr, key, nullptr) == 1 &&
-           EVP_CIPHER_CTX_set_padding(cipher_, 0) == 1;
+    if (EVP_EncryptInit_ex(cipher_, EVP_aes_256_ecb(), nullptr, key, nullptr) != 1 ||
+        EVP_CIPHER_CTX_set_padding(cipher_, 0) != 1) {
+        return false;
+    }
+    // Inside a block of the key stream: the rest of that block comes first.
+    if (offset % 16 != 0) {
+        NextKeyStream();
+        keyStreamUsed_ = offset % 16;
+    }
+    return true;
 }
 
 void AesCounterMode::NextKeyStream() {

@@ -24,8 +24,8 @@ struct AesKeys {
     ~AesKeys();
 };
 
-// AES-256 in WinZip's counter mode (a little-endian counter from 1), from any multiple of 16 bytes into the
-// entry's data, so that the blocks of one entry can be enciphered on several threads.
+// AES-256 in WinZip's counter mode (a little-endian counter from 1), from any offset into the entry's data,
+// so that the blocks of one entry can be enciphered on several threads.
 class AesCounterMode {
   public:
     AesCounterMode();

@@ -1,6 +1,7 @@
 #include "tools/rar/ZipWriter.h"
 
 #include <fcntl.h>
+#include <openssl/rand.h>
 #include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -68,7 +69,6 @@ bool ZipWriter::Open(const Options& options) {
     const std::size_t threads = options.threads > 0 ? static_cast<std::size_t>(options.threads) : CoreCount();
     if (options.password) {
         password_ = std::make_unique<PasswordKey>(*options.password);
-        blockAes_ = std::make_unique<WinZipAes>();
     }
     capacity_ = 2 * threads + 2;
     openFilesBudget_ = OpenFilesBudget();
@@ -129,6 +129,8 @@ bool ZipWriter::AddFile(PendingEntry entry) {
     entry.blocks = true;
     entry.zip.descriptor = true;
     entry.zip.zip64Descriptor = size >= kZip64Threshold;
+    if (password_ != nullptr && !StartChain(entry)) return false;
+    const std::shared_ptr<AesChain> chain = entry.chain;
     entries_.push_back(std::move(entry));
     if (!SubmitBatch()) return false;
     for (std::uint64_t offset = 0; offset < size; offset += kBlockBytes) {
@@ -139,11 +141,25 @@ bool ZipWriter::AddFile(PendingEntry entry) {
         part.length = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, size - offset));
         part.last = offset + part.length == size;
         part.skipHoles = true;
+        part.chain = chain;
+        part.chainIndex = static_cast<std::size_t>(offset / kBlockBytes);
         job->inputBytes = part.length;
         job->openFiles = 1;
         job->parts.push_back(std::move(part));
         if (!Submit(std::move(job))) return false;
     }
+    return true;
+}
+
+// The keys of a large entry are made here, once, with its own salt; its blocks are enciphered on the threads.
+bool ZipWriter::StartChain(PendingEntry& entry) {
+    unsigned char salt[AesKeys::kSaltBytes];
+    if (RAND_bytes(salt, sizeof salt) != 1) return Fail("cannot make the keys for " + entry.diskPath);
+    AesKeys keys;
+    keys.Derive(*password_, salt);
+    entry.aesHeader.assign(salt, salt + sizeof salt);
+    entry.aesHeader.insert(entry.aesHeader.end(), keys.check, keys.check + 2);
+    entry.chain = std::make_shared<AesChain>(keys);
     return true;
 }
 
@@ -235,10 +251,8 @@ bool ZipWriter::StoreBlock(PendingEntry& entry, Part& part, char* data, std::siz
         if (password_ != nullptr) zip.aesVersion = 1;
         AppendLocalHeader(zip, buffer_);
         entry.dataStart = Position();
-        if (blockAes_ != nullptr && !blockAes_->Start(*password_, buffer_))
-            return Fail("cannot make the keys for " + entry.diskPath);
+        buffer_.insert(buffer_.end(), entry.aesHeader.begin(), entry.aesHeader.end());
     }
-    if (blockAes_ != nullptr) blockAes_->Encrypt(data, length);
     if (!Append(data, length)) return false;
     zip.crc = static_cast<std::uint32_t>(crc32_combine(zip.crc, part.crc, static_cast<z_off_t>(part.read)));
     zip.size += part.read;
@@ -246,13 +260,12 @@ bool ZipWriter::StoreBlock(PendingEntry& entry, Part& part, char* data, std::siz
     if (part.readError != 0) {
         errno = part.readError;
         reporter_.Report(kFatalError, SystemError("read error in", entry.diskPath));
-        if (!part.last) {
-            std::vector<char> end(std::begin(kEmptyFinalBlock), std::end(kEmptyFinalBlock));
-            if (blockAes_ != nullptr) blockAes_->Encrypt(end.data(), end.size());
-            buffer_.insert(buffer_.end(), end.begin(), end.end());
-        }
     }
-    if (blockAes_ != nullptr) blockAes_->Finish(buffer_);
+    if (entry.chain != nullptr) {
+        unsigned char code[HmacSha1::kBytes];
+        entry.chain->Finish(code);
+        buffer_.insert(buffer_.end(), code, code + WinZipAes::kTrailerBytes);
+    }
     zip.storedSize = Position() - entry.dataStart;
     AppendDescriptor(zip, buffer_);
     EndEntry(entry);
