@@ -39,7 +39,8 @@ void PrintSide(std::vector<double> times) {
 
 int main(int argc, char** argv) {
     if (argc != 8 || std::atoi(argv[6]) < 1) {
-        std::fprintf(stderr, "usage: %s <server option file> <socket> <database> <storage> <rar> <runs> <pipeline>\n",
+        std::fprintf(stderr,
+                     "usage: %s <server option file> <socket> <database> <storage> <rar> <runs> <pipeline>\n",
                      argv[0]);
         return 2;
     }

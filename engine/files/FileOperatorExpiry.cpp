@@ -77,20 +77,26 @@ bool Recent(const timespec& when) {
 // left alone, so nothing is ever reached through one.
 bool IsSetEntry(EntryKind kind) { return kind == EntryKind::File || kind == EntryKind::Folder; }
 
+// The cutoff of a pass over folder; false when there is nothing to do (noted in the watch).
+bool StartPass(const std::string& folder, int keepDays, Cutoff& cutoff, ExpiryWatch* watch) {
+    if (keepDays <= 0) return false;
+    if (!IsDirectory(folder)) {
+        if (watch != nullptr) watch->NotAFolder(folder);
+        return false;
+    }
+    if (!MakeCutoff(keepDays, cutoff)) {
+        if (watch != nullptr) watch->Unsettle();
+        return false;
+    }
+    if (watch != nullptr) watch->CutoffDay(cutoff.day);
+    return true;
+}
+
 }  // namespace
 
 void DeleteExpiredSets(const std::string& storage, int keepDays, ExpiryWatch* watch) {
     Cutoff cutoff;
-    if (keepDays <= 0) return;
-    if (!IsDirectory(storage)) {
-        if (watch != nullptr) watch->NotAFolder(storage);
-        return;
-    }
-    if (!MakeCutoff(keepDays, cutoff)) {
-        if (watch != nullptr) watch->Unsettle();
-        return;
-    }
-    if (watch != nullptr) watch->CutoffDay(cutoff.day);
+    if (!StartPass(storage, keepDays, cutoff, watch)) return;
     const FolderHandle top = Watched(FolderHandle::Open(storage), storage, watch);
     for (const std::string& day : DatedFolderNames(top)) {
         const std::string shown = JoinPath(storage, day);
@@ -112,16 +118,7 @@ void DeleteExpiredSets(const std::string& storage, int keepDays, ExpiryWatch* wa
 void DeleteExpiredDiffSets(const std::string& folder, int keepDays, const std::string& diffFolder,
                            ExpiryWatch* watch) {
     Cutoff cutoff;
-    if (keepDays <= 0) return;
-    if (!IsDirectory(folder)) {
-        if (watch != nullptr) watch->NotAFolder(folder);
-        return;
-    }
-    if (!MakeCutoff(keepDays, cutoff)) {
-        if (watch != nullptr) watch->Unsettle();
-        return;
-    }
-    if (watch != nullptr) watch->CutoffDay(cutoff.day);
+    if (!StartPass(folder, keepDays, cutoff, watch)) return;
 
     if (diffFolder.empty()) {
         // The set folders "<name>_<stamp>" of the bases: their differential entries, named by stamp. A diff

@@ -1,6 +1,4 @@
 #include <gtest/gtest.h>
-#include <sys/inotify.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -247,33 +245,6 @@ TEST_F(SchedulerTest, ExpiredBackupsGoAfterTheirKeepDays) {
     for (const TaskInfo& task : {files, kept, database}) EXPECT_TRUE(fs::exists(task.dest + "/" + recent));
 }
 
-// Counts the folders opened below the watched ones (each listing opens its folder); a stat is no open.
-class FolderOpens {
-  public:
-    explicit FolderOpens(const std::vector<std::string>& folders)
-        : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-        for (const std::string& folder : folders)
-            EXPECT_GE(inotify_add_watch(fd_, folder.c_str(), IN_OPEN), 0);
-    }
-    ~FolderOpens() { ::close(fd_); }
-    FolderOpens(const FolderOpens&) = delete;
-    FolderOpens& operator=(const FolderOpens&) = delete;
-
-    int Take() {
-        int opens = 0;
-        alignas(inotify_event) char buffer[4096];
-        for (ssize_t got; (got = ::read(fd_, buffer, sizeof buffer)) > 0;) {
-            for (ssize_t at = 0; at < got; ++opens)
-                at += static_cast<ssize_t>(sizeof(inotify_event) +
-                                           reinterpret_cast<inotify_event*>(buffer + at)->len);
-        }
-        return opens;
-    }
-
-  private:
-    int fd_;
-};
-
 // A pass whose tasks' storage folders did not change and whose next expiry moment has not come lists no
 // folder; the deletions still come at the passes they came at before: when the cutoff passes a stamp, when
 // the cutoff day changes and when a folder changed.
@@ -309,7 +280,8 @@ TEST_F(SchedulerTest, ExpiredBackupsSkipOnlyPassesThatCannotDeleteAnything) {
     EXPECT_TRUE(exists(names[1]));
     settle();
     expiry.RunPass();
-    FolderOpens opens({files.dest, files.dest + "/2024-03-13", database.dest, database.dest + "/2024-03-13"});
+    test::OpenCounter opens(
+        {files.dest, files.dest + "/2024-03-13", database.dest, database.dest + "/2024-03-13"});
     expiry.RunPass();
     EXPECT_EQ(opens.Take(), 0) << "a pass with nothing changed lists nothing";
 
