@@ -94,10 +94,10 @@ std::size_t CoreCount() {
     return std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
 }
 
+// Whether the entry is decoded whole on one thread (a link always is: its target is never large).
 bool IsSmall(const ZipListing& entry) {
     const std::size_t overhead = entry.encrypted ? WinZipAes::kHeaderBytes + WinZipAes::kTrailerBytes : 0;
-    return entry.type != EntryType::File ||
-           (entry.size <= kChunkBytes && entry.storedSize <= kChunkBytes + overhead);
+    return entry.size <= kChunkBytes && entry.storedSize <= kChunkBytes + overhead;
 }
 
 // Reads the stream for one thread; short reads come from a window of it, as entries follow one another.
@@ -245,6 +245,10 @@ class Extractor {
         std::uint64_t data = 0;
         if (!Locate(entry, data)) return true;
         if (IsSmall(entry)) return AddWhole(entry, data);
+        if (entry.type == EntryType::Link) {
+            reporter_.Report(kDataError, "damaged entry: " + entry.name);
+            return true;
+        }
         if (!SubmitBatch()) return false;
         return entry.encrypted ? AddEncryptedChunks(entry, data)
                                : AddChunks(entry, data, entry.storedSize, {});
