@@ -106,6 +106,7 @@ class StreamReader {
     explicit StreamReader(VolumeInput& input) : input_(input) {}
 
     bool Read(std::uint64_t offset, char* out, std::size_t length, std::string& error) {
+        if (length == 0) return true;
         if (length >= kWindowBytes / 4) return ReadExactly(offset, out, length, error);
         if (offset < start_ || offset + length > start_ + window_.size()) {
             window_.resize(kWindowBytes);
