@@ -30,9 +30,14 @@ AesKeys::~AesKeys() {
     OPENSSL_cleanse(mac, sizeof mac);
 }
 
+// The cipher is set up once; each key after that only expands the key.
 AesCounterMode::AesCounterMode()
     : cipher_(EVP_CIPHER_CTX_new()), counters_(kChunkBlocks * 16, 0), stream_(kChunkBlocks * 16) {
-    if (cipher_ == nullptr) throw std::bad_alloc();
+    if (cipher_ == nullptr ||
+        EVP_EncryptInit_ex(cipher_, EVP_aes_256_ecb(), nullptr, nullptr, nullptr) != 1) {
+        EVP_CIPHER_CTX_free(cipher_);
+        throw std::bad_alloc();
+    }
 }
 
 AesCounterMode::~AesCounterMode() { EVP_CIPHER_CTX_free(cipher_); }
@@ -40,7 +45,7 @@ AesCounterMode::~AesCounterMode() { EVP_CIPHER_CTX_free(cipher_); }
 bool AesCounterMode::SetKey(const unsigned char key[AesKeys::kKeyBytes], std::uint64_t offset) {
     counter_ = offset / 16;
     keyStreamUsed_ = sizeof keyStream_;
-    if (EVP_EncryptInit_ex(cipher_, EVP_aes_256_ecb(), nullptr, key, nullptr) != 1 ||
+    if (EVP_EncryptInit_ex(cipher_, nullptr, nullptr, key, nullptr) != 1 ||
         EVP_CIPHER_CTX_set_padding(cipher_, 0) != 1) {
         return false;
     }
