@@ -1,7 +1,6 @@
 #include "tools/rar/ExtractCommand.h"
 
 #include <openssl/crypto.h>
-#include <sched.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -88,12 +87,6 @@ EntryMetadata MetadataOf(const ZipListing& entry) {
     return {entry.mode, entry.uid, entry.gid, entry.atime.value_or(entry.mtime), entry.mtime};
 }
 
-std::size_t CoreCount() {
-    cpu_set_t cores;
-    if (sched_getaffinity(0, sizeof cores, &cores) == 0) return std::max(1, CPU_COUNT(&cores));
-    return std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
-}
-
 // Whether the entry is decoded whole on one thread (a link always is: its target is never large).
 bool IsSmall(const ZipListing& entry) {
     const std::size_t overhead = entry.encrypted ? WinZipAes::kHeaderBytes + WinZipAes::kTrailerBytes : 0;
@@ -155,7 +148,7 @@ class Extractor {
 
         const std::size_t threads =
             options_.threads > 0 ? static_cast<std::size_t>(options_.threads) : CoreCount();
-        capacity_ = 2 * threads + 2;
+        capacity_ = JobsInFlight(threads);
         for (std::size_t i = 0; i < threads; ++i)
             decoders_.push_back(std::make_unique<EntryDecoder>(password_.get()));
         work_ = std::make_unique<WorkQueue<DecodeJob>>(

@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <openssl/rand.h>
-#include <sched.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,12 +36,6 @@ bool ReadLink(const std::string& path, std::string& target) {
     return true;
 }
 
-std::size_t CoreCount() {
-    cpu_set_t cores;
-    if (sched_getaffinity(0, sizeof cores, &cores) == 0) return std::max(1, CPU_COUNT(&cores));
-    return std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
-}
-
 // How many files the jobs in flight may hold open: half of what the process may open, up to kMaxOpenFiles.
 // The soft limit is raised to the hard one first, so that a low limit does not make files unreadable.
 std::size_t OpenFilesBudget() {
@@ -70,7 +63,7 @@ bool ZipWriter::Open(const Options& options) {
     if (options.password) {
         password_ = std::make_unique<PasswordKey>(*options.password);
     }
-    capacity_ = 2 * threads + 2;
+    capacity_ = JobsInFlight(threads);
     openFilesBudget_ = OpenFilesBudget();
     batchParts_ = std::clamp<std::size_t>(openFilesBudget_ / capacity_, 1, 64);
     for (std::size_t i = 0; i < threads; ++i)
