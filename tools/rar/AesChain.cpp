@@ -2,30 +2,43 @@
 
 namespace zov::rar {
 
-std::optional<std::uint64_t> AesChain::Place(std::size_t index, std::size_t length, bool ends) {
-    std::unique_lock lock(mutex_);
-    turn_.wait(lock, [&] { return placeTurn_ == index; });
-    std::optional<std::uint64_t> offset;
-    if (!lastBlock_) {
-        offset = placed_;
-        placed_ += length;
-        if (ends) lastBlock_ = index;
-    }
-    ++placeTurn_;
-    turn_.notify_all();
-    return offset;
+AesChain::AesChain(const AesKeys& keys, Direction direction)
+    : direction_(direction), mac_(keys.mac, sizeof keys.mac) {
+    ok_ = cipher_.SetKey(keys.cipher);
 }
 
-// The hashing runs outside the lock, so that the next blocks take their places meanwhile.
-void AesChain::Authenticate(std::size_t index, const char* data, std::size_t length) {
+void AesChain::HandIn(std::size_t index, char* data, std::size_t length, bool ends) {
     std::unique_lock lock(mutex_);
-    turn_.wait(lock, [&] { return macTurn_ == index; });
-    const bool counted = !lastBlock_ || index <= *lastBlock_;
-    lock.unlock();
-    if (counted) mac_.Update(data, length);
-    lock.lock();
-    ++macTurn_;
-    turn_.notify_all();
+    waiting_.emplace(index, Block{data, length, ends});
+    if (sealing_) return;
+    sealing_ = true;
+    for (auto next = waiting_.find(next_); next != waiting_.end(); next = waiting_.find(next_)) {
+        const Block block = next->second;
+        waiting_.erase(next);
+        lock.unlock();
+        Seal(block);
+        lock.lock();
+        ++next_;
+        sealed_.notify_all();
+    }
+    sealing_ = false;
+}
+
+void AesChain::Seal(const Block& block) {
+    if (ended_) return;
+    if (direction_ == Direction::Encrypt) {
+        cipher_.Apply(block.data, block.length);
+        mac_.Update(block.data, block.length);
+    } else {
+        mac_.Update(block.data, block.length);
+        cipher_.Apply(block.data, block.length);
+    }
+    ended_ = block.ends;
+}
+
+void AesChain::WaitSealed(std::size_t index) {
+    std::unique_lock lock(mutex_);
+    sealed_.wait(lock, [&] { return next_ > index; });
 }
 
 void AesChain::Finish(unsigned char code[HmacSha1::kBytes]) {

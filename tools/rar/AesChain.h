@@ -3,41 +3,56 @@
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
+#include <map>
 #include <mutex>
-#include <optional>
 
 #include "tools/rar/Sha1Keys.h"
 #include "tools/rar/WinZipAes.h"
 
 namespace zov::rar {
 
-// One large encrypted entry whose blocks are enciphered on several threads: its keys, where each block's
-// encrypted bytes lie in the entry, and its authentication code. Blocks take their turn in their order,
-// whichever threads hold them: first for their place, then for the code, so that a block is enciphered
-// while the one before it is still being authenticated.
+// One large encrypted entry whose blocks are handed in by several threads in any order. The blocks are
+// sealed in their order, one after the other: enciphered and then authenticated when writing, authenticated
+// and then deciphered when reading. Whichever thread hands in the block that is next seals it and every
+// block after it that is waiting, so no thread ever waits for another to seal; the reader of the results
+// waits for the block it needs.
 class AesChain {
   public:
-    explicit AesChain(const AesKeys& keys) : keys_(keys), mac_(keys.mac, sizeof keys.mac) {}
+    enum class Direction { Encrypt, Decrypt };
 
-    const AesKeys& keys() const { return keys_; }
+    // False from ok() when the cipher could not be set up.
+    AesChain(const AesKeys& keys, Direction direction);
 
-    // Block index's offset in the entry's encrypted bytes, length bytes taken after it; nullopt when a block
-    // before it ended the entry. ends: this block is the entry's last, whatever follows.
-    std::optional<std::uint64_t> Place(std::size_t index, std::size_t length, bool ends);
-    // Takes block index's encrypted bytes into the code (nothing after the entry ended).
-    void Authenticate(std::size_t index, const char* data, std::size_t length);
-    // The code, once every block is in.
+    bool ok() const { return ok_; }
+
+    // Hands in block index (its bytes stay where they are until the block is sealed). ends: nothing after
+    // this block belongs to the entry; later blocks are then left as they are.
+    void HandIn(std::size_t index, char* data, std::size_t length, bool ends);
+    // Waits until every block up to index is sealed.
+    void WaitSealed(std::size_t index);
+    // The authentication code, once every block is sealed.
     void Finish(unsigned char code[HmacSha1::kBytes]);
 
   private:
-    AesKeys keys_;
+    struct Block {
+        char* data;
+        std::size_t length;
+        bool ends;
+    };
+
+    void Seal(const Block& block);
+
+    const Direction direction_;
+    AesCounterMode cipher_;
     HmacSha1 mac_;
+    bool ok_ = false;
+    bool ended_ = false;  // the sealing thread's own
+
     std::mutex mutex_;
-    std::condition_variable turn_;
-    std::size_t placeTurn_ = 0;
-    std::size_t macTurn_ = 0;
-    std::uint64_t placed_ = 0;
-    std::optional<std::size_t> lastBlock_;  // the block that ended the entry
+    std::condition_variable sealed_;
+    std::map<std::size_t, Block> waiting_;
+    std::size_t next_ = 0;  // the next block to seal
+    bool sealing_ = false;  // a thread is sealing
 };
 
 }  // namespace zov::rar

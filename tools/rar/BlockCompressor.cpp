@@ -21,9 +21,11 @@ void BlockCompressor::Run(Job& job) {
         part.begin = part.end = job.out.size();
         if (part.file != nullptr && !Interrupted()) Compress(part, job.out);
         part.file.reset();
-        // Every block of a chain takes its turns, so that the blocks after it are not held up.
-        if (part.chain != nullptr)
-            EncryptBlock(part, job.out.data() + part.begin, job.out.size() - part.begin);
+        // Every block of a chain is handed in, so that the blocks after it are sealed.
+        if (part.chain != nullptr) {
+            part.chain->HandIn(part.chainIndex, job.out.data() + part.begin, job.out.size() - part.begin,
+                               part.last || part.readError != 0);
+        }
         part.end = job.out.size();
     }
 }
@@ -44,21 +46,6 @@ void BlockCompressor::Compress(Part& part, std::vector<char>& out) {
         aes_.Encrypt(out.data() + data, out.size() - data);
         aes_.Finish(out);
     }
-}
-
-// A block of a large encrypted entry: enciphered where its place in the entry says, then authenticated in
-// the entry's order.
-void BlockCompressor::EncryptBlock(Part& part, char* data, std::size_t length) {
-    const std::optional<std::uint64_t> offset =
-        part.chain->Place(part.chainIndex, length, part.last || part.readError != 0);
-    if (offset) {
-        if (blockCipher_.SetKey(part.chain->keys().cipher, *offset)) {
-            blockCipher_.Apply(data, length);
-        } else {
-            part.keysFailed = true;
-        }
-    }
-    part.chain->Authenticate(part.chainIndex, data, length);
 }
 
 // Reads the part into the buffer. A block that lies in a hole is taken as zeros without reading it; a file

@@ -39,7 +39,7 @@ struct Part {
     bool last = true;                 // ends the entry's deflate stream
     bool encrypt = false;             // the whole entry is this part: encrypt and authenticate it here
     bool skipHoles = false;           // look for a hole before reading
-    std::shared_ptr<AesChain> chain;  // a block of a large encrypted entry: what its blocks share
+    std::shared_ptr<AesChain> chain;  // a block of a large encrypted entry: handed in when compressed
     std::size_t chainIndex = 0;
 
     // Filled in by the compressing thread.
@@ -71,12 +71,10 @@ class BlockCompressor {
   private:
     void Compress(Part& part, std::vector<char>& out);
     void Read(Part& part);
-    void EncryptBlock(Part& part, char* data, std::size_t length);
 
     BlockDeflater deflater_;
     const PasswordKey* password_;
     WinZipAes aes_;
-    AesCounterMode blockCipher_;
     std::vector<char> input_;
 };
 

@@ -26,15 +26,9 @@ void EntryDecoder::Run(DecodeJob& job) {
             part.outEnd = job.out.size();
             continue;
         }
-        if (part.chain == nullptr) continue;
-        char* data = job.input.data() + part.inBegin;
-        const std::size_t length = part.inEnd - part.inBegin;
-        part.chain->Authenticate(part.chunkIndex, data, length);
-        if (!chunkCipher_.SetKey(part.chain->keys().cipher, part.chunkOffset)) {
-            part.result = Decoded::Damaged;
-            continue;
-        }
-        chunkCipher_.Apply(data, length);
+        if (part.chain != nullptr)
+            part.chain->HandIn(part.chunkIndex, job.input.data() + part.inBegin, part.inEnd - part.inBegin,
+                               part.lastChunk);
     }
 }
 

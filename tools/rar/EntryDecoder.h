@@ -26,10 +26,9 @@ struct DecodePart {
     const ZipListing* entry = nullptr;
     std::size_t inBegin = 0;  // the stored bytes in DecodeJob::input
     std::size_t inEnd = 0;
-    std::shared_ptr<AesChain> chain;  // a chunk of a large encrypted entry; null otherwise
+    std::shared_ptr<AesChain> chain;  // a chunk of a large encrypted entry: handed in; null otherwise
     bool chunk = false;               // a chunk of a large entry: deciphered in place, inflated later
     std::size_t chunkIndex = 0;
-    std::uint64_t chunkOffset = 0;  // of the chunk in the entry's encrypted bytes
     bool lastChunk = false;
     std::vector<char> trailer;  // the last chunk of an encrypted entry: its stored code
 
@@ -61,7 +60,6 @@ class EntryDecoder {
 
     const PasswordKey* password_;
     WinZipAes aes_;
-    AesCounterMode chunkCipher_;
     inflate_state inflate_{};
 };
 

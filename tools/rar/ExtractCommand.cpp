@@ -269,8 +269,8 @@ class Extractor {
         return SubmitBatch();
     }
 
-    // The keys of a large entry are made here, once; its chunks are deciphered and authenticated on the
-    // threads.
+    // The keys of a large entry are made here, once; its chunks are authenticated and deciphered in order
+    // as the threads hand them in.
     bool AddEncryptedChunks(const ZipListing& entry, std::uint64_t data) {
         constexpr std::size_t kAround = WinZipAes::kHeaderBytes + WinZipAes::kTrailerBytes;
         char header[WinZipAes::kHeaderBytes];
@@ -287,7 +287,12 @@ class Extractor {
             stop_ = true;
             return false;
         }
-        auto chain = std::make_shared<AesChain>(keys);
+        auto chain = std::make_shared<AesChain>(keys, AesChain::Direction::Decrypt);
+        if (!chain->ok()) {
+            reporter_.Report(kFatalError, "cannot make the keys for " + entry.name);
+            stop_ = true;
+            return false;
+        }
         return AddChunks(entry, data + WinZipAes::kHeaderBytes, entry.storedSize - kAround, chain,
                          std::move(trailer));
     }
@@ -303,7 +308,6 @@ class Extractor {
             part.chunk = true;
             part.chain = chain;
             part.chunkIndex = index;
-            part.chunkOffset = offset;
             const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, length - offset));
             part.lastChunk = offset + size == length;
             if (part.lastChunk) part.trailer = std::move(trailer);
@@ -390,6 +394,7 @@ class Extractor {
     // the entry when everything about it holds.
     void RetireChunk(DecodeJob& job, DecodePart& part) {
         const ZipListing& entry = *part.entry;
+        if (part.chain != nullptr) part.chain->WaitSealed(part.chunkIndex);
         if (part.chunkIndex == 0) {
             inflater_.Start(entry);
             chunkFailed_ = false;

@@ -144,7 +144,8 @@ bool ZipWriter::AddFile(PendingEntry entry) {
     return true;
 }
 
-// The keys of a large entry are made here, once, with its own salt; its blocks are enciphered on the threads.
+// The keys of a large entry are made here, once, with its own salt; its blocks are sealed as the threads
+// hand them in.
 bool ZipWriter::StartChain(PendingEntry& entry) {
     unsigned char salt[AesKeys::kSaltBytes];
     if (RAND_bytes(salt, sizeof salt) != 1) return Fail("cannot make the keys for " + entry.diskPath);
@@ -152,8 +153,8 @@ bool ZipWriter::StartChain(PendingEntry& entry) {
     keys.Derive(*password_, salt);
     entry.aesHeader.assign(salt, salt + sizeof salt);
     entry.aesHeader.insert(entry.aesHeader.end(), keys.check, keys.check + 2);
-    entry.chain = std::make_shared<AesChain>(keys);
-    return true;
+    entry.chain = std::make_shared<AesChain>(keys, AesChain::Direction::Encrypt);
+    return entry.chain->ok() || Fail("cannot make the keys for " + entry.diskPath);
 }
 
 bool ZipWriter::AddToBatch(Part part) {
@@ -201,6 +202,7 @@ bool ZipWriter::Store(Part& part, Job& job) {
     char* data = job.out.data() + part.begin;
     const std::size_t length = part.end - part.begin;
     if (part.keysFailed) return Fail("cannot make the keys for " + entry.diskPath);
+    if (part.chain != nullptr) part.chain->WaitSealed(part.chainIndex);
     const bool stored =
         entry.blocks ? StoreBlock(entry, part, data, length) : StoreWhole(entry, part, data, length);
     if (part.last) entries_.pop_front();
