@@ -3,8 +3,8 @@
 namespace zov::rar {
 
 AesChain::AesChain(const AesKeys& keys, Direction direction)
-    : direction_(direction), mac_(keys.mac, sizeof keys.mac) {
-    ok_ = cipher_.SetKey(keys.cipher);
+    : keys_(keys), direction_(direction), mac_(keys.mac, sizeof keys.mac) {
+    ok_ = direction_ == Direction::Authenticate || cipher_.SetKey(keys.cipher);
 }
 
 void AesChain::HandIn(std::size_t index, char* data, std::size_t length, bool ends) {
@@ -26,13 +26,8 @@ void AesChain::HandIn(std::size_t index, char* data, std::size_t length, bool en
 
 void AesChain::Seal(const Block& block) {
     if (ended_) return;
-    if (direction_ == Direction::Encrypt) {
-        cipher_.Apply(block.data, block.length);
-        mac_.Update(block.data, block.length);
-    } else {
-        mac_.Update(block.data, block.length);
-        cipher_.Apply(block.data, block.length);
-    }
+    if (direction_ == Direction::Encrypt) cipher_.Apply(block.data, block.length);
+    mac_.Update(block.data, block.length);
     ended_ = block.ends;
 }
 

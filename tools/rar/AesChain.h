@@ -12,16 +12,18 @@
 namespace zov::rar {
 
 // One large encrypted entry whose blocks are handed in by several threads in any order. The blocks are
-// sealed in their order, one after the other: enciphered and then authenticated when writing, authenticated
-// and then deciphered when reading. Whichever thread hands in the block that is next seals it and every
-// block after it that is waiting, so no thread ever waits for another to seal; the reader of the results
-// waits for the block it needs.
+// sealed in their order, one after the other: enciphered and authenticated when writing, only authenticated
+// when reading (the reading threads decipher their own copies meanwhile). Whichever thread hands in the
+// block that is next seals it and every block after it that is waiting, so no thread ever waits for another
+// to seal; the user of the results waits for the block it needs.
 class AesChain {
   public:
-    enum class Direction { Encrypt, Decrypt };
+    enum class Direction { Encrypt, Authenticate };
 
     // False from ok() when the cipher could not be set up.
     AesChain(const AesKeys& keys, Direction direction);
+
+    const AesKeys& keys() const { return keys_; }
 
     bool ok() const { return ok_; }
 
@@ -42,6 +44,7 @@ class AesChain {
 
     void Seal(const Block& block);
 
+    const AesKeys keys_;
     const Direction direction_;
     AesCounterMode cipher_;
     HmacSha1 mac_;

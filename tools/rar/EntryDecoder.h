@@ -27,6 +27,7 @@ struct DecodePart {
     std::size_t inBegin = 0;  // the stored bytes in DecodeJob::input
     std::size_t inEnd = 0;
     std::shared_ptr<AesChain> chain;  // a chunk of a large encrypted entry: handed in; null otherwise
+    std::uint64_t chunkOffset = 0;    // of the chunk in the entry's encrypted bytes
     bool chunk = false;               // a chunk of a large entry: deciphered in place, inflated later
     std::size_t chunkIndex = 0;
     bool lastChunk = false;
@@ -60,6 +61,7 @@ class EntryDecoder {
 
     const PasswordKey* password_;
     WinZipAes aes_;
+    AesCounterMode chunkCipher_;
     inflate_state inflate_{};
 };
 

@@ -287,7 +287,7 @@ class Extractor {
             stop_ = true;
             return false;
         }
-        auto chain = std::make_shared<AesChain>(keys, AesChain::Direction::Decrypt);
+        auto chain = std::make_shared<AesChain>(keys, AesChain::Direction::Authenticate);
         if (!chain->ok()) {
             reporter_.Report(kFatalError, "cannot make the keys for " + entry.name);
             stop_ = true;
@@ -308,6 +308,7 @@ class Extractor {
             part.chunk = true;
             part.chain = chain;
             part.chunkIndex = index;
+            part.chunkOffset = offset;
             const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, length - offset));
             part.lastChunk = offset + size == length;
             if (part.lastChunk) part.trailer = std::move(trailer);
@@ -405,7 +406,11 @@ class Extractor {
                 if (queue_ != nullptr) queue_->Write(data, length, static_cast<std::int64_t>(offset));
                 return !Stopped();
             };
-            chunkFailed_ = !inflater_.Feed(job.input.data() + part.inBegin, part.inEnd - part.inBegin, sink);
+            // An encrypted chunk was deciphered into the job's output; a plain one is its input.
+            const bool deciphered = part.chain != nullptr;
+            const char* data = deciphered ? job.out.data() + part.outBegin : job.input.data() + part.inBegin;
+            const std::size_t length = deciphered ? part.outEnd - part.outBegin : part.inEnd - part.inBegin;
+            chunkFailed_ = !inflater_.Feed(data, length, sink);
         } else {
             chunkFailed_ = true;
         }
