@@ -63,6 +63,7 @@ class DiskQueue {
     std::condition_variable room_;
     std::deque<std::pair<std::vector<Step>, std::size_t>> batches_;  // with their bytes
     std::size_t waitingBytes_ = 0;
+    std::vector<std::vector<char>> spareBuffers_;  // of the writes done, for the next ones
     bool stopping_ = false;
     bool fileOpen_ = false;  // the thread's own: a file is being written
     std::atomic<bool> failed_{false};
