@@ -20,6 +20,7 @@
 #include "engine/tasks/QelXml.h"
 #include "engine/util/CommonFiles.h"
 #include "engine/util/CommonText.h"
+#include "engine/util/FolderHandle.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
@@ -227,6 +228,8 @@ std::optional<bool> CBackup::BackupMySqlDatabase(const MySqlDump& dump, const st
         message = zip.message();
     }
     job.status.EndStatus();
+    // Gone before the sync, so that the sync does not write the dump to disk for nothing.
+    RemovePath(dumpFile);
     if (job.stop.stop_requested()) succeeded = false;
     std::string given;
     if (succeeded) {
