@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The load of task.db (CQelXML::Load) against reading the file and deciphering it alone, for stores of 100
-# and 850 tasks (850 fill the store): min and median of ZOV_BENCH_RUNS runs (default 20) in one process
-# each, the first run (a new version of the file, whose records are checked for the report once), and the
+# and 850 tasks (850 fill the store): min and median of ZOV_BENCH_RUNS runs (default 20) of each, in turn
+# in one process, the first run (a new version of the file, whose records are checked for the report once), and the
 # most heap held at once. Targets: load <= 2x the peer, peak <= 4x the file.
 # Usage: bench/task_store.sh [build folder]   (default build-bench)
 set -euo pipefail
@@ -20,8 +20,8 @@ echo "load: $(uptime | sed 's/.*load average: //')"
 for tasks in 100 850; do
   "$bench" make "$work/task.db" "$tasks"
   size=$(stat -c %s "$work/task.db")
-  read -r load_min load_median load_first load_peak < <("$bench" load "$work/task.db" "$runs")
-  read -r peer_min peer_median peer_first peer_peak < <("$bench" decipher "$work/task.db" "$runs")
+  { read -r load_min load_median load_first load_peak; read -r peer_min peer_median peer_first peer_peak; } \
+    < <("$bench" compare "$work/task.db" "$runs")
   printf '%d tasks, task.db %d bytes:\n' "$tasks" "$size"
   printf '  load             min %7.3f ms  median %7.3f ms  first %7.3f ms  peak heap %8d bytes\n' \
     "$load_min" "$load_median" "$load_first" "$load_peak"

@@ -2,9 +2,10 @@
 //   task_store_bench make <task.db> <tasks>: writes a store of that many scheduled file tasks, each with a
 //     filter and keep-days, their storage folders (made, with an empty "diff" folder) under the
 //     folder of task.db; 850 such tasks fill the store.
-//   task_store_bench load|decipher <task.db> <runs>: the fastest, the median and the first of that many runs
-//     of CQelXML::Load, or of reading the file and deciphering it alone, in ms, and the most heap bytes live
-//     at once during a run. The first load of a file's version also checks every record for the report.
+//   task_store_bench compare <task.db> <runs>: that many runs of CQelXML::Load and of reading the file and
+//     deciphering it alone, in turn in this one process; for each a line of the fastest, the median and the
+//     first run in ms, and the most heap bytes live at once during a run. The first load of a file's version
+//     also checks every record for the report.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -15,6 +16,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <new>
 #include <string>
 #include <vector>
@@ -92,32 +94,48 @@ bool ReadAndDecipher(const std::string& path) {
 
 }  // namespace
 
+// The runs of one side: their times and the most heap they held.
+struct Side {
+    std::vector<double> took;
+    std::size_t mostLive = 0;
+
+    bool Run(const std::function<bool()>& work) {
+        const std::size_t before = live.load();
+        peak = before;
+        const auto start = std::chrono::steady_clock::now();
+        if (!work()) return false;
+        const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start;
+        took.push_back(spent.count());
+        mostLive = std::max(mostLive, peak.load() - before);
+        return true;
+    }
+
+    void Print() {
+        const double first = took.front();
+        std::sort(took.begin(), took.end());
+        std::printf("%.3f %.3f %.3f %zu\n", took.front(), took[took.size() / 2], first, mostLive);
+    }
+};
+
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s make <task.db> <tasks> | load|decipher <task.db> <runs>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s make <task.db> <tasks> | compare <task.db> <runs>\n", argv[0]);
         return 2;
     }
     const std::string mode = argv[1];
     const std::string path = argv[2];
     if (mode == "make") return MakeStore(path, std::atoi(argv[3]));
-    if (mode != "load" && mode != "decipher") return 2;
+    const int runs = std::atoi(argv[3]);
+    if (mode != "compare" || runs < 1) return 2;
     zov::CQelXML store;
     store.SetFilePath(path);
-    std::vector<double> took;
-    std::size_t mostLive = 0;
-    for (int run = 0; run < std::atoi(argv[3]); ++run) {
-        const std::size_t before = live.load();
-        peak = before;
-        const auto start = std::chrono::steady_clock::now();
-        const bool done = mode == "load" ? store.Load() : ReadAndDecipher(path);
-        const std::chrono::duration<double, std::milli> spent = std::chrono::steady_clock::now() - start;
-        if (!done) return 1;
-        took.push_back(spent.count());
-        mostLive = std::max(mostLive, peak.load() - before);
+    Side load;
+    Side decipher;
+    for (int run = 0; run < runs; ++run) {
+        if (!load.Run([&] { return store.Load(); }) || !decipher.Run([&] { return ReadAndDecipher(path); }))
+            return 1;
     }
-    if (took.empty()) return 2;
-    const double first = took.front();
-    std::sort(took.begin(), took.end());
-    std::printf("%.3f %.3f %.3f %zu\n", took.front(), took[took.size() / 2], first, mostLive);
+    load.Print();
+    decipher.Print();
     return 0;
 }

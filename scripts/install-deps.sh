@@ -2,10 +2,11 @@
 # Installs the Debian packages the build ("build") or the build and the tests ("test") need, when missing.
 set -euo pipefail
 
-build_packages=(build-essential cmake ninja-build pkg-config libssl-dev libpcre2-dev libarchive-dev
+build_packages=(build-essential cmake ninja-build pkg-config libssl-dev libpcre2-dev libarchive-dev libisal-dev
   libacl1-dev libcurl4-openssl-dev unixodbc unixodbc-dev odbcinst tdsodbc mariadb-client libmariadb-dev
   qt6-base-dev qt6-qpa-plugins qt6-translations-l10n fonts-wqy-microhei)
-test_packages=(libgtest-dev libgmock-dev procps clang-format python3 acl libarchive-tools mariadb-server-core)
+test_packages=(libgtest-dev libgmock-dev procps clang-format python3 acl libarchive-tools mariadb-server-core
+  p7zip-full)
 
 wanted=("${build_packages[@]}")
 if [ "${1:-build}" = "test" ]; then

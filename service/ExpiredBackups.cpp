@@ -1,9 +1,9 @@
 #include "service/ExpiredBackups.h"
 
 #include <set>
+#include <utility>
 #include <vector>
 
-#include "engine/files/FileOperator.h"
 #include "engine/tasks/QelXml.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
@@ -25,20 +25,30 @@ void ExpiredBackups::RunPass(const std::stop_token& stop) {
     std::vector<TaskInfo> tasks;
     store_.store().GetAllTasks(tasks);
     std::set<int> seen;
+    std::map<int, LastPass> passes;
     for (const TaskInfo& task : tasks) {
         if (stop.stop_requested()) return;
         if (task.id < 1 || !seen.insert(task.id).second || task.keepDays == 0) continue;
         // A storage folder that is not absolute would be taken from the working folder.
         if (!IsAbsolutePath(task.dest)) continue;
-        const std::string storage = WithTrailingSlash(task.dest);
-        CFileOperator files;
-        if (task.IsFileTask()) {
-            files.DeleteExpiredDiffSets(storage + "diff", task.keepDays, "");
-            files.DeleteExpiredDiffSets(storage, task.keepDays, storage + "diff");
-        } else {
-            files.DeleteExpiredSets(storage, task.keepDays);
+        LastPass pass{WithTrailingSlash(task.dest), task.keepDays, task.IsFileTask(), {}};
+        const auto last = lastPasses_.find(task.id);
+        if (last != lastPasses_.end() && last->second.storage == pass.storage &&
+            last->second.keepDays == pass.keepDays && last->second.fileTask == pass.fileTask &&
+            last->second.watch.Holds(pass.keepDays)) {
+            passes.insert(*last);
+            continue;
         }
+        const std::string& storage = pass.storage;
+        if (pass.fileTask) {
+            fileops::DeleteExpiredDiffSets(storage + "diff", task.keepDays, "", &pass.watch);
+            fileops::DeleteExpiredDiffSets(storage, task.keepDays, storage + "diff", &pass.watch);
+        } else {
+            fileops::DeleteExpiredSets(storage, task.keepDays, &pass.watch);
+        }
+        passes.emplace(task.id, std::move(pass));
     }
+    lastPasses_ = std::move(passes);
 }
 
 void ExpiredBackups::Run(std::stop_token stop) {

@@ -1,13 +1,18 @@
 #pragma once
 
+#include <map>
 #include <stop_token>
+#include <string>
+
+#include "engine/files/FileOperatorExpiry.h"
 
 namespace zov {
 
 class SharedTaskStore;
 
 // The service's expiry of old backups: for every task that keeps its backups a limited number of days,
-// deletes the sets older than that.
+// deletes the sets older than that. A task whose storage folders show no change since its last pass, and
+// whose next expiry moment has not come, is passed over: that pass would find nothing to delete.
 class ExpiredBackups {
   public:
     explicit ExpiredBackups(SharedTaskStore& store) : store_(store) {}
@@ -20,7 +25,16 @@ class ExpiredBackups {
     void Run(std::stop_token stop);
 
   private:
+    // What the last pass of a task saw, for the task as it was then.
+    struct LastPass {
+        std::string storage;
+        int keepDays = 0;
+        bool fileTask = false;
+        fileops::ExpiryWatch watch;
+    };
+
     SharedTaskStore& store_;
+    std::map<int, LastPass> lastPasses_;
 };
 
 }  // namespace zov

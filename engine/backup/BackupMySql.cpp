@@ -20,6 +20,7 @@
 #include "engine/tasks/QelXml.h"
 #include "engine/util/CommonFiles.h"
 #include "engine/util/CommonText.h"
+#include "engine/util/FolderHandle.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
@@ -87,11 +88,6 @@ bool PrepareMySqlDump(MySqlDump& dump, int taskId, const std::string& storage, c
     }
     WriteFailedRecord(dump.task, storage, message);
     return false;
-}
-
-// The title of a database's dump and archive: its name, or its data-folder name when the name holds '/'.
-std::string DumpTitle(const std::string& database, const std::string& folder) {
-    return database.find('/') == std::string::npos ? database : folder;
 }
 
 }  // namespace
@@ -188,7 +184,7 @@ std::optional<bool> CBackup::BackupMySqlDatabase(const MySqlDump& dump, const st
     if (work.path().empty()) return fail("生成临时文件夹名失败。");
     if (dump.tool.empty()) return fail(DumpToolMissingText(WithTrailingSlash(ProgramDir()) + "mysqldump"));
 
-    const std::string title = DumpTitle(database, folder);
+    const std::string title = MySqlDumpTitle({database, folder});
     const std::string dumpFile = work.path() + title + ".sql";
     job.status.Status("[MySQL备份]复制数据库目录[" + WithTrailingSlash(dump.dataDir) + folder + "]至[" +
                       dumpFile + "]");
@@ -232,6 +228,8 @@ std::optional<bool> CBackup::BackupMySqlDatabase(const MySqlDump& dump, const st
         message = zip.message();
     }
     job.status.EndStatus();
+    // Gone before the sync, so that the sync does not write the dump to disk for nothing.
+    RemovePath(dumpFile);
     if (job.stop.stop_requested()) succeeded = false;
     std::string given;
     if (succeeded) {

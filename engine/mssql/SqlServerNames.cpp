@@ -1,5 +1,7 @@
 #include "engine/mssql/SqlServerNames.h"
 
+#include <algorithm>
+
 namespace zov {
 namespace {
 
@@ -25,6 +27,17 @@ std::string DatabaseFileName(std::string_view name) {
         if (c == '/' || byte < 0x20 || byte == 0x7F) c = '_';
     }
     return out;
+}
+
+std::string DatabaseOfFileName(const std::string& fileName, const std::vector<std::string>& databases) {
+    if (std::find(databases.begin(), databases.end(), fileName) != databases.end()) return fileName;
+    const std::string* found = nullptr;
+    for (const std::string& database : databases) {
+        if (DatabaseFileName(database) != fileName) continue;
+        if (found != nullptr) return fileName;
+        found = &database;
+    }
+    return found != nullptr ? *found : fileName;
 }
 
 }  // namespace zov

@@ -64,11 +64,16 @@ MySqlConnection ReadMySqlConnection() {
                            config.Read("Port", kSection)};
 }
 
+std::string MySqlHost(const MySqlConnection& connection) {
+    if (connection.host.empty() && connection.socket.empty() && !connection.port.empty())
+        return kLocalAddress;
+    return connection.host;
+}
+
 std::string MySqlClientOptionText(const MySqlConnection& connection, const std::string& password) {
     std::string text = "[client]\nuser=" + Quoted(kMySqlUser) + "\n";
     if (!password.empty()) text += "password=" + Quoted(password) + "\n";
-    std::string host = connection.host;
-    if (host.empty() && connection.socket.empty() && !connection.port.empty()) host = kLocalAddress;
+    const std::string host = MySqlHost(connection);
     if (!connection.socket.empty()) text += "socket=" + Quoted(connection.socket) + "\n";
     if (!host.empty()) text += "host=" + Quoted(host) + "\n";
     if (!connection.port.empty()) text += "port=" + Quoted(connection.port) + "\n";

@@ -20,6 +20,10 @@ struct MySqlConnection {
 // config.ini [MYSQL].
 MySqlConnection ReadMySqlConnection();
 
+// The host a client is given: Host, or 127.0.0.1 for a Port without Host or Socket; "" leaves it to the
+// socket or the client's defaults.
+std::string MySqlHost(const MySqlConnection& connection);
+
 // The text of a client option file for the connection and the password: group [client] with the user,
 // the password unless it is empty (then the server is asked without one) and the connection's values,
 // each quoted so that the client reads it back unchanged.

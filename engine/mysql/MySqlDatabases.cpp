@@ -86,4 +86,13 @@ std::vector<MySqlDatabase> ListMySqlDatabases(const std::string& dataDir) {
     return databases;
 }
 
+std::string MySqlDumpTitle(const MySqlDatabase& database) {
+    return database.name.find('/') == std::string::npos ? database.name : database.folder;
+}
+
+std::string MySqlDatabaseOfDumpTitle(const std::string& title) {
+    const std::optional<std::string> name = DecodeMySqlFileName(title);
+    return name && name->find('/') != std::string::npos ? *name : title;
+}
+
 }  // namespace zov

@@ -22,4 +22,12 @@ struct MySqlDatabase {
 // The databases of dataDir, sorted by name in byte order: its sub-folders whose names decode.
 std::vector<MySqlDatabase> ListMySqlDatabases(const std::string& dataDir);
 
+// The title of a database's dump and backup archive: its name, or its folder's name when the name holds
+// '/', which no file name can hold.
+std::string MySqlDumpTitle(const MySqlDatabase& database);
+
+// The database whose dump has the title: the folder name decoded when it names a database holding '/',
+// otherwise the title as it stands.
+std::string MySqlDatabaseOfDumpTitle(const std::string& title);
+
 }  // namespace zov

@@ -44,21 +44,22 @@ void ForEachSet(const FolderHandle& folder, const std::string& folderPath,
     }
 }
 
-// Calls take(title, path) for the full sets of every dated folder of the storage folder, each title once.
-// The titles taken, in order.
+// Calls take(title, path) for the full sets of every dated folder of the storage folder that accept(title,
+// path) takes, each title once. The titles taken, in order.
 std::vector<std::string> ForEachFullSet(
     const FolderHandle& storage, const std::string& storagePath,
-    const std::function<bool(const std::string&)>& accept,
+    const std::function<bool(const std::string&, const std::string&)>& accept,
     const std::function<void(const std::string&, const std::string&)>& take) {
     std::vector<std::string> titles;
     for (const std::string& day : fileops::DatedFolderNames(storage)) {
-        ForEachSet(storage.Child(day), JoinPath(storagePath, day),
-                   [&](const std::string& title, const std::string& path) {
-                       if (!accept(title) || std::find(titles.begin(), titles.end(), title) != titles.end())
-                           return;
-                       titles.push_back(title);
-                       take(title, path);
-                   });
+        ForEachSet(
+            storage.Child(day), JoinPath(storagePath, day),
+            [&](const std::string& title, const std::string& path) {
+                if (!accept(title, path) || std::find(titles.begin(), titles.end(), title) != titles.end())
+                    return;
+                titles.push_back(title);
+                take(title, path);
+            });
     }
     return titles;
 }
@@ -87,7 +88,7 @@ bool CollectRestoreSets(const std::string& source, const std::string& storage,
     const std::string name = BackupItemName(source);
     if (!root.IsOpen() || name.empty()) return false;
     const std::string prefix = name + "_";
-    const auto isItemSet = [&](const std::string& title) {
+    const auto isItemSet = [&](const std::string& title, const std::string&) {
         return title.starts_with(prefix) && IsStampText(std::string_view(title).substr(prefix.size()));
     };
     const std::vector<std::string> sets =
@@ -105,7 +106,9 @@ bool CollectSubfolderRestoreSets(const std::string& storage, RestorePointMap& po
     points.clear();
     const FolderHandle root = FolderHandle::Open(storage);
     if (!root.IsOpen()) return false;
-    const auto hasStamp = [](const std::string& title) { return !StampOfTitle(title).empty(); };
+    const auto hasStamp = [](const std::string& title, const std::string&) {
+        return !StampOfTitle(title).empty();
+    };
     const std::vector<std::string> sets =
         ForEachFullSet(root, storage, hasStamp, [&](const std::string& title, const std::string& path) {
             const std::string stamp(StampOfTitle(title));
@@ -115,6 +118,20 @@ bool CollectSubfolderRestoreSets(const std::string& storage, RestorePointMap& po
                              [&](const std::string& set, const std::string& stamp, const std::string& path) {
                                  points[stamp].push_back({path, NameBeforeStamp(set), stamp});
                              });
+    return true;
+}
+
+bool CollectDatabaseBackups(const std::string& storage, RestorePointMap& backups) {
+    backups.clear();
+    const FolderHandle root = FolderHandle::Open(storage);
+    if (!root.IsOpen()) return false;
+    const auto isArchive = [](const std::string& title, const std::string& path) {
+        return !StampOfTitle(title).empty() && IsArchiveName(path);
+    };
+    ForEachFullSet(root, storage, isArchive, [&](const std::string& title, const std::string& path) {
+        const std::string name = NameBeforeStamp(title);
+        backups[name].push_back({path, name, std::string(StampOfTitle(title))});
+    });
     return true;
 }
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-// The restore points of a file task, read back from its storage folder as its backups wrote them: full sets
+// The restore points of a task, read back from its storage folder as its backups wrote them: full sets
 // "<dated folder>/<name>_<stamp>" (a folder, "<name>_<stamp>.rar" or its volumes) and the entries of their
 // differential sets "diff/<name>_<stamp>/<stamp>" (a folder, ".rar" or volumes). Links are never entered
 // nor listed.
@@ -29,6 +29,11 @@ bool CollectRestoreSets(const std::string& source, const std::string& storage,
 // storage folder is not a folder.
 using RestorePointMap = std::map<std::string, std::vector<RestorePoint>>;
 bool CollectSubfolderRestoreSets(const std::string& storage, RestorePointMap& points);
+
+// Database layout: the archives "<database>_<stamp>.rar" (or the first volume of a volume set) of every
+// dated folder, by the name before the stamp (ascending), each stamp once per name, in dated-folder and name
+// order. Folders are no database backups. False when the storage folder is not a folder.
+bool CollectDatabaseBackups(const std::string& storage, RestorePointMap& backups);
 
 // True for an entry of a differential set: its parent folder is not a dated folder.
 bool IsDifferentialEntry(const std::string& path);

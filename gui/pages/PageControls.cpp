@@ -3,18 +3,9 @@
 #include <QComboBox>
 #include <QRadioButton>
 
-#include "gui/widgets/MyButton.h"
 #include "platform/Text.h"
 
 namespace zov::gui {
-
-CMyButton* AddButton(QWidget& parent, const char* id, const QString& text, const QRect& where) {
-    auto* button = new CMyButton(text, &parent);
-    button->setObjectName(id);
-    button->setGeometry(where);
-    button->setFont(PageFont(12));
-    return button;
-}
 
 QRadioButton* AddRadio(QWidget& parent, const char* id, const QString& text, const QRect& where) {
     auto* radio = new QRadioButton(text, &parent);

@@ -10,12 +10,9 @@ class QRadioButton;
 class QWidget;
 
 // The controls of the task pages and their dialogs: placed at a rectangle, with their id as object name, in
-// the pages' font.
+// the pages' font (the buttons: AddButton of PageLook.h).
 namespace zov::gui {
 
-class CMyButton;
-
-CMyButton* AddButton(QWidget& parent, const char* id, const QString& text, const QRect& where);
 QRadioButton* AddRadio(QWidget& parent, const char* id, const QString& text, const QRect& where);
 
 // The index of the box's entry that is text, ASCII case ignored (never an entry that only begins with it); -1

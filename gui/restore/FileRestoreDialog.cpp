@@ -5,6 +5,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QShowEvent>
 #include <QTimer>
 #include <QTreeWidget>
@@ -43,15 +44,6 @@ QLineEdit* AddEdit(QWidget& parent, const char* id, const QRect& where) {
     edit->setGeometry(where);
     edit->setFont(PageFont(12));
     return edit;
-}
-
-QPushButton* AddButton(QWidget& parent, const char* id, const QString& text, const QRect& where) {
-    auto* button = new CMyButton(text, &parent);
-    button->setObjectName(id);
-    button->setGeometry(where);
-    button->setFont(PageFont(12));
-    button->setAutoDefault(false);
-    return button;
 }
 
 QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, const QString& text, bool checkable) {

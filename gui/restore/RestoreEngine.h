@@ -2,6 +2,7 @@
 
 #include <QObject>
 #include <functional>
+#include <set>
 #include <string>
 
 #include "engine/tasks/TaskInfo.h"
@@ -14,9 +15,10 @@ namespace zov::gui {
 
 // The main window's restores: each request runs on a thread of its own, beside the others, on its own copy
 // of the request, and ends in a box (a file restore's over the main window, a database restore's without
-// owner). The password of an archive is asked again through AskPassword while it is wrong, each restore
-// for itself. The main window owns the engine (CStowmeranDlg::restoreEngine()); its end stops the
-// restores and waits for them a bounded time.
+// owner). A database that is being restored is not restored again until that restore ends: the second
+// request ends at once in a box that says so. The password of an archive is asked again through AskPassword
+// while it is wrong, each restore for itself. The main window owns the engine
+// (CStowmeranDlg::restoreEngine()); its end stops the restores and waits for them a bounded time.
 //
 // Call the slots on the window thread. From elsewhere (a dialog that closes, a worker thread) post the
 // request, which travels as a copy:
@@ -28,8 +30,17 @@ class RestoreEngine : public QObject {
   public:
     explicit RestoreEngine(QWidget* window);
 
+    // The engine of the program's main window: the one a top-level window holds; nullptr when none does.
+    static RestoreEngine* OfMainWindow();
+
     // Restores that have not ended.
     int Running() const { return threads_.Running(); }
+    // Whether a restore of the request's database runs. Names are compared with ASCII letters folded, a
+    // SQL Server's default instance under either of its names.
+    bool IsRestoring(const SqlRestoreRequest& request) const;
+    bool IsRestoring(const MySqlRestoreRequest& request) const;
+    // What a database restore that cannot start while another one of the database runs says.
+    static std::string RestoringText(const std::string& database);
 
   public slots:
     // The request's items of the stored task request.taskId (its filter set applies to archive bases).
@@ -44,10 +55,13 @@ class RestoreEngine : public QObject {
   private:
     // The stored task taskId; a task of that id with nothing else when the store does not hold it.
     static TaskInfo StoredTask(int taskId);
-    // Runs job with the archiver's path on a thread of its own; its box goes over owner.
-    void Run(QWidget* owner, std::function<RestoreBox(const std::string&, const JobContext&)> job);
+    // Runs job with the archiver's path on a thread of its own; its box goes over owner. A database
+    // restore holds its database's key while it runs.
+    void Run(QWidget* owner, const std::string& database,
+             std::function<RestoreBox(const std::string&, const JobContext&)> job);
 
     QWidget* window_;
+    std::set<std::string> restoring_;  // the keys of the databases being restored; window thread only
     RestoreThreads threads_;
 };
 

@@ -4,6 +4,8 @@
 #include <QPalette>
 #include <QWidget>
 
+#include "gui/widgets/MyButton.h"
+
 namespace zov::gui {
 
 QFont PageFont(int pixelHeight, bool bold) {
@@ -38,6 +40,14 @@ QLabel* AddLabel(QWidget& parent, const char* id, const QString& text, int x, in
     label->setGeometry(x, y, width, height);
     label->setFont(PageFont(12));
     return label;
+}
+
+CMyButton* AddButton(QWidget& parent, const char* id, const QString& text, const QRect& where) {
+    auto* button = new CMyButton(text, &parent);
+    button->setObjectName(id);
+    button->setGeometry(where);
+    button->setFont(PageFont(12));
+    return button;
 }
 
 }  // namespace zov::gui

@@ -1,6 +1,8 @@
 #include "gui/widgets/SortListCtrl.h"
 
 #include <QHeaderView>
+#include <QPainter>
+#include <QStyledItemDelegate>
 #include <algorithm>
 #include <climits>
 #include <cstdlib>
@@ -27,6 +29,22 @@ int CompareFolded(const QString& a, const QString& b) {
     }
     return left.size() == right.size() ? 0 : left.size() < right.size() ? -1 : 1;
 }
+
+// Paints each cell as usual, then its right and bottom edge.
+class GridLineDelegate final : public QStyledItemDelegate {
+  public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        QStyledItemDelegate::paint(painter, option, index);
+        painter->save();
+        painter->setPen(QColor(216, 216, 216));
+        painter->drawLine(option.rect.topRight(), option.rect.bottomRight());
+        painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+        painter->restore();
+    }
+};
 
 }  // namespace
 
@@ -81,5 +99,7 @@ bool CSortListCtrl::SortByColumn(int column) {
     addTopLevelItems(rows);
     return ascending;
 }
+
+void CSortListCtrl::ShowGridLines() { setItemDelegate(new GridLineDelegate(this)); }
 
 }  // namespace zov::gui

@@ -19,6 +19,8 @@ class CSortListCtrl : public QTreeWidget {
 
     // Sorts as a click on the column's header does; returns true when this sort was ascending.
     bool SortByColumn(int column);
+    // Draws the grid lines of a report list between the cells.
+    void ShowGridLines();
 
   private:
     QList<bool> lastAscending_;  // per column: the last sort of it was ascending

@@ -97,6 +97,9 @@ void NothingRestored(Sandbox& box) {
     for (const auto& [path, entry] : ListTree(box.destination())) EXPECT_NE(entry.type, 'f') << path;
 }
 
+// A refused password is found before anything is written: not even the destination is made.
+void NothingWritten(Sandbox& box) { EXPECT_FALSE(std::filesystem::exists(box.destination())); }
+
 void NoArchive(Sandbox& box) { EXPECT_TRUE(box.Files().empty()); }
 
 const ExitCase kCases[] = {
@@ -108,12 +111,12 @@ const ExitCase kCases[] = {
              "x", "-y", "-pwrong", "-o+", box.Archive("p.rar", {"-pright"}), box.destination()};
      },
      {},
-     NothingRestored},
+     NothingWritten},
     {"MissingPassword",
      11,
      [](Sandbox& box) { return Extract(box, box.Archive("p.rar", {"-pright"})); },
      {},
-     NothingRestored},
+     NothingWritten},
     {"TestWithoutPassword", 11,
      [](Sandbox& box) {
          return std::vector<std::string>{"t", "-logf=" + box / "t.log", box.Archive("p.rar", {"-pright"})};
@@ -244,9 +247,23 @@ const ExitCase kCases[] = {
          return std::vector<std::string>{"a", "-r", "-ep1", "-inul", box / "blocker/out.rar", box.source()};
      }},
     // 5: write errors (a file size limit makes writes fail with EFBIG)
+    // The extraction stops at the first failed write: the file is removed and no entry after it is written.
     {"ExtractWriteError", 5, [](Sandbox& box) { return Extract(box, box.Archive("a.rar")); },
      SizeLimited(kMebibyte),
-     [](Sandbox& box) { EXPECT_FALSE(std::filesystem::exists(box.destination() + "/Data/random.bin")); }},
+     [](Sandbox& box) {
+         EXPECT_FALSE(std::filesystem::exists(box.destination() + "/Data/random.bin"));
+         EXPECT_FALSE(std::filesystem::exists(box.destination() + "/Data/small.txt"));
+     }},
+    {"EncryptedExtractWriteError", 5,
+     [](Sandbox& box) {
+         return std::vector<std::string>{"x", "-y", "-pright", box.Archive("p.rar", {"-pright"}),
+                                         box.destination()};
+     },
+     SizeLimited(kMebibyte),
+     [](Sandbox& box) {
+         EXPECT_FALSE(std::filesystem::exists(box.destination() + "/Data/random.bin"));
+         EXPECT_FALSE(std::filesystem::exists(box.destination() + "/Data/small.txt"));
+     }},
     {"ArchiveWriteError", 5,
      [](Sandbox& box) {
          return std::vector<std::string>{"a", "-r", "-ep1", "-inul", box / "store/a.rar", box.source()};

@@ -110,5 +110,29 @@ TEST_P(RarExtractSafety, NothingOutsideTheDestinationIsTouched) {
 INSTANTIATE_TEST_SUITE_P(Archives, RarExtractSafety, ::testing::ValuesIn(kSafetyCases),
                          [](const ::testing::TestParamInfo<SafetyCase>& info) { return info.param.name; });
 
+// A link entry is never read whole into memory when it declares more than a link can be: it is reported as
+// damaged and nothing is made of it; the entries after it still come out.
+TEST(RarExtractSafetyLink, AHugeLinkTargetIsRefused) {
+    TempProgramDir dir;
+    const char* writer = R"(
+import sys, zipfile
+with zipfile.ZipFile(sys.argv[1], 'w', zipfile.ZIP_DEFLATED) as z:
+    info = zipfile.ZipInfo('huge link')
+    info.create_system = 3
+    info.external_attr = 0o120777 << 16
+    z.writestr(info, 'x' * (3 << 20))
+    z.writestr('after.txt', 'fine')
+)";
+    ProcessOptions options;
+    options.stdoutPath = options.stderrPath = dir / "python.log";
+    options.timeout = std::chrono::minutes(1);
+    ASSERT_TRUE(RunProcess({"python3", "-c", writer, dir / "hostile.rar"}, options).Succeeded())
+        << ReadFile(dir / "python.log");
+    const RarRun run = RunRar({"x", "-y", dir / "hostile.rar", dir / "restore"});
+    EXPECT_EQ(run.exitCode, 3) << run.output;
+    EXPECT_FALSE(std::filesystem::exists(dir / "restore/huge link"));
+    EXPECT_EQ(ReadFile(dir / "restore/after.txt"), "fine");
+}
+
 }  // namespace
 }  // namespace zov::test

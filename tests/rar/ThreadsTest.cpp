@@ -121,10 +121,20 @@ std::vector<std::string> AddCommand(const TempProgramDir& dir, const std::string
     return add;
 }
 
-// What each reader makes of the archive equals the source: our own extraction, Python's zipfile (it has no
-// AES) and bsdtar.
-void ExpectEveryReaderGetsTheSource(const TempProgramDir& dir, const std::string& password) {
+// Every file below root has the same content below copy.
+void ExpectSameFiles(const std::string& root, const std::string& copy) {
+    for (const auto& [path, info] : ListTree(root)) {
+        if (info.type == 'f') {
+            EXPECT_TRUE(SameContent(root + "/" + path, copy + "/" + path)) << path;
+        }
+    }
+}
+
+// What each reader makes of the archive equals the source: our own extraction, bsdtar, and Python's zipfile
+// without a password (it has no AES) or 7z with one (it checks the authentication codes).
+void ExpectEveryReaderGetsTheSource(const TempProgramDir& dir, const std::string& password, int threads = 0) {
     std::vector<std::string> extract{"x", "-y"};
+    if (threads > 0) extract.push_back("-mt" + std::to_string(threads));
     if (!password.empty()) extract.push_back("-p" + password);
     const std::vector<std::string> archives = FilesStartingWith(dir / "store", "set");
     ASSERT_FALSE(archives.empty());
@@ -141,6 +151,11 @@ void ExpectEveryReaderGetsTheSource(const TempProgramDir& dir, const std::string
         const ProcessResult python =
             RunProcess({"python3", "-c", kPythonCompare, joined, dir / "source"}, options);
         EXPECT_TRUE(python.Succeeded()) << ReadFile(dir / "reader.log");
+    } else {
+        const ProcessResult sevenZip =
+            RunProcess({"7z", "x", "-y", "-p" + password, "-o" + dir / "7z", joined}, options);
+        ASSERT_TRUE(sevenZip.Succeeded()) << ReadFile(dir / "reader.log");
+        ExpectSameFiles(dir / "source/Data", dir / "7z/Data");
     }
     std::filesystem::create_directories(dir / "bsdtar");
     std::vector<std::string> bsdtar{"bsdtar", "-x", "-S", "-f", joined, "-C", dir / "bsdtar"};
@@ -150,7 +165,8 @@ void ExpectEveryReaderGetsTheSource(const TempProgramDir& dir, const std::string
     ExpectSameTree(dir / "source/Data", dir / "bsdtar/Data");
 }
 
-// Whatever the number of threads, the blocks of a file join into one stream that every reader takes.
+// Whatever the number of threads, the blocks of a file join into one stream that every reader takes, and
+// our own extraction with as many threads gives the source back.
 TEST_P(RarThreads, ArchivesExtractByteIdenticallyWithEveryReader) {
     const auto& [param, threads] = GetParam();
     TempProgramDir dir;
@@ -165,7 +181,7 @@ TEST_P(RarThreads, ArchivesExtractByteIdenticallyWithEveryReader) {
     if (param.volumeMb > 0) {
         ASSERT_GE(FilesStartingWith(dir / "store", "set").size(), 3u);
     }
-    ExpectEveryReaderGetsTheSource(dir, param.password);
+    ExpectEveryReaderGetsTheSource(dir, param.password, threads);
 }
 
 INSTANTIATE_TEST_SUITE_P(Cases, RarThreads,
@@ -202,7 +218,7 @@ TEST_P(RarSparseThreads, HugeSparseFileComesBackWhole) {
     struct rusage usage {};
     ASSERT_EQ(getrusage(RUSAGE_CHILDREN, &usage), 0);
     EXPECT_LT(usage.ru_maxrss, 256 * 1024) << "KiB at the peak";
-    ExpectEveryReaderGetsTheSource(dir, "");
+    ExpectEveryReaderGetsTheSource(dir, "", threads);
 }
 
 INSTANTIATE_TEST_SUITE_P(Threads, RarSparseThreads, ::testing::Values(1, 2, 8),
@@ -275,6 +291,94 @@ TEST(RarThreadSwitch, AcceptsOnlyACountFromOneToSixtyFour) {
         const RarRun run =
             RunRar({"a", "-r", "-ep1", "-inul", c.sw, dir / "store/t.rar", dir / "source/Data"});
         EXPECT_EQ(run.exitCode, c.exitCode) << c.sw << ": " << run.output;
+    }
+}
+
+// Writes the folder argv[2] into the ZIP file argv[1] under its own name, entries stored or deflated
+// (argv[3]), as Python's zipfile makes them (no Unix modes for folders, DOS times).
+constexpr const char* kPythonZip = R"(
+import os, sys, zipfile
+archive, root, method = sys.argv[1], sys.argv[2], sys.argv[3]
+parent = os.path.dirname(root)
+with zipfile.ZipFile(archive, 'w', zipfile.ZIP_STORED if method == 'stored' else zipfile.ZIP_DEFLATED) as z:
+    for folder, folders, files in os.walk(root):
+        z.write(folder, os.path.relpath(folder, parent))
+        for name in files:
+            path = os.path.join(folder, name)
+            z.write(path, os.path.relpath(path, parent))
+)";
+
+struct ForeignCase {
+    const char* name;
+    std::vector<std::string> writer;  // run in the source's parent folder; "@" stands for the archive
+    const char* password;
+};
+
+void PrintTo(const ForeignCase& param, std::ostream* out) { *out << param.name; }
+
+class RarForeignArchives : public ::testing::TestWithParam<ForeignCase> {};
+
+// Archives of other writers (stored and deflated entries, other extra fields, WinZip AES from another
+// implementation) come out whole through our extraction, small entries and a large one alike.
+TEST_P(RarForeignArchives, ComeOutWhole) {
+    const ForeignCase& param = GetParam();
+    TempProgramDir dir;
+    WriteFile(dir / "source/Data/large.txt", Text(3 * kBlock + 1234, 21));
+    WriteFile(dir / "source/Data/sub/small.txt", Text(700, 22));
+    WriteFile(dir / "source/Data/sub/empty", "");
+    std::vector<std::string> writer;
+    for (const std::string& arg : param.writer) writer.push_back(arg == "@" ? dir / "foreign.zip" : arg);
+    ProcessOptions options;
+    options.workingDir = dir / "source";
+    options.stdoutPath = options.stderrPath = dir / "writer.log";
+    options.timeout = std::chrono::minutes(2);
+    ASSERT_TRUE(RunProcess(writer, options).Succeeded()) << ReadFile(dir / "writer.log");
+
+    std::vector<std::string> extract{"x", "-y"};
+    if (*param.password != '\0') extract.push_back(std::string("-p") + param.password);
+    extract.insert(extract.end(), {dir / "foreign.zip", dir / "ours"});
+    const RarRun run = RunRar(extract);
+    ASSERT_EQ(run.exitCode, 0) << run.output;
+    ExpectSameFiles(dir / "source/Data", dir / "ours/Data");
+    EXPECT_EQ(ListTree(dir / "ours").size(), ListTree(dir / "source").size());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Writers, RarForeignArchives,
+    ::testing::Values(
+        ForeignCase{"PythonDeflated", {"python3", "-c", kPythonZip, "@", "Data", "deflated"}, ""},
+        ForeignCase{"PythonStored", {"python3", "-c", kPythonZip, "@", "Data", "stored"}, ""},
+        ForeignCase{"Bsdtar", {"bsdtar", "-c", "--format", "zip", "-f", "@", "Data"}, ""},
+        ForeignCase{"SevenZip", {"7z", "a", "-tzip", "@", "Data"}, ""},
+        ForeignCase{
+            "SevenZipAes", {"7z", "a", "-tzip", "-mem=AES256", "-pfremd pw", "@", "Data"}, "fremd pw"}),
+    [](const ::testing::TestParamInfo<ForeignCase>& info) { return info.param.name; });
+
+// -m1 to -m5 go from the fastest to the smallest; each archive reads back with every reader, and any other
+// level is a usage error.
+TEST(RarLevels, EachLevelIsNoLargerThanTheFasterOneAndReadsBack) {
+    TempProgramDir dir;
+    WriteFile(dir / "source/Data/text.txt", Text(3 * kBlock + 99, 5));
+    WriteFile(dir / "source/Data/small.txt", Text(5000, 6));
+    std::uintmax_t previous = 0;
+    for (const char* level : {"-m1", "-m2", "-m3", "-m4", "-m5"}) {
+        std::filesystem::remove_all(dir / "store");
+        std::filesystem::remove_all(dir / "ours");
+        std::filesystem::remove_all(dir / "bsdtar");
+        std::vector<std::string> add = AddCommand(dir, "", 0, 4);
+        add.insert(add.begin() + 1, level);
+        const RarRun run = RunRar(add);
+        ASSERT_EQ(run.exitCode, 0) << level << ": " << run.output;
+        const std::uintmax_t size = std::filesystem::file_size(dir / "store/set.rar");
+        if (previous != 0) {
+            EXPECT_LE(size, previous) << level;
+        }
+        previous = size;
+        ExpectEveryReaderGetsTheSource(dir, "");
+    }
+    for (const char* level : {"-m0", "-m6", "-m", "-m12"}) {
+        const RarRun run = RunRar({"a", "-r", "-ep1", level, dir / "store/bad.rar", dir / "source/Data"});
+        EXPECT_EQ(run.exitCode, 7) << level << ": " << run.output;
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <thread>
 
 #include "SchedulerTestSupport.h"
 #include "engine/settings/SystemLog.h"
@@ -242,6 +243,74 @@ TEST_F(SchedulerTest, ExpiredBackupsGoAfterTheirKeepDays) {
     EXPECT_FALSE(fs::exists(top.dest + "/2024-03-01"));
     EXPECT_TRUE(fs::exists(kept.dest + "/" + old)) << "keep days 0 keeps everything";
     for (const TaskInfo& task : {files, kept, database}) EXPECT_TRUE(fs::exists(task.dest + "/" + recent));
+}
+
+// A pass whose tasks' storage folders did not change and whose next expiry moment has not come lists no
+// folder; the deletions still come at the passes they came at before: when the cutoff passes a stamp, when
+// the cutoff day changes and when a folder changed.
+TEST_F(SchedulerTest, ExpiredBackupsSkipOnlyPassesThatCannotDeleteAnything) {
+    SetNow(2024, 3, 20, 12, 0, 0);
+    TaskInfo files = test::ScheduledTask(program_, 1, "08:00");
+    files.flags |= kTaskKeepDays;
+    files.keepDays = 7;
+    TaskInfo database = test::ScheduledTask(program_, 2, "08:00");
+    database.flags = kTaskScheduled | kTaskKeepDays;
+    database.database = "sales";
+    database.instance = "MSSQLSERVER";
+    database.keepDays = 7;
+    const std::vector<std::string> names = {"2024-03-13/src_20240313110000.rar",
+                                            "2024-03-13/src_20240313130000.rar", "2024-03-13/notes.txt",
+                                            "2024-03-19/src_20240319080000.rar"};
+    for (const TaskInfo& task : {files, database}) {
+        for (const std::string& name : names) test::WriteFile(task.dest + "/" + name, "set");
+    }
+    test::WriteTaskStore({test::TaskRecord(files), test::TaskRecord(database)});
+    auto exists = [&](const std::string& name) {
+        return fs::exists(files.dest + "/" + name) && fs::exists(database.dest + "/" + name);
+    };
+    auto gone = [&](const std::string& name) {
+        return !fs::exists(files.dest + "/" + name) && !fs::exists(database.dest + "/" + name);
+    };
+    ExpiredBackups expiry(store_);
+    // Folders changed within the last second are not trusted to stay as they were seen.
+    const auto settle = [] { std::this_thread::sleep_for(std::chrono::milliseconds(1100)); };
+    settle();
+    expiry.RunPass();
+    EXPECT_TRUE(gone(names[0]));
+    EXPECT_TRUE(exists(names[1]));
+    settle();
+    expiry.RunPass();
+    test::OpenCounter opens(
+        {files.dest, files.dest + "/2024-03-13", database.dest, database.dest + "/2024-03-13"});
+    expiry.RunPass();
+    EXPECT_EQ(opens.Take(), 0) << "a pass with nothing changed lists nothing";
+
+    SetNow(2024, 3, 20, 13, 0, 0);
+    expiry.RunPass();
+    EXPECT_EQ(opens.Take(), 0) << "the cutoff has reached the stamp, not passed it";
+    EXPECT_TRUE(exists(names[1]));
+    SetNow(2024, 3, 20, 13, 0, 1);
+    expiry.RunPass();
+    EXPECT_TRUE(gone(names[1])) << "the cutoff passed the stamp";
+    EXPECT_GT(opens.Take(), 0);
+
+    settle();
+    expiry.RunPass();
+    opens.Take();
+    expiry.RunPass();
+    EXPECT_EQ(opens.Take(), 0);
+    test::WriteFile(files.dest + "/2024-03-13/src_20240313120000.rar", "copied in");
+    test::WriteFile(database.dest + "/2024-03-13/src_20240313120000.rar", "copied in");
+    expiry.RunPass();
+    EXPECT_TRUE(gone("2024-03-13/src_20240313120000.rar")) << "a changed folder is looked at again";
+
+    settle();
+    expiry.RunPass();
+    EXPECT_TRUE(exists(names[2])) << "no stamp: it goes with its day";
+    SetNow(2024, 3, 21, 0, 0, 1);
+    expiry.RunPass();
+    EXPECT_TRUE(gone(names[2])) << "the cutoff day changed";
+    EXPECT_TRUE(exists(names[3]));
 }
 
 }  // namespace

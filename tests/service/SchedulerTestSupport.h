@@ -1,6 +1,8 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/inotify.h>
+#include <unistd.h>
 
 #include <ctime>
 #include <stop_token>
@@ -19,6 +21,38 @@
 #include "support/TempProgramDir.h"
 
 namespace zov::test {
+
+// Counts the opens in the watched folders as the kernel reports them (a listing opens its folder, a store
+// read opens task.db, a stat opens nothing).
+class OpenCounter {
+  public:
+    explicit OpenCounter(const std::vector<std::string>& folders)
+        : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
+        EXPECT_GE(fd_, 0);
+        for (const std::string& folder : folders)
+            EXPECT_GE(inotify_add_watch(fd_, folder.c_str(), IN_OPEN), 0);
+    }
+    ~OpenCounter() { ::close(fd_); }
+    OpenCounter(const OpenCounter&) = delete;
+    OpenCounter& operator=(const OpenCounter&) = delete;
+
+    // The opens since the last call: of the entry name, or of anything when name is "".
+    int Take(const std::string& name = "") {
+        int opens = 0;
+        alignas(inotify_event) char buffer[4096];
+        for (ssize_t got; (got = ::read(fd_, buffer, sizeof buffer)) > 0;) {
+            for (ssize_t at = 0; at < got;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
+                if (name.empty() || (event->len > 0 && std::string(event->name) == name)) ++opens;
+                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
+            }
+        }
+        return opens;
+    }
+
+  private:
+    int fd_;
+};
 
 // The record text of a task as the store writes it.
 inline std::string TaskRecord(TaskInfo task) { return CQelXML().FormatTask(task, true); }

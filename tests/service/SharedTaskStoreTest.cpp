@@ -1,6 +1,5 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -17,36 +16,6 @@
 
 namespace zov {
 namespace {
-
-// Counts the opens of task.db as the kernel reports them: a store read is an open, a stat is none.
-class OpenCounter {
-  public:
-    explicit OpenCounter(const std::string& folder) : fd_(inotify_init1(IN_NONBLOCK | IN_CLOEXEC)) {
-        EXPECT_GE(fd_, 0);
-        EXPECT_GE(inotify_add_watch(fd_, folder.c_str(), IN_OPEN), 0);
-    }
-    ~OpenCounter() { ::close(fd_); }
-    OpenCounter(const OpenCounter&) = delete;
-    OpenCounter& operator=(const OpenCounter&) = delete;
-
-    // The opens of task.db since the last call.
-    int Take() {
-        int opens = 0;
-        alignas(inotify_event) char buffer[4096];
-        for (;;) {
-            const ssize_t got = ::read(fd_, buffer, sizeof buffer);
-            if (got <= 0) return opens;
-            for (ssize_t at = 0; at < got;) {
-                const auto* event = reinterpret_cast<const inotify_event*>(buffer + at);
-                if (event->len > 0 && std::string(event->name) == "task.db") ++opens;
-                at += static_cast<ssize_t>(sizeof(inotify_event) + event->len);
-            }
-        }
-    }
-
-  private:
-    int fd_;
-};
 
 class SharedTaskStoreTest : public test::RunStateTest {
   protected:
@@ -107,26 +76,26 @@ TEST_F(SharedTaskStoreTest, TaskDbIsReadAgainOnlyWhenItChanged) {
         ASSERT_TRUE(WriteTaskStore(db_, StoreText("任务1")));
         ASSERT_TRUE(store_.Refresh());
         ASSERT_EQ(StoredName(), "任务1");
-        OpenCounter opens(program_.path());
+        test::OpenCounter opens({program_.path()});
         c.change(db_);
-        opens.Take();
+        opens.Take("task.db");
         EXPECT_EQ(store_.Refresh(), c.read);
         // A missing file is found missing without being opened.
-        EXPECT_EQ(opens.Take(), c.read && !c.name.empty() ? 1 : 0);
+        EXPECT_EQ(opens.Take("task.db"), c.read && !c.name.empty() ? 1 : 0);
         EXPECT_EQ(StoredName(), c.name);
         EXPECT_FALSE(store_.Refresh()) << "read once per change";
-        EXPECT_EQ(opens.Take(), 0);
+        EXPECT_EQ(opens.Take("task.db"), 0);
     }
 }
 
 TEST_F(SharedTaskStoreTest, AStoreThatCouldNotBeReadIsTriedAgain) {
     ASSERT_EQ(mkdir(db_.c_str(), 0700), 0);
-    OpenCounter opens(program_.path());
+    test::OpenCounter opens({program_.path()});
     for (int pass = 0; pass < 2; ++pass) {
         EXPECT_TRUE(store_.Refresh());
         EXPECT_FALSE(store_.IsLoaded());
     }
-    EXPECT_EQ(opens.Take(), 2);
+    EXPECT_EQ(opens.Take("task.db"), 2);
     ASSERT_EQ(rmdir(db_.c_str()), 0);
     ASSERT_TRUE(WriteTaskStore(db_, StoreText("任务1")));
     EXPECT_TRUE(store_.Refresh());
@@ -139,17 +108,17 @@ TEST_F(SharedTaskStoreTest, ThePassesShareOneRead) {
     Scheduler scheduler(queue, store_);
     ExpiredBackups expiry(store_);
     ASSERT_TRUE(WriteTaskStore(db_, StoreText("任务1")));
-    OpenCounter opens(program_.path());
+    test::OpenCounter opens({program_.path()});
     for (int round = 0; round < 3; ++round) {
         EXPECT_EQ(scheduler.RunPass(), round == 0 ? 1 : 0);
         expiry.RunPass();
     }
-    EXPECT_EQ(opens.Take(), 1);
+    EXPECT_EQ(opens.Take("task.db"), 1);
     ASSERT_TRUE(WriteTaskStore(db_, StoreText("任务2")));
-    opens.Take();
+    opens.Take("task.db");
     expiry.RunPass();
     scheduler.RunPass();
-    EXPECT_EQ(opens.Take(), 1);
+    EXPECT_EQ(opens.Take("task.db"), 1);
     EXPECT_EQ(StoredName(), "任务2");
 }
 

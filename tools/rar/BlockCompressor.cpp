@@ -1,7 +1,7 @@
 #include "tools/rar/BlockCompressor.h"
 
+#include <isa-l/crc.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <cerrno>
 #include <cstring>
@@ -12,32 +12,39 @@ namespace zov::rar {
 
 SourceFile::~SourceFile() { close(fd_); }
 
-BlockCompressor::BlockCompressor(int level, const std::string* password)
-    : deflater_(level),
-      password_(password),
-      aes_(password != nullptr ? std::make_unique<WinZipAes>() : nullptr),
-      input_(kBlockBytes) {}
+BlockCompressor::BlockCompressor(int level, const PasswordKey* password)
+    : deflater_(level), password_(password), input_(kBlockBytes) {}
 
 void BlockCompressor::Run(Job& job) {
     job.out.clear();
     for (Part& part : job.parts) {
         part.begin = part.end = job.out.size();
-        if (part.file == nullptr || Interrupted()) continue;
-        Read(part);
+        if (part.file != nullptr && !Interrupted()) Compress(part, job.out);
         part.file.reset();
-        part.crc = static_cast<std::uint32_t>(
-            crc32_z(0, reinterpret_cast<const Bytef*>(input_.data()), static_cast<z_size_t>(part.read)));
-        if (part.encrypt && !aes_->Start(*password_, job.out)) {
-            part.keysFailed = true;
-            continue;
-        }
-        const std::size_t data = job.out.size();
-        deflater_.Compress(input_.data(), static_cast<std::size_t>(part.read), part.last, job.out);
-        if (part.encrypt) {
-            aes_->Encrypt(job.out.data() + data, job.out.size() - data);
-            aes_->Finish(job.out);
+        // Every block of a chain is handed in, so that the blocks after it are sealed.
+        if (part.chain != nullptr) {
+            part.chain->HandIn(part.chainIndex, job.out.data() + part.begin, job.out.size() - part.begin,
+                               part.last || part.readError != 0);
         }
         part.end = job.out.size();
+    }
+}
+
+void BlockCompressor::Compress(Part& part, std::vector<char>& out) {
+    Read(part);
+    part.crc = crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(input_.data()), part.read);
+    if (part.encrypt && !aes_.Start(*password_, out)) {
+        part.keysFailed = true;
+        return;
+    }
+    const std::size_t data = out.size();
+    deflater_.Compress(input_.data(), static_cast<std::size_t>(part.read), part.last, out);
+    // A block whose read failed ends its entry: the stream gets its final block here.
+    if (part.readError != 0 && !part.last)
+        out.insert(out.end(), std::begin(kEmptyFinalBlock), std::end(kEmptyFinalBlock));
+    if (part.encrypt) {
+        aes_.Encrypt(out.data() + data, out.size() - data);
+        aes_.Finish(out);
     }
 }
 

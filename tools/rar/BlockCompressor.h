@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/rar/AesChain.h"
 #include "tools/rar/BlockDeflater.h"
 #include "tools/rar/WinZipAes.h"
 
@@ -34,10 +35,12 @@ class SourceFile {
 struct Part {
     std::shared_ptr<SourceFile> file;
     off_t offset = 0;
-    std::size_t length = 0;  // bytes to read
-    bool last = true;        // ends the entry's deflate stream
-    bool encrypt = false;    // the whole entry is this part: encrypt and authenticate it here
-    bool skipHoles = false;  // look for a hole before reading
+    std::size_t length = 0;           // bytes to read
+    bool last = true;                 // ends the entry's deflate stream
+    bool encrypt = false;             // the whole entry is this part: encrypt and authenticate it here
+    bool skipHoles = false;           // look for a hole before reading
+    std::shared_ptr<AesChain> chain;  // a block of a large encrypted entry: handed in when compressed
+    std::size_t chainIndex = 0;
 
     // Filled in by the compressing thread.
     std::size_t begin = 0;  // the part's stored bytes: Job::out[begin, end)
@@ -61,16 +64,17 @@ struct Job {
 class BlockCompressor {
   public:
     // password: null for none; it must outlive the compressor.
-    BlockCompressor(int level, const std::string* password);
+    BlockCompressor(int level, const PasswordKey* password);
 
     void Run(Job& job);
 
   private:
+    void Compress(Part& part, std::vector<char>& out);
     void Read(Part& part);
 
     BlockDeflater deflater_;
-    const std::string* password_;
-    std::unique_ptr<WinZipAes> aes_;
+    const PasswordKey* password_;
+    WinZipAes aes_;
     std::vector<char> input_;
 };
 

@@ -37,8 +37,8 @@ bool ParseSwitch(const std::string& sw, Options& options) {
         options.overwrite = true;
         return true;
     }
-    if (sw == "-m1") {
-        options.fastest = true;
+    if (sw.size() == 3 && sw.starts_with("-m") && sw[2] >= '1' && sw[2] <= '5') {
+        options.level = sw[2] - '0';
         return true;
     }
     if (sw == "-ep1") {

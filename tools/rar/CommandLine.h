@@ -13,7 +13,7 @@ enum class Command { Add, Extract, Test };
 struct Options {
     Command command = Command::Test;
     bool overwrite = false;         // -o+ or -y: replace existing files on extraction
-    bool fastest = false;           // -m1
+    int level = 3;                  // -m<1..5>: 1 the fastest, 5 the smallest
     bool excludeBasePath = false;   // -ep1
     bool quiet = false;             // -inul
     std::uint64_t volumeBytes = 0;  // -v<N>m; 0 writes one file

@@ -11,7 +11,8 @@ namespace {
 constexpr std::size_t kMaxWaitingBytes = 16 << 20;
 constexpr std::size_t kBatchBytes = 1 << 20;
 constexpr std::size_t kBatchSteps = 128;
-constexpr std::size_t kStepBytes = 256;  // what a step without data is counted as
+constexpr std::size_t kStepBytes = 256;    // what a step without data is counted as
+constexpr std::size_t kSpareBuffers = 32;  // write buffers kept for reuse
 
 // The thread blocks SIGINT and SIGTERM, so that they reach the thread that reads the archive.
 std::thread StartWithoutSignals(DiskQueue* queue, void (DiskQueue::*serve)()) {
@@ -51,9 +52,20 @@ void DiskQueue::MakeLink(const std::string& path, const std::string& target, con
 
 void DiskQueue::CreateFile(const std::string& path) { Push({Kind::Create, path, {}, {}, {}, 0}); }
 
+// The bytes are copied into a buffer that an earlier write left behind: a fresh buffer of a mebibyte costs
+// the kernel a mapping, its page faults and an unmapping, each time.
 void DiskQueue::Write(const void* data, std::size_t size, std::int64_t offset) {
     const char* bytes = static_cast<const char*>(data);
-    Push({Kind::Write, {}, {}, {}, std::vector<char>(bytes, bytes + size), offset});
+    std::vector<char> buffer;
+    {
+        std::lock_guard lock(mutex_);
+        if (!spareBuffers_.empty()) {
+            buffer = std::move(spareBuffers_.back());
+            spareBuffers_.pop_back();
+        }
+    }
+    buffer.assign(bytes, bytes + size);
+    Push({Kind::Write, {}, {}, {}, std::move(buffer), offset});
 }
 
 void DiskQueue::FinishFile(std::int64_t size, const EntryMetadata& metadata) {
@@ -92,6 +104,10 @@ void DiskQueue::Serve() {
         lock.unlock();
         for (Step& step : steps) Run(step);
         lock.lock();
+        for (Step& step : steps) {
+            if (step.kind == Kind::Write && spareBuffers_.size() < kSpareBuffers)
+                spareBuffers_.push_back(std::move(step.data));
+        }
         waitingBytes_ -= bytes;
         room_.notify_one();
     }
@@ -99,6 +115,7 @@ void DiskQueue::Serve() {
 
 void DiskQueue::Run(Step& step) {
     std::string error;
+    if (failed_ && step.kind != Kind::Discard) return;
     switch (step.kind) {
         case Kind::Folder:
             if (!writer_.MakeFolder(step.path, step.metadata, error)) reporter_.Report(kCreateError, error);
@@ -120,11 +137,14 @@ void DiskQueue::Run(Step& step) {
                 reporter_.Report(kWriteError, error);
                 writer_.DiscardFile();
                 fileOpen_ = false;
+                failed_ = true;
             }
             return;
         case Kind::Finish:
-            if (fileOpen_ && !writer_.FinishFile(step.offset, step.metadata, error))
+            if (fileOpen_ && !writer_.FinishFile(step.offset, step.metadata, error)) {
                 reporter_.Report(kWriteError, error);
+                failed_ = true;
+            }
             fileOpen_ = false;
             return;
         case Kind::Discard:

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstddef>
 #include <cstdint>
@@ -17,8 +18,9 @@ namespace zov::rar {
 
 // Runs the disk side of an extraction on a thread of its own, so that files are written while the next ones
 // are read and inflated. Steps run in the order given; a step that fails is reported, and the rest of that
-// file is dropped (a file that did not come out whole is removed). Steps are handed over in batches, and at
-// most a fixed number of bytes waits.
+// file is dropped (a file that did not come out whole is removed). A failed write (a full disk) ends the
+// work: the steps after it are dropped, and failed() tells the reader to stop. Steps are handed over in
+// batches, and at most a fixed number of bytes waits.
 class DiskQueue {
   public:
     DiskQueue(DiskWriter& writer, Reporter& reporter);
@@ -32,6 +34,9 @@ class DiskQueue {
     void Write(const void* data, std::size_t size, std::int64_t offset);
     void FinishFile(std::int64_t size, const EntryMetadata& metadata);
     void DiscardFile();
+
+    // A write failed: nothing more is written.
+    bool failed() const { return failed_; }
 
   private:
     enum class Kind { Folder, Link, Create, Write, Finish, Discard };
@@ -58,9 +63,11 @@ class DiskQueue {
     std::condition_variable room_;
     std::deque<std::pair<std::vector<Step>, std::size_t>> batches_;  // with their bytes
     std::size_t waitingBytes_ = 0;
+    std::vector<std::vector<char>> spareBuffers_;  // of the writes done, for the next ones
     bool stopping_ = false;
     bool fileOpen_ = false;  // the thread's own: a file is being written
-    std::thread thread_;     // last: it starts once everything it uses is there
+    std::atomic<bool> failed_{false};
+    std::thread thread_;  // last: it starts once everything it uses is there
 };
 
 }  // namespace zov::rar

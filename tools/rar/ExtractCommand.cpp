@@ -1,46 +1,35 @@
 #include "tools/rar/ExtractCommand.h"
 
-#include <archive.h>
-#include <archive_entry.h>
+#include <openssl/crypto.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstring>
+#include <deque>
 #include <memory>
 #include <string>
 
 #include "tools/rar/DiskQueue.h"
 #include "tools/rar/DiskWriter.h"
+#include "tools/rar/EntryDecoder.h"
 #include "tools/rar/FileSystem.h"
 #include "tools/rar/Interrupt.h"
 #include "tools/rar/Selection.h"
 #include "tools/rar/VolumeInput.h"
 #include "tools/rar/VolumeNames.h"
+#include "tools/rar/WorkQueue.h"
 #include "tools/rar/ZipDirectory.h"
 
 namespace zov::rar {
 namespace {
 
 constexpr std::uint64_t kMebibyte = 1024 * 1024;
+constexpr std::size_t kLocalHeaderSize = 30;
+constexpr std::size_t kBatchEntries = 64;
+constexpr std::size_t kWindowBytes = 4 << 20;  // small reads are served from a window of the stream
 
-EntryMetadata MetadataOf(archive_entry* entry) {
-    EntryMetadata metadata;
-    metadata.mode = archive_entry_perm(entry);
-    metadata.uid = static_cast<uid_t>(archive_entry_uid(entry));
-    metadata.gid = static_cast<gid_t>(archive_entry_gid(entry));
-    metadata.mtime = {archive_entry_mtime(entry), archive_entry_mtime_nsec(entry)};
-    metadata.atime = archive_entry_atime_is_set(entry)
-                         ? timespec{archive_entry_atime(entry), archive_entry_atime_nsec(entry)}
-                         : metadata.mtime;
-    return metadata;
-}
-
-const char* ErrorText(archive* a) {
-    const char* text = archive_error_string(a);
-    return text != nullptr ? text : "unknown error";
-}
-
-// Checks the volume sizes and the end of the stream; kSuccess when libarchive may read it.
+// Checks the volume sizes and the end of the stream; kSuccess when the directory was read.
 ExitCode CheckStream(const VolumeSet& set, VolumeInput& input, ZipDirectory& directory, std::string& error) {
     const std::vector<Volume>& volumes = set.volumes;
     // Every volume but the last has the size of the first; the last is no larger.
@@ -94,64 +83,118 @@ bool IsSelected(const Selection& selection, const std::string& path, bool folder
     return selection.Judge(path, insideTaken).take;
 }
 
+EntryMetadata MetadataOf(const ZipListing& entry) {
+    return {entry.mode, entry.uid, entry.gid, entry.atime.value_or(entry.mtime), entry.mtime};
+}
+
+// Whether the entry is decoded whole on one thread (a link always is: its target is never large).
+bool IsSmall(const ZipListing& entry) {
+    const std::size_t overhead = entry.encrypted ? WinZipAes::kHeaderBytes + WinZipAes::kTrailerBytes : 0;
+    return entry.size <= kChunkBytes && entry.storedSize <= kChunkBytes + overhead;
+}
+
+// Reads the stream for one thread; short reads come from a window of it, as entries follow one another.
+class StreamReader {
+  public:
+    explicit StreamReader(VolumeInput& input) : input_(input) {}
+
+    bool Read(std::uint64_t offset, char* out, std::size_t length, std::string& error) {
+        if (length == 0) return true;
+        if (length >= kWindowBytes / 4) return ReadExactly(offset, out, length, error);
+        if (offset < start_ || offset + length > start_ + window_.size()) {
+            window_.resize(kWindowBytes);
+            std::size_t got = 0;
+            if (!input_.ReadAt(offset, window_.data(), window_.size(), got, error)) return false;
+            window_.resize(got);
+            start_ = offset;
+            if (got < length) return Short(error);
+        }
+        std::memcpy(out, window_.data() + (offset - start_), length);
+        return true;
+    }
+
+  private:
+    bool ReadExactly(std::uint64_t offset, char* out, std::size_t length, std::string& error) {
+        std::size_t got = 0;
+        if (!input_.ReadAt(offset, out, length, got, error)) return false;
+        return got == length || Short(error);
+    }
+    static bool Short(std::string& error) {
+        error = "the archive is truncated";
+        return false;
+    }
+
+    VolumeInput& input_;
+    std::vector<char> window_;
+    std::uint64_t start_ = 0;
+};
+
+// Reads and checks the entries of the archive in the order of its directory: the threads decipher,
+// authenticate and inflate them (the chunks of a large entry are inflated here, in order), and what they
+// give is written in that order by the disk queue.
 class Extractor {
   public:
-    Extractor(const Options& options, Reporter& reporter) : options_(options), reporter_(reporter) {}
-    ~Extractor() {
-        if (reader_ != nullptr) archive_read_free(reader_);
-    }
-    Extractor(const Extractor&) = delete;
-    Extractor& operator=(const Extractor&) = delete;
+    Extractor(const Options& options, Reporter& reporter, VolumeInput& input, const ZipDirectory& directory)
+        : options_(options), reporter_(reporter), reader_(input), directory_(directory) {}
 
-    void Run(VolumeInput& input, const ZipDirectory& directory, const Selection& selection) {
-        reader_ = archive_read_new();
-        archive_read_support_format_zip_seekable(reader_);
-        if (options_.password) archive_read_add_passphrase(reader_, options_.password->c_str());
-        if (input.OpenIn(reader_) != ARCHIVE_OK) {
-            reporter_.Report(kDataError, std::string("cannot read the archive: ") + ErrorText(reader_));
-            return;
+    void Run(const Selection& selection) {
+        std::vector<const ZipListing*> chosen;
+        for (const ZipListing& entry : directory_.entries) {
+            if (IsSelected(selection, entry.name, entry.type == EntryType::Folder)) chosen.push_back(&entry);
         }
+        if (options_.password) password_ = std::make_unique<PasswordKey>(*options_.password);
+        if (!PasswordFits(chosen)) return;
         if (options_.command == Command::Extract && !PrepareDestination()) return;
 
-        int matched = 0;
-        for (;;) {
-            if (Interrupted()) break;
-            archive_entry* entry = nullptr;
-            const int header = archive_read_next_header(reader_, &entry);
-            if (header == ARCHIVE_EOF) break;
-            if (header == ARCHIVE_FATAL) {
-                reporter_.Report(kDataError, std::string("the archive is damaged: ") + ErrorText(reader_));
-                break;
-            }
-            if (header == ARCHIVE_FAILED) {
-                reporter_.Report(kDataError, std::string("damaged entry: ") + ErrorText(reader_));
-                continue;
-            }
-            std::string name = archive_entry_pathname(entry) != nullptr ? archive_entry_pathname(entry) : "";
-            const auto original = directory.backslashNames.find(name);
-            if (original != directory.backslashNames.end()) {
-                name = original->second;
-                archive_entry_copy_pathname(entry, name.c_str());
-            }
-            std::string path = name;
-            while (path.size() > 1 && path.back() == '/') path.pop_back();
-            if (!IsSelected(selection, path, archive_entry_filetype(entry) == AE_IFDIR)) continue;
-            ++matched;
-            const ExitCode code =
-                options_.command == Command::Test ? TestEntry(entry, path) : ExtractEntry(entry, path);
-            if (code == kBadPassword || code == kUserBreak) break;
+        const std::size_t threads =
+            options_.threads > 0 ? static_cast<std::size_t>(options_.threads) : CoreCount();
+        capacity_ = JobsInFlight(threads);
+        for (std::size_t i = 0; i < threads; ++i)
+            decoders_.push_back(std::make_unique<EntryDecoder>(password_.get()));
+        work_ = std::make_unique<WorkQueue<DecodeJob>>(
+            threads, [this](DecodeJob& job, std::size_t thread) { decoders_[thread]->Run(job); });
+        batch_ = NewJob();
+        for (const ZipListing* entry : chosen) {
+            if (Stopped() || !Add(*entry)) break;
         }
+        if (!Stopped()) SubmitBatch();
+        while (!inFlight_.empty() && !Stopped()) RetireOldest();
+        work_.reset();
+        // A large file cut short by a stop is not left behind.
+        if (queue_ != nullptr) queue_->DiscardFile();
         queue_.reset();
         std::string error;
         if (disk_ != nullptr && !disk_->Close(error)) reporter_.Report(kWriteError, error);
         if (Interrupted()) {
             reporter_.Report(kUserBreak, "interrupted");
-        } else if (matched == 0) {
+        } else if (chosen.empty()) {
             reporter_.Report(kNoFiles, "no files to extract");
         }
     }
 
   private:
+    bool Stopped() const { return stop_ || Interrupted() || (queue_ != nullptr && queue_->failed()); }
+
+    // The password is tried on the first encrypted entry before anything is written.
+    bool PasswordFits(const std::vector<const ZipListing*>& chosen) {
+        const auto first = std::find_if(chosen.begin(), chosen.end(), [](const ZipListing* entry) {
+            return entry->encrypted && entry->supported && entry->type != EntryType::Folder;
+        });
+        if (first == chosen.end()) return true;
+        std::uint64_t data = 0;
+        std::vector<char> header(WinZipAes::kHeaderBytes);
+        if (!Locate(**first, data) || (*first)->storedSize < header.size() ||
+            !reader_.Read(data, header.data(), header.size(), error_)) {
+            return true;  // reported with the entry itself
+        }
+        WinZipAes check;
+        if (password_ != nullptr && check.Open(*password_, header.data())) return true;
+        reporter_.Report(
+            kBadPassword,
+            (password_ != nullptr ? "wrong password for " : "password needed for ") + (*first)->name);
+        return false;
+    }
+
     bool PrepareDestination() {
         std::string error;
         disk_ = std::make_unique<DiskWriter>(options_.overwrite, geteuid() == 0);
@@ -164,72 +207,257 @@ class Extractor {
         return true;
     }
 
-    // Reports why reading the entry's data stopped.
-    ExitCode ReadFailure(archive_entry* entry, const std::string& path) {
-        if (Interrupted()) return kUserBreak;
-        const std::string text = ErrorText(reader_);
-        if (archive_entry_is_data_encrypted(entry) && text.find("assphrase") != std::string::npos) {
-            reporter_.Report(kBadPassword,
-                             (options_.password ? "wrong password for " : "password needed for ") + path);
-            return kBadPassword;
+    // Where the entry's stored data starts, from its local header; false (reported) when it does not fit.
+    bool Locate(const ZipListing& entry, std::uint64_t& data) {
+        char header[kLocalHeaderSize];
+        const std::uint64_t end = directory_.directoryOffset;
+        bool fits = entry.localOffset + kLocalHeaderSize <= end &&
+                    reader_.Read(entry.localOffset, header, sizeof header, error_) &&
+                    std::memcmp(header, "PK\3\4", 4) == 0;
+        if (fits) {
+            const auto names = static_cast<std::uint64_t>(static_cast<unsigned char>(header[26]) |
+                                                          static_cast<unsigned char>(header[27]) << 8);
+            const auto extras = static_cast<std::uint64_t>(static_cast<unsigned char>(header[28]) |
+                                                           static_cast<unsigned char>(header[29]) << 8);
+            data = entry.localOffset + kLocalHeaderSize + names + extras;
+            fits = data <= end && entry.storedSize <= end - data;
         }
-        reporter_.Report(kDataError, "damaged data in " + path + ": " + text);
-        return kDataError;
+        if (!fits) reporter_.Report(kDataError, "damaged entry: " + entry.name);
+        return fits;
     }
 
-    ExitCode TestEntry(archive_entry* entry, const std::string& path) {
-        const void* block = nullptr;
-        size_t size = 0;
-        la_int64_t offset = 0;
-        int read = ARCHIVE_OK;
-        while ((read = archive_read_data_block(reader_, &block, &size, &offset)) == ARCHIVE_OK) {
-            if (Interrupted()) return kUserBreak;
+    bool Add(const ZipListing& entry) {
+        if (options_.command == Command::Extract && !options_.overwrite && entry.type != EntryType::Folder) {
+            struct stat existing {};
+            if (lstat(entry.name.c_str(), &existing) == 0) return true;
         }
-        return read == ARCHIVE_EOF ? kSuccess : ReadFailure(entry, path);
+        if (entry.type == EntryType::Folder) return AddWhole(entry, 0);
+        if (!entry.supported) {
+            reporter_.Report(kDataError, "unsupported method or encryption: " + entry.name);
+            return true;
+        }
+        std::uint64_t data = 0;
+        if (!Locate(entry, data)) return true;
+        if (IsSmall(entry)) return AddWhole(entry, data);
+        if (entry.type == EntryType::Link) {
+            reporter_.Report(kDataError, "damaged entry: " + entry.name);
+            return true;
+        }
+        if (!SubmitBatch()) return false;
+        return entry.encrypted ? AddEncryptedChunks(entry, data)
+                               : AddChunks(entry, data, entry.storedSize, {});
     }
 
-    ExitCode ExtractEntry(archive_entry* entry, const std::string& path) {
-        const bool folder = archive_entry_filetype(entry) == AE_IFDIR;
-        struct stat existing {};
-        if (!options_.overwrite && !folder && lstat(path.c_str(), &existing) == 0) return kSuccess;
+    bool AddWhole(const ZipListing& entry, std::uint64_t data) {
+        DecodePart part;
+        part.entry = &entry;
+        const auto length = entry.type == EntryType::Folder ? 0 : static_cast<std::size_t>(entry.storedSize);
+        part.inBegin = batch_->input.size();
+        batch_->input.resize(part.inBegin + length);
+        if (!reader_.Read(data, batch_->input.data() + part.inBegin, length, error_)) {
+            batch_->input.resize(part.inBegin);
+            reporter_.Report(kDataError, error_ + ": " + entry.name);
+            return true;
+        }
+        part.inEnd = batch_->input.size();
+        batch_->outBound += entry.size;
+        batch_->parts.push_back(std::move(part));
+        if (batch_->parts.size() < kBatchEntries && batch_->input.size() < kChunkBytes &&
+            batch_->outBound < kChunkBytes) {
+            return true;
+        }
+        return SubmitBatch();
+    }
 
-        // The first block comes before the file is created, so a wrong password leaves nothing behind.
-        const void* block = nullptr;
-        size_t size = 0;
-        la_int64_t offset = 0;
-        int read = archive_read_data_block(reader_, &block, &size, &offset);
-        if (read != ARCHIVE_OK && read != ARCHIVE_EOF) return ReadFailure(entry, path);
+    // The keys of a large entry are made here, once; its chunks are authenticated and deciphered in order
+    // as the threads hand them in.
+    bool AddEncryptedChunks(const ZipListing& entry, std::uint64_t data) {
+        constexpr std::size_t kAround = WinZipAes::kHeaderBytes + WinZipAes::kTrailerBytes;
+        char header[WinZipAes::kHeaderBytes];
+        std::vector<char> trailer(WinZipAes::kTrailerBytes);
+        if (entry.storedSize < kAround || !reader_.Read(data, header, sizeof header, error_) ||
+            !reader_.Read(data + entry.storedSize - trailer.size(), trailer.data(), trailer.size(), error_)) {
+            reporter_.Report(kDataError, "damaged entry: " + entry.name);
+            return true;
+        }
+        AesKeys keys;
+        keys.Derive(*password_, reinterpret_cast<const unsigned char*>(header));
+        if (std::memcmp(keys.check, header + AesKeys::kSaltBytes, 2) != 0) {
+            reporter_.Report(kBadPassword, "wrong password for " + entry.name);
+            stop_ = true;
+            return false;
+        }
+        auto chain = std::make_shared<AesChain>(keys, AesChain::Direction::Authenticate);
+        if (!chain->ok()) {
+            reporter_.Report(kFatalError, "cannot make the keys for " + entry.name);
+            stop_ = true;
+            return false;
+        }
+        return AddChunks(entry, data + WinZipAes::kHeaderBytes, entry.storedSize - kAround, chain,
+                         std::move(trailer));
+    }
 
-        if (folder) {
-            queue_->MakeFolder(path, MetadataOf(entry));
-            return kSuccess;
+    bool AddChunks(const ZipListing& entry, std::uint64_t data, std::uint64_t length,
+                   const std::shared_ptr<AesChain>& chain, std::vector<char> trailer = {}) {
+        std::size_t index = 0;
+        for (std::uint64_t offset = 0; offset < length || index == 0; offset += kChunkBytes, ++index) {
+            if (Stopped()) return false;
+            std::unique_ptr<DecodeJob> job = NewJob();
+            DecodePart part;
+            part.entry = &entry;
+            part.chunk = true;
+            part.chain = chain;
+            part.chunkIndex = index;
+            part.chunkOffset = offset;
+            const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, length - offset));
+            part.lastChunk = offset + size == length;
+            if (part.lastChunk) part.trailer = std::move(trailer);
+            job->input.resize(size);
+            if (!reader_.Read(data + offset, job->input.data(), size, error_)) {
+                // The chunks already handed out end the entry as damaged.
+                job->input.clear();
+                part.lastChunk = true;
+                part.result = Decoded::Damaged;
+            }
+            part.inEnd = job->input.size();
+            const bool last = part.lastChunk;
+            job->parts.push_back(std::move(part));
+            if (!Submit(std::move(job))) return false;
+            if (last) break;
         }
-        if (archive_entry_filetype(entry) == AE_IFLNK) {
-            const char* target = archive_entry_symlink(entry);
-            queue_->MakeLink(path, target != nullptr ? target : "", MetadataOf(entry));
-            return kSuccess;
+        return true;
+    }
+
+    bool SubmitBatch() {
+        if (batch_->parts.empty()) return true;
+        std::unique_ptr<DecodeJob> job = std::move(batch_);
+        batch_ = NewJob();
+        return Submit(std::move(job));
+    }
+
+    bool Submit(std::unique_ptr<DecodeJob> job) {
+        while (inFlight_.size() >= capacity_) {
+            if (!RetireOldest()) return false;
         }
-        queue_->CreateFile(path);
-        std::int64_t end = 0;
-        while (read == ARCHIVE_OK) {
-            end = std::max<std::int64_t>(end, offset + static_cast<std::int64_t>(size));
-            queue_->Write(block, size, offset);
-            read = archive_read_data_block(reader_, &block, &size, &offset);
+        work_->Submit(*job);
+        inFlight_.push_back(std::move(job));
+        return true;
+    }
+
+    bool RetireOldest() {
+        std::unique_ptr<DecodeJob> job = std::move(inFlight_.front());
+        inFlight_.pop_front();
+        work_->Wait(*job);
+        for (DecodePart& part : job->parts) {
+            if (Stopped()) break;
+            if (part.chunk) {
+                RetireChunk(*job, part);
+            } else {
+                RetireWhole(*job, part);
+            }
         }
-        if (read != ARCHIVE_EOF) {
-            // A file that did not come out whole is not left behind.
-            queue_->DiscardFile();
-            return ReadFailure(entry, path);
+        spare_.push_back(std::move(job));
+        return !Stopped();
+    }
+
+    void RetireWhole(DecodeJob& job, const DecodePart& part) {
+        const ZipListing& entry = *part.entry;
+        if (part.result == Decoded::BadPassword) {
+            reporter_.Report(
+                kBadPassword,
+                (password_ != nullptr ? "wrong password for " : "password needed for ") + entry.name);
+            stop_ = true;
+            return;
         }
-        queue_->FinishFile(end, MetadataOf(entry));
-        return kSuccess;
+        if (part.result == Decoded::Damaged) {
+            reporter_.Report(kDataError, "damaged data in " + entry.name);
+            return;
+        }
+        if (queue_ == nullptr) return;
+        const char* data = job.out.data() + part.outBegin;
+        const std::size_t length = part.outEnd - part.outBegin;
+        switch (entry.type) {
+            case EntryType::Folder:
+                queue_->MakeFolder(entry.name, MetadataOf(entry));
+                return;
+            case EntryType::Link:
+                queue_->MakeLink(entry.name, std::string(data, length), MetadataOf(entry));
+                return;
+            case EntryType::File:
+                queue_->CreateFile(entry.name);
+                if (length > 0) queue_->Write(data, length, 0);
+                queue_->FinishFile(static_cast<std::int64_t>(length), MetadataOf(entry));
+                return;
+        }
+    }
+
+    // The chunks of a large entry come here in order: they are inflated and written, and the last one ends
+    // the entry when everything about it holds.
+    void RetireChunk(DecodeJob& job, DecodePart& part) {
+        const ZipListing& entry = *part.entry;
+        if (part.chain != nullptr) part.chain->WaitSealed(part.chunkIndex);
+        if (part.chunkIndex == 0) {
+            inflater_.Start(entry);
+            chunkFailed_ = false;
+            if (queue_ != nullptr) queue_->CreateFile(entry.name);
+        }
+        if (!chunkFailed_ && part.result == Decoded::Ok) {
+            const auto sink = [this](const char* data, std::size_t length, std::uint64_t offset) {
+                if (queue_ != nullptr) queue_->Write(data, length, static_cast<std::int64_t>(offset));
+                return !Stopped();
+            };
+            // An encrypted chunk was deciphered into the job's output; a plain one is its input.
+            const bool deciphered = part.chain != nullptr;
+            const char* data = deciphered ? job.out.data() + part.outBegin : job.input.data() + part.inBegin;
+            const std::size_t length = deciphered ? part.outEnd - part.outBegin : part.inEnd - part.inBegin;
+            chunkFailed_ = !inflater_.Feed(data, length, sink);
+        } else {
+            chunkFailed_ = true;
+        }
+        if (!part.lastChunk || Stopped()) return;
+        bool authentic = part.chain == nullptr;
+        if (!authentic) {
+            unsigned char code[HmacSha1::kBytes];
+            part.chain->Finish(code);
+            authentic = CRYPTO_memcmp(code, part.trailer.data(), WinZipAes::kTrailerBytes) == 0;
+        }
+        if (!chunkFailed_ && authentic && inflater_.Complete()) {
+            if (queue_ != nullptr)
+                queue_->FinishFile(static_cast<std::int64_t>(inflater_.size()), MetadataOf(entry));
+            return;
+        }
+        // A file that did not come out whole is not left behind.
+        if (queue_ != nullptr) queue_->DiscardFile();
+        reporter_.Report(kDataError, "damaged data in " + entry.name);
+    }
+
+    std::unique_ptr<DecodeJob> NewJob() {
+        if (spare_.empty()) return std::make_unique<DecodeJob>();
+        std::unique_ptr<DecodeJob> job = std::move(spare_.back());
+        spare_.pop_back();
+        job->parts.clear();
+        job->input.clear();
+        job->outBound = 0;
+        return job;
     }
 
     const Options& options_;
     Reporter& reporter_;
-    archive* reader_ = nullptr;
+    StreamReader reader_;
+    const ZipDirectory& directory_;
+    std::string error_;
+    std::unique_ptr<PasswordKey> password_;
     std::unique_ptr<DiskWriter> disk_;
     std::unique_ptr<DiskQueue> queue_;  // writes through disk_ on its own thread
+    std::size_t capacity_ = 0;          // jobs in flight
+    std::deque<std::unique_ptr<DecodeJob>> inFlight_;
+    std::vector<std::unique_ptr<DecodeJob>> spare_;
+    std::unique_ptr<DecodeJob> batch_;
+    StreamInflater inflater_;  // the large entry being retired
+    bool chunkFailed_ = false;
+    bool stop_ = false;  // a wrong password ends the run
+    std::vector<std::unique_ptr<EntryDecoder>> decoders_;
+    std::unique_ptr<WorkQueue<DecodeJob>> work_;  // last: its threads stop before anything they use goes
 };
 
 }  // namespace
@@ -253,7 +481,7 @@ void RunExtract(const Options& options, Reporter& reporter) {
         reporter.Report(checked, error);
         return;
     }
-    Extractor(options, reporter).Run(input, directory, selection);
+    Extractor(options, reporter, input, directory).Run(selection);
 }
 
 }  // namespace zov::rar

@@ -1,6 +1,5 @@
 #include "tools/rar/VolumeInput.h"
 
-#include <archive.h>
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -14,13 +13,8 @@
 #include "tools/rar/Interrupt.h"
 
 namespace zov::rar {
-namespace {
 
-constexpr std::size_t kBufferSize = 1 << 20;
-
-}  // namespace
-
-VolumeInput::VolumeInput(std::vector<Volume> volumes) : volumes_(std::move(volumes)), buffer_(kBufferSize) {
+VolumeInput::VolumeInput(std::vector<Volume> volumes) : volumes_(std::move(volumes)) {
     for (const Volume& volume : volumes_) {
         starts_.push_back(total_);
         total_ += volume.size;
@@ -66,44 +60,6 @@ bool VolumeInput::ReadAt(std::uint64_t offset, void* buffer, std::size_t length,
         offset += static_cast<std::uint64_t>(n);
     }
     return true;
-}
-
-int VolumeInput::OpenIn(archive* reader) {
-    archive_read_set_callback_data(reader, this);
-    archive_read_set_read_callback(reader, &VolumeInput::ReadCallback);
-    archive_read_set_seek_callback(reader, &VolumeInput::SeekCallback);
-    return archive_read_open1(reader);
-}
-
-long VolumeInput::ReadCallback(archive* reader, void* self, const void** buffer) {
-    auto* input = static_cast<VolumeInput*>(self);
-    std::size_t got = 0;
-    std::string error;
-    if (Interrupted()) {
-        archive_set_error(reader, EINTR, "interrupted");
-        return -1;
-    }
-    if (!input->ReadAt(input->position_, input->buffer_.data(), input->buffer_.size(), got, error)) {
-        archive_set_error(reader, EIO, "%s", error.c_str());
-        return -1;
-    }
-    input->position_ += got;
-    *buffer = input->buffer_.data();
-    return static_cast<long>(got);
-}
-
-std::int64_t VolumeInput::SeekCallback(archive*, void* self, std::int64_t offset, int whence) {
-    auto* input = static_cast<VolumeInput*>(self);
-    std::int64_t base = 0;
-    if (whence == SEEK_CUR) {
-        base = static_cast<std::int64_t>(input->position_);
-    } else if (whence == SEEK_END) {
-        base = static_cast<std::int64_t>(input->total_);
-    }
-    const std::int64_t target = base + offset;
-    if (target < 0) return ARCHIVE_FATAL;
-    input->position_ = static_cast<std::uint64_t>(target);
-    return target;
 }
 
 }  // namespace zov::rar

@@ -6,12 +6,9 @@
 
 #include "tools/rar/VolumeNames.h"
 
-struct archive;
-
 namespace zov::rar {
 
-// The volumes of a set read as one byte stream, with the read and seek callbacks libarchive needs.
-// At most one volume file is open at a time.
+// The volumes of a set read as one byte stream. At most one volume file is open at a time.
 class VolumeInput {
   public:
     explicit VolumeInput(std::vector<Volume> volumes);
@@ -25,22 +22,14 @@ class VolumeInput {
     // Reads up to length bytes at offset (fewer only at the end); false with a message on a read error.
     bool ReadAt(std::uint64_t offset, void* buffer, std::size_t length, std::size_t& got, std::string& error);
 
-    // Opens the stream in a libarchive reader (format support already set up).
-    int OpenIn(archive* reader);
-
   private:
-    static long ReadCallback(archive* reader, void* self, const void** buffer);
-    static std::int64_t SeekCallback(archive* reader, void* self, std::int64_t offset, int whence);
-
     bool Select(std::size_t index, std::string& error);
 
     std::vector<Volume> volumes_;
     std::vector<std::uint64_t> starts_;
     std::uint64_t total_ = 0;
-    std::uint64_t position_ = 0;
     std::size_t current_ = 0;
     int fd_ = -1;
-    std::vector<char> buffer_;
 };
 
 }  // namespace zov::rar

@@ -1,9 +1,7 @@
 #include "tools/rar/WinZipAes.h"
 
 #include <endian.h>
-#include <openssl/core_names.h>
 #include <openssl/crypto.h>
-#include <openssl/params.h>
 #include <openssl/rand.h>
 
 #include <algorithm>
@@ -13,69 +11,63 @@
 namespace zov::rar {
 namespace {
 
-constexpr int kSaltBytes = 16;
-constexpr int kKeyBytes = 32;
 constexpr int kRounds = 1000;
 constexpr std::size_t kChunkBlocks = 256;  // counter blocks enciphered per call
 
 }  // namespace
 
-WinZipAes::WinZipAes()
-    : cipher_(EVP_CIPHER_CTX_new()),
-      mac_(EVP_MAC_fetch(nullptr, "HMAC", nullptr)),
-      macContext_(mac_ != nullptr ? EVP_MAC_CTX_new(mac_) : nullptr),
-      counters_(kChunkBlocks * 16, 0),
-      stream_(kChunkBlocks * 16) {
-    if (cipher_ == nullptr || macContext_ == nullptr) {
-        EVP_MAC_CTX_free(macContext_);
-        EVP_MAC_free(mac_);
+void AesKeys::Derive(const PasswordKey& password, const unsigned char* salt) {
+    unsigned char material[2 * kKeyBytes + 2];
+    password.Derive(salt, kSaltBytes, kRounds, material, sizeof material);
+    std::memcpy(cipher, material, kKeyBytes);
+    std::memcpy(mac, material + kKeyBytes, kKeyBytes);
+    std::memcpy(check, material + 2 * kKeyBytes, 2);
+    OPENSSL_cleanse(material, sizeof material);
+}
+
+AesKeys::~AesKeys() {
+    OPENSSL_cleanse(cipher, sizeof cipher);
+    OPENSSL_cleanse(mac, sizeof mac);
+}
+
+// The cipher is set up once; each key after that only expands the key.
+AesCounterMode::AesCounterMode()
+    : cipher_(EVP_CIPHER_CTX_new()), counters_(kChunkBlocks * 16, 0), stream_(kChunkBlocks * 16) {
+    if (cipher_ == nullptr ||
+        EVP_EncryptInit_ex(cipher_, EVP_aes_256_ecb(), nullptr, nullptr, nullptr) != 1) {
         EVP_CIPHER_CTX_free(cipher_);
         throw std::bad_alloc();
     }
 }
 
-WinZipAes::~WinZipAes() {
-    EVP_MAC_CTX_free(macContext_);
-    EVP_MAC_free(mac_);
-    EVP_CIPHER_CTX_free(cipher_);
-}
+AesCounterMode::~AesCounterMode() { EVP_CIPHER_CTX_free(cipher_); }
 
-bool WinZipAes::Start(const std::string& password, std::vector<char>& out) {
-    unsigned char salt[kSaltBytes];
-    unsigned char keys[2 * kKeyBytes + 2];
-    if (RAND_bytes(salt, kSaltBytes) != 1 ||
-        PKCS5_PBKDF2_HMAC_SHA1(password.data(), static_cast<int>(password.size()), salt, kSaltBytes, kRounds,
-                               sizeof keys, keys) != 1) {
+bool AesCounterMode::SetKey(const unsigned char key[AesKeys::kKeyBytes], std::uint64_t offset) {
+    counter_ = offset / 16;
+    keyStreamUsed_ = sizeof keyStream_;
+    if (EVP_EncryptInit_ex(cipher_, nullptr, nullptr, key, nullptr) != 1 ||
+        EVP_CIPHER_CTX_set_padding(cipher_, 0) != 1) {
         return false;
     }
-    char digest[] = "SHA1";
-    const OSSL_PARAM params[] = {OSSL_PARAM_construct_utf8_string(OSSL_MAC_PARAM_DIGEST, digest, 0),
-                                 OSSL_PARAM_construct_end()};
-    const bool ok = EVP_EncryptInit_ex(cipher_, EVP_aes_256_ecb(), nullptr, keys, nullptr) == 1 &&
-                    EVP_CIPHER_CTX_set_padding(cipher_, 0) == 1 &&
-                    EVP_MAC_init(macContext_, keys + kKeyBytes, kKeyBytes, params) == 1;
-    if (ok) {
-        out.insert(out.end(), salt, salt + kSaltBytes);
-        out.insert(out.end(), keys + 2 * kKeyBytes, keys + 2 * kKeyBytes + 2);
+    // Inside a block of the key stream: the rest of that block comes first.
+    if (offset % 16 != 0) {
+        NextKeyStream();
+        keyStreamUsed_ = offset % 16;
     }
-    OPENSSL_cleanse(keys, sizeof keys);
-    counter_ = 0;
-    keyStreamUsed_ = sizeof keyStream_;
-    return ok;
+    return true;
 }
 
-void WinZipAes::NextKeyStream() {
+void AesCounterMode::NextKeyStream() {
     std::memset(keyStream_, 0, sizeof keyStream_);
-    ++counter_;
-    for (int i = 0; i < 8; ++i) keyStream_[i] = static_cast<unsigned char>(counter_ >> (8 * i));
+    const std::uint64_t counter = htole64(++counter_);
+    std::memcpy(keyStream_, &counter, sizeof counter);
     int length = 0;
     EVP_EncryptUpdate(cipher_, keyStream_, &length, keyStream_, sizeof keyStream_);
     keyStreamUsed_ = 0;
 }
 
-void WinZipAes::Encrypt(char* data, std::size_t length) {
+void AesCounterMode::Apply(char* data, std::size_t length) {
     auto* p = reinterpret_cast<unsigned char*>(data);
-    const std::size_t total = length;
     while (length > 0 && keyStreamUsed_ < sizeof keyStream_) {
         *p++ ^= keyStream_[keyStreamUsed_++];
         --length;
@@ -107,14 +99,50 @@ void WinZipAes::Encrypt(char* data, std::size_t length) {
             --length;
         }
     }
-    EVP_MAC_update(macContext_, reinterpret_cast<unsigned char*>(data), total);
+}
+
+bool WinZipAes::Start(const PasswordKey& password, std::vector<char>& out) {
+    unsigned char salt[AesKeys::kSaltBytes];
+    if (RAND_bytes(salt, sizeof salt) != 1) return false;
+    AesKeys keys;
+    keys.Derive(password, salt);
+    if (!Open(keys)) return false;
+    out.insert(out.end(), salt, salt + sizeof salt);
+    out.insert(out.end(), keys.check, keys.check + 2);
+    return true;
+}
+
+bool WinZipAes::Open(const PasswordKey& password, const char* header) {
+    AesKeys keys;
+    keys.Derive(password, reinterpret_cast<const unsigned char*>(header));
+    return std::memcmp(keys.check, header + AesKeys::kSaltBytes, 2) == 0 && Open(keys);
+}
+
+bool WinZipAes::Open(const AesKeys& keys) {
+    mac_.SetKey(keys.mac, sizeof keys.mac);
+    return cipher_.SetKey(keys.cipher);
+}
+
+void WinZipAes::Encrypt(char* data, std::size_t length) {
+    cipher_.Apply(data, length);
+    mac_.Update(data, length);
+}
+
+void WinZipAes::Decrypt(char* data, std::size_t length) {
+    mac_.Update(data, length);
+    cipher_.Apply(data, length);
 }
 
 void WinZipAes::Finish(std::vector<char>& out) {
-    unsigned char code[EVP_MAX_MD_SIZE];
-    std::size_t length = 0;
-    EVP_MAC_final(macContext_, code, &length, sizeof code);
+    unsigned char code[HmacSha1::kBytes];
+    mac_.Finish(code);
     out.insert(out.end(), code, code + kTrailerBytes);
+}
+
+bool WinZipAes::Authentic(const char* code) {
+    unsigned char expected[HmacSha1::kBytes];
+    mac_.Finish(expected);
+    return CRYPTO_memcmp(expected, code, kTrailerBytes) == 0;
 }
 
 }  // namespace zov::rar

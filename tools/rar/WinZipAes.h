@@ -7,39 +7,75 @@
 #include <string>
 #include <vector>
 
+#include "tools/rar/Sha1Keys.h"
+
 namespace zov::rar {
 
-// WinZip AES-256 for one entry at a time: keys from the password and a fresh random salt (PBKDF2-HMAC-SHA1,
-// 1000 rounds), AES in counter mode with a little-endian counter from 1, and HMAC-SHA1 over the encrypted
-// bytes. The entry's data is salt, password check, the encrypted bytes and the first 10 bytes of the HMAC.
-class WinZipAes {
+// The keys of one WinZip AES-256 entry, derived from the password and the entry's own salt.
+struct AesKeys {
+    static constexpr std::size_t kSaltBytes = 16;
+    static constexpr std::size_t kKeyBytes = 32;
+    unsigned char cipher[kKeyBytes];
+    unsigned char mac[kKeyBytes];
+    unsigned char check[2];
+
+    // PBKDF2-HMAC-SHA1, 1000 rounds.
+    void Derive(const PasswordKey& password, const unsigned char* salt);
+    ~AesKeys();
+};
+
+// AES-256 in WinZip's counter mode (a little-endian counter from 1), from any offset into the entry's data,
+// so that the blocks of one entry can be enciphered on several threads.
+class AesCounterMode {
   public:
-    static constexpr std::size_t kHeaderBytes = 16 + 2;  // salt and password check
-    static constexpr std::size_t kTrailerBytes = 10;     // authentication code
+    AesCounterMode();
+    ~AesCounterMode();
+    AesCounterMode(const AesCounterMode&) = delete;
+    AesCounterMode& operator=(const AesCounterMode&) = delete;
 
-    WinZipAes();
-    ~WinZipAes();
-    WinZipAes(const WinZipAes&) = delete;
-    WinZipAes& operator=(const WinZipAes&) = delete;
-
-    // Starts an entry: appends the salt and the password check to out. False when no keys could be made.
-    bool Start(const std::string& password, std::vector<char>& out);
-    // Encrypts the next bytes of the entry in place and takes them into the authentication code.
-    void Encrypt(char* data, std::size_t length);
-    // Appends the authentication code to out.
-    void Finish(std::vector<char>& out);
+    // False when the cipher cannot be set up.
+    bool SetKey(const unsigned char key[AesKeys::kKeyBytes], std::uint64_t offset = 0);
+    // Enciphers or deciphers the next bytes in place.
+    void Apply(char* data, std::size_t length);
 
   private:
     void NextKeyStream();
 
     EVP_CIPHER_CTX* cipher_ = nullptr;
-    EVP_MAC* mac_ = nullptr;
-    EVP_MAC_CTX* macContext_ = nullptr;
     std::uint64_t counter_ = 0;
     unsigned char keyStream_[16] = {};
     std::size_t keyStreamUsed_ = sizeof keyStream_;
     std::vector<unsigned char> counters_;
     std::vector<unsigned char> stream_;
+};
+
+// WinZip AES-256 for one entry at a time: the entry's data is salt, password check, the encrypted bytes and
+// the first 10 bytes of HMAC-SHA1 over the encrypted bytes.
+class WinZipAes {
+  public:
+    static constexpr std::size_t kHeaderBytes = AesKeys::kSaltBytes + 2;  // salt and password check
+    static constexpr std::size_t kTrailerBytes = 10;                      // authentication code
+
+    // Starts an entry with a fresh random salt: appends the salt and the password check to out. False when
+    // no keys could be made.
+    bool Start(const PasswordKey& password, std::vector<char>& out);
+    // Starts reading an entry from its header (kHeaderBytes); false when the password does not fit it.
+    bool Open(const PasswordKey& password, const char* header);
+    // Starts an entry whose keys are known.
+    bool Open(const AesKeys& keys);
+
+    // Encrypts the next bytes of the entry in place and takes them into the authentication code.
+    void Encrypt(char* data, std::size_t length);
+    // Takes the next encrypted bytes into the authentication code and decrypts them in place.
+    void Decrypt(char* data, std::size_t length);
+    // Appends the authentication code to out.
+    void Finish(std::vector<char>& out);
+    // Whether the entry's stored code (kTrailerBytes) is the one its data gives.
+    bool Authentic(const char* code);
+
+  private:
+    AesCounterMode cipher_;
+    HmacSha1 mac_;
 };
 
 }  // namespace zov::rar

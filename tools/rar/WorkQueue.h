@@ -1,8 +1,11 @@
 #pragma once
 
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -12,6 +15,18 @@
 #include <vector>
 
 namespace zov::rar {
+
+// The threads to use when -mt does not say: one per core this process may run on.
+inline std::size_t CoreCount() {
+    cpu_set_t cores;
+    if (sched_getaffinity(0, sizeof cores, &cores) == 0)
+        return static_cast<std::size_t>(std::max(1, CPU_COUNT(&cores)));
+    return static_cast<std::size_t>(std::max(1L, sysconf(_SC_NPROCESSORS_ONLN)));
+}
+
+// Jobs handed out at once: every thread has the next ones waiting, and the blocks of several large encrypted
+// entries are in flight together, so that their authentication codes, each taken in turn, overlap.
+inline std::size_t JobsInFlight(std::size_t threads) { return 4 * threads + 2; }
 
 // Threads that run the jobs handed to them, while the thread that hands them out waits for each job in the
 // order it needs its results. Each thread has its own index, for state it keeps between jobs. The threads

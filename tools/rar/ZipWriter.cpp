@@ -1,7 +1,7 @@
 #include "tools/rar/ZipWriter.h"
 
 #include <fcntl.h>
-#include <sched.h>
+#include <openssl/rand.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -16,7 +16,6 @@
 namespace zov::rar {
 namespace {
 
-constexpr int kNormalLevel = 6;
 constexpr std::size_t kMaxOpenFiles = 512;       // held by the jobs in flight
 constexpr rlim_t kSpareFiles = 64;               // for everything else the process opens
 constexpr std::size_t kDirectWrite = 64 * 1024;  // larger data skips the buffer
@@ -35,12 +34,6 @@ bool ReadLink(const std::string& path, std::string& target) {
     if (n < 0 || static_cast<std::size_t>(n) == buffer.size()) return false;
     target.assign(buffer.data(), static_cast<std::size_t>(n));
     return true;
-}
-
-std::size_t CoreCount() {
-    cpu_set_t cores;
-    if (sched_getaffinity(0, sizeof cores, &cores) == 0) return std::max(1, CPU_COUNT(&cores));
-    return std::max(1L, sysconf(_SC_NPROCESSORS_ONLN));
 }
 
 // How many files the jobs in flight may hold open: half of what the process may open, up to kMaxOpenFiles.
@@ -67,16 +60,14 @@ std::uint32_t Crc(const std::string& text) {
 
 bool ZipWriter::Open(const Options& options) {
     const std::size_t threads = options.threads > 0 ? static_cast<std::size_t>(options.threads) : CoreCount();
-    const int level = options.fastest ? 1 : kNormalLevel;
     if (options.password) {
-        password_ = &*options.password;
-        blockAes_ = std::make_unique<WinZipAes>();
+        password_ = std::make_unique<PasswordKey>(*options.password);
     }
-    capacity_ = 2 * threads + 2;
+    capacity_ = JobsInFlight(threads);
     openFilesBudget_ = OpenFilesBudget();
     batchParts_ = std::clamp<std::size_t>(openFilesBudget_ / capacity_, 1, 64);
     for (std::size_t i = 0; i < threads; ++i)
-        compressors_.push_back(std::make_unique<BlockCompressor>(level, password_));
+        compressors_.push_back(std::make_unique<BlockCompressor>(options.level, password_.get()));
     queue_ = std::make_unique<WorkQueue<Job>>(
         threads, [this](Job& job, std::size_t thread) { compressors_[thread]->Run(job); });
     batch_ = NewJob();
@@ -131,6 +122,8 @@ bool ZipWriter::AddFile(PendingEntry entry) {
     entry.blocks = true;
     entry.zip.descriptor = true;
     entry.zip.zip64Descriptor = size >= kZip64Threshold;
+    if (password_ != nullptr && !StartChain(entry)) return false;
+    const std::shared_ptr<AesChain> chain = entry.chain;
     entries_.push_back(std::move(entry));
     if (!SubmitBatch()) return false;
     for (std::uint64_t offset = 0; offset < size; offset += kBlockBytes) {
@@ -141,12 +134,27 @@ bool ZipWriter::AddFile(PendingEntry entry) {
         part.length = static_cast<std::size_t>(std::min<std::uint64_t>(kBlockBytes, size - offset));
         part.last = offset + part.length == size;
         part.skipHoles = true;
+        part.chain = chain;
+        part.chainIndex = static_cast<std::size_t>(offset / kBlockBytes);
         job->inputBytes = part.length;
         job->openFiles = 1;
         job->parts.push_back(std::move(part));
         if (!Submit(std::move(job))) return false;
     }
     return true;
+}
+
+// The keys of a large entry are made here, once, with its own salt; its blocks are sealed as the threads
+// hand them in.
+bool ZipWriter::StartChain(PendingEntry& entry) {
+    unsigned char salt[AesKeys::kSaltBytes];
+    if (RAND_bytes(salt, sizeof salt) != 1) return Fail("cannot make the keys for " + entry.diskPath);
+    AesKeys keys;
+    keys.Derive(*password_, salt);
+    entry.aesHeader.assign(salt, salt + sizeof salt);
+    entry.aesHeader.insert(entry.aesHeader.end(), keys.check, keys.check + 2);
+    entry.chain = std::make_shared<AesChain>(keys, AesChain::Direction::Encrypt);
+    return entry.chain->ok() || Fail("cannot make the keys for " + entry.diskPath);
 }
 
 bool ZipWriter::AddToBatch(Part part) {
@@ -194,6 +202,7 @@ bool ZipWriter::Store(Part& part, Job& job) {
     char* data = job.out.data() + part.begin;
     const std::size_t length = part.end - part.begin;
     if (part.keysFailed) return Fail("cannot make the keys for " + entry.diskPath);
+    if (part.chain != nullptr) part.chain->WaitSealed(part.chainIndex);
     const bool stored =
         entry.blocks ? StoreBlock(entry, part, data, length) : StoreWhole(entry, part, data, length);
     if (part.last) entries_.pop_front();
@@ -237,10 +246,8 @@ bool ZipWriter::StoreBlock(PendingEntry& entry, Part& part, char* data, std::siz
         if (password_ != nullptr) zip.aesVersion = 1;
         AppendLocalHeader(zip, buffer_);
         entry.dataStart = Position();
-        if (blockAes_ != nullptr && !blockAes_->Start(*password_, buffer_))
-            return Fail("cannot make the keys for " + entry.diskPath);
+        buffer_.insert(buffer_.end(), entry.aesHeader.begin(), entry.aesHeader.end());
     }
-    if (blockAes_ != nullptr) blockAes_->Encrypt(data, length);
     if (!Append(data, length)) return false;
     zip.crc = static_cast<std::uint32_t>(crc32_combine(zip.crc, part.crc, static_cast<z_off_t>(part.read)));
     zip.size += part.read;
@@ -248,13 +255,12 @@ bool ZipWriter::StoreBlock(PendingEntry& entry, Part& part, char* data, std::siz
     if (part.readError != 0) {
         errno = part.readError;
         reporter_.Report(kFatalError, SystemError("read error in", entry.diskPath));
-        if (!part.last) {
-            std::vector<char> end(std::begin(kEmptyFinalBlock), std::end(kEmptyFinalBlock));
-            if (blockAes_ != nullptr) blockAes_->Encrypt(end.data(), end.size());
-            buffer_.insert(buffer_.end(), end.begin(), end.end());
-        }
     }
-    if (blockAes_ != nullptr) blockAes_->Finish(buffer_);
+    if (entry.chain != nullptr) {
+        unsigned char code[HmacSha1::kBytes];
+        entry.chain->Finish(code);
+        buffer_.insert(buffer_.end(), code, code + WinZipAes::kTrailerBytes);
+    }
     zip.storedSize = Position() - entry.dataStart;
     AppendDescriptor(zip, buffer_);
     EndEntry(entry);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/rar/AesChain.h"
 #include "tools/rar/BlockCompressor.h"
 #include "tools/rar/CommandLine.h"
 #include "tools/rar/ExitCode.h"
@@ -45,9 +46,12 @@ class ZipWriter {
         bool started = false;  // its local header is written
         bool ended = false;    // its data ended early: the blocks still to come are dropped
         std::uint64_t dataStart = 0;
+        std::vector<char> aesHeader;      // a large encrypted entry's salt and password check
+        std::shared_ptr<AesChain> chain;  // ... and what its blocks share
     };
 
     bool AddFile(PendingEntry entry);
+    bool StartChain(PendingEntry& entry);
     bool AddToBatch(Part part);
     bool SubmitBatch();
     bool Submit(std::unique_ptr<Job> job);
@@ -64,17 +68,16 @@ class ZipWriter {
 
     VolumeOutput& output_;
     Reporter& reporter_;
-    const std::string* password_ = nullptr;
-    std::size_t capacity_ = 0;         // jobs in flight
-    std::size_t openFilesBudget_ = 0;  // open files the jobs in flight may hold
-    std::size_t batchParts_ = 0;       // small entries in one job: all jobs in flight can hold open files
+    std::unique_ptr<PasswordKey> password_;  // the password's keyed states, shared by the threads
+    std::size_t capacity_ = 0;               // jobs in flight
+    std::size_t openFilesBudget_ = 0;        // open files the jobs in flight may hold
+    std::size_t batchParts_ = 0;  // small entries in one job: all jobs in flight can hold open files
     std::deque<PendingEntry> entries_;
     std::vector<char> buffer_;     // stream bytes not yet handed to the output
     std::vector<char> directory_;  // the central directory so far
     std::uint64_t flushed_ = 0;    // bytes handed to the output
     std::uint64_t entryCount_ = 0;
-    std::unique_ptr<WinZipAes> blockAes_;  // encrypts large entries as their blocks come in
-    std::size_t openFiles_ = 0;            // held by the jobs in flight
+    std::size_t openFiles_ = 0;  // held by the jobs in flight
     std::deque<std::unique_ptr<Job>> inFlight_;
     std::vector<std::unique_ptr<Job>> spare_;
     std::unique_ptr<Job> batch_;

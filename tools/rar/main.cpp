@@ -3,7 +3,6 @@
 // into volumes) under .rar names.
 
 #include <algorithm>
-#include <clocale>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -19,14 +18,6 @@
 
 namespace {
 
-// Names are stored as their bytes; libarchive reads names marked as UTF-8 through the locale's character set.
-void SelectUtf8Locale() {
-    for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
-        if (std::setlocale(LC_ALL, name) != nullptr) return;
-    }
-    std::setlocale(LC_ALL, "");
-}
-
 // Without TZ, the C library looks at /etc/localtime again for every time it converts; naming it once reads
 // the same zone once.
 void FixTimeZone() { setenv("TZ", ":/etc/localtime", 0); }
@@ -35,7 +26,6 @@ void FixTimeZone() { setenv("TZ", ":/etc/localtime", 0); }
 
 int main(int argc, char** argv) {
     using namespace zov::rar;
-    SelectUtf8Locale();
     FixTimeZone();
     InstallInterruptHandlers();
 

@@ -115,5 +115,19 @@ TEST(SqlServerConnectionTest, NamesInStatementsAndOnDisk) {
     }
 }
 
+// A backup's file name leads back to the task's database it was made of, never to another one.
+TEST(SqlServerConnectionTest, AFileNameLeadsBackToItsDatabase) {
+    const std::vector<std::string> databases{"销售/2024", "tab\there", "a_b", "a/b", "x/y", "x\ny"};
+    const std::pair<std::string, std::string> cases[] = {
+        {"销售_2024", "销售/2024"},  // '/' cannot be in a file name
+        {"tab_here", "tab\there"},
+        {"a_b", "a_b"},  // a database of that very name
+        {"x_y", "x_y"},  // two databases of that file name: neither is guessed
+        {"other", "other"},
+    };
+    for (const auto& [file, database] : cases)
+        EXPECT_EQ(DatabaseOfFileName(file, databases), database) << file;
+}
+
 }  // namespace
 }  // namespace zov

@@ -22,6 +22,28 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
+// Notes, at each sync of a run's output, the dumps still in the cache folder.
+class DumpWatch : public CBackup {
+  public:
+    explicit DumpWatch(std::string cache) : cache_(std::move(cache)) {}
+
+    int syncs = 0;
+    std::vector<std::string> dumpsAtSync;
+
+  protected:
+    int SyncToDisk(int folderFd) override {
+        ++syncs;
+        std::error_code error;
+        for (const auto& entry : fs::recursive_directory_iterator(cache_, error)) {
+            if (entry.path().extension() == ".sql") dumpsAtSync.push_back(entry.path());
+        }
+        return CBackup::SyncToDisk(folderFd);
+    }
+
+  private:
+    std::string cache_;
+};
+
 // The MySQL jobs against the real server, found as the service kTestServerService.
 class BackupMySqlTest : public ::testing::Test {
   protected:
@@ -95,7 +117,7 @@ class BackupMySqlTest : public ::testing::Test {
     test::MySqlTestServer server_ = test::TestServer();
     std::string rar_;
     std::vector<std::string> databases_;
-    CBackup backup_;
+    DumpWatch backup_{program_ / "cache"};
     test::RecordingJob job_;
 };
 
@@ -128,6 +150,8 @@ TEST_F(BackupMySqlTest, HostileNamesAndPasswordsReachTheServerUnchanged) {
     EXPECT_EQ(lines[0][6], dated + archives[0]);
     EXPECT_EQ(lines[0][8], "成功");
     EXPECT_TRUE(Entries(program_ / "cache").empty());
+    EXPECT_EQ(backup_.syncs, 1);
+    EXPECT_TRUE(backup_.dumpsAtSync.empty()) << "the dump is deleted before the archive is synced";
 }
 
 // A refused login fails the database with the server's words at once (no retries) and writes no

@@ -40,6 +40,19 @@ TEST(MySqlDatabasesTest, FileNamesDecodeToDatabaseNames) {
     for (const Case& c : cases) EXPECT_EQ(DecodeMySqlFileName(c.fileName), c.name) << c.fileName;
 }
 
+// A dump's title names its database again, also when the name holds a character no file name can hold.
+TEST(MySqlDatabasesTest, ADumpTitleLeadsBackToItsDatabase) {
+    const MySqlDatabase cases[] = {{"shop", "shop"},
+                                   {"a-b", "a@002db"},
+                                   {"a/b", "a@002fb"},
+                                   {"中/文", "@4e2d@002f@6587"},
+                                   {"x@y", "x@0040y"}};
+    for (const MySqlDatabase& database : cases) {
+        EXPECT_EQ(MySqlDatabaseOfDumpTitle(MySqlDumpTitle(database)), database.name) << database.folder;
+        EXPECT_EQ(MySqlDumpTitle(database).find('/'), std::string::npos);
+    }
+}
+
 TEST(MySqlDatabasesTest, TheDatabasesAreTheSubFoldersThatDecode) {
     test::TempProgramDir program;
     for (const char* folder : {"mysql", "a@002db", "@4e2d@6587", "lost+found", "#innodb_temp", "shop"}) {
