@@ -38,6 +38,8 @@ void DatabaseTaskList::BuildMenu(QMenu& menu) {
     menu.addAction("新建任务", this, &DatabaseTaskList::NewTask);
     menu.addAction("立即执行备份", this, &DatabaseTaskList::RunTask)->setEnabled(!id || !MarkedRunning(*id));
     menu.addSeparator();
+    menu.addAction("历史备份还原", this, &DatabaseTaskList::RestoreTask);
+    menu.addSeparator();
     menu.addAction("打开存储目录", this, &DatabaseTaskList::OpenStorageFolder)
         ->setEnabled(PathExists(SelectedText(look_.storageColumn).toStdString()));
 }
@@ -69,6 +71,11 @@ void DatabaseTaskList::RunTask() {
     runButton()->setEnabled(false);
     emit runRequested(*id);
     UsageCounters().Add(look_.runCounter);
+}
+
+void DatabaseTaskList::RestoreTask() {
+    const std::optional<int> id = SelectedId();
+    if (id && *id != 0) OpenRestoreDialog(*id);
 }
 
 void DatabaseTaskList::OpenStorageFolder() {

@@ -37,6 +37,8 @@ class DatabaseTaskList : public TaskListPage {
     void ModifyTask() override;
     void DeleteTask();
     void RunTask();
+    // Opens the restore dialog of the selected row's task.
+    void RestoreTask();
     void OpenStorageFolder();
 
   protected:
@@ -44,6 +46,8 @@ class DatabaseTaskList : public TaskListPage {
 
     // Whether a run at once can start at all; says why not.
     virtual bool CanRun() { return true; }
+    // Runs the restore dialog of the kind for the task.
+    virtual void OpenRestoreDialog(int taskId) = 0;
     void Filled(const std::vector<TaskInfo>& listed) override;
 
   private:

@@ -2,6 +2,7 @@
 
 #include "gui/pages/DatabasePicker.h"
 #include "gui/pages/MSSqlBackupSetupDlg.h"
+#include "gui/restore/SqlServerRestoreDialog.h"
 
 namespace zov::gui {
 
@@ -47,6 +48,11 @@ QStringList CMSSqlBackupListDlg::Cells(const TaskInfo& task) const {
         Q(task.dest),
         Tick(task.HasFlag(kTaskCompress)),
         KeepDaysCell(task)};
+}
+
+void CMSSqlBackupListDlg::OpenRestoreDialog(int taskId) {
+    CMSSqlRestore dialog(taskId, this);
+    dialog.exec();
 }
 
 }  // namespace zov::gui

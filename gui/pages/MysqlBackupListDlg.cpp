@@ -2,6 +2,7 @@
 
 #include "engine/mysql/MySqlTools.h"
 #include "gui/pages/MysqlBackupSetupDlg.h"
+#include "gui/restore/MySqlRestoreDialog.h"
 #include "gui/shell/Prompter.h"
 #include "platform/ProgramDir.h"
 
@@ -50,6 +51,11 @@ bool CMysqlBackupListDlg::CanRun() {
     ShowBox(this, "文件：" + Q(ProgramDir() + kMySqlDumpTools.back()) + "  不存在，无法执行备份，请检查！",
             "错误", Prompter::Icon::Error);
     return false;
+}
+
+void CMysqlBackupListDlg::OpenRestoreDialog(int taskId) {
+    CMysqlRestoreDlg dialog(taskId, this);
+    dialog.exec();
 }
 
 }  // namespace zov::gui

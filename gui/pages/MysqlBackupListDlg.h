@@ -17,6 +17,7 @@ class CMysqlBackupListDlg : public DatabaseTaskList {
   protected:
     bool Shows(const TaskInfo& task) const override;
     QStringList Cells(const TaskInfo& task) const override;
+    void OpenRestoreDialog(int taskId) override;
     bool CanRun() override;
 };
 

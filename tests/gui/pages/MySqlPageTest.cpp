@@ -1,7 +1,9 @@
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <cstdlib>
 #include <filesystem>
@@ -15,6 +17,7 @@
 #include "gui/pages/MysqlBackupListDlg.h"
 #include "gui/pages/MysqlBackupSetupDlg.h"
 #include "gui/pages/PageControls.h"
+#include "gui/restore/MySqlRestoreDialog.h"
 #include "gui/shell/PageTabs.h"
 #include "gui/widgets/BitButtonNL.h"
 #include "platform/Clock.h"
@@ -191,6 +194,25 @@ class MySqlPageTest : public QObject {
         QCOMPARE(stored.front().database, f.database);
         QCOMPARE(stored.front().rootPassword, f.server.rootPassword);
         QCOMPARE(stored.front().sqlType, int(zov::kMySql));
+    }
+
+    // Restore from history opens the MySQL restore dialog of the selected row's task.
+    void RestoreFromHistoryOpensTheRestoreDialog() {
+        Fixture f;
+        QVERIFY(StoreRecords({TaskRecord(f.Task(3, "my", "?????"))}));
+        CMysqlBackupDlg page(nullptr);
+        CMysqlBackupListDlg& list = *page.listPage();
+        list.list()->setCurrentItem(list.list()->topLevelItem(0));
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<CMysqlRestoreDlg*>(QApplication::activeModalWidget());
+            opened = dialog != nullptr;
+            if (dialog == nullptr) return;
+            SaveScreenshot(*dialog, "mysql-restore-from-list");
+            dialog->reject();
+        });
+        list.RestoreTask();
+        QVERIFY(opened);
     }
 
     // A task whose service is gone opens as a new task.

@@ -1,6 +1,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -8,6 +9,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <filesystem>
 #include <functional>
@@ -22,6 +24,7 @@
 #include "gui/pages/MSSqlBackupSetupDlg.h"
 #include "gui/pages/RunNow.h"
 #include "gui/pages/SqlDatabaseListing.h"
+#include "gui/restore/SqlServerRestoreDialog.h"
 #include "gui/shell/PageTabs.h"
 #include "gui/shell/TaskStore.h"
 #include "gui/widgets/BitButtonNL.h"
@@ -397,6 +400,29 @@ class SqlServerPageTest : public QObject {
         QCOMPARE(f.prompter.Texts(), boxes);
         QCOMPARE(StoredTasks().size(), std::size_t(rows.size()));
         QTRY_COMPARE(RowTexts(*list.list()).replaceInStrings(QRegularExpression("/.*"), ""), rows);
+    }
+
+    // Restore from history opens the SQL Server restore dialog of the selected row's task.
+    void RestoreFromHistoryOpensTheRestoreDialog() {
+        Fixture f;
+        QVERIFY(StoreRecords({TaskRecord(f.Task(3, "all", "?????"))}));
+        CMSSqlBackupDlg page(nullptr);
+        CMSSqlBackupListDlg& list = *page.listPage();
+        list.list()->setCurrentItem(list.list()->topLevelItem(0));
+        QMenu menu;
+        list.BuildMenu(menu);
+        QAction* restore = menu.actions().at(5);
+        QCOMPARE(restore->text(), QString("历史备份还原"));
+        bool opened = false;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = qobject_cast<CMSSqlRestore*>(QApplication::activeModalWidget());
+            opened = dialog != nullptr;
+            if (dialog == nullptr) return;
+            SaveScreenshot(*dialog, "sql-server-restore-from-list");
+            dialog->reject();
+        });
+        restore->trigger();
+        QVERIFY(opened);
     }
 
     // The storage folder opens from the menu; one the shell cannot open says why.
