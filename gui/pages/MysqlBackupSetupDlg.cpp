@@ -1,5 +1,6 @@
 #include "gui/pages/MysqlBackupSetupDlg.h"
 
+#include <QApplication>
 #include <QComboBox>
 #include <QLineEdit>
 #include <vector>
@@ -9,6 +10,7 @@
 #include "engine/mysql/MySqlServices.h"
 #include "engine/mysql/MySqlTools.h"
 #include "gui/pages/PageControls.h"
+#include "gui/restore/MySqlLogin.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/widgets/MyButton.h"
@@ -82,6 +84,7 @@ CMysqlBackupSetupDlg::CMysqlBackupSetupDlg(QWidget* parent) : DatabaseTaskEditor
     rootPassword_->setEchoMode(QLineEdit::Password);
     test_ = AddButton(*this, "1095", "检测", {406, 258, 60, 24});
     connect(services_, &QComboBox::activated, this, &CMysqlBackupSetupDlg::OnServiceChange);
+    connect(test_, &QPushButton::clicked, this, &CMysqlBackupSetupDlg::TestRootLogin);
     FillServices();
 }
 
@@ -150,7 +153,34 @@ bool CMysqlBackupSetupDlg::GatherServer(TaskInfo& task) {
     return true;
 }
 
+bool CMysqlBackupSetupDlg::LogIn(std::string& error) const {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool loggedIn = TestLogin(rootPassword_->text().toStdString(), error);
+    QApplication::restoreOverrideCursor();
+    return loggedIn;
+}
+
+void CMysqlBackupSetupDlg::TestRootLogin() {
+    test_->setText("检测中");
+    test_->setEnabled(false);
+    test_->repaint();
+    std::string error;
+    if (LogIn(error)) {
+        ShowBox(this, "数据库连接成功！", "Velmorand", Prompter::Icon::Information);
+    } else {
+        ShowBox(this, "数据库连接失败：" + Q(error), "Velmorand", Prompter::Icon::Warning);
+    }
+    test_->setText("检测");
+    test_->setEnabled(true);
+}
+
 bool CMysqlBackupSetupDlg::ConfirmSave() {
+    std::string error;
+    if (!LogIn(error) &&
+        ShowBox(this, "错误：数据库连接失败，将无法备份数据库，继续吗？\n\n错误信息：" + Q(error),
+                "Velmorand", Prompter::Icon::Warning, Prompter::Buttons::YesNo,
+                Prompter::Answer::Yes) != Prompter::Answer::Yes)
+        return false;
     const std::string service = services_->currentText().toStdString();
     if (!FindMySqlTool(SearchMySqlDataDir(service).programFolder, kMySqlDumpTools).empty()) return true;
     const QString text =

@@ -13,7 +13,8 @@ class CMyButton;
 
 // The MySQL task editor: the service is one of the MySQL servers of this computer (FindMySqlServices),
 // the databases to choose from are those of its data folder, found by the engine's rules; when the folder
-// cannot be found, a box says why. Controls carry their ids as object names.
+// cannot be found, a box says why. The root password is tested by logging in where every MySQL client of the
+// system connects ("检测", and before a save). Controls carry their ids as object names.
 class CMysqlBackupSetupDlg : public DatabaseTaskEditor {
     Q_OBJECT
 
@@ -32,9 +33,15 @@ class CMysqlBackupSetupDlg : public DatabaseTaskEditor {
     bool GatherServer(TaskInfo& task) override;
     bool ConfirmSave() override;
 
+  public slots:
+    // "检测": whether the server takes the root password typed, in a box.
+    void TestRootLogin();
+
   private:
     // The databases of the chosen service's data folder are the ones to choose from.
     void OnServiceChange();
+    // Tests the root password typed (TestLogin) under a wait cursor; false with the client's error.
+    bool LogIn(std::string& error) const;
     // The names of the databases of the service's data folder.
     QStringList DataFolderDatabases(const std::string& service);
 

@@ -17,6 +17,7 @@
 #include "gui/pages/MysqlBackupListDlg.h"
 #include "gui/pages/MysqlBackupSetupDlg.h"
 #include "gui/pages/PageControls.h"
+#include "gui/restore/MySqlLogin.h"
 #include "gui/restore/MySqlRestoreDialog.h"
 #include "gui/shell/PageTabs.h"
 #include "gui/widgets/BitButtonNL.h"
@@ -24,6 +25,7 @@
 #include "support/DatabasePageFolder.h"
 #include "support/MySqlTestServer.h"
 #include "support/TaskStoreFiles.h"
+#include "support/TdsPeer.h"
 
 using namespace zov::gui;
 using zov::IniFile;
@@ -34,6 +36,7 @@ using zov::gui::test::SaveScreenshot;
 using zov::gui::test::StoredTasks;
 using zov::gui::test::StoreRecords;
 using zov::gui::test::TaskRecord;
+using Answer = zov::gui::Prompter::Answer;
 namespace fs = std::filesystem;
 
 namespace {
@@ -186,7 +189,9 @@ class MySqlPageTest : public QObject {
         Control<QLineEdit>(editor, "1289")
             ->setText(rootPassword.isEmpty() ? QString::fromStdString(f.server.rootPassword) : rootPassword);
         ClickOk(editor);
-        QCOMPARE(f.prompter.Texts(), QStringList{box});
+        // A password the server refuses is asked about first.
+        QCOMPARE(f.prompter.Texts().size(), rootPassword.isEmpty() ? 1 : 2);
+        QCOMPARE(f.prompter.Texts().back(), box);
         const std::vector<TaskInfo> stored = StoredTasks();
         QCOMPARE(stored.size(), std::size_t(rootPassword.isEmpty() ? 1 : 0));
         if (stored.empty()) return;
@@ -194,6 +199,57 @@ class MySqlPageTest : public QObject {
         QCOMPARE(stored.front().database, f.database);
         QCOMPARE(stored.front().rootPassword, f.server.rootPassword);
         QCOMPARE(stored.front().sqlType, int(zov::kMySql));
+    }
+
+    // "检测" logs in where every MySQL client connects and says how it went, within the login's time-out;
+    // a save whose login failed asks first.
+    void TheRootPasswordIsTested_data() {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("box");
+        QTest::newRow("right password") << "running"
+                                        << "数据库连接成功！";
+        QTest::newRow("wrong password") << "wrong"
+                                        << "数据库连接失败：Access denied for user 'root'";
+        QTest::newRow("server stopped") << "stopped"
+                                        << "数据库连接失败：Can't connect";
+    }
+    void TheRootPasswordIsTested() {
+        QFETCH(QString, server);
+        QFETCH(QString, box);
+        Fixture f;
+        QVERIFY(StoreRecords({TaskRecord(f.Task(5, "my", "?????"))}));
+        if (server == "stopped") {
+            const IniFile config(zov::ConfigIniPath());
+            config.Write("Socket", "MYSQL", "");
+            config.Write("Host", "MYSQL", "127.0.0.1");
+            config.Write("Port", "MYSQL", std::to_string(zov::test::ClosedPort()));
+        }
+        CMysqlBackupSetupDlg editor(nullptr);
+        editor.SetOperation(CMysqlBackupSetupDlg::kModify, 5);
+        QVERIFY(editor.Prepare());
+        if (server == "wrong") Control<QLineEdit>(editor, "1289")->setText("not the password");
+        QElapsedTimer answered;
+        answered.start();
+        QTest::mouseClick(Control<QPushButton>(editor, "1095"), Qt::LeftButton);
+        QVERIFY(answered.elapsed() < (kMySqlLoginTimeout.count() + 1) * 1000);
+        QCOMPARE(f.prompter.Boxes().size(), 1);
+        QVERIFY2(f.prompter.Texts().front().startsWith(box), qPrintable(f.prompter.Texts().front()));
+        QCOMPARE(f.prompter.Boxes().front().caption, QString("Velmorand"));
+        QCOMPARE(Control<QPushButton>(editor, "1095")->text(), QString("检测"));
+        QVERIFY(Control<QPushButton>(editor, "1095")->isEnabled());
+
+        f.prompter.Script({Answer::No});
+        ClickOk(editor);
+        if (server == "running") {
+            QCOMPARE(f.prompter.Texts().back(), QString("任务修改成功"));
+            return;
+        }
+        QVERIFY(f.prompter.Texts().back().startsWith(
+            "错误：数据库连接失败，将无法备份数据库，继续吗？\n\n错误信息："));
+        QCOMPARE(editor.result(), int(QDialog::Rejected));
+        f.prompter.Script({Answer::Yes});
+        ClickOk(editor);
+        QCOMPARE(f.prompter.Texts().back(), QString("任务修改成功"));
     }
 
     // Restore from history opens the MySQL restore dialog of the selected row's task.
