@@ -196,23 +196,6 @@ class SqlServerPageTest : public QObject {
         }) << "任务名为空或者不合法"
                                              << ""
                                              << "";
-        QTest::newRow("a storage folder that is not there") << Fill([](CMSSqlBackupSetupDlg& e) {
-            Control<QLineEdit>(e, "1122")->setText("/nonexistent/folder");
-        }) << "未输入存储路径或存储路径不存在"
-                                                            << ""
-                                                            << "";
-        QTest::newRow("keep days out of range")
-            << Fill([](CMSSqlBackupSetupDlg& e) { Control<QLineEdit>(e, "1202")->setText("3001"); })
-            << "请输入一个在 0 和 3000 之间的整数。"
-            << ""
-            << "";
-        QTest::newRow("weekly without a day") << Fill([](CMSSqlBackupSetupDlg& e) {
-            Move(e, e.picker()->availableList(), "hr", "1226");
-            Control<QComboBox>(e, "1400")->setCurrentIndex(1);
-            Control<QLineEdit>(e, "1328")->setText("0,8");
-        }) << "未设置备份日期，或者设置不合法"
-                                              << ""
-                                              << "";
     }
     void AFormBecomesATask() {
         QFETCH(std::function<void(CMSSqlBackupSetupDlg&)>, fill);
