@@ -126,9 +126,17 @@ TEST_F(ServiceStopTest, AKilledServiceFilesItsRunAsFailedAfterTheRestartAndRemov
     EXPECT_EQ(temp.Read(key, "RUNNING"), "");
     EXPECT_TRUE(WaitUntil([&] { return ListDirectory(dated).empty(); }, 5s)) << "partial archive removed\n"
                                                                              << Trail();
-    const std::string log =
-        test::ReadFile(dir_ / ("Log/Files/" + FormatLocalTime(std::time(nullptr), "%Y-%m-%d") + ".log"));
-    EXPECT_NE(log.find("备份被中断"), std::string::npos) << log;
+    // The record follows the removal of the partial archive.
+    const std::string logPath =
+        dir_ / ("Log/Files/" + FormatLocalTime(std::time(nullptr), "%Y-%m-%d") + ".log");
+    std::string log;
+    EXPECT_TRUE(WaitUntil(
+        [&] {
+            log = test::ReadFile(logPath);
+            return log.find("备份被中断") != std::string::npos;
+        },
+        5s))
+        << log << Trail();
     EXPECT_NE(log.find("失败"), std::string::npos) << log;
 
     // The restarted service does not run the time again.
