@@ -10,6 +10,14 @@ std::string LowerAscii(std::string_view text) {
     return lowered;
 }
 
+std::string UpperAscii(std::string_view text) {
+    std::string raised(text);
+    for (char& c : raised) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    }
+    return raised;
+}
+
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(),
                                               [](char x, char y) { return FoldAscii(x) == FoldAscii(y); });

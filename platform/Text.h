@@ -11,6 +11,7 @@ namespace zov {
 inline char FoldAscii(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; }
 
 std::string LowerAscii(std::string_view text);
+std::string UpperAscii(std::string_view text);
 
 bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b);
 

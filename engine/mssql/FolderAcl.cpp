@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include <atomic>
 #include <cerrno>
 
 #include "engine/mssql/SqlServerConnection.h"
@@ -34,6 +35,8 @@ std::vector<std::string> GroupsWithBuiltIns() {
 }
 
 constexpr const char* kPassageRecord = "server-passage";
+
+std::atomic<bool> logSteps{false};
 
 std::string Reason(int code) {
     char buffer[256];
@@ -124,12 +127,17 @@ bool GrantEveryoneAccess(const std::string& folder, TraverseGrant& passage, std:
     const std::optional<Account> account = FindAccount(name);
     const std::string why = account ? OpenTo(folder, *account, passage)
                                     : "数据库服务账户" + name + "不存在（config.ini [MSSQL] ServerAccount）";
+    if (logSteps && !why.empty())
+        WriteSystemLog(account ? "获取路径" + folder + "的DACL失败" : "获取用户" + name + "的SID失败", true,
+                       true);
     const std::string text =
         "设置用户Everyone对" + folder + "的读写权限" + (why.empty() ? "成功" : "失败：" + why);
     WriteSystemLog(text, true, true);
     if (!why.empty()) message = text;
     return why.empty();
 }
+
+void LogAccessSteps(bool on) { logSteps = on; }
 
 void ReleaseStaleServerAccess() {
     if (std::optional<std::string> run = PrivateRunFolder(ProgramDir()))

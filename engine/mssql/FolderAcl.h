@@ -57,6 +57,11 @@ class FolderAcl {
 // system without ACLs, for one).
 bool GrantEveryoneAccess(const std::string& folder, TraverseGrant& passage, std::string& message);
 
+// The management program's GrantEveryoneAccess also names the step that failed in the debug log, before its
+// outcome line: "获取用户<account>的SID失败" for an unknown account, "获取路径<folder>的DACL失败" when the
+// folder's entries could not be read or set. Off until the program turns it on at its start.
+void LogAccessSteps(bool on);
+
 // Takes back the passages of runs that ended without releasing them (a crash); for the service's start.
 void ReleaseStaleServerAccess();
 

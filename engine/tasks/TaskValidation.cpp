@@ -25,6 +25,23 @@ constexpr int kSameSource = 1;
 constexpr int kSameStorage = 2;
 constexpr int kSameTimes = 3;
 
+// The fields only a database task has: the database names ('|' joins them), the instance or service and
+// the server's root password.
+bool CheckDatabaseFields(const TaskInfo& task, std::string& why) {
+    std::vector<std::string> names;
+    SplitToList(names, task.database, '|', true, 1);
+    if (!std::all_of(names.begin(), names.end(),
+                     [](const std::string& name) { return IsSafeTaskText(name); }))
+        return Refuse(why, "数据库名不能含有 <、>、| 或控制字符，请重新设置");
+    if (task.sqlType == kSqlServer && !IsSafeTaskText(task.instance))
+        return Refuse(why, "实例名不能含有 <、>、| 或控制字符，请重新设置");
+    if (task.sqlType == kMySql && !IsSafeTaskText(task.serviceName))
+        return Refuse(why, "服务名不能含有 <、>、| 或控制字符，请重新设置");
+    if (!IsSafeTaskText(task.rootPassword))
+        return Refuse(why, "root密码不能含有 <、>、| 或控制字符，请重新设置");
+    return true;
+}
+
 // The task's own fields, checked in order; the first that fails refuses it.
 bool CheckFields(const TaskInfo& task, bool loaded, std::string& why) {
     if (!IsSafeTaskText(task.name)) return Refuse(why, "任务名不能含有 <、>、| 或控制字符，请重新设置");
@@ -48,6 +65,7 @@ bool CheckFields(const TaskInfo& task, bool loaded, std::string& why) {
         return Refuse(why, "备份存储目录不合法，请重新设置");
     }
     if (!IsSafeTaskText(task.password)) return Refuse(why, "压缩密码不能含有 <、>、| 或控制字符，请重新设置");
+    if (!task.IsFileTask() && !CheckDatabaseFields(task, why)) return false;
     if (!loaded) return Refuse(why, "未找到配置文件");
     return true;
 }

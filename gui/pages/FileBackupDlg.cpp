@@ -1,38 +1,29 @@
 #include "gui/pages/FileBackupDlg.h"
 
-#include <QPainter>
 #include <QStringList>
 
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/TempIniKeys.h"
 #include "engine/tasks/RunStart.h"
-#include "gui/pages/BackupLogDlg.h"
 #include "gui/pages/FileBackupListDlg.h"
 #include "gui/pages/FileBackupSetupDlg.h"
 #include "gui/pages/FileLogView.h"
-#include "gui/pages/RunNow.h"
-#include "gui/shell/PageTabs.h"
 #include "gui/shell/Prompter.h"
-#include "gui/widgets/DialogKeyFilter.h"
 
 namespace zov::gui {
 
-CFileBackupDlg::CFileBackupDlg(QWidget* parent) : QWidget(parent) {
-    setObjectName("130");
-    resize(546, 403);
+CFileBackupDlg::CFileBackupDlg(QWidget* parent) : TaskPage("130", parent) {
     editor_ = new CFileBackupSetupDlg(this);
     list_ = new CFileBackupListDlg(*editor_, this);
-    log_ = new CBackupLogDlg(FileLogViewConfig(), this);
-    log_->setObjectName("153");
-    tabs_ = new PageTabs(*this);
-    tabs_->Add("1086", "文件备份", 14, list_);
-    tabs_->Add("1087", "日 志", 108, log_);
-    runNow_ = new RunNow([](const TaskInfo& task) { return task.IsFileTask(); },
-                         {"任务[%1]正在执行，请稍等...", "失败"}, this);
-    connect(list_, &CFileBackupListDlg::runRequested, runNow_, &RunNow::Start);
-    connect(runNow_, &RunNow::runEnded, list_, &CFileBackupListDlg::OnRunEnded);
-    InstallDialogKeyFilter(this);
+    Assemble(list_, {"1086",
+                     "文件备份",
+                     "1087",
+                     "153",
+                     FileLogViewConfig(),
+                     [](const TaskInfo& task) { return task.IsFileTask(); },
+                     {"任务[%1]正在执行，请稍等...", "任务 %1 执行成功", "成 功", "任务 %1 执行失败\n%2",
+                      "失败", ""}});
     ReportUnfinishedRuns(this);
 }
 
@@ -53,11 +44,6 @@ void CFileBackupDlg::ReportUnfinishedRuns(QWidget* owner) {
     text += "\n请检查对应任务后重新备份。";
     ShowBox(owner, text, "未处理的任务", Prompter::Icon::Warning);
     temp.Write("", kTempTasksSection, "");
-}
-
-void CFileBackupDlg::paintEvent(QPaintEvent*) {
-    QPainter painter(this);
-    PageTabs::PaintFrame(painter);
 }
 
 }  // namespace zov::gui

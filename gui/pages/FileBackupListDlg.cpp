@@ -1,9 +1,6 @@
 #include "gui/pages/FileBackupListDlg.h"
 
-#include <QContextMenuEvent>
 #include <QMenu>
-#include <QMouseEvent>
-#include <QTimer>
 #include <QTreeWidget>
 
 #include "engine/settings/IniFile.h"
@@ -49,24 +46,17 @@ CFileBackupListDlg::CFileBackupListDlg(CFileBackupSetupDlg& editor, QWidget* par
     SetTaskTooltipLook(*this);
     list()->setGeometry(0, 0, 520, 318);
     list()->setToolTip("右键展开更多功能");
-    list()->setContextMenuPolicy(Qt::CustomContextMenu);
-    list()->viewport()->installEventFilter(this);
     restore_ = new CFRSetupDlg(this);
-    run_ = AddButton(*this, "1096", "立即备份", {150, 326, 86, 28});
+    CMyButton* run = AddButton(*this, "1096", "立即备份", {150, 326, 86, 28});
     CMyButton* add = AddButton(*this, "1089", "添加", {242, 326, 86, 28});
     CMyButton* modify = AddButton(*this, "1090", "修改", {334, 326, 86, 28});
     CMyButton* remove = AddButton(*this, "1095", "删除", {426, 326, 86, 28});
-    run_->setEnabled(false);
-    connect(run_, &QPushButton::clicked, this, &CFileBackupListDlg::RunTask);
+    SetRunButton(run);
+    connect(run, &QPushButton::clicked, this, &CFileBackupListDlg::RunTask);
     connect(add, &QPushButton::clicked, this, &CFileBackupListDlg::NewTask);
     connect(modify, &QPushButton::clicked, this, &CFileBackupListDlg::ModifyTask);
     connect(remove, &QPushButton::clicked, this, &CFileBackupListDlg::DeleteTask);
-    connect(list(), &QTreeWidget::itemClicked, this, [this] {
-        UpdateRunButton();
-        list()->setToolTip("");
-    });
-    connect(list(), &QTreeWidget::itemSelectionChanged, this, &CFileBackupListDlg::UpdateRunButton);
-    connect(list(), &QWidget::customContextMenuRequested, this, &CFileBackupListDlg::ShowMenu);
+    connect(list(), &QTreeWidget::itemClicked, this, [this] { list()->setToolTip(""); });
     Fill();
 }
 
@@ -79,7 +69,7 @@ QStringList CFileBackupListDlg::Cells(const TaskInfo& task) const {
             Tick(task.HasFlag(kTaskFilter)),
             Tick(task.HasFlag(kTaskCompress)),
             Tick(task.diff),
-            task.keepDays <= 0 ? QString("不删除旧文件") : QString::number(task.keepDays)};
+            KeepDaysCell(task)};
 }
 
 void CFileBackupListDlg::Filled(const std::vector<TaskInfo>& listed) {
@@ -93,24 +83,6 @@ void CFileBackupListDlg::Filled(const std::vector<TaskInfo>& listed) {
             "文件备份中存在无效的任务（源目录不存在），任务名为：\n\n" + missing.join(", ") +
                 "\n\n请检查你的任务设置。",
             "警 告", Prompter::Icon::Warning);
-}
-
-void CFileBackupListDlg::UpdateRunButton() {
-    const std::optional<int> id = SelectedId();
-    run_->setEnabled(id && !MarkedRunning(*id));
-}
-
-bool CFileBackupListDlg::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == list()->viewport() && event->type() == QEvent::MouseButtonDblClick) {
-        const auto* click = static_cast<QMouseEvent*>(event);
-        if (list()->itemAt(click->position().toPoint()) == nullptr) {
-            list()->clearSelection();
-            NewTask();
-        } else {
-            QTimer::singleShot(0, this, &CFileBackupListDlg::ModifyTask);
-        }
-    }
-    return TaskListPage::eventFilter(watched, event);
 }
 
 void CFileBackupListDlg::BuildMenu(QMenu& menu) {
@@ -128,15 +100,6 @@ void CFileBackupListDlg::BuildMenu(QMenu& menu) {
     menu.addAction("打开存储目录", this, &CFileBackupListDlg::OpenStorageFolder)
         ->setEnabled(PathExists(SelectedText(kStorageColumn).toStdString()));
     menu.addAction("重置备份任务", this, &CFileBackupListDlg::ClearRunningMark)->setEnabled(running);
-}
-
-void CFileBackupListDlg::ShowMenu(const QPoint& at) {
-    QTreeWidgetItem* row = list()->itemAt(at);
-    if (row == nullptr) return;
-    list()->setCurrentItem(row);
-    QMenu menu(this);
-    BuildMenu(menu);
-    menu.exec(list()->viewport()->mapToGlobal(at));
 }
 
 void CFileBackupListDlg::OpenEditor(int taskId, int operation) {
@@ -180,15 +143,9 @@ void CFileBackupListDlg::RunTask() {
         NoSelection(this, "请选择要执行的任务");
         return;
     }
-    run_->setEnabled(false);
+    runButton()->setEnabled(false);
     emit runRequested(*id);
     UsageCounters().Add(Counter::DoFileBack);
-}
-
-void CFileBackupListDlg::OnRunEnded(int taskId) {
-    QTimer::singleShot(kRunButtonDelayMs, this, [this, taskId] {
-        if (SelectedId() == taskId) UpdateRunButton();
-    });
 }
 
 void CFileBackupListDlg::RestoreTask() {

@@ -1,7 +1,6 @@
 #include "gui/pages/FileBackupSetupBaseDlg.h"
 
 #include <QCheckBox>
-#include <QComboBox>
 #include <QFileDialog>
 #include <QLabel>
 #include <QLineEdit>
@@ -9,7 +8,7 @@
 
 #include "engine/tasks/TaskValidation.h"
 #include "gui/pages/PageControls.h"
-#include "gui/pages/ScheduleFields.h"
+#include "gui/pages/SchedulePicker.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/widgets/FilteredEdits.h"
@@ -22,7 +21,6 @@ namespace zov::gui {
 
 namespace {
 
-constexpr const char* kDefaultTime = "01:00";
 constexpr const char* kDefaultKeepDays = "30";
 
 QString Q(const std::string& text) { return QString::fromStdString(text); }
@@ -53,21 +51,9 @@ CFileBackupSetupBaseDlg::CFileBackupSetupBaseDlg(QWidget* parent) : QWidget(pare
     password_ = AddEdit<QLineEdit>(*this, "1122", {384, 106, 96, 24});
     password_->setEchoMode(QLineEdit::Password);
 
-    AddLabel(*this, "", "备份周期：", 10, 138, 76, 24);
-    schedule_ = new QComboBox(this);
-    schedule_->setObjectName("1136");
-    schedule_->setGeometry(86, 138, 80, 24);
-    schedule_->setFont(PageFont(12));
-    schedule_->addItems({"每天", "每周", "每月"});
-    dayLabel_ = AddLabel(*this, "1083", "备份日期:", 180, 138, 70, 24);
-    days_ = AddEdit<CDataEdit>(*this, "1078", {250, 138, 190, 24});
-    days_->setToolTip(
-        "请输入备份具体日期。\n每周备份有效输入：1-7\n每月备份有效输入：1-31\n多个日期以逗号分隔，如：2,3,"
-        "18");
-    dayUnit_ = AddLabel(*this, "1129", "号", 444, 138, 20, 24);
-    AddLabel(*this, "1084", "时间：", 10, 170, 76, 24);
-    times_ = AddEdit<CTimeEdit>(*this, "1079", {86, 170, 354, 24});
-    times_->setToolTip("请设置具体备份时间，格式为：HH:MM，多个时间使用逗号分隔。\n示例：12:00,8:35");
+    schedule_ = new SchedulePicker(
+        {"1136", "1083", "1078", "1129", "1084", "1079", {"备份日期:", "每    周:", "每    月:"}, "时间："},
+        138, this);
 
     AddLabel(*this, "", "文件保留：", 10, 202, 76, 24);
     keepDays_ = AddEdit<QLineEdit>(*this, "1130", {86, 202, 60, 24});
@@ -84,7 +70,6 @@ CFileBackupSetupBaseDlg::CFileBackupSetupBaseDlg(QWidget* parent) : QWidget(pare
     for (QRadioButton* radio : {noCompression_, compression_, subfolderCompression_}) {
         connect(radio, &QRadioButton::clicked, this, [this, radio] { ChooseCompression(radio); });
     }
-    connect(schedule_, &QComboBox::currentIndexChanged, this, &CFileBackupSetupBaseDlg::OnScheduleChanged);
     connect(browseSource, &QPushButton::clicked, this, [this] { Browse(source_, "请选择需要备份的文件夹"); });
     connect(browseStorage, &QPushButton::clicked, this,
             [this] { Browse(storage_, "请选择存储备份文件的文件夹"); });
@@ -105,36 +90,17 @@ void CFileBackupSetupBaseDlg::ChooseCompression(QRadioButton* chosen) {
     emit compressionChanged(compressed);
 }
 
-void CFileBackupSetupBaseDlg::OnScheduleChanged(int index) {
-    const bool chosen = index >= 0;
-    dayLabel_->setText(index == 1 ? "每    周:" : index == 2 ? "每    月:" : "备份日期:");
-    dayUnit_->setVisible(index == 2);
-    days_->setReadOnly(index <= 0);
-    times_->setReadOnly(!chosen);
-    if (chosen && !times_->text().contains(':')) {
-        times_->setText(loadedTimes_.find(':') != std::string::npos ? TimeFieldText(loadedTimes_)
-                                                                    : QString(kDefaultTime));
-    }
-}
-
 void CFileBackupSetupBaseDlg::SetDefaults() {
-    loadedTimes_.clear();
-    loadedPeriod_ = kDaily;
     name_->clear();
     source_->clear();
     storage_->clear();
-    days_->clear();
-    times_->setText(kDefaultTime);
     ChooseCompression(noCompression_);
     cleanMalformed_->setChecked(true);
-    schedule_->setCurrentIndex(-1);
-    schedule_->setCurrentIndex(0);
+    schedule_->SetDefaults();
     keepDays_->setText(kDefaultKeepDays);
 }
 
 void CFileBackupSetupBaseDlg::Load(const TaskInfo& task) {
-    loadedTimes_ = task.times;
-    loadedPeriod_ = task.period;
     name_->setText(Q(task.name));
     source_->setText(Q(task.source));
     storage_->setText(Q(task.dest));
@@ -146,13 +112,7 @@ void CFileBackupSetupBaseDlg::Load(const TaskInfo& task) {
     password_->setText(Q(task.password));
     emit compressionChanged(mode != noCompression_);
     cleanMalformed_->setChecked(task.delBad);
-    // The day and time fields keep the task's schedule also while its runs are off, so that a save keeps it.
-    days_->setText(DayFieldText(task.days, task.period));
-    times_->setText(TimeFieldText(task.times));
-    const bool knownPeriod = task.period >= kDaily && task.period <= kMonthly;
-    schedule_->setCurrentIndex(-1);
-    OnScheduleChanged(-1);
-    if (task.HasFlag(kTaskScheduled) && knownPeriod) schedule_->setCurrentIndex(task.period - 1);
+    schedule_->Load(task);
     keepDays_->setText(task.HasFlag(kTaskKeepDays) ? QString::number(task.keepDays) : "0");
 }
 
@@ -168,16 +128,7 @@ void CFileBackupSetupBaseDlg::Gather(TaskInfo& task) {
     task.compress = subfolderCompression_->isChecked();
     if (compressed && !password_->text().isEmpty()) task.password = password_->text().toStdString();
     task.delBad = cleanMalformed_->isChecked();
-    const int index = schedule_->currentIndex();
-    if (index >= 0) {
-        task.flags |= kTaskScheduled;
-        task.period = index + 1;
-    } else {
-        task.flags &= ~kTaskScheduled;
-        task.period = loadedPeriod_;
-    }
-    task.days = DayFieldDays(days_->text(), task.period);
-    task.times = TimeFieldTimes(times_->text());
+    schedule_->Gather(task);
 
     const std::string& storage = task.dest;
     if (storage.size() > 1 && IsAbsolutePath(storage) && IsSafeTaskText(storage) && !IsDirectory(storage) &&

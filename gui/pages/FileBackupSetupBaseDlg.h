@@ -6,16 +6,13 @@
 #include "engine/tasks/TaskInfo.h"
 
 class QCheckBox;
-class QComboBox;
-class QLabel;
 class QLineEdit;
 class QRadioButton;
 
 namespace zov::gui {
 
-class CDataEdit;
 class CDropEdit;
-class CTimeEdit;
+class SchedulePicker;
 
 // The base page of the file task editor: name, source and storage folders, compression and its password,
 // schedule, keep days and the clean-up of malformed files. Controls carry their ids as object names.
@@ -40,12 +37,8 @@ class CFileBackupSetupBaseDlg : public QWidget {
 
   private:
     void ChooseCompression(QRadioButton* chosen);
-    void OnScheduleChanged(int index);
     void Browse(QLineEdit* edit, const QString& title);
     void OpenFolder(QLineEdit* edit);
-    // The stored times of the last task loaded, for a time field left without a time.
-    std::string loadedTimes_;
-    int loadedPeriod_ = kDaily;
 
     QLineEdit* name_;
     CDropEdit* source_;
@@ -54,11 +47,7 @@ class CFileBackupSetupBaseDlg : public QWidget {
     QRadioButton* compression_;
     QRadioButton* subfolderCompression_;
     QLineEdit* password_;
-    QComboBox* schedule_;
-    QLabel* dayLabel_;
-    CDataEdit* days_;
-    QLabel* dayUnit_;
-    CTimeEdit* times_;
+    SchedulePicker* schedule_;
     QLineEdit* keepDays_;
     QCheckBox* cleanMalformed_;
 };

@@ -8,6 +8,7 @@
 #include "gui/pages/FileBackupSetupExtDlg.h"
 #include "gui/pages/PageControls.h"
 #include "gui/pages/TaskListChanged.h"
+#include "gui/pages/TaskSaveChecks.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/shell/TaskStore.h"
@@ -60,7 +61,7 @@ bool CFileBackupSetupDlg::Prepare() {
     ext_->ResetPatternWarning();
     ShowBasePage();
     if (operation_ == kDelete) {
-        Delete();
+        DeleteStoredTask(parentWidget(), taskId_, TaskKind::Files);
         return false;
     }
     TaskInfo task;
@@ -85,15 +86,6 @@ void CFileBackupSetupDlg::LoadPages(const TaskInfo& task) {
     base_->Load(task);
     ext_->Load(task);
     setWindowTitle(QString("修改任务(%1)").arg(Q(task.name)));
-}
-
-void CFileBackupSetupDlg::Delete() {
-    TaskInfo task;
-    if (TaskStore().GetTaskById(taskId_, task) && !TaskStore().ChangeTask(kChangeDelete, task, true, false)) {
-        ShowBox(parentWidget(), "任务删除失败", "失败", Prompter::Icon::Error);
-        ReloadTaskStore();
-    }
-    MarkTaskListChanged(TaskKind::Files);
 }
 
 void CFileBackupSetupDlg::ShowBasePage() {
@@ -127,19 +119,9 @@ TaskInfo CFileBackupSetupDlg::Gather() {
 
 void CFileBackupSetupDlg::OnOk() {
     TaskInfo task = Gather();
-    std::string message;
-    const int check = TaskStore().ValidateTask(task, message);
-    if (check == kValidateError) {
-        ShowBox(this, "错误的任务: " + Q(message), "错误", Prompter::Icon::Error);
-        return;
-    }
-    if (check == kValidateWarning &&
-        ShowBox(this, "任务设置发生冲突: " + Q(message) + "\n\n请问需要继续操作吗？", "警告",
-                Prompter::Icon::Warning, Prompter::Buttons::YesNo,
-                Prompter::Answer::Yes) != Prompter::Answer::Yes) {
-        base_->ClearStorage();
-        return;
-    }
+    const StoreCheck check = CheckWithStore(this, task);
+    if (check == StoreCheck::Declined) base_->ClearStorage();
+    if (check != StoreCheck::Passed) return;
     const bool adding = operation_ == kNew;
     TaskInfo saved = task;
     if (!TaskStore().ChangeTask(adding ? kChangeAdd : kChangeModify, saved, true, false)) {

@@ -40,7 +40,6 @@ class CFileBackupSetupDlg : public QDialog {
     void ShowExtPage();
     void OnOk();
     void OnCancel();
-    void Delete();
     void LoadPages(const TaskInfo& task);
     TaskInfo Gather();
 

@@ -1,6 +1,9 @@
 #include "gui/pages/PageControls.h"
 
+#include <QComboBox>
 #include <QRadioButton>
+
+#include "platform/Text.h"
 
 namespace zov::gui {
 
@@ -10,6 +13,14 @@ QRadioButton* AddRadio(QWidget& parent, const char* id, const QString& text, con
     radio->setGeometry(where);
     radio->setFont(PageFont(12));
     return radio;
+}
+
+int ExactEntry(const QComboBox& box, const QString& text) {
+    const std::string wanted = text.toStdString();
+    for (int index = 0; index < box.count(); ++index) {
+        if (EqualsIgnoreAsciiCase(box.itemText(index).toStdString(), wanted)) return index;
+    }
+    return -1;
 }
 
 }  // namespace zov::gui

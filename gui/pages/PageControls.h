@@ -5,6 +5,7 @@
 
 #include "gui/shell/PageLook.h"
 
+class QComboBox;
 class QRadioButton;
 class QWidget;
 
@@ -13,6 +14,10 @@ class QWidget;
 namespace zov::gui {
 
 QRadioButton* AddRadio(QWidget& parent, const char* id, const QString& text, const QRect& where);
+
+// The index of the box's entry that is text, ASCII case ignored (never an entry that only begins with it); -1
+// when there is none.
+int ExactEntry(const QComboBox& box, const QString& text);
 
 // An edit of any class made from its parent (QLineEdit, CDropEdit, ...).
 template <typename Edit>

@@ -51,15 +51,18 @@ int RunNow::Running() const {
 void RunNow::Execute(int taskId, const QPointer<QWidget>& window, const std::stop_token& stop) {
     TaskInfo task;
     const bool found = TaskStore().GetTaskById(taskId, task);
-    const QString title = QString("任务 %1 执行").arg(found ? Q(task.name) : QString());
     SetMainCaption(window.data(), texts_.runningCaption.arg(Q(task.name)));
     std::string message;
-    const bool succeeded = found && runs_(task) && RunOnce(task, stop, message);
+    const bool ofKind = found && runs_(task);
+    if (found && !ofKind) message = texts_.wrongKind.toStdString();
+    const bool succeeded = ofKind && RunOnce(task, stop, message);
     SetMainCaption(window.data(), "");
     if (succeeded) {
-        ShowOnWindowThread(title + "成功", "成 功", Prompter::Icon::Information);
+        ShowOnWindowThread(texts_.succeeded.arg(Q(task.name)), texts_.successCaption,
+                           Prompter::Icon::Information);
     } else {
-        ShowOnWindowThread(title + "失败\n" + Q(message), texts_.failureCaption, Prompter::Icon::Error);
+        ShowOnWindowThread(texts_.failed.arg(Q(task.name), Q(message)), texts_.failureCaption,
+                           Prompter::Icon::Error);
     }
     QMetaObject::invokeMethod(
         this, [this, taskId] { emit runEnded(taskId); }, Qt::QueuedConnection);

@@ -19,11 +19,16 @@
 
 namespace zov::gui {
 
-// What a page's run-now says: the caption of the main window while a task runs ("%1": the task name) and
-// the caption of the failure box.
+// What a page's run-now says: the caption of the main window while a task runs ("%1": the task name), the
+// boxes of a run that succeeded ("%1": the name) and failed ("%1": the name, "%2": why) with their
+// captions, and why a task of another kind is not run.
 struct RunNowTexts {
     QString runningCaption;
+    QString succeeded;
+    QString successCaption;
+    QString failed;
     QString failureCaption;
+    QString wrongKind;
 };
 
 // Runs tasks at once inside the management program, as the service's workers run them: each run on a

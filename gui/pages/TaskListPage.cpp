@@ -1,6 +1,9 @@
 #include "gui/pages/TaskListPage.h"
 
 #include <QHeaderView>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QTreeWidget>
 
 #include "engine/settings/IniFile.h"
@@ -21,6 +24,10 @@ constexpr int kScheduledRole = Qt::UserRole + 1;
 }  // namespace
 
 QString Tick(bool on) { return on ? "√" : "×"; }
+
+QString KeepDaysCell(const TaskInfo& task) {
+    return task.keepDays <= 0 ? QString("不删除旧文件") : QString::number(task.keepDays);
+}
 
 TaskListPage::TaskListPage(TaskKind kind, const std::vector<Column>& columns, const char* listId,
                            QWidget* parent)
@@ -45,7 +52,12 @@ TaskListPage::TaskListPage(TaskKind kind, const std::vector<Column>& columns, co
     }
     list_->header()->setStretchLastSection(false);
     for (const Column& column : columns) alignments_.append(column.alignment);
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    list_->viewport()->installEventFilter(this);
     connect(list_, &QTreeWidget::itemChanged, this, &TaskListPage::OnItemChanged);
+    connect(list_, &QTreeWidget::itemClicked, this, &TaskListPage::UpdateRunButton);
+    connect(list_, &QTreeWidget::itemSelectionChanged, this, &TaskListPage::UpdateRunButton);
+    connect(list_, &QWidget::customContextMenuRequested, this, &TaskListPage::ShowMenu);
     connect(&changedPoll_, &QTimer::timeout, this, &TaskListPage::PollChanged);
     storeWait_.setSingleShot(true);
     connect(&storeWait_, &QTimer::timeout, this, &TaskListPage::Fill);
@@ -131,6 +143,45 @@ std::optional<int> TaskListPage::SelectedId() const {
 QString TaskListPage::SelectedText(int column) const {
     const QList<QTreeWidgetItem*> selected = list_->selectedItems();
     return selected.isEmpty() ? QString() : selected.front()->text(column);
+}
+
+void TaskListPage::SetRunButton(QPushButton* button) {
+    run_ = button;
+    run_->setEnabled(false);
+}
+
+void TaskListPage::UpdateRunButton() {
+    if (run_ == nullptr) return;
+    const std::optional<int> id = SelectedId();
+    run_->setEnabled(id && !MarkedRunning(*id));
+}
+
+void TaskListPage::OnRunEnded(int taskId) {
+    QTimer::singleShot(kRunButtonDelayMs, this, [this, taskId] {
+        if (SelectedId() == taskId) UpdateRunButton();
+    });
+}
+
+bool TaskListPage::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == list_->viewport() && event->type() == QEvent::MouseButtonDblClick) {
+        const auto* click = static_cast<QMouseEvent*>(event);
+        if (list_->itemAt(click->position().toPoint()) == nullptr) {
+            list_->clearSelection();
+            NewTask();
+        } else {
+            QTimer::singleShot(0, this, &TaskListPage::ModifyTask);
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void TaskListPage::ShowMenu(const QPoint& at) {
+    QTreeWidgetItem* row = list_->itemAt(at);
+    if (row == nullptr) return;
+    list_->setCurrentItem(row);
+    QMenu menu(this);
+    BuildMenu(menu);
+    menu.exec(list_->viewport()->mapToGlobal(at));
 }
 
 bool TaskListPage::MarkedRunning(int id) {

@@ -14,6 +14,8 @@
 #include "engine/settings/TempIniKeys.h"
 #include "gui/pages/BackupLogDlg.h"
 #include "gui/pages/FileBackupDlg.h"
+#include "gui/pages/MSSqlBackupDlg.h"
+#include "gui/pages/MysqlBackupDlg.h"
 #include "gui/restore/RestoreEngine.h"
 #include "gui/shell/AboutDialog.h"
 #include "gui/shell/ArchiverCheck.h"
@@ -66,12 +68,12 @@ void SetTextColor(QLabel* label, const QColor& color) {
     label->setPalette(palette);
 }
 
-QWidget* PlaceholderPage(QWidget* parent, const char* name) {
-    auto* page = new QWidget(parent);
+// A task page of the main window, hidden until its tab is chosen, its log view following the log notices.
+void PlaceTaskPage(TaskPage* page, const char* name, UpdateLogListener& notices) {
     page->setObjectName(name);
     page->setGeometry(kPageRect);
     page->hide();
-    return page;
+    QObject::connect(&notices, &UpdateLogListener::logChanged, page->logPage(), &CBackupLogDlg::OnLogChanged);
 }
 
 }  // namespace
@@ -104,14 +106,17 @@ CStowmeranDlg::~CStowmeranDlg() {
 
 void CStowmeranDlg::BuildControls() {
     // Pages in the order they are made; the settings page shows first.
-    pages_[int(Page::SqlServer)] = PlaceholderPage(this, "sqlServerPage");
+    auto* sqlServer = new CMSSqlBackupDlg(this);
+    PlaceTaskPage(sqlServer, "sqlServerPage", updateLog_);
+    pages_[int(Page::SqlServer)] = sqlServer;
     auto* files = new CFileBackupDlg(this);
-    files->setObjectName("filePage");
-    files->setGeometry(kPageRect);
-    files->hide();
+    PlaceTaskPage(files, "filePage", updateLog_);
     pages_[int(Page::Files)] = files;
-    connect(&updateLog_, &UpdateLogListener::logChanged, files->logPage(), &CBackupLogDlg::OnLogChanged);
-    pages_[int(Page::MySql)] = PlaceholderPage(this, "mySqlPage");
+    auto* mySql = new CMysqlBackupDlg(this);
+    PlaceTaskPage(mySql, "mySqlPage", updateLog_);
+    mySqlServerFound_ = mySql->serverFound();
+    mySql->setEnabled(mySqlServerFound_);
+    pages_[int(Page::MySql)] = mySql;
     auto* settings = new CSysSetupDlg(this);
     settings->setObjectName("settingsPage");
     settings->setGeometry(kPageRect);
@@ -189,6 +194,7 @@ void CStowmeranDlg::BuildControls() {
             [this](bool active) { updateLink_->setEnabled(!active); });
     connect(bannerTimer_, &QTimer::timeout, this, &CStowmeranDlg::RotateBanner);
     connect(rarTimer_, &QTimer::timeout, this, &CStowmeranDlg::PollArchiver);
+    mySqlTab_->setEnabled(mySqlServerFound_);
 }
 
 void CStowmeranDlg::StartUp() {
@@ -237,7 +243,7 @@ void CStowmeranDlg::CheckRarAtStart() {
 void CStowmeranDlg::PollArchiver() {
     if (!FindArchiver(this, false)) return;
     sqlServerTab_->setEnabled(true);
-    mySqlTab_->setEnabled(true);
+    mySqlTab_->setEnabled(mySqlServerFound_);
     rarTimer_->stop();
 }
 

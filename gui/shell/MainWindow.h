@@ -123,6 +123,8 @@ class CStowmeranDlg : public QWidget {
     UpdateLogListener updateLog_;
     std::jthread cacheCleanUp_;
     bool closing_ = false;
+    // Without a MySQL server when the window was made, the MySQL tab stays off.
+    bool mySqlServerFound_ = false;
 };
 
 }  // namespace zov::gui

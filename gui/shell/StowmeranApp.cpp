@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "engine/files/CacheFolder.h"
+#include "engine/mssql/FolderAcl.h"
 #include "engine/mssql/SqlServerConnection.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
@@ -55,6 +56,7 @@ bool CStowmeranApp::PrepareProgramFolder() {
 int CStowmeranApp::Run() {
     const std::string programDir = ProgramDir();
     InitDebugSwitch();
+    LogAccessSteps(true);
     SetTempFolderPrefix(kInterfaceTempPrefix);
     InstallPrompterFromEnvironment();
     if (!PrepareProgramFolder()) return kFailedStart;

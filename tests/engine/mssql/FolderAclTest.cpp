@@ -225,6 +225,7 @@ TEST_F(FolderAclTest, WhereOnlyTheAccountCannotBeLetInTheRunFails) {
         }
         EXPECT_EQ(message, "设置用户Everyone对" + folder + "的读写权限失败：" + why);
         EXPECT_NE(test::ReadFile(DebugLogPath()).find("\t" + message + "\n"), std::string::npos);
+        EXPECT_EQ(test::ReadFile(DebugLogPath()).find("的DACL失败"), std::string::npos);
         EXPECT_EQ(Mode(folder), 0700u);
         EXPECT_EQ(AclText(c.under + "/cache"), cacheAcl) << "nothing is left changed";
         EXPECT_FALSE(NobodyWritesAndReads(folder));
@@ -237,6 +238,47 @@ TEST_F(FolderAclTest, WhereOnlyTheAccountCannotBeLetInTheRunFails) {
         EXPECT_EQ(Mode(mount), 0700u) << "never the mode bits instead";
         EXPECT_EQ(::umount2(mount.c_str(), MNT_DETACH), 0);
     }
+}
+
+// The management program's copy names the failed step in the debug log before the outcome line.
+TEST_F(FolderAclTest, TheManagementProgramNamesTheFailedStep) {
+    struct Case {
+        std::string what, account;
+        bool masked;
+        std::string step;  // "<F>" for the folder
+    };
+    const Case cases[] = {
+        {"unknown account", "no-such-account", false, "获取用户no-such-account的SID失败"},
+        {"entries that cannot be set", "nobody", true, "获取路径<F>的DACL失败"},
+        {"granted", "nobody", false, ""},
+    };
+    LogAccessSteps(true);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        test::WriteFile(DebugLogPath(), "");
+        IniFile(ConfigIniPath()).Write("ServerAccount", "MSSQL", c.account);
+        const std::string under = program_ / c.what;
+        const std::string folder = PrivateFolder(under);
+        if (c.masked) {
+            acl_t acl = acl_from_text("u::rwx,g::r-x,g:daemon:r--,m::r--,o::---");
+            EXPECT_EQ(acl_set_file((under + "/cache").c_str(), ACL_TYPE_ACCESS, acl), 0);
+            acl_free(acl);
+        }
+        TraverseGrant passage;
+        std::string message;
+        EXPECT_EQ(GrantEveryoneAccess(folder, passage, message), c.step.empty());
+        std::string step = c.step;
+        if (const std::size_t at = step.find("<F>"); at != std::string::npos) step.replace(at, 3, folder);
+        const std::string log = test::ReadFile(DebugLogPath());
+        const std::size_t outcome = log.find("设置用户Everyone对" + folder);
+        ASSERT_NE(outcome, std::string::npos) << log;
+        if (step.empty()) {
+            EXPECT_EQ(log.find("失败"), std::string::npos) << log;
+        } else {
+            EXPECT_LT(log.find("\t" + step + "\n"), outcome) << log;
+        }
+    }
+    LogAccessSteps(false);
 }
 
 }  // namespace

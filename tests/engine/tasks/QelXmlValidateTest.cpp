@@ -177,6 +177,51 @@ TEST_F(QelXmlValidateTest, ErrorsAndWarnings) {
     }
 }
 
+// A database task's names and root password are refused when they hold what a stored value cannot.
+TEST_F(QelXmlValidateTest, DatabaseFieldsHoldOnlyStorableText) {
+    constexpr const char* kDatabase = "数据库名不能含有 <、>、| 或控制字符，请重新设置";
+    constexpr const char* kInstance = "实例名不能含有 <、>、| 或控制字符，请重新设置";
+    constexpr const char* kService = "服务名不能含有 <、>、| 或控制字符，请重新设置";
+    constexpr const char* kRootPassword = "root密码不能含有 <、>、| 或控制字符，请重新设置";
+    struct Case {
+        std::string name;
+        int sqlType;
+        std::function<void(TaskInfo&)> change;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"plain SQL Server task", kSqlServer, [](TaskInfo&) {}, ""},
+        {"plain MySQL task", kMySql, [](TaskInfo&) {}, ""},
+        {"all databases", kMySql, [](TaskInfo& t) { t.database = "?????"; }, ""},
+        {"database with >", kSqlServer, [](TaskInfo& t) { t.database = "sales|a>b"; }, kDatabase},
+        {"database with a line break", kMySql, [](TaskInfo& t) { t.database = "a\nb"; }, kDatabase},
+        {"database in Chinese with blanks", kSqlServer, [](TaskInfo& t) { t.database = "销售 库|hr"; }, ""},
+        {"instance with <", kSqlServer, [](TaskInfo& t) { t.instance = "SQL<X"; }, kInstance},
+        {"instance of a MySQL task is not used", kMySql, [](TaskInfo& t) { t.instance = "a<b"; }, ""},
+        {"service with bar", kMySql, [](TaskInfo& t) { t.serviceName = "my|sql"; }, kService},
+        {"root password with <", kMySql, [](TaskInfo& t) { t.rootPassword = "p<w"; }, kRootPassword},
+        {"root password with the record marker", kMySql, [](TaskInfo& t) { t.rootPassword = "a|||||b"; },
+         kRootPassword},
+        {"root password with NUL", kMySql, [](TaskInfo& t) { t.rootPassword = std::string("a\0b", 3); },
+         kRootPassword},
+        {"root password with quotes, blanks and $", kMySql,
+         [](TaskInfo& t) { t.rootPassword = "p\"a 's $x"; }, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TaskInfo task = NewTask();
+        task.flags = kTaskCompress | kTaskScheduled;
+        task.sqlType = c.sqlType;
+        task.database = "sales";
+        task.instance = "MSSQLSERVER";
+        task.serviceName = "mariadb";
+        c.change(task);
+        std::string message;
+        EXPECT_EQ(store_.ValidateTask(task, message), c.message.empty() ? 0 : -1);
+        EXPECT_EQ(message, c.message);
+    }
+}
+
 TEST_F(QelXmlValidateTest, UnloadedStore) {
     CQelXML unloaded;
     std::string message;

@@ -15,6 +15,7 @@
 #include "gui/shell/TaskStore.h"
 #include "gui/widgets/ButtonST.h"
 #include "platform/Clock.h"
+#include "support/DatabasePageFolder.h"
 #include "support/GuiTestSupport.h"
 #include "support/RecordingPrompter.h"
 #include "support/RecordingShell.h"
@@ -22,6 +23,7 @@
 using zov::IniFile;
 using zov::gui::CButtonST;
 using zov::gui::CStowmeranDlg;
+using zov::gui::test::ForcedServiceBackend;
 using zov::gui::test::ReadFile;
 using zov::gui::test::RecordingPrompter;
 using zov::gui::test::SaveScreenshot;
@@ -99,6 +101,8 @@ class MainWindowTest : public QObject {
         QFETCH(int, page);
         TempProgramFolder folder;
         InstallArchiver(folder);
+        ForcedServiceBackend services(true, folder.path());
+        zov::gui::test::RegisterService("mariadb", {"/usr/sbin/mariadbd"});
         RecordingPrompter prompter;
         CStowmeranDlg window;
         window.show();
@@ -118,19 +122,33 @@ class MainWindowTest : public QObject {
     }
 
     // Without the archiver the database tabs are off; they come on within a second once it is there.
+    // Without the archiver the database tabs are off; they come on within a second once it is there, the
+    // MySQL tab only when a MySQL server was found.
+    void DatabaseTabsWaitForTheArchiver_data() {
+        QTest::addColumn<bool>("mySqlServer");
+        QTest::newRow("with a MySQL server") << true;
+        QTest::newRow("without a MySQL server") << false;
+    }
     void DatabaseTabsWaitForTheArchiver() {
+        QFETCH(bool, mySqlServer);
         TempProgramFolder folder;
+        ForcedServiceBackend services(mySqlServer, folder.path());
+        if (mySqlServer) zov::gui::test::RegisterService("mariadb", {"/usr/sbin/mariadbd"});
         RecordingPrompter prompter;
         zov::RecordingShell shell;
         zov::SetShell(&shell);
         CStowmeranDlg window;
+        window.show();
         QCOMPARE(prompter.Texts(), QStringList{kRarWarning + QString::fromStdString(folder / "rar")});
         QVERIFY(!Tab(window, "sqlServerTab")->isEnabled());
         QVERIFY(!Tab(window, "mySqlTab")->isEnabled());
         QVERIFY(Tab(window, "filesTab")->isEnabled());
         InstallArchiver(folder);
         QTRY_VERIFY_WITH_TIMEOUT(Tab(window, "sqlServerTab")->isEnabled(), 3000);
-        QVERIFY(Tab(window, "mySqlTab")->isEnabled());
+        QCOMPARE(Tab(window, "mySqlTab")->isEnabled(), mySqlServer);
+        QTest::mouseClick(Tab(window, "mySqlTab"), Qt::LeftButton);
+        QCOMPARE(window.currentPage() == CStowmeranDlg::Page::MySql, mySqlServer);
+        QCOMPARE(window.page(CStowmeranDlg::Page::MySql)->isVisible(), mySqlServer);
         zov::SetShell(nullptr);
         QVERIFY(shell.Opened().empty());  // no download page is set
     }

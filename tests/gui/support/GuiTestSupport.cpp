@@ -4,6 +4,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPixmap>
+#include <QTreeWidget>
 #include <QWidget>
 #include <filesystem>
 #include <fstream>
@@ -20,6 +21,17 @@ TempProgramFolder::TempProgramFolder() : previous_(NamedProgramDir()) {
 TempProgramFolder::~TempProgramFolder() { SetProgramDir(previous_.value_or("")); }
 
 std::string TempProgramFolder::path() const { return folder_.path().toStdString() + "/"; }
+
+QStringList RowTexts(const QTreeWidget& list) {
+    QStringList rows;
+    for (int row = 0; row < list.topLevelItemCount(); ++row) {
+        QStringList cells;
+        for (int column = 0; column < list.columnCount(); ++column)
+            cells.append(list.topLevelItem(row)->text(column));
+        rows.append(cells.join('/'));
+    }
+    return rows;
+}
 
 void SaveScreenshot(QWidget& widget, const QString& name) {
     const QString folder = qEnvironmentVariable("ZOV_SCREENSHOT_DIR");

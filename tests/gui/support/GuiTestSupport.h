@@ -1,11 +1,13 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 #include <QTemporaryDir>
+#include <QWidget>
 #include <optional>
 #include <string>
 
-class QWidget;
+class QTreeWidget;
 
 namespace zov::gui::test {
 
@@ -36,6 +38,17 @@ QString BuiltProgram(const QString& name);
 
 // The box that says the folder or address ("文件夹", "网址") could not be opened.
 QString CannotOpenText(const QString& what, const std::string& target);
+
+// The control of the parent whose object name (its id) is id; the test program ends when there is none.
+template <typename T>
+T* Control(QWidget& parent, const char* id) {
+    T* control = parent.findChild<T*>(id);
+    if (control == nullptr) qFatal("no control %s", id);
+    return control;
+}
+
+// Each row of the list, its cells joined by '/'.
+QStringList RowTexts(const QTreeWidget& list);
 
 // Writes and reads whole files; Read gives "" for a missing file.
 bool WriteFile(const std::string& path, const std::string& content);

@@ -1,0 +1,30 @@
+#include "gui/pages/MysqlBackupDlg.h"
+
+#include <QComboBox>
+
+#include "gui/pages/DatabaseLogViews.h"
+#include "gui/pages/MysqlBackupListDlg.h"
+#include "gui/pages/MysqlBackupSetupDlg.h"
+#include "gui/shell/PageTabs.h"
+
+namespace zov::gui {
+
+CMysqlBackupDlg::CMysqlBackupDlg(QWidget* parent) : TaskPage("166", parent) {
+    editor_ = new CMysqlBackupSetupDlg(this);
+    list_ = new CMysqlBackupListDlg(*editor_, this);
+    Assemble(list_, {"1095",
+                     "MySQL备份",
+                     "1167",
+                     "174",
+                     MySqlLogViewConfig(),
+                     [](const TaskInfo& task) { return !task.IsFileTask() && task.sqlType == kMySql; },
+                     {"任务[%1]正在执行", "任务 %1 执行成功！", "成功", "任务 %1 执行失败！\n%2", "失败",
+                      "该任务不是MySQL备份任务"}});
+    serverFound_ = editor_->serviceBox()->count() > 0;
+    if (!serverFound_) {
+        tabs()->current()->hide();
+        hide();
+    }
+}
+
+}  // namespace zov::gui
