@@ -10,6 +10,7 @@
 #include "gui/shell/FileChooser.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
+#include "gui/shell/QtText.h"
 #include "gui/shell/TaskStore.h"
 #include "gui/widgets/FilteredEdits.h"
 #include "gui/widgets/MyButton.h"
@@ -24,8 +25,6 @@ namespace {
 constexpr const char* kDefaultKeepDays = "30";
 // What a task name may not hold.
 const QRegularExpression kNameForbidden(R"([|:<>/\\?"])");
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

@@ -9,6 +9,7 @@
 #include "gui/pages/PageControls.h"
 #include "gui/shell/GuiUtilities.h"
 #include "gui/shell/PageLook.h"
+#include "gui/shell/QtText.h"
 #include "gui/widgets/DialogKeyFilter.h"
 #include "gui/widgets/MyButton.h"
 #include "gui/widgets/Resources.h"
@@ -23,8 +24,6 @@ constexpr int kLabelX = 20;
 constexpr int kFieldX = 96;
 constexpr int kFieldWidth = 300;
 constexpr int kRowHeight = 30;
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 QString SourceText(int category) {
     switch (category) {

@@ -12,6 +12,7 @@
 #include "gui/shell/ArchiverCheck.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
+#include "gui/shell/QtText.h"
 #include "gui/shell/TaskStore.h"
 #include "gui/shell/UserCache.h"
 #include "gui/widgets/MyButton.h"
@@ -31,8 +32,6 @@ const std::vector<TaskListPage::Column> kColumns = {
     {"存储目录", 122, Qt::AlignLeft},  {"过滤器", 50, Qt::AlignCenter},       {"压缩", 40, Qt::AlignCenter},
     {"差异备份", 40, Qt::AlignCenter}, {"文件保存时间", 50, Qt::AlignCenter},
 };
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 void NoSelection(QWidget* owner, const QString& text) {
     ShowBox(owner, text, "未选中任务", Prompter::Icon::Warning);

@@ -11,6 +11,7 @@
 #include "gui/pages/SchedulePicker.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
+#include "gui/shell/QtText.h"
 #include "gui/widgets/FilteredEdits.h"
 #include "gui/widgets/MyButton.h"
 #include "platform/Folders.h"
@@ -22,8 +23,6 @@ namespace zov::gui {
 namespace {
 
 constexpr const char* kDefaultKeepDays = "30";
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "gui/pages/TaskSaveChecks.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
+#include "gui/shell/QtText.h"
 #include "gui/shell/TaskStore.h"
 #include "gui/shell/UserCache.h"
 #include "gui/widgets/MyButton.h"
@@ -22,8 +23,6 @@ namespace {
 
 constexpr int kIcon = 183;
 constexpr QRect kPageRect(14, 35, 488, 270);
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

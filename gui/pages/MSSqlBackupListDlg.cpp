@@ -3,6 +3,7 @@
 #include "gui/pages/DatabasePicker.h"
 #include "gui/pages/MSSqlBackupSetupDlg.h"
 #include "gui/restore/SqlServerRestoreDialog.h"
+#include "gui/shell/QtText.h"
 
 namespace zov::gui {
 
@@ -26,8 +27,6 @@ const DatabaseListLook kLook{
     4,
     Counter::DoMssqlBack,
 };
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

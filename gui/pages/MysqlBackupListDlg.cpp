@@ -4,6 +4,7 @@
 #include "gui/pages/MysqlBackupSetupDlg.h"
 #include "gui/restore/MySqlRestoreDialog.h"
 #include "gui/shell/Prompter.h"
+#include "gui/shell/QtText.h"
 #include "platform/ProgramDir.h"
 
 namespace zov::gui {
@@ -27,8 +28,6 @@ const DatabaseListLook kLook{
     3,
     Counter::DoMysqlBack,
 };
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

@@ -13,6 +13,7 @@
 #include "gui/restore/MySqlLogin.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
+#include "gui/shell/QtText.h"
 #include "gui/widgets/MyButton.h"
 #include "platform/Paths.h"
 #include "platform/ProgramDir.h"
@@ -47,8 +48,6 @@ const DatabaseEditorLook kLook{
      "详细时间："},
     {"1411", "1414", "1408", "1410", "1412", "1413", "1415", "1416"},
 };
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 // Why the search found no data folder.
 QString DataDirProblem(const MySqlDataDirSearch& search, const std::string& service) {

@@ -9,6 +9,7 @@
 #include "engine/tasks/RunStart.h"
 #include "gui/shell/GuiUtilities.h"
 #include "gui/shell/Prompter.h"
+#include "gui/shell/QtText.h"
 #include "gui/shell/TaskStore.h"
 #include "gui/shell/WindowAsker.h"
 #include "platform/Clock.h"
@@ -19,8 +20,6 @@ namespace zov::gui {
 namespace {
 
 constexpr const char* kAlreadyRunning = "该任务正在运行，需执行结束后才能再次运行。";
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 

@@ -11,6 +11,7 @@
 #include "gui/shell/GuiUtilities.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
+#include "gui/shell/QtText.h"
 #include "gui/shell/TaskStore.h"
 #include "gui/widgets/DialogKeyFilter.h"
 #include "gui/widgets/MyButton.h"
@@ -23,8 +24,6 @@ namespace {
 
 enum DatabaseColumn { kNumberColumn, kNameColumn, kCountColumn };
 enum BackupColumn { kTimeColumn, kPathColumn };
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 CSortListCtrl* AddList(QWidget& parent, const char* id, const QRect& where,
                        std::initializer_list<std::pair<QString, int>> columns) {

@@ -20,6 +20,7 @@
 #include "gui/restore/SetBrowser.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
+#include "gui/shell/QtText.h"
 #include "gui/shell/UserCache.h"
 #include "gui/widgets/DialogKeyFilter.h"
 #include "gui/widgets/MyButton.h"
@@ -32,7 +33,6 @@ namespace {
 constexpr int kDialogIcon = 220;
 constexpr int kPathRole = Qt::UserRole;
 
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 std::string S(const QString& text) { return text.toStdString(); }
 
 std::string PathOf(const QTreeWidgetItem* item) { return S(item->data(0, kPathRole).toString()); }

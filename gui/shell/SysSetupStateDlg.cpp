@@ -18,6 +18,7 @@
 #include "gui/shell/NoticeListeners.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
+#include "gui/shell/QtText.h"
 #include "gui/shell/ServiceRepair.h"
 #include "gui/shell/UserCache.h"
 #include "gui/widgets/ButtonST.h"
@@ -39,8 +40,6 @@ constexpr const char* kRarKey = "rar_path";
 constexpr const char* kSystemSection = "SYSTEM";
 constexpr const char* kArchiverName = "rar";
 constexpr auto kShortestStateText = 1000ms;
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 // An archiver path: an existing file whose name ends in "rar" (any case), so "unrar" passes and "rar5"
 // does not.

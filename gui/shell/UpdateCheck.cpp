@@ -6,6 +6,7 @@
 #include "engine/util/CommonText.h"
 #include "gui/shell/MakerAddresses.h"
 #include "gui/shell/Prompter.h"
+#include "gui/shell/QtText.h"
 #include "gui/shell/UpdateClient.h"
 #include "gui/shell/UserCache.h"
 #include "gui/widgets/ColorRef.h"
@@ -37,8 +38,6 @@ std::string WithLineBreaks(std::string text) {
         text.replace(at, 4, "\n");
     return text;
 }
-
-QString Q(const std::string& text) { return QString::fromStdString(text); }
 
 }  // namespace
 
