@@ -68,6 +68,20 @@ struct ThreadsCase {
     int volumeMb;          // 0 for one file
 };
 
+// More small encrypted entries than one job derives keys for at once, with a large one among them.
+std::vector<FileSpec> ManySmallFilesAndALargeOne() {
+    static const std::vector<std::string> names = [] {
+        std::vector<std::string> made;
+        for (int i = 0; i < 150; ++i) made.push_back("many/" + std::to_string(i) + ".txt");
+        return made;
+    }();
+    std::vector<FileSpec> files;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        files.push_back({names[i].c_str(), 1 + i * 37, i % 3 == 0});
+    files.push_back({"many/large.bin", 2 * kBlock + 3, true});
+    return files;
+}
+
 const ThreadsCase kThreadsCases[] = {
     {"EmptyFile", {{"empty", 0, false}, {"small.txt", 100, false}}, "", 0},
     {"ExactlyOneBlock", {{"one.txt", kBlock, false}}, "", 0},
@@ -93,6 +107,7 @@ const ThreadsCase kThreadsCases[] = {
      {{"random.bin", 4 * kBlock + 5, true}, {"text.txt", 2 * kBlock, false}},
      "",
      1},
+    {"EncryptedManyKeys", ManySmallFilesAndALargeOne(), "many keys", 0},
     {"EncryptedVolumes", {{"random.bin", 4 * kBlock + 5, true}, {"text.txt", 2 * kBlock, false}}, "密码", 1},
 };
 

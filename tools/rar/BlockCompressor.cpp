@@ -1,8 +1,10 @@
 #include "tools/rar/BlockCompressor.h"
 
 #include <isa-l/crc.h>
+#include <openssl/crypto.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -12,28 +14,67 @@ namespace zov::rar {
 
 SourceFile::~SourceFile() { close(fd_); }
 
+namespace {
+
+// A small entry to encrypt, or the first block of a large one: its keys are made with the job's.
+bool NeedsKeys(const Part& part) {
+    return (part.encrypt && part.file != nullptr) || (part.chain != nullptr && part.chainIndex == 0);
+}
+
+}  // namespace
+
 BlockCompressor::BlockCompressor(int level, const PasswordKey* password)
     : deflater_(level), password_(password), input_(kBlockBytes) {}
 
 void BlockCompressor::Run(Job& job) {
     job.out.clear();
+    MakeKeys(job);
+    std::size_t key = 0;
     for (Part& part : job.parts) {
         part.begin = part.end = job.out.size();
-        if (part.file != nullptr && !Interrupted()) Compress(part, job.out);
+        const AesKeys* keys = nullptr;
+        if (NeedsKeys(part)) {
+            if (!part.keysFailed) keys = &keys_[key];
+            ++key;
+        }
+        if (part.file != nullptr && !Interrupted()) Compress(part, keys, job.out);
         part.file.reset();
-        // Every block of a chain is handed in, so that the blocks after it are sealed.
+        // Every block of a chain is handed in, so that the blocks after it are placed.
         if (part.chain != nullptr) {
-            part.chain->HandIn(part.chainIndex, job.out.data() + part.begin, job.out.size() - part.begin,
-                               part.last || part.readError != 0);
+            if (part.chainIndex == 0 && keys != nullptr) part.chain->SetKeys(*keys, chainCipher_);
+            const AesChain::Block block{job.out.data() + part.begin, job.out.size() - part.begin, nullptr,
+                                        AesChain::kOffsetFromBlocksBefore, part.last || part.readError != 0};
+            part.chain->HandIn(part.chainIndex, block, chainCipher_);
+            toSeal_ = part.chain;
         }
         part.end = job.out.size();
     }
+    if (key > 0) OPENSSL_cleanse(keys_.data(), key * sizeof(AesKeys));
 }
 
-void BlockCompressor::Compress(Part& part, std::vector<char>& out) {
+void BlockCompressor::SealHandedIn() {
+    if (toSeal_ == nullptr) return;
+    toSeal_->Seal();
+    toSeal_.reset();
+}
+
+// The keys of every entry of the job that needs them, each with a fresh salt, derived together.
+void BlockCompressor::MakeKeys(Job& job) {
+    if (password_ == nullptr) return;
+    std::size_t count = 0;
+    for (Part& part : job.parts) {
+        if (!NeedsKeys(part)) continue;
+        if (keys_.size() <= count) keys_.resize(std::max(job.parts.size(), count + 1));
+        part.keysFailed = !keys_[count].NewSalt();
+        ++count;
+    }
+    DeriveAesKeys(*password_, keys_.data(), count);
+}
+
+void BlockCompressor::Compress(Part& part, const AesKeys* keys, std::vector<char>& out) {
     Read(part);
     part.crc = crc32_gzip_refl(0, reinterpret_cast<const unsigned char*>(input_.data()), part.read);
-    if (part.encrypt && !aes_.Start(*password_, out)) {
+    if (part.encrypt && (keys == nullptr || !aes_.Start(*keys, out))) {
         part.keysFailed = true;
         return;
     }

@@ -40,15 +40,15 @@ struct Part {
     bool encrypt = false;             // the whole entry is this part: encrypt and authenticate it here
     bool skipHoles = false;           // look for a hole before reading
     std::shared_ptr<AesChain> chain;  // a block of a large encrypted entry: handed in when compressed
-    std::size_t chainIndex = 0;
+    std::size_t chainIndex = 0;       // the first block also makes the entry's keys
 
     // Filled in by the compressing thread.
     std::size_t begin = 0;  // the part's stored bytes: Job::out[begin, end)
     std::size_t end = 0;
-    std::uint64_t read = 0;  // bytes read (fewer than length when the file shrank or a read failed)
-    std::uint32_t crc = 0;   // of the bytes read
-    int readError = 0;       // errno of a failed read
-    bool keysFailed = false;
+    std::uint64_t read = 0;   // bytes read (fewer than length when the file shrank or a read failed)
+    std::uint32_t crc = 0;    // of the bytes read
+    int readError = 0;        // errno of a failed read
+    bool keysFailed = false;  // no salt could be made
 };
 
 // The unit handed to a compressing thread: a run of small entries, or one block of a large one.
@@ -60,21 +60,28 @@ struct Job {
     bool done = false;
 };
 
-// What one compressing thread keeps between jobs: its deflate stream, its cipher and its read buffer.
+// What one compressing thread keeps between jobs: its deflate stream, its ciphers, the keys of a job's
+// entries and its read buffer.
 class BlockCompressor {
   public:
     // password: null for none; it must outlive the compressor.
     BlockCompressor(int level, const PasswordKey* password);
 
     void Run(Job& job);
+    // After the job: the blocks this thread handed in are taken into their entry's authentication code.
+    void SealHandedIn();
 
   private:
-    void Compress(Part& part, std::vector<char>& out);
+    void MakeKeys(Job& job);
+    void Compress(Part& part, const AesKeys* keys, std::vector<char>& out);
     void Read(Part& part);
 
     BlockDeflater deflater_;
     const PasswordKey* password_;
     WinZipAes aes_;
+    AesCounterMode chainCipher_;
+    std::vector<AesKeys> keys_;
+    std::shared_ptr<AesChain> toSeal_;  // a block job has one part, so one chain
     std::vector<char> input_;
 };
 

@@ -1,7 +1,9 @@
 #include "tools/rar/EntryDecoder.h"
 
 #include <isa-l/crc.h>
+#include <openssl/crypto.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace zov::rar {
@@ -18,38 +20,76 @@ bool CrcMatches(const ZipListing& entry, std::uint32_t crc) { return !entry.chec
 void EntryDecoder::Run(DecodeJob& job) {
     job.out.clear();
     job.out.reserve(static_cast<std::size_t>(job.outBound));
+    MakeKeys(job);
+    std::size_t key = 0;
     for (DecodePart& part : job.parts) {
         part.outBegin = part.outEnd = job.out.size();
+        const AesKeys* keys = NeedsKeys(part) ? &keys_[key++] : nullptr;
         if (!part.chunk) {
-            part.result = DecodeWhole(part, job);
+            part.result = DecodeWhole(part, job, keys);
             if (part.result != Decoded::Ok) job.out.resize(part.outBegin);
             part.outEnd = job.out.size();
-            continue;
-        }
-        if (part.chain == nullptr) continue;
-        // The chain authenticates the encrypted bytes as they are; this thread deciphers a copy meanwhile.
-        char* data = job.input.data() + part.inBegin;
-        const std::size_t length = part.inEnd - part.inBegin;
-        part.chain->HandIn(part.chunkIndex, data, length, part.lastChunk);
-        job.out.assign(data, data + length);
-        if (chunkCipher_.SetKey(part.chain->keys().cipher, part.chunkOffset)) {
-            chunkCipher_.Apply(job.out.data(), job.out.size());
-            part.outEnd = job.out.size();
-        } else {
-            part.result = Decoded::Damaged;
+        } else if (part.chain != nullptr) {
+            HandInChunk(part, job, keys);
         }
     }
+    if (key > 0) OPENSSL_cleanse(keys_.data(), key * sizeof(AesKeys));
+}
+
+void EntryDecoder::SealHandedIn() {
+    if (toSeal_ == nullptr) return;
+    toSeal_->Seal();
+    toSeal_.reset();
+}
+
+// An encrypted entry read whole, or the first chunk of a large one: its keys are made with the job's.
+bool EntryDecoder::NeedsKeys(const DecodePart& part) const {
+    if (password_ == nullptr) return false;
+    if (part.chunk) return part.chain != nullptr && part.chunkIndex == 0;
+    return part.entry->encrypted && part.entry->type != EntryType::Folder &&
+           part.inEnd - part.inBegin >= WinZipAes::kHeaderBytes + WinZipAes::kTrailerBytes;
+}
+
+void EntryDecoder::MakeKeys(const DecodeJob& job) {
+    std::size_t count = 0;
+    for (const DecodePart& part : job.parts) {
+        if (!NeedsKeys(part)) continue;
+        if (keys_.size() <= count) keys_.resize(std::max(job.parts.size(), count + 1));
+        const char* header = part.chunk ? part.header.data() : job.input.data() + part.inBegin;
+        std::memcpy(keys_[count].salt, header, AesKeys::kSaltBytes);
+        ++count;
+    }
+    if (count > 0) DeriveAesKeys(*password_, keys_.data(), count);
+}
+
+// The chain authenticates the encrypted bytes as they are and deciphers them into the job's output, here or
+// on the thread that makes the entry's keys.
+void EntryDecoder::HandInChunk(DecodePart& part, DecodeJob& job, const AesKeys* keys) {
+    if (part.chunkIndex == 0) {
+        if (keys != nullptr && keys->Fits(part.header.data())) {
+            part.chain->SetKeys(*keys, chunkCipher_);
+        } else {
+            part.result = Decoded::BadPassword;
+        }
+    }
+    const std::size_t length = part.inEnd - part.inBegin;
+    job.out.resize(part.outBegin + length);
+    part.outEnd = job.out.size();
+    const AesChain::Block block{job.input.data() + part.inBegin, length, job.out.data() + part.outBegin,
+                                part.chunkOffset, part.lastChunk};
+    part.chain->HandIn(part.chunkIndex, block, chunkCipher_);
+    toSeal_ = part.chain;
 }
 
 // A whole entry: password check, authentication, deciphering, inflating and the CRC, in that order.
-Decoded EntryDecoder::DecodeWhole(DecodePart& part, DecodeJob& job) {
+Decoded EntryDecoder::DecodeWhole(DecodePart& part, DecodeJob& job, const AesKeys* keys) {
     const ZipListing& entry = *part.entry;
     char* data = job.input.data() + part.inBegin;
     std::size_t length = part.inEnd - part.inBegin;
     if (entry.type == EntryType::Folder) return Decoded::Ok;
     if (entry.encrypted) {
         if (length < WinZipAes::kHeaderBytes + WinZipAes::kTrailerBytes) return Decoded::Damaged;
-        if (password_ == nullptr || !aes_.Open(*password_, data)) return Decoded::BadPassword;
+        if (keys == nullptr || !keys->Fits(data) || !aes_.Open(*keys)) return Decoded::BadPassword;
         data += WinZipAes::kHeaderBytes;
         length -= WinZipAes::kHeaderBytes + WinZipAes::kTrailerBytes;
         aes_.Decrypt(data, length);

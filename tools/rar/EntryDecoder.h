@@ -2,6 +2,7 @@
 
 #include <isa-l/igzip_lib.h>
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -28,9 +29,11 @@ struct DecodePart {
     std::size_t inEnd = 0;
     std::shared_ptr<AesChain> chain;  // a chunk of a large encrypted entry: handed in; null otherwise
     std::uint64_t chunkOffset = 0;    // of the chunk in the entry's encrypted bytes
-    bool chunk = false;               // a chunk of a large entry: deciphered in place, inflated later
+    bool chunk = false;               // a chunk of a large entry: deciphered into the output, inflated later
     std::size_t chunkIndex = 0;
     bool lastChunk = false;
+    std::array<char, WinZipAes::kHeaderBytes> header{};  // the first chunk of an encrypted entry: its salt
+                                                         // and password check, for its keys
     std::vector<char> trailer;  // the last chunk of an encrypted entry: its stored code
 
     // Filled in by the decoding thread (whole entries): the data in DecodeJob::out.
@@ -48,20 +51,28 @@ struct DecodeJob {
     bool done = false;
 };
 
-// What one decoding thread keeps between jobs: its cipher and its inflate state.
+// What one decoding thread keeps between jobs: its ciphers, the keys of a job's entries and its inflate
+// state.
 class EntryDecoder {
   public:
     // password: null for none; it must outlive the decoder.
     explicit EntryDecoder(const PasswordKey* password) : password_(password) {}
 
     void Run(DecodeJob& job);
+    // After the job: the chunks this thread handed in are taken into their entry's authentication code.
+    void SealHandedIn();
 
   private:
-    Decoded DecodeWhole(DecodePart& part, DecodeJob& job);
+    bool NeedsKeys(const DecodePart& part) const;
+    void MakeKeys(const DecodeJob& job);
+    Decoded DecodeWhole(DecodePart& part, DecodeJob& job, const AesKeys* keys);
+    void HandInChunk(DecodePart& part, DecodeJob& job, const AesKeys* keys);
 
     const PasswordKey* password_;
     WinZipAes aes_;
     AesCounterMode chunkCipher_;
+    std::vector<AesKeys> keys_;
+    std::shared_ptr<AesChain> toSeal_;  // a chunk job has one part, so one chain
     inflate_state inflate_{};
 };
 

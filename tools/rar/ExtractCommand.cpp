@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <deque>
 #include <memory>
@@ -15,6 +16,7 @@
 #include "tools/rar/EntryDecoder.h"
 #include "tools/rar/FileSystem.h"
 #include "tools/rar/Interrupt.h"
+#include "tools/rar/JobPool.h"
 #include "tools/rar/Selection.h"
 #include "tools/rar/VolumeInput.h"
 #include "tools/rar/VolumeNames.h"
@@ -152,7 +154,8 @@ class Extractor {
         for (std::size_t i = 0; i < threads; ++i)
             decoders_.push_back(std::make_unique<EntryDecoder>(password_.get()));
         work_ = std::make_unique<WorkQueue<DecodeJob>>(
-            threads, [this](DecodeJob& job, std::size_t thread) { decoders_[thread]->Run(job); });
+            threads, [this](DecodeJob& job, std::size_t thread) { decoders_[thread]->Run(job); },
+            [this](std::size_t thread) { decoders_[thread]->SealHandedIn(); });
         batch_ = NewJob();
         for (const ZipListing* entry : chosen) {
             if (Stopped() || !Add(*entry)) break;
@@ -269,36 +272,26 @@ class Extractor {
         return SubmitBatch();
     }
 
-    // The keys of a large entry are made here, once; its chunks are authenticated and deciphered in order
-    // as the threads hand them in.
+    // The first chunk of a large entry makes its keys on a thread, from the header read here; its chunks are
+    // deciphered there and authenticated in order.
     bool AddEncryptedChunks(const ZipListing& entry, std::uint64_t data) {
         constexpr std::size_t kAround = WinZipAes::kHeaderBytes + WinZipAes::kTrailerBytes;
-        char header[WinZipAes::kHeaderBytes];
+        std::array<char, WinZipAes::kHeaderBytes> header{};
         std::vector<char> trailer(WinZipAes::kTrailerBytes);
-        if (entry.storedSize < kAround || !reader_.Read(data, header, sizeof header, error_) ||
+        if (entry.storedSize < kAround || !reader_.Read(data, header.data(), header.size(), error_) ||
             !reader_.Read(data + entry.storedSize - trailer.size(), trailer.data(), trailer.size(), error_)) {
             reporter_.Report(kDataError, "damaged entry: " + entry.name);
             return true;
         }
-        AesKeys keys;
-        keys.Derive(*password_, reinterpret_cast<const unsigned char*>(header));
-        if (std::memcmp(keys.check, header + AesKeys::kSaltBytes, 2) != 0) {
-            reporter_.Report(kBadPassword, "wrong password for " + entry.name);
-            stop_ = true;
-            return false;
-        }
-        auto chain = std::make_shared<AesChain>(keys, AesChain::Direction::Authenticate);
-        if (!chain->ok()) {
-            reporter_.Report(kFatalError, "cannot make the keys for " + entry.name);
-            stop_ = true;
-            return false;
-        }
-        return AddChunks(entry, data + WinZipAes::kHeaderBytes, entry.storedSize - kAround, chain,
+        return AddChunks(entry, data + WinZipAes::kHeaderBytes, entry.storedSize - kAround,
+                         std::make_shared<AesChain>(AesChain::Direction::Decrypt), header,
                          std::move(trailer));
     }
 
     bool AddChunks(const ZipListing& entry, std::uint64_t data, std::uint64_t length,
-                   const std::shared_ptr<AesChain>& chain, std::vector<char> trailer = {}) {
+                   const std::shared_ptr<AesChain>& chain,
+                   const std::array<char, WinZipAes::kHeaderBytes>& header = {},
+                   std::vector<char> trailer = {}) {
         std::size_t index = 0;
         for (std::uint64_t offset = 0; offset < length || index == 0; offset += kChunkBytes, ++index) {
             if (Stopped()) return false;
@@ -311,6 +304,7 @@ class Extractor {
             part.chunkOffset = offset;
             const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(kChunkBytes, length - offset));
             part.lastChunk = offset + size == length;
+            if (index == 0) part.header = header;
             if (part.lastChunk) part.trailer = std::move(trailer);
             job->input.resize(size);
             if (!reader_.Read(data + offset, job->input.data(), size, error_)) {
@@ -336,8 +330,8 @@ class Extractor {
     }
 
     bool Submit(std::unique_ptr<DecodeJob> job) {
-        while (inFlight_.size() >= capacity_) {
-            if (!RetireOldest()) return false;
+        while (inFlight_.size() + pool_.parked() >= capacity_) {
+            if (!pool_.FreeOne(!inFlight_.empty(), [this] { return RetireOldest(); })) return false;
         }
         work_->Submit(*job);
         inFlight_.push_back(std::move(job));
@@ -356,7 +350,10 @@ class Extractor {
                 RetireWhole(*job, part);
             }
         }
-        spare_.push_back(std::move(job));
+        // A chunk job has one part; its chain may still read it, whatever became of the extraction.
+        std::shared_ptr<AesChain> chain = job->parts.front().chain;
+        const std::size_t index = job->parts.front().chunkIndex;
+        pool_.PutAway(std::move(job), std::move(chain), index);
         return !Stopped();
     }
 
@@ -395,7 +392,12 @@ class Extractor {
     // the entry when everything about it holds.
     void RetireChunk(DecodeJob& job, DecodePart& part) {
         const ZipListing& entry = *part.entry;
-        if (part.chain != nullptr) part.chain->WaitSealed(part.chunkIndex);
+        if (part.result == Decoded::BadPassword) {
+            reporter_.Report(kBadPassword, "wrong password for " + entry.name);
+            stop_ = true;
+            return;
+        }
+        if (part.chain != nullptr && !part.chain->WaitReady(part.chunkIndex)) part.result = Decoded::Damaged;
         if (part.chunkIndex == 0) {
             inflater_.Start(entry);
             chunkFailed_ = false;
@@ -432,9 +434,7 @@ class Extractor {
     }
 
     std::unique_ptr<DecodeJob> NewJob() {
-        if (spare_.empty()) return std::make_unique<DecodeJob>();
-        std::unique_ptr<DecodeJob> job = std::move(spare_.back());
-        spare_.pop_back();
+        std::unique_ptr<DecodeJob> job = pool_.Take();
         job->parts.clear();
         job->input.clear();
         job->outBound = 0;
@@ -451,7 +451,7 @@ class Extractor {
     std::unique_ptr<DiskQueue> queue_;  // writes through disk_ on its own thread
     std::size_t capacity_ = 0;          // jobs in flight
     std::deque<std::unique_ptr<DecodeJob>> inFlight_;
-    std::vector<std::unique_ptr<DecodeJob>> spare_;
+    JobPool<DecodeJob> pool_;
     std::unique_ptr<DecodeJob> batch_;
     StreamInflater inflater_;  // the large entry being retired
     bool chunkFailed_ = false;

@@ -13,15 +13,6 @@ namespace {
 
 constexpr std::size_t kBlockBytes = SHA_CBLOCK;
 
-// The digest held in a state after a whole number of blocks.
-void DigestOf(const SHA_CTX& state, unsigned char out[HmacSha1::kBytes]) {
-    const std::uint32_t words[] = {state.h0, state.h1, state.h2, state.h3, state.h4};
-    for (std::size_t i = 0; i < 5; ++i) {
-        const std::uint32_t big = htobe32(words[i]);
-        std::memcpy(out + 4 * i, &big, 4);
-    }
-}
-
 }  // namespace
 
 void HmacSha1::SetKey(const void* key, std::size_t length) {
@@ -54,44 +45,56 @@ void HmacSha1::Finish(unsigned char code[kBytes]) {
     message_ = inner_;
 }
 
-// The message and its padding fill one block after the key's block: one compression on each side.
-void HmacSha1::OfDigest(const unsigned char message[kBytes], unsigned char code[kBytes]) const {
-    unsigned char block[kBlockBytes] = {};
-    std::memcpy(block, message, kBytes);
-    block[kBytes] = 0x80;
-    const std::uint64_t bits = htobe64((kBlockBytes + kBytes) * 8);
-    std::memcpy(block + kBlockBytes - 8, &bits, 8);
-    SHA_CTX state = inner_;
-    SHA1_Transform(&state, block);
-    DigestOf(state, block);
-    state = outer_;
-    SHA1_Transform(&state, block);
-    DigestOf(state, code);
+void HmacSha1::KeyStates(std::uint32_t inner[5], std::uint32_t outer[5]) const {
+    const std::uint32_t in[] = {inner_.h0, inner_.h1, inner_.h2, inner_.h3, inner_.h4};
+    const std::uint32_t out[] = {outer_.h0, outer_.h1, outer_.h2, outer_.h3, outer_.h4};
+    std::memcpy(inner, in, sizeof in);
+    std::memcpy(outer, out, sizeof out);
 }
 
-void PasswordKey::Derive(const unsigned char* salt, std::size_t saltLength, int rounds, unsigned char* out,
-                         std::size_t length) const {
+PasswordKey::PasswordKey(const std::string& password, Sha1Lanes lanes)
+    : hmac_(password.data(), password.size()), lanes_(Supported(lanes) ? lanes : Sha1Lanes::One) {
+    hmac_.KeyStates(inner_, outer_);
+}
+
+// Each salt needs one chain per 20 bytes of material; the chains fill the lanes in turn, whatever salt
+// they belong to. The first round of a chain (over the salt and the chain's number) is hashed on its own.
+void PasswordKey::Derive(std::size_t count, const unsigned char* const salts[], std::size_t saltLength,
+                         int rounds, unsigned char* const outs[], std::size_t length) const {
+    const std::size_t perSalt = (length + HmacSha1::kBytes - 1) / HmacSha1::kBytes;
+    const std::size_t chains = count * perSalt;
+    const auto lanes = static_cast<std::size_t>(lanes_);
     HmacSha1 first = hmac_;
-    for (std::uint32_t index = 1; length > 0; ++index) {
-        const std::uint32_t bigIndex = htobe32(index);
-        unsigned char u[HmacSha1::kBytes];
-        unsigned char t[HmacSha1::kBytes];
-        first.Start();
-        first.Update(salt, saltLength);
-        first.Update(&bigIndex, sizeof bigIndex);
-        first.Finish(u);
-        std::memcpy(t, u, sizeof t);
-        for (int round = 1; round < rounds; ++round) {
-            hmac_.OfDigest(u, u);
-            for (std::size_t i = 0; i < sizeof t; ++i) t[i] ^= u[i];
+    Sha1ChainWords words;
+    unsigned char u[HmacSha1::kBytes];
+    for (std::size_t begin = 0; begin < chains; begin += lanes) {
+        const std::size_t taken = std::min(lanes, chains - begin);
+        for (std::size_t lane = 0; lane < taken; ++lane) {
+            const std::size_t chain = begin + lane;
+            const std::uint32_t index = htobe32(static_cast<std::uint32_t>(chain % perSalt + 1));
+            first.Start();
+            first.Update(salts[chain / perSalt], saltLength);
+            first.Update(&index, sizeof index);
+            first.Finish(u);
+            for (std::size_t w = 0; w < 5; ++w) {
+                std::uint32_t word;
+                std::memcpy(&word, u + 4 * w, 4);
+                words.u[w][lane] = words.t[w][lane] = be32toh(word);
+            }
         }
-        const std::size_t taken = std::min(length, sizeof t);
-        std::memcpy(out, t, taken);
-        out += taken;
-        length -= taken;
-        OPENSSL_cleanse(u, sizeof u);
-        OPENSSL_cleanse(t, sizeof t);
+        HmacRounds(lanes_, inner_, outer_, words, rounds - 1);
+        for (std::size_t lane = 0; lane < taken; ++lane) {
+            const std::size_t chain = begin + lane;
+            const std::size_t at = chain % perSalt * HmacSha1::kBytes;
+            for (std::size_t w = 0; w < 5; ++w) {
+                const std::uint32_t word = htobe32(words.t[w][lane]);
+                std::memcpy(u + 4 * w, &word, 4);
+            }
+            std::memcpy(outs[chain / perSalt] + at, u, std::min(length - at, sizeof u));
+        }
     }
+    OPENSSL_cleanse(&words, sizeof words);
+    OPENSSL_cleanse(u, sizeof u);
 }
 
 }  // namespace zov::rar

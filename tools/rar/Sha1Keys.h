@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <string>
 
+#include "tools/rar/Sha1Lanes.h"
+
 namespace zov::rar {
 
 // HMAC-SHA1 whose keyed inner and outer states are kept, so that each message costs only its own blocks
@@ -24,8 +26,8 @@ class HmacSha1 {
     void Update(const void* data, std::size_t length);
     void Finish(unsigned char code[kBytes]);
 
-    // The code of a message of exactly kBytes, for the rounds of a key derivation.
-    void OfDigest(const unsigned char message[kBytes], unsigned char code[kBytes]) const;
+    // The states after the key's inner and outer block, as words.
+    void KeyStates(std::uint32_t inner[5], std::uint32_t outer[5]) const;
 
   private:
     SHA_CTX inner_{};
@@ -37,14 +39,24 @@ class HmacSha1 {
 // read-only afterwards, so threads may share it.
 class PasswordKey {
   public:
-    explicit PasswordKey(const std::string& password) : hmac_(password.data(), password.size()) {}
+    // lanes: how the rounds are hashed (FastestSha1Lanes unless a test chooses).
+    explicit PasswordKey(const std::string& password, Sha1Lanes lanes = FastestSha1Lanes());
 
-    // length bytes of key material from salt in rounds rounds.
+    // length bytes of key material for each of count salts (saltLength bytes each) into outs, in rounds
+    // rounds. The chains of all salts are hashed side by side, as many at once as the lanes hold.
+    void Derive(std::size_t count, const unsigned char* const salts[], std::size_t saltLength, int rounds,
+                unsigned char* const outs[], std::size_t length) const;
+    // One salt.
     void Derive(const unsigned char* salt, std::size_t saltLength, int rounds, unsigned char* out,
-                std::size_t length) const;
+                std::size_t length) const {
+        Derive(1, &salt, saltLength, rounds, &out, length);
+    }
 
   private:
     HmacSha1 hmac_;
+    Sha1Lanes lanes_;
+    std::uint32_t inner_[5] = {};
+    std::uint32_t outer_[5] = {};
 };
 
 }  // namespace zov::rar

@@ -16,18 +16,32 @@ constexpr std::size_t kChunkBlocks = 256;  // counter blocks enciphered per call
 
 }  // namespace
 
-void AesKeys::Derive(const PasswordKey& password, const unsigned char* salt) {
-    unsigned char material[2 * kKeyBytes + 2];
-    password.Derive(salt, kSaltBytes, kRounds, material, sizeof material);
-    std::memcpy(cipher, material, kKeyBytes);
-    std::memcpy(mac, material + kKeyBytes, kKeyBytes);
-    std::memcpy(check, material + 2 * kKeyBytes, 2);
-    OPENSSL_cleanse(material, sizeof material);
+bool AesKeys::Fits(const char* header) const {
+    return std::memcmp(check(), header + kSaltBytes, kCheckBytes) == 0;
 }
 
-AesKeys::~AesKeys() {
-    OPENSSL_cleanse(cipher, sizeof cipher);
-    OPENSSL_cleanse(mac, sizeof mac);
+void AesKeys::AppendHeader(std::vector<char>& out) const {
+    out.insert(out.end(), salt, salt + sizeof salt);
+    out.insert(out.end(), check(), check() + kCheckBytes);
+}
+
+bool AesKeys::NewSalt() { return RAND_bytes(salt, sizeof salt) == 1; }
+
+AesKeys::~AesKeys() { OPENSSL_cleanse(material, sizeof material); }
+
+// The keys go in groups that fill the lanes of every way of hashing (a multiple of 16 chains).
+void DeriveAesKeys(const PasswordKey& password, AesKeys* keys, std::size_t count) {
+    constexpr std::size_t kGroup = 64;
+    const unsigned char* salts[kGroup];
+    unsigned char* outs[kGroup];
+    for (std::size_t begin = 0; begin < count; begin += kGroup) {
+        const std::size_t taken = std::min(kGroup, count - begin);
+        for (std::size_t i = 0; i < taken; ++i) {
+            salts[i] = keys[begin + i].salt;
+            outs[i] = keys[begin + i].material;
+        }
+        password.Derive(taken, salts, AesKeys::kSaltBytes, kRounds, outs, sizeof keys->material);
+    }
 }
 
 // The cipher is set up once; each key after that only expands the key.
@@ -101,26 +115,22 @@ void AesCounterMode::Apply(char* data, std::size_t length) {
     }
 }
 
-bool WinZipAes::Start(const PasswordKey& password, std::vector<char>& out) {
-    unsigned char salt[AesKeys::kSaltBytes];
-    if (RAND_bytes(salt, sizeof salt) != 1) return false;
-    AesKeys keys;
-    keys.Derive(password, salt);
+bool WinZipAes::Start(const AesKeys& keys, std::vector<char>& out) {
     if (!Open(keys)) return false;
-    out.insert(out.end(), salt, salt + sizeof salt);
-    out.insert(out.end(), keys.check, keys.check + 2);
+    keys.AppendHeader(out);
     return true;
 }
 
 bool WinZipAes::Open(const PasswordKey& password, const char* header) {
     AesKeys keys;
-    keys.Derive(password, reinterpret_cast<const unsigned char*>(header));
-    return std::memcmp(keys.check, header + AesKeys::kSaltBytes, 2) == 0 && Open(keys);
+    std::memcpy(keys.salt, header, sizeof keys.salt);
+    DeriveAesKeys(password, &keys, 1);
+    return keys.Fits(header) && Open(keys);
 }
 
 bool WinZipAes::Open(const AesKeys& keys) {
-    mac_.SetKey(keys.mac, sizeof keys.mac);
-    return cipher_.SetKey(keys.cipher);
+    mac_.SetKey(keys.mac(), AesKeys::kKeyBytes);
+    return cipher_.SetKey(keys.cipher());
 }
 
 void WinZipAes::Encrypt(char* data, std::size_t length) {

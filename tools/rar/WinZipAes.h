@@ -15,14 +15,25 @@ namespace zov::rar {
 struct AesKeys {
     static constexpr std::size_t kSaltBytes = 16;
     static constexpr std::size_t kKeyBytes = 32;
-    unsigned char cipher[kKeyBytes];
-    unsigned char mac[kKeyBytes];
-    unsigned char check[2];
+    static constexpr std::size_t kCheckBytes = 2;
+    unsigned char salt[kSaltBytes];
+    unsigned char material[2 * kKeyBytes + kCheckBytes];  // cipher key, authentication key, password check
 
-    // PBKDF2-HMAC-SHA1, 1000 rounds.
-    void Derive(const PasswordKey& password, const unsigned char* salt);
+    const unsigned char* cipher() const { return material; }
+    const unsigned char* mac() const { return material + kKeyBytes; }
+    const unsigned char* check() const { return material + 2 * kKeyBytes; }
+    // Whether the password check of an entry's header is the one these keys give.
+    bool Fits(const char* header) const;
+    // Appends the entry's header: the salt and the password check.
+    void AppendHeader(std::vector<char>& out) const;
+
+    // A fresh random salt; false when none could be made.
+    bool NewSalt();
     ~AesKeys();
 };
+
+// PBKDF2-HMAC-SHA1, 1000 rounds: the material of count keys, each from the salt it holds, all at once.
+void DeriveAesKeys(const PasswordKey& password, AesKeys* keys, std::size_t count);
 
 // AES-256 in WinZip's counter mode (a little-endian counter from 1), from any offset into the entry's data,
 // so that the blocks of one entry can be enciphered on several threads.
@@ -53,12 +64,12 @@ class AesCounterMode {
 // the first 10 bytes of HMAC-SHA1 over the encrypted bytes.
 class WinZipAes {
   public:
-    static constexpr std::size_t kHeaderBytes = AesKeys::kSaltBytes + 2;  // salt and password check
-    static constexpr std::size_t kTrailerBytes = 10;                      // authentication code
+    static constexpr std::size_t kHeaderBytes = AesKeys::kSaltBytes + AesKeys::kCheckBytes;
+    static constexpr std::size_t kTrailerBytes = 10;  // authentication code
 
-    // Starts an entry with a fresh random salt: appends the salt and the password check to out. False when
-    // no keys could be made.
-    bool Start(const PasswordKey& password, std::vector<char>& out);
+    // Starts an entry with its keys: appends the salt and the password check to out. False when the cipher
+    // cannot be set up.
+    bool Start(const AesKeys& keys, std::vector<char>& out);
     // Starts reading an entry from its header (kHeaderBytes); false when the password does not fit it.
     bool Open(const PasswordKey& password, const char* header);
     // Starts an entry whose keys are known.

@@ -29,14 +29,17 @@ inline std::size_t CoreCount() {
 inline std::size_t JobsInFlight(std::size_t threads) { return 4 * threads + 2; }
 
 // Threads that run the jobs handed to them, while the thread that hands them out waits for each job in the
-// order it needs its results. Each thread has its own index, for state it keeps between jobs. The threads
-// block SIGINT and SIGTERM, so the signals reach the thread that waits.
+// order it needs its results. Each thread has its own index, for state it keeps between jobs; after a job
+// is handed back, the thread may go on with work that no job waits for (after). The threads block SIGINT
+// and SIGTERM, so the signals reach the thread that waits.
 template <class Job>
 class WorkQueue {
   public:
     using Run = std::function<void(Job& job, std::size_t thread)>;
+    using After = std::function<void(std::size_t thread)>;
 
-    WorkQueue(std::size_t threads, Run run) : run_(std::move(run)) {
+    WorkQueue(std::size_t threads, Run run, After after = {})
+        : run_(std::move(run)), after_(std::move(after)) {
         sigset_t blocked;
         sigset_t previous;
         sigemptyset(&blocked);
@@ -88,10 +91,16 @@ class WorkQueue {
             lock.lock();
             job->done = true;
             finished_.notify_all();
+            if (after_) {
+                lock.unlock();
+                after_(index);
+                lock.lock();
+            }
         }
     }
 
     Run run_;
+    After after_;
     std::mutex mutex_;
     std::condition_variable work_;
     std::condition_variable finished_;

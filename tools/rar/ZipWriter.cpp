@@ -1,7 +1,6 @@
 #include "tools/rar/ZipWriter.h"
 
 #include <fcntl.h>
-#include <openssl/rand.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -69,7 +68,8 @@ bool ZipWriter::Open(const Options& options) {
     for (std::size_t i = 0; i < threads; ++i)
         compressors_.push_back(std::make_unique<BlockCompressor>(options.level, password_.get()));
     queue_ = std::make_unique<WorkQueue<Job>>(
-        threads, [this](Job& job, std::size_t thread) { compressors_[thread]->Run(job); });
+        threads, [this](Job& job, std::size_t thread) { compressors_[thread]->Run(job); },
+        [this](std::size_t thread) { compressors_[thread]->SealHandedIn(); });
     batch_ = NewJob();
     std::string error;
     const ExitCode opened = output_.Open(error);
@@ -122,7 +122,7 @@ bool ZipWriter::AddFile(PendingEntry entry) {
     entry.blocks = true;
     entry.zip.descriptor = true;
     entry.zip.zip64Descriptor = size >= kZip64Threshold;
-    if (password_ != nullptr && !StartChain(entry)) return false;
+    if (password_ != nullptr) entry.chain = std::make_shared<AesChain>(AesChain::Direction::Encrypt);
     const std::shared_ptr<AesChain> chain = entry.chain;
     entries_.push_back(std::move(entry));
     if (!SubmitBatch()) return false;
@@ -144,19 +144,6 @@ bool ZipWriter::AddFile(PendingEntry entry) {
     return true;
 }
 
-// The keys of a large entry are made here, once, with its own salt; its blocks are sealed as the threads
-// hand them in.
-bool ZipWriter::StartChain(PendingEntry& entry) {
-    unsigned char salt[AesKeys::kSaltBytes];
-    if (RAND_bytes(salt, sizeof salt) != 1) return Fail("cannot make the keys for " + entry.diskPath);
-    AesKeys keys;
-    keys.Derive(*password_, salt);
-    entry.aesHeader.assign(salt, salt + sizeof salt);
-    entry.aesHeader.insert(entry.aesHeader.end(), keys.check, keys.check + 2);
-    entry.chain = std::make_shared<AesChain>(keys, AesChain::Direction::Encrypt);
-    return entry.chain->ok() || Fail("cannot make the keys for " + entry.diskPath);
-}
-
 bool ZipWriter::AddToBatch(Part part) {
     batch_->inputBytes += part.length;
     if (part.file != nullptr) ++batch_->openFiles;
@@ -173,13 +160,22 @@ bool ZipWriter::SubmitBatch() {
 }
 
 bool ZipWriter::Submit(std::unique_ptr<Job> job) {
-    while (!inFlight_.empty() &&
-           (inFlight_.size() >= capacity_ || openFiles_ + job->openFiles > openFilesBudget_)) {
-        if (!RetireOldest()) return false;
-    }
+    if (!MakeRoom(*job)) return false;
     openFiles_ += job->openFiles;
     queue_->Submit(*job);
     inFlight_.push_back(std::move(job));
+    return true;
+}
+
+// Frees places until the new job fits.
+bool ZipWriter::MakeRoom(const Job& job) {
+    const auto full = [&] {
+        return inFlight_.size() + pool_.parked() >= capacity_ ||
+               (!inFlight_.empty() && openFiles_ + job.openFiles > openFilesBudget_);
+    };
+    while (full()) {
+        if (!pool_.FreeOne(!inFlight_.empty(), [this] { return RetireOldest(); })) return false;
+    }
     return true;
 }
 
@@ -189,12 +185,16 @@ bool ZipWriter::RetireOldest() {
     inFlight_.pop_front();
     queue_->Wait(*job);
     openFiles_ -= job->openFiles;
-    if (Interrupted()) return Fail("interrupted");
+    bool stored = !Interrupted() || Fail("interrupted");
     for (Part& part : job->parts) {
-        if (!Store(part, *job)) return false;
+        if (!stored) break;
+        stored = Store(part, *job);
     }
-    spare_.push_back(std::move(job));
-    return true;
+    // A block job has one part; its chain may still read it, whatever became of the archive.
+    std::shared_ptr<AesChain> chain = job->parts.front().chain;
+    const std::size_t index = job->parts.front().chainIndex;
+    pool_.PutAway(std::move(job), std::move(chain), index);
+    return stored;
 }
 
 bool ZipWriter::Store(Part& part, Job& job) {
@@ -202,7 +202,8 @@ bool ZipWriter::Store(Part& part, Job& job) {
     char* data = job.out.data() + part.begin;
     const std::size_t length = part.end - part.begin;
     if (part.keysFailed) return Fail("cannot make the keys for " + entry.diskPath);
-    if (part.chain != nullptr) part.chain->WaitSealed(part.chainIndex);
+    if (part.chain != nullptr && !entry.ended && !part.chain->WaitReady(part.chainIndex))
+        return Fail("cannot encrypt " + entry.diskPath);
     const bool stored =
         entry.blocks ? StoreBlock(entry, part, data, length) : StoreWhole(entry, part, data, length);
     if (part.last) entries_.pop_front();
@@ -246,7 +247,7 @@ bool ZipWriter::StoreBlock(PendingEntry& entry, Part& part, char* data, std::siz
         if (password_ != nullptr) zip.aesVersion = 1;
         AppendLocalHeader(zip, buffer_);
         entry.dataStart = Position();
-        buffer_.insert(buffer_.end(), entry.aesHeader.begin(), entry.aesHeader.end());
+        if (entry.chain != nullptr) entry.chain->keys().AppendHeader(buffer_);
     }
     if (!Append(data, length)) return false;
     zip.crc = static_cast<std::uint32_t>(crc32_combine(zip.crc, part.crc, static_cast<z_off_t>(part.read)));
@@ -317,9 +318,7 @@ bool ZipWriter::Close() {
 }
 
 std::unique_ptr<Job> ZipWriter::NewJob() {
-    if (spare_.empty()) return std::make_unique<Job>();
-    std::unique_ptr<Job> job = std::move(spare_.back());
-    spare_.pop_back();
+    std::unique_ptr<Job> job = pool_.Take();
     job->parts.clear();
     job->inputBytes = 0;
     job->openFiles = 0;

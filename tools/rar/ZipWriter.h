@@ -11,6 +11,7 @@
 #include "tools/rar/BlockCompressor.h"
 #include "tools/rar/CommandLine.h"
 #include "tools/rar/ExitCode.h"
+#include "tools/rar/JobPool.h"
 #include "tools/rar/Reporter.h"
 #include "tools/rar/SourceTree.h"
 #include "tools/rar/VolumeOutput.h"
@@ -46,15 +47,14 @@ class ZipWriter {
         bool started = false;  // its local header is written
         bool ended = false;    // its data ended early: the blocks still to come are dropped
         std::uint64_t dataStart = 0;
-        std::vector<char> aesHeader;      // a large encrypted entry's salt and password check
-        std::shared_ptr<AesChain> chain;  // ... and what its blocks share
+        std::shared_ptr<AesChain> chain;  // a large encrypted entry's keys and authentication code
     };
 
     bool AddFile(PendingEntry entry);
-    bool StartChain(PendingEntry& entry);
     bool AddToBatch(Part part);
     bool SubmitBatch();
     bool Submit(std::unique_ptr<Job> job);
+    bool MakeRoom(const Job& job);
     bool RetireOldest();
     bool Store(Part& part, Job& job);
     bool StoreWhole(PendingEntry& entry, Part& part, const char* data, std::size_t length);
@@ -79,7 +79,7 @@ class ZipWriter {
     std::uint64_t entryCount_ = 0;
     std::size_t openFiles_ = 0;  // held by the jobs in flight
     std::deque<std::unique_ptr<Job>> inFlight_;
-    std::vector<std::unique_ptr<Job>> spare_;
+    JobPool<Job> pool_;
     std::unique_ptr<Job> batch_;
     bool failed_ = false;
     int stored_ = 0;
