@@ -14,7 +14,7 @@ namespace zov {
 namespace {
 
 constexpr mode_t kLockFileMode = 0600;
-constexpr std::chrono::milliseconds kRetryPause{10};
+constexpr std::chrono::milliseconds kRetryPause{1};
 
 // The lock file opened for locking, or -1 (errno set).
 int OpenLockFile(const std::string& path) {
