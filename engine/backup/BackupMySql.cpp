@@ -152,6 +152,7 @@ int CBackup::BackupMySqlSelected(int taskId, const std::string& storage,
             failure = "备份MySQL数据库时，指定的数据库名" + name + "无效";
         } else if (IsFolderEmpty(WithTrailingSlash(dump.dataDir) + found->folder)) {
             failure = "数据库为空，被跳过。";
+            dump.job.asker.Warn("备份MySQL数据库时，数据库" + found->folder + "内容为空，将被跳过。", "警告");
         }
         if (!failure.empty()) {
             message = failure;

@@ -24,4 +24,12 @@ bool WindowAsker::AskYesNo(const std::string& question, const std::string& capti
     return yes;
 }
 
+void WindowAsker::Warn(const std::string& text, const std::string& caption) {
+    AskOnWindowThread([&] {
+        if (stop_.stop_requested()) return;
+        ShowBox(QApplication::activeWindow(), QString::fromStdString(text), QString::fromStdString(caption),
+                Prompter::Icon::Warning);
+    });
+}
+
 }  // namespace zov::gui

@@ -34,7 +34,7 @@ class RecordingStatus : public StatusSink {
 };
 
 // Answers password prompts from a script (cancelled once the script is used up) and Yes/No questions with
-// No; keeps every prompt and question. The hook runs before each password answer.
+// No; keeps every prompt, question and warning. The hook runs before each password answer.
 class ScriptedAsker : public Asker {
   public:
     explicit ScriptedAsker(std::deque<PasswordAnswer> answers = {}) : answers_(std::move(answers)) {}
@@ -52,6 +52,10 @@ class ScriptedAsker : public Asker {
         std::lock_guard lock(mutex_);
         prompts_.push_back(caption + ": " + question);
         return false;
+    }
+    void Warn(const std::string& text, const std::string& caption) override {
+        std::lock_guard lock(mutex_);
+        prompts_.push_back(caption + ": " + text);
     }
     void SetHook(std::function<void()> hook) { hook_ = std::move(hook); }
     std::vector<std::string> Prompts() const {

@@ -191,6 +191,26 @@ TEST_F(BackupMySqlTest, AnyFailedDatabaseFailsTheJob) {
     EXPECT_EQ(Entries(program_ / "bak/2024-05-01").size(), 1u);
 }
 
+// A database whose folder holds nothing is recorded as skipped and told of through the asker (a box in the
+// management program, nothing in the service); the databases after it are still backed up.
+TEST_F(BackupMySqlTest, AnEmptyDatabaseIsSkippedWithAWarning) {
+    const std::string empty = test::UniqueDatabase("empty");
+    ASSERT_TRUE(fs::create_directory(server_.dataDir + "/" + empty));
+    const std::string database = MakeDatabase("after");
+    const TaskInfo task = StoreTask(empty + "|" + database, server_.rootPassword);
+    std::string message;
+    backup_.RunMySqlTask(task, "2024-05-01", rar_, message, job_.Context());
+    fs::remove(server_.dataDir + "/" + empty);
+    const auto lines = LogLines();
+    ASSERT_EQ(lines.size(), 2u);
+    EXPECT_EQ(lines[0][5], empty);
+    EXPECT_EQ(lines[0][8], "失败");
+    EXPECT_EQ(lines[0][9], "数据库为空，被跳过。");
+    EXPECT_EQ(lines[1][8], "成功");
+    EXPECT_EQ(job_.asker.Prompts(),
+              std::vector<std::string>{"警告: 备份MySQL数据库时，数据库" + empty + "内容为空，将被跳过。"});
+}
+
 // A dump tool that fails leaves no archive, even when it wrote part of a dump; an error that can pass is
 // tried again as often as before (4 cycles of 6 runs), one that cannot is not.
 TEST_F(BackupMySqlTest, AFailedDumpIsRetriedOnlyWhenItCanPassAndNeverArchived) {

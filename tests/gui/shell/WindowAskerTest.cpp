@@ -77,24 +77,32 @@ class WindowAskerTest : public QObject {
         QCOMPARE(answer.cancelled, !confirm);
     }
 
-    void QuestionsGoThroughThePrompter() {
+    void QuestionsAndWarningsGoThroughThePrompter() {
         RecordingPrompter prompter;
-        prompter.Script({Prompter::Answer::Yes, Prompter::Answer::No});
+        prompter.Script({Prompter::Answer::Yes, Prompter::Answer::No, Prompter::Answer::Ok});
         WindowAsker asker({});
         std::atomic<int> yes{-1};
         std::atomic<int> no{-1};
+        std::atomic<bool> warned{false};
         std::jthread job([&] {
             yes = asker.AskYesNo("继续吗？", "还原");
             no = asker.AskYesNo("再继续吗？", "还原");
+            asker.Warn("数据库内容为空", "警告");
+            warned = true;
         });
-        QTRY_COMPARE(no.load(), 0);
+        QTRY_VERIFY(warned.load());
+        QCOMPARE(no.load(), 0);
         QCOMPARE(yes.load(), 1);
-        QCOMPARE(prompter.Texts(), (QStringList{"继续吗？", "再继续吗？"}));
+        QCOMPARE(prompter.Texts(), (QStringList{"继续吗？", "再继续吗？", "数据库内容为空"}));
         QCOMPARE(prompter.Boxes().front().caption, QString("还原"));
         QCOMPARE(prompter.Boxes().front().buttons, Prompter::Buttons::YesNo);
+        QCOMPARE(prompter.Boxes().back().caption, QString("警告"));
+        QCOMPARE(prompter.Boxes().back().buttons, Prompter::Buttons::Ok);
+        QCOMPARE(prompter.Boxes().back().icon, Prompter::Icon::Warning);
     }
 
-    // A job whose stop was requested asks nothing: no dialog, the prompt cancelled, the question No.
+    // A job whose stop was requested asks nothing: no dialog, the prompt cancelled, the question No, no
+    // warning.
     void AStoppedJobAsksNothing() {
         RecordingPrompter prompter;
         prompter.Script({Prompter::Answer::Yes});
@@ -106,6 +114,7 @@ class WindowAskerTest : public QObject {
         DialogHandler handler([](CInputPwdDlg& dialog) { dialog.accept(); });
         std::jthread job([&] {
             answer = asker.AskPassword("密码");
+            asker.Warn("数据库内容为空", "警告");
             yes = asker.AskYesNo("继续吗？", "还原");
         });
         QTRY_COMPARE(yes.load(), 0);
