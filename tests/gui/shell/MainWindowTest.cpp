@@ -121,7 +121,6 @@ class MainWindowTest : public QObject {
         SaveScreenshot(window, "main-window-" + QString(QTest::currentDataTag()));
     }
 
-    // Without the archiver the database tabs are off; they come on within a second once it is there.
     // Without the archiver the database tabs are off; they come on within a second once it is there, the
     // MySQL tab only when a MySQL server was found.
     void DatabaseTabsWaitForTheArchiver_data() {
