@@ -1,7 +1,6 @@
 #include "gui/shell/ArchiverCheck.h"
 
 #include <QString>
-#include <atomic>
 
 #include "engine/archive/ZipOperatorLookup.h"
 #include "engine/settings/IniFile.h"
@@ -18,17 +17,12 @@ namespace {
 constexpr const char* kRarSection = "SYSTEM";
 constexpr const char* kRarKey = "rar_path";
 
-std::atomic<bool> rarAvailable{false};
-
 }  // namespace
-
-bool RarAvailable() { return rarAvailable.load(); }
 
 bool FindArchiver(QWidget* owner, bool askWhenMissing) {
     const std::string path = GetRarPath();
     if (!path.empty() && IsRegularFile(path)) {
         IniFile(TempIniPath()).Write(kRarKey, kRarSection, path);
-        rarAvailable = true;
         return true;
     }
     if (askWhenMissing) {

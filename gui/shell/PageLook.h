@@ -8,6 +8,10 @@ class QLabel;
 class QRect;
 class QWidget;
 
+namespace zov::gui {
+class CMyButton;
+}
+
 // The look the settings pages share: the CJK font at a pixel height, text colours, white pages and
 // clickable texts.
 namespace zov::gui {
@@ -22,7 +26,6 @@ void MakeWhitePage(QWidget& page);
 void SetTaskTooltipLook(QWidget& widget);
 // A label at the rectangle with the id as object name.
 QLabel* AddLabel(QWidget& parent, const char* id, const QString& text, int x, int y, int width, int height);
-class CMyButton;
 // A drawn push button at the rectangle with the id as object name.
 CMyButton* AddButton(QWidget& parent, const char* id, const QString& text, const QRect& where);
 

@@ -9,7 +9,6 @@
 #include "engine/settings/ProgramFiles.h"
 #include "engine/tasks/QelXml.h"
 #include "gui/shell/AboutDialog.h"
-#include "gui/shell/ArchiverCheck.h"
 #include "gui/shell/MainWindow.h"
 #include "gui/shell/SingleInstance.h"
 #include "gui/shell/TaskStore.h"
@@ -83,7 +82,6 @@ class MainWindowTest : public QObject {
         QCOMPARE(IniFile(zov::ConfigIniPath()).Read("SetupFlag", "QEL"), std::string("1"));
         for (const char* log : {"Log/Files", "Log/MySQL", "Log/SQL Server", "Log/UI"})
             QVERIFY2(std::filesystem::is_directory(folder / log), log);
-        QVERIFY(zov::gui::RarAvailable());
         QCOMPARE(prompter.Texts(), QStringList());
         QCOMPARE(window.windowTitle(), QString("StowmeranV3.5"));
     }
@@ -121,7 +119,6 @@ class MainWindowTest : public QObject {
         SaveScreenshot(window, "main-window-" + QString(QTest::currentDataTag()));
     }
 
-    // Without the archiver the database tabs are off; they come on within a second once it is there.
     // Without the archiver the database tabs are off; they come on within a second once it is there, the
     // MySQL tab only when a MySQL server was found.
     void DatabaseTabsWaitForTheArchiver_data() {

@@ -1,4 +1,3 @@
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -19,6 +18,7 @@
 #include "platform/ProcessRunner.h"
 #include "support/GuiTestSupport.h"
 #include "support/RecordingPrompter.h"
+#include "tests/support/NobodyChild.h"
 #include "tests/support/RecordingShell.h"
 
 using namespace zov::gui;
@@ -215,9 +215,9 @@ class SysSetupDlgTest : public QObject {
         const std::string rar = MakeFile(fixture.folder / "tools/rar");
         QCOMPARE(chmod(rar.c_str(), mode_t(fileMode)), 0);
         QCOMPARE(chmod((fixture.folder / "tools").c_str(), mode_t(folderMode)), 0);
-        const passwd* nobody = getpwnam("nobody");
-        QVERIFY(nobody != nullptr);
-        if (nobodysFile) QCOMPARE(chown(rar.c_str(), nobody->pw_uid, nobody->pw_gid), 0);
+        const std::optional<zov::test::UserIds> nobody = zov::test::NobodyIds();
+        QVERIFY(nobody.has_value());
+        if (nobodysFile) QCOMPARE(chown(rar.c_str(), nobody->uid, nobody->gid), 0);
 
         CSysSetupStateDlg page(nullptr);
         Control<QLineEdit>(page, "1122")->setText(QString::fromStdString(rar));

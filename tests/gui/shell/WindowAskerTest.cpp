@@ -1,46 +1,20 @@
-#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QTest>
-#include <QTimer>
 #include <atomic>
-#include <functional>
 #include <stop_token>
 #include <thread>
 
 #include "gui/shell/PasswordDialogs.h"
 #include "gui/shell/WindowAsker.h"
+#include "support/PasswordAnswerer.h"
 #include "support/RecordingPrompter.h"
 
 using zov::gui::CInputPwdDlg;
 using zov::gui::Prompter;
 using zov::gui::WindowAsker;
+using zov::gui::test::PasswordAnswerer;
 using zov::gui::test::RecordingPrompter;
-
-namespace {
-
-// Hands the password dialog, once it is open on the window thread, to handle (from within its own event
-// loop, as a user's answer comes).
-class DialogHandler : public QObject {
-  public:
-    explicit DialogHandler(std::function<void(CInputPwdDlg&)> handle) : handle_(std::move(handle)) {
-        connect(&timer_, &QTimer::timeout, this, [this] {
-            auto* dialog = qobject_cast<CInputPwdDlg*>(QApplication::activeModalWidget());
-            if (dialog == nullptr || handled_) return;
-            handled_ = true;
-            handle_(*dialog);
-        });
-        timer_.start(20);
-    }
-    bool handled() const { return handled_; }
-
-  private:
-    std::function<void(CInputPwdDlg&)> handle_;
-    QTimer timer_;
-    bool handled_ = false;
-};
-
-}  // namespace
 
 class WindowAskerTest : public QObject {
     Q_OBJECT
@@ -58,7 +32,7 @@ class WindowAskerTest : public QObject {
         zov::PasswordAnswer answer{"unset", !confirm};
         std::atomic<bool> done{false};
         QString prompt;
-        DialogHandler handler([&](CInputPwdDlg& dialog) {
+        PasswordAnswerer answerer([&](CInputPwdDlg& dialog) {
             prompt = dialog.findChild<QLabel*>()->text();
             if (confirm) {
                 dialog.findChild<QLineEdit*>()->setText("密码 1");
@@ -111,7 +85,7 @@ class WindowAskerTest : public QObject {
         WindowAsker asker(stop.get_token());
         zov::PasswordAnswer answer{"unset", false};
         std::atomic<int> yes{-1};
-        DialogHandler handler([](CInputPwdDlg& dialog) { dialog.accept(); });
+        PasswordAnswerer answerer([](CInputPwdDlg& dialog) { dialog.accept(); });
         std::jthread job([&] {
             answer = asker.AskPassword("密码");
             asker.Warn("数据库内容为空", "警告");
@@ -119,7 +93,7 @@ class WindowAskerTest : public QObject {
         });
         QTRY_COMPARE(yes.load(), 0);
         QVERIFY(answer.cancelled);
-        QVERIFY(!handler.handled());
+        QCOMPARE(answerer.Answered(), 0);
         QCOMPARE(prompter.Texts(), QStringList());
     }
 };
