@@ -28,6 +28,10 @@ const QRegularExpression kNameForbidden(R"([|:<>/\\?"])");
 
 }  // namespace
 
+bool IsDatabaseTaskOf(const TaskInfo& task, int sqlType) {
+    return !task.IsFileTask() && task.sqlType == sqlType;
+}
+
 DatabaseTaskEditor::DatabaseTaskEditor(const DatabaseEditorLook& look, QWidget* parent)
     : QDialog(parent), look_(look) {
     setObjectName(look.dialogId);
@@ -74,7 +78,7 @@ bool DatabaseTaskEditor::Prepare() {
     }
     TaskInfo task;
     const bool stored = operation_ == kModify && taskId_ != 0 && TaskStore().GetTaskById(taskId_, task) &&
-                        !task.IsFileTask() && task.sqlType == look_.sqlType;
+                        IsDatabaseTaskOf(task, look_.sqlType);
     if (!stored) {
         NewForm();
         return true;

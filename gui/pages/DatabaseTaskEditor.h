@@ -17,6 +17,9 @@ namespace zov::gui {
 class CDropEdit;
 class CMyButton;
 
+// Whether the task is a database task of the type (kSqlServer, kMySql).
+bool IsDatabaseTaskOf(const TaskInfo& task, int sqlType);
+
 // What makes a database task editor the editor of its kind: its tasks, texts, icon and control ids.
 struct DatabaseEditorLook {
     const char* dialogId;

@@ -17,7 +17,7 @@ CMysqlBackupDlg::CMysqlBackupDlg(QWidget* parent) : TaskPage("166", parent) {
                      "1167",
                      "174",
                      MySqlLogViewConfig(),
-                     [](const TaskInfo& task) { return !task.IsFileTask() && task.sqlType == kMySql; },
+                     [](const TaskInfo& task) { return IsDatabaseTaskOf(task, kMySql); },
                      {"任务[%1]正在执行", "任务 %1 执行成功！", "成功", "任务 %1 执行失败！\n%2", "失败",
                       "该任务不是MySQL备份任务"}});
     serverFound_ = editor_->serviceBox()->count() > 0;
