@@ -7,8 +7,8 @@
 namespace zov::gui {
 
 CMSSqlBackupDlg::CMSSqlBackupDlg(QWidget* parent) : TaskPage("157", parent) {
-    editor_ = new CMSSqlBackupSetupDlg(this);
-    list_ = new CMSSqlBackupListDlg(*editor_, this);
+    auto* editor = new CMSSqlBackupSetupDlg(this);
+    list_ = new CMSSqlBackupListDlg(*editor, this);
     Assemble(list_, {"1095",
                      "MSSQL备份",
                      "1167",

@@ -10,8 +10,8 @@
 namespace zov::gui {
 
 CMysqlBackupDlg::CMysqlBackupDlg(QWidget* parent) : TaskPage("166", parent) {
-    editor_ = new CMysqlBackupSetupDlg(this);
-    list_ = new CMysqlBackupListDlg(*editor_, this);
+    auto* editor = new CMysqlBackupSetupDlg(this);
+    list_ = new CMysqlBackupListDlg(*editor, this);
     Assemble(list_, {"1095",
                      "MySQL备份",
                      "1167",
@@ -20,7 +20,7 @@ CMysqlBackupDlg::CMysqlBackupDlg(QWidget* parent) : TaskPage("166", parent) {
                      [](const TaskInfo& task) { return IsDatabaseTaskOf(task, kMySql); },
                      {"任务[%1]正在执行", "任务 %1 执行成功！", "成功", "任务 %1 执行失败！\n%2", "失败",
                       "该任务不是MySQL备份任务"}});
-    serverFound_ = editor_->serviceBox()->count() > 0;
+    serverFound_ = editor->serviceBox()->count() > 0;
     if (!serverFound_) {
         tabs()->current()->hide();
         hide();
