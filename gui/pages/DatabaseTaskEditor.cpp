@@ -23,6 +23,7 @@ namespace zov::gui {
 namespace {
 
 constexpr const char* kDefaultKeepDays = "30";
+constexpr int kMaxKeepDays = 3000;
 // What a task name may not hold.
 const QRegularExpression kNameForbidden(R"([|:<>/\\?"])");
 

@@ -51,7 +51,6 @@ class DatabaseTaskEditor : public QDialog {
 
   public:
     enum Operation { kModify = 1, kNew = 2, kDelete = 3 };
-    static constexpr int kMaxKeepDays = 3000;
 
     void SetOperation(int operation, int taskId);
     // Does the operation: a delete at once (false: nothing to show), else fills the form for a new or the
