@@ -137,17 +137,12 @@ void DatabasePicker::AddDatabase() {
 void DatabasePicker::RemoveDatabase() {
     const QString text = TakeCurrent(*selected_);
     if (text.isEmpty()) return;
+    const bool all = text == kAllEntry;
+    if (all) all_ = false;
+    const bool back = !Holds(*available_, text, Qt::CaseSensitive);
+    if (back) available_->insertTopLevelItem(all ? 0 : available_->topLevelItemCount(), Entry(text));
     UpdateCounts();
-    if (text == kAllEntry) all_ = false;
-    if (Holds(*available_, text, Qt::CaseSensitive)) return;
-    if (text == kAllEntry) {
-        available_->insertTopLevelItem(0, Entry(text));
-        UpdateCounts();
-        emit relistRequested();
-        return;
-    }
-    available_->addTopLevelItem(Entry(text));
-    UpdateCounts();
+    if (all && back) emit relistRequested();
 }
 
 void DatabasePicker::AddAllDatabases() {
@@ -162,24 +157,15 @@ void DatabasePicker::AddAllDatabases() {
 }
 
 void DatabasePicker::ClearSelected() {
-    const bool wasAll = all_;
+    const bool relist = all_ && selected_->topLevelItemCount() > 0;
     all_ = false;
     if (available_->topLevelItemCount() == 0) available_->addTopLevelItem(Entry(kAllEntry));
-    if (selected_->topLevelItemCount() == 0) {
-        UpdateCounts();
-        return;
-    }
-    if (wasAll) {
-        selected_->clear();
-        UpdateCounts();
-        emit relistRequested();
-        return;
-    }
-    for (const QString& text : Texts(*selected_)) {
+    for (const QString& text : relist ? QStringList() : Texts(*selected_)) {
         if (!Holds(*available_, text, Qt::CaseInsensitive)) available_->addTopLevelItem(Entry(text));
     }
     selected_->clear();
     UpdateCounts();
+    if (relist) emit relistRequested();
 }
 
 }  // namespace zov::gui

@@ -23,10 +23,15 @@ namespace zov::gui {
 namespace {
 
 constexpr const char* kDefaultKeepDays = "30";
+constexpr int kMaxKeepDays = 3000;
 // What a task name may not hold.
 const QRegularExpression kNameForbidden(R"([|:<>/\\?"])");
 
 }  // namespace
+
+bool IsDatabaseTaskOf(const TaskInfo& task, int sqlType) {
+    return !task.IsFileTask() && task.sqlType == sqlType;
+}
 
 DatabaseTaskEditor::DatabaseTaskEditor(const DatabaseEditorLook& look, QWidget* parent)
     : QDialog(parent), look_(look) {
@@ -74,7 +79,7 @@ bool DatabaseTaskEditor::Prepare() {
     }
     TaskInfo task;
     const bool stored = operation_ == kModify && taskId_ != 0 && TaskStore().GetTaskById(taskId_, task) &&
-                        !task.IsFileTask() && task.sqlType == look_.sqlType;
+                        IsDatabaseTaskOf(task, look_.sqlType);
     if (!stored) {
         NewForm();
         return true;

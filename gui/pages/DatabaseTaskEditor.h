@@ -17,6 +17,9 @@ namespace zov::gui {
 class CDropEdit;
 class CMyButton;
 
+// Whether the task is a database task of the type (kSqlServer, kMySql).
+bool IsDatabaseTaskOf(const TaskInfo& task, int sqlType);
+
 // What makes a database task editor the editor of its kind: its tasks, texts, icon and control ids.
 struct DatabaseEditorLook {
     const char* dialogId;
@@ -48,7 +51,6 @@ class DatabaseTaskEditor : public QDialog {
 
   public:
     enum Operation { kModify = 1, kNew = 2, kDelete = 3 };
-    static constexpr int kMaxKeepDays = 3000;
 
     void SetOperation(int operation, int taskId);
     // Does the operation: a delete at once (false: nothing to show), else fills the form for a new or the

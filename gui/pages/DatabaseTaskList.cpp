@@ -29,6 +29,8 @@ DatabaseTaskList::DatabaseTaskList(const DatabaseListLook& look, DatabaseTaskEdi
     connect(remove, &QPushButton::clicked, this, &DatabaseTaskList::DeleteTask);
 }
 
+bool DatabaseTaskList::Shows(const TaskInfo& task) const { return IsDatabaseTaskOf(task, look_.sqlType); }
+
 void DatabaseTaskList::Filled(const std::vector<TaskInfo>&) { UpdateRunButton(); }
 
 void DatabaseTaskList::BuildMenu(QMenu& menu) {

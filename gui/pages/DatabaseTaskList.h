@@ -11,6 +11,7 @@ class DatabaseTaskEditor;
 // the storage folder and the counter of its runs at once.
 struct DatabaseListLook {
     TaskKind kind;
+    int sqlType;
     std::vector<TaskListPage::Column> columns;
     const char* pageId;
     const char* listId;
@@ -48,6 +49,7 @@ class DatabaseTaskList : public TaskListPage {
     virtual bool CanRun() { return true; }
     // Runs the restore dialog of the kind for the task.
     virtual void OpenRestoreDialog(int taskId) = 0;
+    bool Shows(const TaskInfo& task) const override;
     void Filled(const std::vector<TaskInfo>& listed) override;
 
   private:

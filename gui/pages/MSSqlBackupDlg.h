@@ -5,7 +5,6 @@
 namespace zov::gui {
 
 class CMSSqlBackupListDlg;
-class CMSSqlBackupSetupDlg;
 
 // The SQL Server page of the main window: the task list and the SQL Server log view under two tabs, the
 // task editor and the runs at once of SQL Server tasks.
@@ -16,10 +15,8 @@ class CMSSqlBackupDlg : public TaskPage {
     explicit CMSSqlBackupDlg(QWidget* parent);
 
     CMSSqlBackupListDlg* listPage() const { return list_; }
-    CMSSqlBackupSetupDlg* editor() const { return editor_; }
 
   private:
-    CMSSqlBackupSetupDlg* editor_;
     CMSSqlBackupListDlg* list_;
 };
 

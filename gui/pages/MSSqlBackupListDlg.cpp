@@ -11,6 +11,7 @@ namespace {
 
 const DatabaseListLook kLook{
     TaskKind::SqlServer,
+    kSqlServer,
     {{"ID", 40, Qt::AlignCenter},
      {"任务名", 50, Qt::AlignLeft},
      {"实例名", 80, Qt::AlignLeft},
@@ -33,10 +34,6 @@ const DatabaseListLook kLook{
 CMSSqlBackupListDlg::CMSSqlBackupListDlg(CMSSqlBackupSetupDlg& editor, QWidget* parent)
     : DatabaseTaskList(kLook, editor, parent) {
     Fill();
-}
-
-bool CMSSqlBackupListDlg::Shows(const TaskInfo& task) const {
-    return !task.IsFileTask() && task.sqlType == kSqlServer;
 }
 
 QStringList CMSSqlBackupListDlg::Cells(const TaskInfo& task) const {

@@ -15,7 +15,6 @@ class CMSSqlBackupListDlg : public DatabaseTaskList {
     CMSSqlBackupListDlg(CMSSqlBackupSetupDlg& editor, QWidget* parent);
 
   protected:
-    bool Shows(const TaskInfo& task) const override;
     QStringList Cells(const TaskInfo& task) const override;
     void OpenRestoreDialog(int taskId) override;
 };

@@ -1,7 +1,6 @@
 #include "gui/pages/MSSqlBackupSetupDlg.h"
 
 #include <QComboBox>
-#include <QLineEdit>
 #include <QTreeWidget>
 #include <vector>
 

@@ -10,17 +10,17 @@
 namespace zov::gui {
 
 CMysqlBackupDlg::CMysqlBackupDlg(QWidget* parent) : TaskPage("166", parent) {
-    editor_ = new CMysqlBackupSetupDlg(this);
-    list_ = new CMysqlBackupListDlg(*editor_, this);
+    auto* editor = new CMysqlBackupSetupDlg(this);
+    list_ = new CMysqlBackupListDlg(*editor, this);
     Assemble(list_, {"1095",
                      "MySQL备份",
                      "1167",
                      "174",
                      MySqlLogViewConfig(),
-                     [](const TaskInfo& task) { return !task.IsFileTask() && task.sqlType == kMySql; },
+                     [](const TaskInfo& task) { return IsDatabaseTaskOf(task, kMySql); },
                      {"任务[%1]正在执行", "任务 %1 执行成功！", "成功", "任务 %1 执行失败！\n%2", "失败",
                       "该任务不是MySQL备份任务"}});
-    serverFound_ = editor_->serviceBox()->count() > 0;
+    serverFound_ = editor->serviceBox()->count() > 0;
     if (!serverFound_) {
         tabs()->current()->hide();
         hide();

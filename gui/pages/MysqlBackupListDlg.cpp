@@ -13,6 +13,7 @@ namespace {
 
 const DatabaseListLook kLook{
     TaskKind::MySql,
+    kMySql,
     {{"ID", 40, Qt::AlignCenter},
      {"任务名", 50, Qt::AlignLeft},
      {"服务名", 80, Qt::AlignLeft},
@@ -34,10 +35,6 @@ const DatabaseListLook kLook{
 CMysqlBackupListDlg::CMysqlBackupListDlg(CMysqlBackupSetupDlg& editor, QWidget* parent)
     : DatabaseTaskList(kLook, editor, parent) {
     Fill();
-}
-
-bool CMysqlBackupListDlg::Shows(const TaskInfo& task) const {
-    return !task.IsFileTask() && task.sqlType == kMySql;
 }
 
 QStringList CMysqlBackupListDlg::Cells(const TaskInfo& task) const {

@@ -15,7 +15,6 @@ class CMysqlBackupListDlg : public DatabaseTaskList {
     CMysqlBackupListDlg(CMysqlBackupSetupDlg& editor, QWidget* parent);
 
   protected:
-    bool Shows(const TaskInfo& task) const override;
     QStringList Cells(const TaskInfo& task) const override;
     void OpenRestoreDialog(int taskId) override;
     bool CanRun() override;
