@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTableView>

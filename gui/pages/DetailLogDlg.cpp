@@ -1,6 +1,5 @@
 #include "gui/pages/DetailLogDlg.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 

@@ -7,7 +7,6 @@
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/TempIniKeys.h"
 #include "gui/pages/FileBackupSetupDlg.h"
-#include "gui/pages/PageControls.h"
 #include "gui/restore/FileRestoreDialog.h"
 #include "gui/shell/ArchiverCheck.h"
 #include "gui/shell/PageLook.h"
