@@ -294,6 +294,30 @@ class FileTaskListTest : public QObject {
         QCOMPARE(f.shell.Opened(), std::vector<std::string>{f.folder / "bak/docs"});
     }
 
+    // A folder the shell cannot open is named in a box, not dropped in silence.
+    void AFolderTheShellCannotOpenIsNamed_data() {
+        QTest::addColumn<bool>("storage");
+        QTest::newRow("source") << false;
+        QTest::newRow("storage") << true;
+    }
+    void AFolderTheShellCannotOpenIsNamed() {
+        QFETCH(bool, storage);
+        Fixture f;
+        const TaskInfo task = f.Task(5, "docs");
+        std::filesystem::create_directories(task.dest);
+        QVERIFY(StoreRecords({TaskRecord(task)}));
+        zov::RecordingShell failing(false);
+        zov::SetShell(&failing);
+        CFileBackupDlg page(nullptr);
+        CFileBackupListDlg& list = *page.listPage();
+        Select(list, 0);
+        storage ? list.OpenStorageFolder() : list.OpenSourceFolder();
+        const std::string folder = storage ? task.dest : task.source;
+        QCOMPARE(failing.Opened(), std::vector<std::string>{folder});
+        QCOMPARE(f.prompter.Texts(), QStringList{"无法打开文件夹[" + QString::fromStdString(folder) +
+                                                 "]：没有可用的打开程序 xdg-open，或它运行失败。"});
+    }
+
     // Restore from history opens the file restore dialog with the selected row's task.
     void RestoreOpensTheRestoreDialog() {
         Fixture f;
