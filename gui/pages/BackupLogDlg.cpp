@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QHeaderView>
-#include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QTableView>
@@ -12,12 +11,12 @@
 #include "engine/settings/ProgramFiles.h"
 #include "gui/pages/DetailLogDlg.h"
 #include "gui/pages/PageControls.h"
+#include "gui/shell/GuiUtilities.h"
 #include "gui/shell/GuiUtilitiesFiles.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/widgets/MyButton.h"
 #include "platform/Clock.h"
-#include "platform/Shell.h"
 
 namespace zov::gui {
 
@@ -155,6 +154,6 @@ void CBackupLogDlg::ShowMenu(const QPoint& at) {
     menu.exec(list_->viewport()->mapToGlobal(at));
 }
 
-void CBackupLogDlg::OpenLogFolder() { CurrentShell().Open(LogFolder() + config_.folder); }
+void CBackupLogDlg::OpenLogFolder() { OpenWithShell(this, LogFolder() + config_.folder, "文件夹"); }
 
 }  // namespace zov::gui

@@ -48,7 +48,6 @@ class CBackupLogDlg : public QWidget {
 
     CBackupLogDlg(LogViewConfig config, QWidget* parent);
 
-    const LogViewConfig& config() const { return config_; }
     const LogRecordModel& rows() const { return *model_; }
     QTableView* list() const { return list_; }
 

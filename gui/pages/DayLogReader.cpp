@@ -29,17 +29,16 @@ bool IsDayFileName(std::string_view name) {
     return true;
 }
 
-}  // namespace
-
+// The names "YYYY-MM-DD.log" of the folder whose day is later than cutoffDay, sorted.
 std::vector<std::string> DayFilesAfter(const std::string& folder, const std::string& cutoffDay) {
     std::vector<std::string> names;
     for (std::string& name : ListDirectory(folder)) {
-        if (IsDayFileName(name) && name.substr(0, kDayLength) > cutoffDay && IsRegularFile(folder + name)) {
-            names.push_back(std::move(name));
-        }
+        if (IsDayFileName(name) && name.substr(0, kDayLength) > cutoffDay) names.push_back(std::move(name));
     }
     return names;
 }
+
+}  // namespace
 
 void DayLogReader::Reset() {
     files_.clear();
@@ -71,10 +70,11 @@ DayLogReader::Batch DayLogReader::Read(const std::string& folder, int days, std:
 
 bool DayLogReader::ReadFile(const std::string& path, const std::string& cutoff,
                             std::vector<LogRecord>& records) {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+    // Non-blocking and checked on the descriptor: a pipe or a folder under a day file's name is passed over.
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
     if (fd < 0) return true;
     struct stat info {};
-    if (fstat(fd, &info) != 0) {
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(fd);
         return true;
     }

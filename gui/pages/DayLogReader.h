@@ -46,7 +46,4 @@ class DayLogReader {
     bool fresh_ = true;
 };
 
-// The file names "YYYY-MM-DD.log" of the folder whose day is later than the day of cutoff, sorted.
-std::vector<std::string> DayFilesAfter(const std::string& folder, const std::string& cutoffDay);
-
 }  // namespace zov::gui

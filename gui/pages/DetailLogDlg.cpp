@@ -1,6 +1,5 @@
 #include "gui/pages/DetailLogDlg.h"
 
-#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 
@@ -91,7 +90,7 @@ CDetailLogDlg::CDetailLogDlg(const LogRecord& record, int category, QWidget* par
         AddButton(*this, "1167", "打开", {kFieldX + kFieldWidth - 54, 14 + 6 * kRowHeight, 54, 24});
     openTarget->setEnabled(targetExists);
     CMyButton* ok = AddButton(*this, "1095", "确  定", {190, 356, 90, 28});
-    connect(openItem, &QPushButton::clicked, this, [this] { OpenPathIfSet(record_.item); });
+    connect(openItem, &QPushButton::clicked, this, [this] { OpenPathIfSet(record_.item, this); });
     connect(openTarget, &QPushButton::clicked, this, [this] { OpenInExplorer(this, record_.target); });
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
     InstallDialogKeyFilter(this);

@@ -14,8 +14,8 @@
 namespace zov::gui {
 
 CFileBackupDlg::CFileBackupDlg(QWidget* parent) : TaskPage("130", parent) {
-    editor_ = new CFileBackupSetupDlg(this);
-    list_ = new CFileBackupListDlg(*editor_, this);
+    auto* editor = new CFileBackupSetupDlg(this);
+    list_ = new CFileBackupListDlg(*editor, this);
     Assemble(list_, {"1086",
                      "文件备份",
                      "1087",

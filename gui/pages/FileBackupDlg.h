@@ -5,7 +5,6 @@
 namespace zov::gui {
 
 class CFileBackupListDlg;
-class CFileBackupSetupDlg;
 
 // The file page of the main window: the task list and the file log view under two tabs, the task editor
 // and the runs at once of file tasks. At its start it tells of the runs at once that the program's last run
@@ -17,14 +16,12 @@ class CFileBackupDlg : public TaskPage {
     explicit CFileBackupDlg(QWidget* parent);
 
     CFileBackupListDlg* listPage() const { return list_; }
-    CFileBackupSetupDlg* editor() const { return editor_; }
 
     // The start-up check of [TEMPTASKS]: with more than one key and a first key other than "DAY", the box
     // "未处理的任务" names the tasks left "RUNNING" and those left "FAILED", and the section is deleted.
     static void ReportUnfinishedRuns(QWidget* owner);
 
   private:
-    CFileBackupSetupDlg* editor_;
     CFileBackupListDlg* list_;
 };
 

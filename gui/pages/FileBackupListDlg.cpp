@@ -7,9 +7,9 @@
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/TempIniKeys.h"
 #include "gui/pages/FileBackupSetupDlg.h"
-#include "gui/pages/PageControls.h"
 #include "gui/restore/FileRestoreDialog.h"
 #include "gui/shell/ArchiverCheck.h"
+#include "gui/shell/GuiUtilities.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/shell/QtText.h"
@@ -17,7 +17,6 @@
 #include "gui/shell/UserCache.h"
 #include "gui/widgets/MyButton.h"
 #include "platform/Paths.h"
-#include "platform/Shell.h"
 
 namespace zov::gui {
 
@@ -160,8 +159,7 @@ void CFileBackupListDlg::OpenSourceFolder() { OpenSelectedFolder(kSourceColumn);
 void CFileBackupListDlg::OpenStorageFolder() { OpenSelectedFolder(kStorageColumn); }
 
 void CFileBackupListDlg::OpenSelectedFolder(int column) {
-    const QString folder = SelectedText(column);
-    if (!folder.isEmpty()) CurrentShell().Open(folder.toStdString());
+    OpenPathIfSet(SelectedText(column).toStdString(), this);
 }
 
 void CFileBackupListDlg::ClearRunningMark() {

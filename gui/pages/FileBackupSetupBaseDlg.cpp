@@ -9,6 +9,7 @@
 #include "engine/tasks/TaskValidation.h"
 #include "gui/pages/PageControls.h"
 #include "gui/pages/SchedulePicker.h"
+#include "gui/shell/GuiUtilities.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/shell/QtText.h"
@@ -16,7 +17,6 @@
 #include "gui/widgets/MyButton.h"
 #include "platform/Folders.h"
 #include "platform/Paths.h"
-#include "platform/Shell.h"
 
 namespace zov::gui {
 
@@ -146,7 +146,7 @@ void CFileBackupSetupBaseDlg::Browse(QLineEdit* edit, const QString& title) {
 
 void CFileBackupSetupBaseDlg::OpenFolder(QLineEdit* edit) {
     const std::string path = edit->text().toStdString();
-    if (IsDirectory(path)) CurrentShell().Open(path);
+    if (IsDirectory(path)) OpenWithShell(this, path, "文件夹");
 }
 
 }  // namespace zov::gui

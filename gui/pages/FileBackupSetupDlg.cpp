@@ -6,7 +6,6 @@
 #include "engine/tasks/QelXml.h"
 #include "gui/pages/FileBackupSetupBaseDlg.h"
 #include "gui/pages/FileBackupSetupExtDlg.h"
-#include "gui/pages/PageControls.h"
 #include "gui/pages/TaskListChanged.h"
 #include "gui/pages/TaskSaveChecks.h"
 #include "gui/shell/PageLook.h"

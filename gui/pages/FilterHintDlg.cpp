@@ -13,9 +13,7 @@ namespace {
 
 constexpr int kIcon = 182;
 
-}  // namespace
-
-QString CFilterHintDlg::HelpText() {
+QString HelpText() {
     const QString site = QString::fromStdString(MakerSite());
     return QStringList{
         "\n1.筛选器可以由多项组成，各项之间用|或换行分隔。",
@@ -29,6 +27,8 @@ QString CFilterHintDlg::HelpText() {
         .join("\n\n");
 }
 
+}  // namespace
+
 CFilterHintDlg::CFilterHintDlg(QWidget* parent) : QDialog(parent) {
     setWindowTitle("Stowmeran 文件筛选规则说明");
     setWindowIcon(LoadIcon(kIcon));
@@ -40,10 +40,7 @@ CFilterHintDlg::CFilterHintDlg(QWidget* parent) : QDialog(parent) {
     text->setGeometry(14, 14, 432, 320);
     text->setFont(PageFont(13));
     text->setFrameShape(QFrame::NoFrame);
-    auto* ok = new CMyButton("确定", this);
-    ok->setObjectName("1095");
-    ok->setGeometry(185, 346, 90, 28);
-    ok->setFont(PageFont(12));
+    CMyButton* ok = AddButton(*this, "1095", "确定", {185, 346, 90, 28});
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 }
 

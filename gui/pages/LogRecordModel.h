@@ -30,7 +30,6 @@ class LogRecordModel : public QAbstractTableModel {
     void Clear();
     void Append(std::vector<LogRecord> records);
     const LogRecord& Record(int row) const { return records_[static_cast<std::size_t>(row)]; }
-    const std::vector<LogColumn>& columns() const { return columns_; }
 
     int rowCount(const QModelIndex& parent = {}) const override;
     int columnCount(const QModelIndex& parent = {}) const override;

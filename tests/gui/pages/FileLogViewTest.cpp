@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
@@ -143,6 +145,19 @@ class FileLogViewTest : public QObject {
         Append(today, Line(now, "c") + "\n");
         view.Load();
         QCOMPARE(Names(view), QStringList{"c"});
+    }
+
+    // A pipe or a folder under a day file's name is passed over: no read waits on a writer that never comes.
+    void APipeOrFolderNamedAsADayIsPassedOver() {
+        TempProgramFolder folder;
+        IniFile(zov::ConfigIniPath()).Write("Show", "LOG", "4");
+        const std::time_t now = zov::Now();
+        Append(DayFile(folder, now), Line(now, "today") + "\n");
+        QCOMPARE(mkfifo(DayFile(folder, now - 48 * kHour).c_str(), 0600), 0);
+        std::filesystem::create_directories(DayFile(folder, now - 72 * kHour));
+        CBackupLogDlg view(FileLogViewConfig(), nullptr);
+        view.Load();
+        QCOMPARE(Names(view), QStringList{"today"});
     }
 
     // With auto-refresh ticked, a line written by the engine's log writer reaches the view through the

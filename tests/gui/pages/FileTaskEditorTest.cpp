@@ -1,5 +1,3 @@
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QCheckBox>
@@ -18,6 +16,7 @@
 #include "gui/pages/FileBackupSetupExtDlg.h"
 #include "gui/pages/FilterHintDlg.h"
 #include "gui/shell/TaskStore.h"
+#include "pages/FileSizeLimit.h"
 #include "support/GuiTestSupport.h"
 #include "support/RecordingPrompter.h"
 #include "support/TaskStoreFiles.h"
@@ -25,6 +24,7 @@
 using namespace zov::gui;
 using zov::DaySet;
 using zov::TaskInfo;
+using zov::gui::test::FileSizeLimit;
 using zov::gui::test::ReadFile;
 using zov::gui::test::RecordingPrompter;
 using zov::gui::test::SaveScreenshot;
@@ -347,14 +347,10 @@ class FileTaskEditorTest : public QObject {
         Fixture f;
         QVERIFY(StoreRecords({TaskRecord(f.Task(1, "old"))}));
         NewTaskEditor e(f);
-        rlimit original{};
-        getrlimit(RLIMIT_FSIZE, &original);
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit small = original;
-        small.rlim_cur = 64;
-        setrlimit(RLIMIT_FSIZE, &small);
-        ClickOk(e.editor);
-        setrlimit(RLIMIT_FSIZE, &original);
+        {
+            const FileSizeLimit limit(64);
+            ClickOk(e.editor);
+        }
         QCOMPARE(f.prompter.Texts(), QStringList{"任务添加(修改)失败"});
         QCOMPARE(e.editor.result(), int(QDialog::Rejected));
         std::vector<TaskInfo> inStore;

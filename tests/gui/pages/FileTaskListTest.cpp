@@ -1,5 +1,3 @@
-#include <signal.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <QApplication>
@@ -19,6 +17,7 @@
 #include "gui/restore/FileRestoreDialog.h"
 #include "gui/shell/TaskStore.h"
 #include "gui/widgets/MyButton.h"
+#include "pages/FileSizeLimit.h"
 #include "support/GuiTestSupport.h"
 #include "support/RecordingPrompter.h"
 #include "support/RecordingShell.h"
@@ -27,6 +26,7 @@
 using namespace zov::gui;
 using zov::IniFile;
 using zov::TaskInfo;
+using zov::gui::test::FileSizeLimit;
 using zov::gui::test::ReadFile;
 using zov::gui::test::RecordingPrompter;
 using zov::gui::test::SaveScreenshot;
@@ -216,18 +216,14 @@ class FileTaskListTest : public QObject {
         CFileBackupListDlg& list = *page.listPage();
         Select(list, 1);
         f.prompter.Script({Answer::Yes});
-        rlimit original{};
-        getrlimit(RLIMIT_FSIZE, &original);
-        signal(SIGXFSZ, SIG_IGN);
-        rlimit small = original;
-        small.rlim_cur = 64;
-        setrlimit(RLIMIT_FSIZE, &small);
-        if (deleting) {
-            list.DeleteTask();
-        } else {
-            list.list()->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+        {
+            const FileSizeLimit limit(64);
+            if (deleting) {
+                list.DeleteTask();
+            } else {
+                list.list()->topLevelItem(1)->setCheckState(0, Qt::Unchecked);
+            }
         }
-        setrlimit(RLIMIT_FSIZE, &original);
         QCOMPARE(f.prompter.Texts(), texts);
         const std::vector<TaskInfo> stored = StoredTasks();
         QCOMPARE(stored.size(), std::size_t(2));
@@ -292,6 +288,30 @@ class FileTaskListTest : public QObject {
         QVERIFY(list.runButton()->isEnabled());
         list.OpenStorageFolder();
         QCOMPARE(f.shell.Opened(), std::vector<std::string>{f.folder / "bak/docs"});
+    }
+
+    // A folder the shell cannot open is named in a box, not dropped in silence.
+    void AFolderTheShellCannotOpenIsNamed_data() {
+        QTest::addColumn<bool>("storage");
+        QTest::newRow("source") << false;
+        QTest::newRow("storage") << true;
+    }
+    void AFolderTheShellCannotOpenIsNamed() {
+        QFETCH(bool, storage);
+        Fixture f;
+        const TaskInfo task = f.Task(5, "docs");
+        std::filesystem::create_directories(task.dest);
+        QVERIFY(StoreRecords({TaskRecord(task)}));
+        zov::RecordingShell failing(false);
+        zov::SetShell(&failing);
+        CFileBackupDlg page(nullptr);
+        CFileBackupListDlg& list = *page.listPage();
+        Select(list, 0);
+        storage ? list.OpenStorageFolder() : list.OpenSourceFolder();
+        const std::string folder = storage ? task.dest : task.source;
+        QCOMPARE(failing.Opened(), std::vector<std::string>{folder});
+        QCOMPARE(f.prompter.Texts(), QStringList{"无法打开文件夹[" + QString::fromStdString(folder) +
+                                                 "]：没有可用的打开程序 xdg-open，或它运行失败。"});
     }
 
     // Restore from history opens the file restore dialog with the selected row's task.
