@@ -25,16 +25,6 @@ std::string CutoffDate(int days) {
                            "%Y-%m-%d");
 }
 
-// A name of the form "YYYY-MM-DD.log".
-bool IsDatedLogName(const std::string& name) {
-    if (name.size() != kDateLength + 4 || !name.ends_with(kLogExtension)) return false;
-    for (std::size_t i = 0; i < kDateLength; ++i) {
-        const bool dash = i == 4 || i == 7;
-        if (dash ? name[i] != '-' : (name[i] < '0' || name[i] > '9')) return false;
-    }
-    return true;
-}
-
 // Deletes the files of folder (not links) that pass the name test and whose name without ".log" sorts
 // before the cut-off date.
 template <typename NameTest>
@@ -46,6 +36,15 @@ void DeleteOlderLogs(const FolderHandle& folder, const std::string& cutoff, Name
 }
 
 }  // namespace
+
+bool IsDatedLogName(std::string_view name) {
+    if (name.size() != kDateLength + 4 || !name.ends_with(kLogExtension)) return false;
+    for (std::size_t i = 0; i < kDateLength; ++i) {
+        const bool dash = i == 4 || i == 7;
+        if (dash ? name[i] != '-' : (name[i] < '0' || name[i] > '9')) return false;
+    }
+    return true;
+}
 
 void CleanOldLogs() {
     const int days = std::atoi(IniFile(ConfigIniPath()).Read("Save", "LOG").c_str());

@@ -1,6 +1,11 @@
 #pragma once
 
+#include <string_view>
+
 namespace zov {
+
+// A day log's name: "YYYY-MM-DD.log", digits where the date has them.
+bool IsDatedLogName(std::string_view name);
 
 // One pass: with config.ini [LOG] "Save" = N > 0, deletes log files older than N days (dated by their
 // names "YYYY-MM-DD.log" against today's date from the current clock): any "*.log" directly in the

@@ -4,9 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cctype>
 #include <string_view>
 
+#include "engine/logs/LogCleanup.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 
@@ -15,25 +15,14 @@ namespace zov::gui {
 namespace {
 
 constexpr std::size_t kDayLength = 10;
-constexpr std::string_view kLogExtension = ".log";
 constexpr std::time_t kSecondsPerDay = 86400;
 constexpr std::size_t kReadChunk = 1 << 20;
-
-// "YYYY-MM-DD.log", digits where the date has them.
-bool IsDayFileName(std::string_view name) {
-    if (name.size() != kDayLength + kLogExtension.size() || !name.ends_with(kLogExtension)) return false;
-    for (std::size_t i = 0; i < kDayLength; ++i) {
-        const bool dash = i == 4 || i == 7;
-        if (dash ? name[i] != '-' : !std::isdigit(static_cast<unsigned char>(name[i]))) return false;
-    }
-    return true;
-}
 
 // The names "YYYY-MM-DD.log" of the folder whose day is later than cutoffDay, sorted.
 std::vector<std::string> DayFilesAfter(const std::string& folder, const std::string& cutoffDay) {
     std::vector<std::string> names;
     for (std::string& name : ListDirectory(folder)) {
-        if (IsDayFileName(name) && name.substr(0, kDayLength) > cutoffDay) names.push_back(std::move(name));
+        if (IsDatedLogName(name) && name.substr(0, kDayLength) > cutoffDay) names.push_back(std::move(name));
     }
     return names;
 }
