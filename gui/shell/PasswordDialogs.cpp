@@ -119,12 +119,14 @@ void CModifyPwdDlg::accept() {
 
 PasswordAnswer AskPassword(const QString& prompt, std::stop_token stop) {
     PasswordAnswer answer;
-    AskOnWindowThread([&] {
-        if (stop.stop_requested()) return;
-        CInputPwdDlg dialog(prompt, QApplication::activeWindow());
-        dialog.exec();
-        answer = PasswordAnswer{dialog.Password(), dialog.Cancelled()};
-    });
+    AskOnWindowThread(
+        [&] {
+            if (stop.stop_requested()) return;
+            CInputPwdDlg dialog(prompt, QApplication::activeWindow());
+            dialog.exec();
+            answer = PasswordAnswer{dialog.Password(), dialog.Cancelled()};
+        },
+        stop);
     return answer;
 }
 

@@ -15,21 +15,25 @@ zov::PasswordAnswer WindowAsker::AskPassword(const std::string& prompt) {
 
 bool WindowAsker::AskYesNo(const std::string& question, const std::string& caption) {
     bool yes = false;
-    AskOnWindowThread([&] {
-        if (stop_.stop_requested()) return;
-        yes = ShowBox(QApplication::activeWindow(), QString::fromStdString(question),
-                      QString::fromStdString(caption), Prompter::Icon::Warning, Prompter::Buttons::YesNo,
-                      Prompter::Answer::No) == Prompter::Answer::Yes;
-    });
+    AskOnWindowThread(
+        [&] {
+            if (stop_.stop_requested()) return;
+            yes = ShowBox(QApplication::activeWindow(), QString::fromStdString(question),
+                          QString::fromStdString(caption), Prompter::Icon::Warning, Prompter::Buttons::YesNo,
+                          Prompter::Answer::No) == Prompter::Answer::Yes;
+        },
+        stop_);
     return yes;
 }
 
 void WindowAsker::Warn(const std::string& text, const std::string& caption) {
-    AskOnWindowThread([&] {
-        if (stop_.stop_requested()) return;
-        ShowBox(QApplication::activeWindow(), QString::fromStdString(text), QString::fromStdString(caption),
-                Prompter::Icon::Warning);
-    });
+    AskOnWindowThread(
+        [&] {
+            if (stop_.stop_requested()) return;
+            ShowBox(QApplication::activeWindow(), QString::fromStdString(text),
+                    QString::fromStdString(caption), Prompter::Icon::Warning);
+        },
+        stop_);
 }
 
 }  // namespace zov::gui

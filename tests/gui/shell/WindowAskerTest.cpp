@@ -2,6 +2,7 @@
 #include <QLineEdit>
 #include <QTest>
 #include <atomic>
+#include <chrono>
 #include <stop_token>
 #include <thread>
 
@@ -95,6 +96,38 @@ class WindowAskerTest : public QObject {
         QVERIFY(answer.cancelled);
         QCOMPARE(answerer.Answered(), 0);
         QCOMPARE(prompter.Texts(), QStringList());
+    }
+
+    // The window thread stops a job and waits for it without serving calls (as a page does when it
+    // closes): the job's pending question, or its wait for another job's question to end, is given up.
+    void AStoppedJobNeverHoldsUpAWindowThreadWaitingForIt_data() {
+        QTest::addColumn<bool>("behindAnother");
+        QTest::newRow("its question queued") << false;
+        QTest::newRow("waiting for its turn") << true;
+    }
+    void AStoppedJobNeverHoldsUpAWindowThreadWaitingForIt() {
+        QFETCH(bool, behindAnother);
+        RecordingPrompter prompter;
+        prompter.Script({Prompter::Answer::Yes});
+        std::atomic<int> first{-1};
+        std::jthread other;
+        if (behindAnother) {
+            other = std::jthread([&] { first = WindowAsker({}).AskYesNo("先问吗？", "还原"); });
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        std::stop_source stop;
+        std::atomic<int> yes{-1};
+        std::jthread job([&] { yes = WindowAsker(stop.get_token()).AskYesNo("继续吗？", "还原"); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        stop.request_stop();
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (yes.load() == -1 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        const bool gaveUp = yes.load() == 0;
+        QTRY_VERIFY(yes.load() != -1);  // serves the calls, so that a job that still waits comes free
+        QVERIFY(gaveUp);
+        if (behindAnother) QTRY_COMPARE(first.load(), 1);
+        QCOMPARE(prompter.Texts(), behindAnother ? QStringList{"先问吗？"} : QStringList());
     }
 };
 
