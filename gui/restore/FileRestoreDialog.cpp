@@ -38,6 +38,9 @@ std::string S(const QString& text) { return text.toStdString(); }
 std::string PathOf(const QTreeWidgetItem* item) { return S(item->data(0, kPathRole).toString()); }
 bool IsChecked(const QTreeWidgetItem* item) { return item->checkState(0) == Qt::Checked; }
 
+// Where a restore with the task's settings goes: beside the source, never over it.
+std::string DefaultTarget(const TaskInfo& task) { return CleanPath(task.source) + "_New"; }
+
 QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, const QString& text, bool checkable) {
     auto* item = new QTreeWidgetItem(parent, {text});
     if (checkable) item->setCheckState(0, Qt::Unchecked);
@@ -264,7 +267,7 @@ RestoreItemOptions CFRSetupDlg::GetDefaultItemOptions(const std::string& itemPat
     RestoreItemOptions options;
     options.differential = itemPath;
     if (IsDifferentialEntry(itemPath)) options.base = FindDifferentialBase(itemPath);
-    options.target = CleanPath(task_.source) + "_New";
+    options.target = DefaultTarget(task_);
     options.password = task_.password;
     return options;
 }
@@ -325,7 +328,7 @@ void CFRSetupDlg::OnRestore() {
         request.sets = PerSubfolder() ? 1 : 0;
         request.differential = IsDifferentialEntry(first) ? 1 : 0;
         request.source = PerSubfolder() ? task_.dest : first;
-        request.target = CleanPath(task_.source) + "_New";
+        request.target = DefaultTarget(task_);
         request.password = task_.password;
     }
     StartRestore(request, batch);
