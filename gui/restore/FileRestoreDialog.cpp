@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QFileInfo>
-#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -16,6 +15,7 @@
 #include "engine/restore/DifferentialBase.h"
 #include "engine/restore/RestorePoints.h"
 #include "engine/util/CommonTime.h"
+#include "gui/pages/PageControls.h"
 #include "gui/restore/FileRestoreRun.h"
 #include "gui/restore/SetBrowser.h"
 #include "gui/shell/PageLook.h"
@@ -38,13 +38,8 @@ std::string S(const QString& text) { return text.toStdString(); }
 std::string PathOf(const QTreeWidgetItem* item) { return S(item->data(0, kPathRole).toString()); }
 bool IsChecked(const QTreeWidgetItem* item) { return item->checkState(0) == Qt::Checked; }
 
-QLineEdit* AddEdit(QWidget& parent, const char* id, const QRect& where) {
-    auto* edit = new QLineEdit(&parent);
-    edit->setObjectName(id);
-    edit->setGeometry(where);
-    edit->setFont(PageFont(12));
-    return edit;
-}
+// Where a restore with the task's settings goes: beside the source, never over it.
+std::string DefaultTarget(const TaskInfo& task) { return CleanPath(task.source) + "_New"; }
 
 QTreeWidgetItem* AddItem(QTreeWidgetItem* parent, const QString& text, bool checkable) {
     auto* item = new QTreeWidgetItem(parent, {text});
@@ -76,16 +71,16 @@ void CFRSetupDlg::BuildControls() {
     SetTextColor(*hint_, QColor(0, 0, 255));
 
     AddLabel(*this, "baseLabel", "基础文件：", 280, 112, 72, 24);
-    base_ = AddEdit(*this, "1122", {352, 112, 196, 24});
+    base_ = AddEdit<QLineEdit>(*this, "1122", {352, 112, 196, 24});
     browseBase_ = AddButton(*this, "1095", "...", {552, 112, 34, 24});
     AddLabel(*this, "differentialLabel", "差异文件：", 280, 146, 72, 24);
-    differential_ = AddEdit(*this, "1124", {352, 146, 196, 24});
+    differential_ = AddEdit<QLineEdit>(*this, "1124", {352, 146, 196, 24});
     browseDifferential_ = AddButton(*this, "1096", "...", {552, 146, 34, 24});
     AddLabel(*this, "targetLabel", "还  原  至：", 280, 180, 72, 24);
-    target_ = AddEdit(*this, "1123", {352, 180, 196, 24});
+    target_ = AddEdit<QLineEdit>(*this, "1123", {352, 180, 196, 24});
     browseTarget_ = AddButton(*this, "1097", "...", {552, 180, 34, 24});
     AddLabel(*this, "passwordLabel", "解压密码：", 280, 214, 72, 24);
-    password_ = AddEdit(*this, "1125", {352, 214, 234, 24});
+    password_ = AddEdit<QLineEdit>(*this, "1125", {352, 214, 234, 24});
     password_->setEchoMode(QLineEdit::Password);
     showPassword_ = new QCheckBox("显示密码", this);
     showPassword_->setObjectName("1425");
@@ -272,7 +267,7 @@ RestoreItemOptions CFRSetupDlg::GetDefaultItemOptions(const std::string& itemPat
     RestoreItemOptions options;
     options.differential = itemPath;
     if (IsDifferentialEntry(itemPath)) options.base = FindDifferentialBase(itemPath);
-    options.target = CleanPath(task_.source) + "_New";
+    options.target = DefaultTarget(task_);
     options.password = task_.password;
     return options;
 }
@@ -333,7 +328,7 @@ void CFRSetupDlg::OnRestore() {
         request.sets = PerSubfolder() ? 1 : 0;
         request.differential = IsDifferentialEntry(first) ? 1 : 0;
         request.source = PerSubfolder() ? task_.dest : first;
-        request.target = CleanPath(task_.source) + "_New";
+        request.target = DefaultTarget(task_);
         request.password = task_.password;
     }
     StartRestore(request, batch);

@@ -339,13 +339,14 @@ class DatabaseRestoreDialogTest : public QObject {
     }
 
     // Through the dialog the rows of the backup come back into the real server, into the database whose
-    // name no file name can hold.
+    // name no file name can hold, with one record; nothing stays in the cache.
     void MySqlRestoreBringsBackTheRowsOfTheBackup() {
         MySqlCase test;
         const std::string database = test.MakeDatabase("dia/log");
         const int id = test.BackedUpTask(database);
         const std::string before = test.Rows(database);
         test.Change(database);
+        QVERIFY(test.Rows(database) != before);
         const auto dialog = test.Open(zov::kMySql, id);
         QVERIFY(test.Choose(*dialog, Q(database)));
         zov::gui::test::SaveScreenshot(*dialog, "mysql-restore");
@@ -356,7 +357,12 @@ class DatabaseRestoreDialogTest : public QObject {
         QCOMPARE(dialog->result(), int(QDialog::Accepted));
         QCOMPARE(test.Boxes(2).value(1), Q("MySQL 数据库 " + database + " 还原成功"));
         QCOMPARE(test.Rows(database), before);
-        QCOMPARE(test.LogLines("MySQL").back().value(8), QString("成功"));
+        const QStringList record = test.LogLines("MySQL").back();
+        QCOMPARE(record.value(4), QString("还原"));
+        QCOMPARE(record.value(5), QString(zov::test::kTestServerService));
+        QCOMPARE(record.value(6), List(*dialog, "1417").selectedItems().value(0)->text(1));
+        QCOMPARE(record.value(8), QString("成功"));
+        QVERIFY(test.CacheIsEmpty());
     }
 
     // Cancel in the MySQL confirmation keeps the dialog open with its choice, and posts nothing.

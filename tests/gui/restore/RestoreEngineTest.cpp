@@ -52,28 +52,6 @@ class RestoreEngineTest : public QObject {
     Q_OBJECT
 
   private slots:
-    // The rows of the backup come back over the changes, with one record; nothing stays in the cache.
-    void MySqlRestoreBringsBackTheRowsOfTheBackup() {
-        MySqlCase mysql;
-        QVERIFY(!mysql.server_.socket.empty());
-        std::string database;
-        const std::string archive = mysql.BackedUpDatabase("restored", database);
-        QVERIFY(!archive.empty());
-        const std::string before = mysql.Rows(database);
-        mysql.Change(database);
-        QVERIFY(mysql.Rows(database) != before);
-        mysql.Post(mysql.Request(database, archive));
-        QCOMPARE(mysql.Boxes(1),
-                 QStringList{QString::fromStdString("MySQL 数据库 " + database + " 还原成功")});
-        QCOMPARE(mysql.Rows(database), before);
-        const auto lines = mysql.LogLines("MySQL");
-        QCOMPARE(lines.back().value(4), QString("还原"));
-        QCOMPARE(lines.back().value(5), QString(zov::test::kTestServerService));
-        QCOMPARE(lines.back().value(6).toStdString(), archive);
-        QCOMPARE(lines.back().value(8), QString("成功"));
-        QVERIFY(mysql.CacheIsEmpty());
-    }
-
     // A refused login fails with the server's words in the box and the record, at once: an empty password
     // is never waited for.
     void ARefusedLoginFailsWithTheServersText_data() {
