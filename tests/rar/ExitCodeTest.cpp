@@ -2,12 +2,15 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "RarTestSupport.h"
+#include "platform/ProcessRunner.h"
 #include "support/TempProgramDir.h"
 
 namespace zov::test {
@@ -102,6 +105,25 @@ void NothingWritten(Sandbox& box) { EXPECT_FALSE(std::filesystem::exists(box.des
 
 void NoArchive(Sandbox& box) { EXPECT_TRUE(box.Files().empty()); }
 
+// store/two.zip: a small a.txt under the password "right", then the large random.bin under "other" (the
+// entries go in name order).
+std::vector<std::string> TwoPasswords(Sandbox& box) {
+    WriteFile(box / "source/Data/a.txt", "first\n");
+    std::filesystem::create_directories(box / "store");
+    ProcessOptions options;
+    options.workingDir = box / "source";
+    options.stdoutPath = options.stderrPath = box / "7z.log";
+    options.timeout = std::chrono::minutes(1);
+    for (const auto& [password, file] :
+         {std::pair{"-pright", "Data/a.txt"}, std::pair{"-pother", "Data/random.bin"}}) {
+        EXPECT_TRUE(
+            RunProcess({"7z", "a", "-tzip", "-mem=AES256", password, box / "store/two.zip", file}, options)
+                .Succeeded())
+            << ReadFile(box / "7z.log");
+    }
+    return {"x", "-y", "-pright", box / "store/two.zip", box.destination()};
+}
+
 const ExitCase kCases[] = {
     // 11: passwords
     {"WrongPassword",
@@ -112,6 +134,15 @@ const ExitCase kCases[] = {
      },
      {},
      NothingWritten},
+    // A large entry whose password differs from the first one's ends the run: nothing waits for its keys.
+    {"LargeEntryOfAnotherPassword",
+     11,
+     TwoPasswords,
+     {},
+     [](Sandbox& box) {
+         EXPECT_EQ(ReadFile(box.destination() + "/Data/a.txt"), "first\n");
+         EXPECT_FALSE(std::filesystem::exists(box.destination() + "/Data/random.bin"));
+     }},
     {"MissingPassword",
      11,
      [](Sandbox& box) { return Extract(box, box.Archive("p.rar", {"-pright"})); },

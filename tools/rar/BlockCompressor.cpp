@@ -1,10 +1,8 @@
 #include "tools/rar/BlockCompressor.h"
 
 #include <isa-l/crc.h>
-#include <openssl/crypto.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -29,13 +27,12 @@ BlockCompressor::BlockCompressor(int level, const PasswordKey* password)
 void BlockCompressor::Run(Job& job) {
     job.out.clear();
     MakeKeys(job);
-    std::size_t key = 0;
     for (Part& part : job.parts) {
         part.begin = part.end = job.out.size();
         const AesKeys* keys = nullptr;
         if (NeedsKeys(part)) {
-            if (!part.keysFailed) keys = &keys_[key];
-            ++key;
+            const AesKeys& made = keys_.Take();
+            if (!part.keysFailed) keys = &made;
         }
         if (part.file != nullptr && !Interrupted()) Compress(part, keys, job.out);
         part.file.reset();
@@ -49,7 +46,7 @@ void BlockCompressor::Run(Job& job) {
         }
         part.end = job.out.size();
     }
-    if (key > 0) OPENSSL_cleanse(keys_.data(), key * sizeof(AesKeys));
+    keys_.Wipe();
 }
 
 void BlockCompressor::SealHandedIn() {
@@ -61,14 +58,11 @@ void BlockCompressor::SealHandedIn() {
 // The keys of every entry of the job that needs them, each with a fresh salt, derived together.
 void BlockCompressor::MakeKeys(Job& job) {
     if (password_ == nullptr) return;
-    std::size_t count = 0;
+    keys_.Begin(job.parts.size());
     for (Part& part : job.parts) {
-        if (!NeedsKeys(part)) continue;
-        if (keys_.size() <= count) keys_.resize(std::max(job.parts.size(), count + 1));
-        part.keysFailed = !keys_[count].NewSalt();
-        ++count;
+        if (NeedsKeys(part)) part.keysFailed = !keys_.Add().NewSalt();
     }
-    DeriveAesKeys(*password_, keys_.data(), count);
+    keys_.Derive(*password_);
 }
 
 void BlockCompressor::Compress(Part& part, const AesKeys* keys, std::vector<char>& out) {

@@ -80,7 +80,7 @@ class BlockCompressor {
     const PasswordKey* password_;
     WinZipAes aes_;
     AesCounterMode chainCipher_;
-    std::vector<AesKeys> keys_;
+    KeyBatch keys_;
     std::shared_ptr<AesChain> toSeal_;  // a block job has one part, so one chain
     std::vector<char> input_;
 };

@@ -1,9 +1,7 @@
 #include "tools/rar/EntryDecoder.h"
 
 #include <isa-l/crc.h>
-#include <openssl/crypto.h>
 
-#include <algorithm>
 #include <cstring>
 
 namespace zov::rar {
@@ -21,10 +19,9 @@ void EntryDecoder::Run(DecodeJob& job) {
     job.out.clear();
     job.out.reserve(static_cast<std::size_t>(job.outBound));
     MakeKeys(job);
-    std::size_t key = 0;
     for (DecodePart& part : job.parts) {
         part.outBegin = part.outEnd = job.out.size();
-        const AesKeys* keys = NeedsKeys(part) ? &keys_[key++] : nullptr;
+        const AesKeys* keys = NeedsKeys(part) ? &keys_.Take() : nullptr;
         if (!part.chunk) {
             part.result = DecodeWhole(part, job, keys);
             if (part.result != Decoded::Ok) job.out.resize(part.outBegin);
@@ -33,7 +30,7 @@ void EntryDecoder::Run(DecodeJob& job) {
             HandInChunk(part, job, keys);
         }
     }
-    if (key > 0) OPENSSL_cleanse(keys_.data(), key * sizeof(AesKeys));
+    keys_.Wipe();
 }
 
 void EntryDecoder::SealHandedIn() {
@@ -51,15 +48,14 @@ bool EntryDecoder::NeedsKeys(const DecodePart& part) const {
 }
 
 void EntryDecoder::MakeKeys(const DecodeJob& job) {
-    std::size_t count = 0;
+    if (password_ == nullptr) return;
+    keys_.Begin(job.parts.size());
     for (const DecodePart& part : job.parts) {
         if (!NeedsKeys(part)) continue;
-        if (keys_.size() <= count) keys_.resize(std::max(job.parts.size(), count + 1));
         const char* header = part.chunk ? part.header.data() : job.input.data() + part.inBegin;
-        std::memcpy(keys_[count].salt, header, AesKeys::kSaltBytes);
-        ++count;
+        std::memcpy(keys_.Add().salt, header, AesKeys::kSaltBytes);
     }
-    if (count > 0) DeriveAesKeys(*password_, keys_.data(), count);
+    keys_.Derive(*password_);
 }
 
 // The chain authenticates the encrypted bytes as they are and deciphers them into the job's output, here or

@@ -71,7 +71,7 @@ class EntryDecoder {
     const PasswordKey* password_;
     WinZipAes aes_;
     AesCounterMode chunkCipher_;
-    std::vector<AesKeys> keys_;
+    KeyBatch keys_;
     std::shared_ptr<AesChain> toSeal_;  // a chunk job has one part, so one chain
     inflate_state inflate_{};
 };

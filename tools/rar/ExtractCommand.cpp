@@ -192,10 +192,16 @@ class Extractor {
         }
         WinZipAes check;
         if (password_ != nullptr && check.Open(*password_, header.data())) return true;
+        RefusePassword(**first);
+        return false;
+    }
+
+    // A password that does not fit, or none given, ends the run.
+    void RefusePassword(const ZipListing& entry) {
         reporter_.Report(
             kBadPassword,
-            (password_ != nullptr ? "wrong password for " : "password needed for ") + (*first)->name);
-        return false;
+            (password_ != nullptr ? "wrong password for " : "password needed for ") + entry.name);
+        stop_ = true;
     }
 
     bool PrepareDestination() {
@@ -360,10 +366,7 @@ class Extractor {
     void RetireWhole(DecodeJob& job, const DecodePart& part) {
         const ZipListing& entry = *part.entry;
         if (part.result == Decoded::BadPassword) {
-            reporter_.Report(
-                kBadPassword,
-                (password_ != nullptr ? "wrong password for " : "password needed for ") + entry.name);
-            stop_ = true;
+            RefusePassword(entry);
             return;
         }
         if (part.result == Decoded::Damaged) {
@@ -393,8 +396,7 @@ class Extractor {
     void RetireChunk(DecodeJob& job, DecodePart& part) {
         const ZipListing& entry = *part.entry;
         if (part.result == Decoded::BadPassword) {
-            reporter_.Report(kBadPassword, "wrong password for " + entry.name);
-            stop_ = true;
+            RefusePassword(entry);
             return;
         }
         if (part.chain != nullptr && !part.chain->WaitReady(part.chunkIndex)) part.result = Decoded::Damaged;

@@ -34,6 +34,12 @@ void HmacSha1::SetKey(const void* key, std::size_t length) {
     message_ = inner_;
 }
 
+HmacSha1::~HmacSha1() {
+    OPENSSL_cleanse(&inner_, sizeof inner_);
+    OPENSSL_cleanse(&outer_, sizeof outer_);
+    OPENSSL_cleanse(&message_, sizeof message_);
+}
+
 void HmacSha1::Update(const void* data, std::size_t length) { SHA1_Update(&message_, data, length); }
 
 void HmacSha1::Finish(unsigned char code[kBytes]) {
@@ -42,6 +48,7 @@ void HmacSha1::Finish(unsigned char code[kBytes]) {
     SHA_CTX outer = outer_;
     SHA1_Update(&outer, inner, kBytes);
     SHA1_Final(code, &outer);
+    OPENSSL_cleanse(inner, sizeof inner);
     message_ = inner_;
 }
 
@@ -55,6 +62,11 @@ void HmacSha1::KeyStates(std::uint32_t inner[5], std::uint32_t outer[5]) const {
 PasswordKey::PasswordKey(const std::string& password, Sha1Lanes lanes)
     : hmac_(password.data(), password.size()), lanes_(Supported(lanes) ? lanes : Sha1Lanes::One) {
     hmac_.KeyStates(inner_, outer_);
+}
+
+PasswordKey::~PasswordKey() {
+    OPENSSL_cleanse(inner_, sizeof inner_);
+    OPENSSL_cleanse(outer_, sizeof outer_);
 }
 
 // Each salt needs one chain per 20 bytes of material; the chains fill the lanes in turn, whatever salt

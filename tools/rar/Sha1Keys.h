@@ -19,6 +19,10 @@ class HmacSha1 {
 
     HmacSha1() = default;
     HmacSha1(const void* key, std::size_t length) { SetKey(key, length); }
+    HmacSha1(const HmacSha1&) = default;
+    HmacSha1& operator=(const HmacSha1&) = default;
+    // The keyed states stand for the key: they are wiped.
+    ~HmacSha1();
 
     void SetKey(const void* key, std::size_t length);
     // Starts a message (the key stays).
@@ -41,6 +45,9 @@ class PasswordKey {
   public:
     // lanes: how the rounds are hashed (FastestSha1Lanes unless a test chooses).
     explicit PasswordKey(const std::string& password, Sha1Lanes lanes = FastestSha1Lanes());
+    PasswordKey(const PasswordKey&) = delete;
+    PasswordKey& operator=(const PasswordKey&) = delete;
+    ~PasswordKey();
 
     // length bytes of key material for each of count salts (saltLength bytes each) into outs, in rounds
     // rounds. The chains of all salts are hashed side by side, as many at once as the lanes hold.

@@ -44,6 +44,21 @@ void DeriveAesKeys(const PasswordKey& password, AesKeys* keys, std::size_t count
     }
 }
 
+void KeyBatch::Begin(std::size_t parts) {
+    parts_ = parts;
+    added_ = taken_ = 0;
+}
+
+AesKeys& KeyBatch::Add() {
+    if (keys_.size() <= added_) keys_.resize(std::max(parts_, added_ + 1));
+    return keys_[added_++];
+}
+
+void KeyBatch::Wipe() {
+    if (added_ > 0) OPENSSL_cleanse(keys_.data(), added_ * sizeof(AesKeys));
+    added_ = taken_ = 0;
+}
+
 // The cipher is set up once; each key after that only expands the key.
 AesCounterMode::AesCounterMode()
     : cipher_(EVP_CIPHER_CTX_new()), counters_(kChunkBlocks * 16, 0), stream_(kChunkBlocks * 16) {

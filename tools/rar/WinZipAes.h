@@ -35,6 +35,26 @@ struct AesKeys {
 // PBKDF2-HMAC-SHA1, 1000 rounds: the material of count keys, each from the salt it holds, all at once.
 void DeriveAesKeys(const PasswordKey& password, AesKeys* keys, std::size_t count);
 
+// The keys of a job's entries: their salts are filled in one after the other, their material is derived at
+// once, and they are taken in the same order and wiped when the job is done.
+class KeyBatch {
+  public:
+    // Starts a job of up to parts entries.
+    void Begin(std::size_t parts);
+    // The next entry's keys, for its salt.
+    AesKeys& Add();
+    void Derive(const PasswordKey& password) { DeriveAesKeys(password, keys_.data(), added_); }
+    // The keys added next after the ones taken so far.
+    const AesKeys& Take() { return keys_[taken_++]; }
+    void Wipe();
+
+  private:
+    std::vector<AesKeys> keys_;
+    std::size_t parts_ = 0;
+    std::size_t added_ = 0;
+    std::size_t taken_ = 0;
+};
+
 // AES-256 in WinZip's counter mode (a little-endian counter from 1), from any offset into the entry's data,
 // so that the blocks of one entry can be enciphered on several threads.
 class AesCounterMode {
