@@ -51,7 +51,8 @@ class CBackup {
     virtual ~CBackup() = default;
 
     // A task of any kind, as the service's workers run it: RunFileTask, or the database run of its kind
-    // with the date folder of now (GetDateText).
+    // with the date folder of now (GetDateText), its start held in temp.ini [CURTASK] until it ends (kept
+    // when job.stop cut it short, for RecordInterruptedRun).
     int RunTask(const TaskInfo& task, const std::string& rarPath, std::string& message,
                 const JobContext& job);
 

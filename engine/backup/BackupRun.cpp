@@ -4,6 +4,8 @@
 #include "engine/backup/BackupRecord.h"
 #include "engine/files/BackupNames.h"
 #include "engine/files/FileOperator.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/ProgramFiles.h"
 #include "engine/settings/SystemLog.h"
 #include "engine/tasks/Schedule.h"
 #include "engine/util/CommonPaths.h"
@@ -36,9 +38,17 @@ std::string DatedFolder(const std::string& storage, std::time_t runTime) {
 int CBackup::RunTask(const TaskInfo& task, const std::string& rarPath, std::string& message,
                      const JobContext& job) {
     if (task.IsFileTask()) return RunFileTask(task, rarPath, message, job);
-    const std::string dateText = GetDateText(task, Now());
-    if (task.sqlType == kSqlServer) return RunSqlServerTask(task, dateText, rarPath, message, job);
-    return RunMySqlTask(task, dateText, rarPath, message, job);
+    // As a file run, a database run keeps its start in [CURTASK] while it works: the record of a run cut
+    // short takes it from there to find the work folders the run left.
+    const std::time_t runTime = Now();
+    const IniFile temp(TempIniPath());
+    const std::string taskKey = std::to_string(task.id);
+    temp.Write(taskKey, kCurrentTaskSection, FormatLocalTime(runTime, kRunStartFormat));
+    const std::string dateText = GetDateText(task, runTime);
+    const int result = task.sqlType == kSqlServer ? RunSqlServerTask(task, dateText, rarPath, message, job)
+                                                  : RunMySqlTask(task, dateText, rarPath, message, job);
+    if (result != 0 || !job.stop.stop_requested()) temp.Write(taskKey, kCurrentTaskSection, "");
+    return result;
 }
 
 int CBackup::RunFileTask(TaskInfo task, const std::string& rarPath, std::string& message,

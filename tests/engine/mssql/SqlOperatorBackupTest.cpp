@@ -7,6 +7,7 @@
 #include "SqlServerTestSupport.h"
 #include "engine/archive/ZipOperator.h"
 #include "engine/backup/Backup.h"
+#include "engine/files/BackupNames.h"
 
 namespace zov {
 namespace {
@@ -149,6 +150,52 @@ TEST_F(SqlServerTest, AStopCancelsTheRunningBackup) {
     bool attention = false;
     for (auto& record : peer_->Records()) attention = attention || record["kind"] == "attention";
     EXPECT_TRUE(attention);
+}
+
+// A run keeps its start in temp.ini while it works and leaves it there when its stop cuts it short, so
+// that the record of the interrupted run finds the work folder a kill would have left; a run that ends
+// takes it away.
+TEST_F(SqlServerTest, ARunCutShortLeavesItsStartForTheRecordOfTheInterruptedRun) {
+    const struct {
+        const char* what;
+        const char* peer;
+        bool stop;
+        std::string start;
+    } cases[] = {
+        {"ended", R"({"databases": ["sales"]})", false, ""},
+        {"cut short", R"({"databases": ["sales"], "rules": [{"match": "^backup database", "delay": 60}]})",
+         true, "2024-03-05 14:07:09"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartPeer(c.peer);
+        TaskInfo task;
+        task.id = StoreTask("?????");
+        task.flags = kTaskCompress;
+        task.sqlType = kSqlServer;
+        task.database = "?????";
+        task.dest = storage_;
+        test::RecordingJob job;
+        std::jthread stopper([&] {
+            if (!c.stop) return;
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            job.stop.request_stop();
+        });
+        std::string message;
+        CBackup backup;
+        EXPECT_EQ(backup.RunTask(task, rar_, message, job.Context()), c.stop ? 0 : 1) << message;
+        stopper.join();
+        const std::string key = std::to_string(task.id);
+        EXPECT_EQ(IniFile(TempIniPath()).Read(key, kCurrentTaskSection), c.start);
+        if (!c.stop) continue;
+        const std::string left = dated_ + PartialSetName(kStamp, task.id);
+        fs::create_directories(left);
+        backup.RecordInterruptedRun(task, RecordedRunStart(task.id));
+        EXPECT_FALSE(fs::exists(left));
+        ASSERT_FALSE(LogLines().empty());
+        EXPECT_EQ(LogLines().back()[9], "备份被中断（服务停止或进程被终止），未完成的备份已删除");
+        EXPECT_EQ(IniFile(TempIniPath()).Read(key, kCurrentTaskSection), "");
+    }
 }
 
 TEST_F(SqlServerTest, RunChecksBeforeConnecting) {
