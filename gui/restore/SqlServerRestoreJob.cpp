@@ -46,7 +46,8 @@ RestoreBox RestoreSqlServerDatabase(const SqlRestoreRequest& request, const std:
     // A failure here still lets the restore try: it connects anew and says what is wrong.
     sql.ConnectForRestore(request.instance, request.database);
     const bool restored = sql.RestoreDatabase(request.instance, request.database, bak);
-    if (job.stop.stop_requested()) return Failed("\n还原被中断");
+    // A restore that ended well is recorded, whatever stop came after it.
+    if (!restored && job.stop.stop_requested()) return Failed("\n还原被中断");
     record.SetResult(restored ? kLogSucceeded : kLogFailed);
     record.SetMessage(restored ? "" : sql.message());
     record.Write();
