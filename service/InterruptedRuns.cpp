@@ -55,7 +55,7 @@ void RecoverTask(const IniFile& temp, const CQelXML& store, int id, const std::s
     const bool known = store.GetTaskById(id, task);
     task.id = id;
     // A run of the management program writes the same key; its start is not the interrupted run's.
-    const bool runByHand = temp.Read(std::to_string(id), kTempTasksSection) == kHandRunMark;
+    const bool runByHand = IsHandRunMark(temp.Read(std::to_string(id), kTempTasksSection));
     const std::time_t start = runByHand ? 0 : RecordedRunStart(id);
     const std::string startedTime = TimeOfRun(times, start, today);
     for (const std::string& time : times) {

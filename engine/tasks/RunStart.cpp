@@ -39,6 +39,8 @@ std::string DueTime(const TaskInfo& task, std::time_t now) {
 
 }  // namespace
 
+bool IsHandRunMark(const std::string& value) { return ListHasWord(value, kHandRunMark); }
+
 std::string HandRunLockPath() { return RunFolder() + kHandRunLockName; }
 
 RunStart StartScheduledRun(int id, const std::string& time) {
@@ -47,8 +49,7 @@ RunStart StartScheduledRun(int id, const std::string& time) {
     const bool written = IniFile(TempIniPath()).UpdateValues([&](ini::Values& values) {
         if (TimeStarted(values, key, time)) {
             result = RunStart::Busy;
-        } else if (ListHasWord(values.Get(kTempTasksSection, std::to_string(id)), kHandRunMark) &&
-                   HandRunsLive()) {
+        } else if (IsHandRunMark(values.Get(kTempTasksSection, std::to_string(id))) && HandRunsLive()) {
             result = RunStart::ByHand;
         } else {
             values.Set(kRunningSection, key, ListWithWord(values.Get(kRunningSection, key), time));
@@ -67,8 +68,7 @@ HandRun::HandRun(const TaskInfo& task, std::time_t now) : id_(task.id) {
     const std::string due = DueTime(task, now);
     RunStart result = RunStart::Started;
     const bool written = IniFile(TempIniPath()).UpdateValues([&](ini::Values& values) {
-        if (ListHasWord(values.Get(kTempTasksSection, mark), kHandRunMark) ||
-            !values.Get(kRunningSection, key).empty()) {
+        if (IsHandRunMark(values.Get(kTempTasksSection, mark)) || !values.Get(kRunningSection, key).empty()) {
             result = RunStart::Busy;
             return false;
         }

@@ -23,6 +23,9 @@ inline constexpr const char* kHandRunMark = "RUNNING";
 // The value after a hand run failed.
 inline constexpr const char* kHandRunFailed = "FAILED";
 
+// Whether a [TEMPTASKS] value says that a hand run of its task runs (or ran in a program that ended).
+bool IsHandRunMark(const std::string& value);
+
 // The lock every hand run holds shared while it runs: a hand-run mark that nobody's lock stands behind was
 // left by a program that ended.
 std::string HandRunLockPath();

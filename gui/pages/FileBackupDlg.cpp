@@ -35,7 +35,7 @@ void CFileBackupDlg::ReportUnfinishedRuns(QWidget* owner) {
     QStringList failed;
     for (const std::string& key : keys) {
         const std::string value = temp.Read(key, kTempTasksSection);
-        if (value == kHandRunMark) running.append(QString::fromStdString(key));
+        if (IsHandRunMark(value)) running.append(QString::fromStdString(key));
         if (value == kHandRunFailed) failed.append(QString::fromStdString(key));
     }
     QString text = "你上次程序退出时有未处理完成的任务，其中:\n\n";

@@ -185,7 +185,7 @@ void TaskListPage::ShowMenu(const QPoint& at) {
 }
 
 bool TaskListPage::MarkedRunning(int id) {
-    return IniFile(TempIniPath()).HasWord(std::to_string(id), kTempTasksSection, kHandRunMark);
+    return IsHandRunMark(IniFile(TempIniPath()).Read(std::to_string(id), kTempTasksSection));
 }
 
 }  // namespace zov::gui
