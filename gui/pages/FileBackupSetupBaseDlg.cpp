@@ -125,7 +125,8 @@ void CFileBackupSetupBaseDlg::Gather(TaskInfo& task) {
     const bool compressed = !noCompression_->isChecked();
     task.flags = compressed ? task.flags | kTaskCompress : task.flags & ~kTaskCompress;
     task.compress = subfolderCompression_->isChecked();
-    if (compressed && !password_->text().isEmpty()) task.password = password_->text().toStdString();
+    // An emptied field removes the password.
+    task.password = compressed ? password_->text().toStdString() : "";
     task.delBad = cleanMalformed_->isChecked();
     schedule_->Gather(task);
 

@@ -8,12 +8,14 @@
 #include <QShowEvent>
 #include <QTimer>
 #include <QTreeWidget>
+#include <set>
 
 #include "engine/archive/ZipOperatorLookup.h"
 #include "engine/backup/Backup.h"
 #include "engine/files/BackupNames.h"
 #include "engine/restore/DifferentialBase.h"
 #include "engine/restore/RestorePoints.h"
+#include "engine/util/CommonFiles.h"
 #include "engine/util/CommonTime.h"
 #include "gui/pages/PageControls.h"
 #include "gui/restore/FileRestoreRun.h"
@@ -321,7 +323,6 @@ void CFRSetupDlg::OnRestore() {
         ShowBox(this, "未选择还原项，无法进行还原。", "提示", Prompter::Icon::Warning);
         return;
     }
-    UsageCounters().Add(Counter::RestoreFile);
     if (!request.checkedItems.empty()) {
         const std::string& first = request.checkedItems.front();
         request.taskId = task_.id;
@@ -331,7 +332,24 @@ void CFRSetupDlg::OnRestore() {
         request.target = DefaultTarget(task_);
         request.password = task_.password;
     }
+    if (!ConfirmMergedTargets(request, batch)) return;
+    UsageCounters().Add(Counter::RestoreFile);
     StartRestore(request, batch);
+}
+
+bool CFRSetupDlg::ConfirmMergedTargets(const FileRestoreRequest& request, const RestoreBatch& batch) {
+    std::set<std::string> targets;
+    if (!request.checkedItems.empty()) targets.insert(CleanPath(request.target));
+    for (const auto& [index, options] : batch) targets.insert(CleanPath(options.target));
+    for (const std::string& target : targets) {
+        if (!IsDirectory(target) || IsFolderEmpty(target)) continue;
+        const QString text =
+            "目标文件夹" + Q(target) + "已存在且不为空，还原的文件将与其中的文件合并。是否继续还原？";
+        if (ShowBox(this, text, "提示", Prompter::Icon::Question, Prompter::Buttons::YesNo,
+                    Prompter::Answer::No) != Prompter::Answer::Yes)
+            return false;
+    }
+    return true;
 }
 
 void CFRSetupDlg::StartRestore(const FileRestoreRequest& request, const RestoreBatch& batch) {

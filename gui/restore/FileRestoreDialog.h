@@ -22,8 +22,9 @@ namespace zov::gui {
 // boxes: one root of the task's item holding every point by time (whole-folder tasks), or one root per
 // run time holding the point of each sub-folder (per-sub-folder tasks). The checked points are restored
 // with the task's settings, or with the options saved for a point ("保存设置": base, differential, target,
-// password). The restores run on worker threads, each with its own copy of what it restores, while the
-// dialog stays usable; a second restore waits until they end, and closing the dialog stops them.
+// password). A restore into a folder that holds anything merges into it, so it is asked first. The
+// restores run on worker threads, each with its own copy of what it restores, while the dialog stays
+// usable; a second restore waits until they end, and closing the dialog stops them.
 class CFRSetupDlg : public QDialog {
     Q_OBJECT
 
@@ -58,6 +59,9 @@ class CFRSetupDlg : public QDialog {
 
     void OnApplyItemOptions();
     void OnRestore();
+    // Asks once for each target folder that exists and holds anything, as the restore merges into it;
+    // false when one answer is not Yes.
+    bool ConfirmMergedTargets(const FileRestoreRequest& request, const RestoreBatch& batch);
     void StartRestore(const FileRestoreRequest& request, const RestoreBatch& batch);
     void OnRestoreEnded(int generation, const RestoreBox& box);
     void BrowseSet(QLineEdit* edit, const QString& title, const QString& refusal);

@@ -10,6 +10,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "engine/archive/ZipOperator.h"
+#include "engine/backup/Backup.h"
 #include "engine/settings/ProgramFiles.h"
 #include "gui/pages/FileBackupSetupBaseDlg.h"
 #include "gui/pages/FileBackupSetupDlg.h"
@@ -18,12 +20,14 @@
 #include "gui/shell/TaskStore.h"
 #include "pages/FileSizeLimit.h"
 #include "support/GuiTestSupport.h"
+#include "support/RecordingJob.h"
 #include "support/RecordingPrompter.h"
 #include "support/TaskStoreFiles.h"
 
 using namespace zov::gui;
 using zov::DaySet;
 using zov::TaskInfo;
+using zov::gui::test::BuiltProgram;
 using zov::gui::test::FileSizeLimit;
 using zov::gui::test::ReadFile;
 using zov::gui::test::RecordingPrompter;
@@ -340,6 +344,50 @@ class FileTaskEditorTest : public QObject {
         QCOMPARE(e.editor.result(), int(saved ? QDialog::Accepted : QDialog::Rejected));
         if (answers == QList<Answer>{Answer::No})
             QCOMPARE(Control<QLineEdit>(e.base, "1060")->text(), QString());
+    }
+
+    // The typed compression password is the task's from then on: an emptied field removes it, and the next
+    // backup makes an archive that opens without one.
+    void TheTypedPasswordReplacesTheStoredOne_data() {
+        QTest::addColumn<QString>("typed");
+        QTest::newRow("emptied") << "";
+        QTest::newRow("changed") << "neu geheim";
+        QTest::newRow("kept") << "alt geheim";
+    }
+    void TheTypedPasswordReplacesTheStoredOne() {
+        QFETCH(QString, typed);
+        const std::string password = typed.toStdString();
+        Fixture f;
+        TaskInfo task = f.Task(4, "docs");
+        task.flags |= zov::kTaskCompress;
+        task.password = "alt geheim";
+        std::filesystem::create_directories(task.dest);
+        zov::gui::test::WriteFile(f.folder / "src/a.txt", "alpha");
+        QVERIFY(StoreRecords({TaskRecord(task)}));
+        CFileBackupSetupDlg editor(nullptr);
+        editor.SetOperation(CFileBackupSetupDlg::kModify, 4);
+        QVERIFY(editor.Prepare());
+        Control<QLineEdit>(*editor.basePage(), "1122")->setText(typed);
+        ClickOk(editor);
+        QCOMPARE(f.prompter.Texts(), QStringList{"任务修改成功"});
+        const std::vector<TaskInfo> stored = StoredTasks();
+        QCOMPARE(stored.size(), std::size_t(1));
+        QCOMPARE(stored.front().password, password);
+
+        const std::string rar = BuiltProgram("rar").toStdString();
+        zov::test::RecordingJob job;
+        std::string message;
+        QVERIFY2(zov::CBackup().RunFileTask(stored.front(), rar, message, job.Context()) != 0,
+                 message.c_str());
+        std::string archive;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(task.dest))
+            if (entry.path().extension() == ".rar") archive = entry.path();
+        QVERIFY(!archive.empty());
+        zov::CZipOperator archiver(rar);
+        const std::string out = f.folder / "out/";
+        if (!password.empty()) QVERIFY(archiver.ExtractFile(archive, out, "") != 0);
+        QCOMPARE(archiver.ExtractFile(archive, out, password), 0);
+        QCOMPARE(ReadFile(out + "src/a.txt"), std::string("alpha"));
     }
 
     // A save that fails leaves neither task.db nor the store with the task, so a second try adds it once.

@@ -332,6 +332,75 @@ class FileRestoreDialogTest : public QObject {
         QVERIFY(restored.contains("gamma/g.txt=gamma"));
     }
 
+    // A target folder that holds anything is named in one question before the restores start: No leaves
+    // it as it was and writes no record; an empty one is restored into without a question.
+    void AFilledTargetIsAskedFirst_data() {
+        QTest::addColumn<bool>("perSubfolder");
+        QTest::addColumn<bool>("restoredBefore");
+        QTest::addColumn<bool>("withOptions");
+        QTest::addColumn<bool>("answerYes");
+        QTest::newRow("empty folder") << false << false << false << false;
+        QTest::newRow("restored before, no") << false << true << false << false;
+        QTest::newRow("restored before, yes") << false << true << false << true;
+        QTest::newRow("restored before, with options, no") << false << true << true << false;
+        QTest::newRow("restored before, with options, yes") << false << true << true << true;
+        QTest::newRow("per sub-folder, one with options, no") << true << true << true << false;
+        QTest::newRow("per sub-folder, one with options, yes") << true << true << true << true;
+    }
+    void AFilledTargetIsAskedFirst() {
+        QFETCH(bool, perSubfolder);
+        QFETCH(bool, restoredBefore);
+        QFETCH(bool, withOptions);
+        QFETCH(bool, answerYes);
+        RestoreCase restore(true, "", 0, false, perSubfolder);
+        const std::string target = restore.folder_ / "src/docs_New";
+        restore.Open();
+        if (restoredBefore) {
+            restore.CheckRun(1);
+            QCOMPARE(restore.Restore(), QString("还原成功"));
+        } else {
+            fs::create_directories(target);
+        }
+        const Tree before = zov::test::DescribeTree(target);
+        const int records = restore.RestoreRecords();
+        restore.CheckRun(2);
+        if (withOptions) {
+            if (perSubfolder)
+                ClickItem(restore.tree(),
+                          FindChild(FindItem(restore.tree(), TimeText(kSecondStamp)), "beta"));
+            restore.Edit("1123").setText(QString::fromStdString(target + "/"));
+            QTest::mouseClick(&restore.Button("1427"), Qt::LeftButton);
+        }
+        restore.prompter_.Script({answerYes ? Prompter::Answer::Yes : Prompter::Answer::No});
+        const QString box = restore.Restore();
+        if (!restoredBefore) {
+            QCOMPARE(box, QString("还原成功"));
+            QCOMPARE(zov::test::DescribeTree(restore.Restored()), restore.State(2));
+            return;
+        }
+        const QString question = QString::fromStdString(
+            "目标文件夹" + target + "已存在且不为空，还原的文件将与其中的文件合并。是否继续还原？");
+        QCOMPARE(box, question);
+        const Prompter::Box asked = restore.prompter_.Boxes().last();
+        QCOMPARE(asked.caption, QString("提示"));
+        QCOMPARE(asked.buttons, Prompter::Buttons::YesNo);
+        if (answerYes) {
+            QStringList boxes{"还原成功", question, "还原成功"};
+            if (perSubfolder) boxes << "还原成功";
+            QTRY_COMPARE_WITH_TIMEOUT(restore.prompter_.Texts(), boxes, kWaitMs);
+            const Tree restored = zov::test::DescribeTree(restore.Restored());
+            for (const std::string& entry : restore.State(2))
+                QVERIFY2(restored.contains(entry), entry.c_str());
+            QVERIFY(restore.RestoreRecords() > records);
+        } else {
+            QTest::qWait(300);
+            QCOMPARE(restore.prompter_.Texts(), QStringList({"还原成功", question}));
+            QCOMPARE(zov::test::DescribeTree(target), before);
+            QCOMPARE(restore.RestoreRecords(), records);
+            QVERIFY(restore.Button("1426").isEnabled());
+        }
+    }
+
     // What keeps a restore from starting is said; the whole-folder tree holds one point at a time.
     void ARestoreThatCannotStartSaysWhy() {
         RestoreCase restore(true, "", 0, false, false);
