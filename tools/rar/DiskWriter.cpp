@@ -8,6 +8,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/FolderWalk.h"
+
 namespace zov::rar {
 namespace {
 
@@ -66,8 +68,8 @@ DiskWriter::~DiskWriter() {
 }
 
 bool DiskWriter::Open(const std::string& destination, std::string& error) {
-    root_ = open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (root_ < 0) error = ErrnoText("cannot open folder", destination);
+    root_ = OpenFolderWalk(destination, MissingFolders::Make, 0700);
+    if (root_ < 0) error = ErrnoText("cannot create folder", destination);
     return root_ >= 0;
 }
 

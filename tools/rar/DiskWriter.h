@@ -29,8 +29,11 @@ class DiskWriter {
     DiskWriter(const DiskWriter&) = delete;
     DiskWriter& operator=(const DiskWriter&) = delete;
 
-    // The destination folder, which must exist. Each step returns false with a message in error.
+    // The destination folder (an absolute path), opened level by level from "/" and made when missing.
+    // Each step returns false with a message in error.
     bool Open(const std::string& destination, std::string& error);
+    // The destination's descriptor, once open.
+    int folder() const { return root_; }
 
     // Creates a file for writing; skipped is set (and true returned) when it exists and may not be replaced.
     bool CreateFile(const std::string& path, bool& skipped, std::string& error);
