@@ -1,17 +1,35 @@
 #include "tools/rar/DiskWriter.h"
 
 #include <fcntl.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
+
+#include "platform/FolderWalk.h"
 
 namespace zov::rar {
 namespace {
 
 constexpr std::size_t kHoleUnit = 64 * 1024;  // a run of zeros this long and aligned is left as a hole
+constexpr int kTemporaryTries = 16;
+
+// ".rar-" and 16 random hexadecimal digits.
+bool TemporaryName(std::string& name) {
+    unsigned char random[8];
+    if (getrandom(random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) return false;
+    static constexpr char kDigits[] = "0123456789abcdef";
+    name = ".rar-";
+    for (const unsigned char byte : random) {
+        name += kDigits[byte >> 4];
+        name += kDigits[byte & 15];
+    }
+    return true;
+}
 
 std::string ErrnoText(const std::string& what, const std::string& path) {
     return what + " " + path + ": " + std::strerror(errno);
@@ -66,8 +84,8 @@ DiskWriter::~DiskWriter() {
 }
 
 bool DiskWriter::Open(const std::string& destination, std::string& error) {
-    root_ = open(destination.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (root_ < 0) error = ErrnoText("cannot open folder", destination);
+    root_ = OpenFolderWalk(destination, MissingFolders::Make, 0700);
+    if (root_ < 0) error = ErrnoText("cannot create folder", destination);
     return root_ >= 0;
 }
 
@@ -126,23 +144,50 @@ bool DiskWriter::Replace(const std::string& leaf, std::string& error) {
 bool DiskWriter::CreateFile(const std::string& path, bool& skipped, std::string& error) {
     skipped = false;
     if (!OpenParent(path, fileLeaf_, error)) return false;
-    const int parent = CurrentFolder();
-    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
-    file_ = openat(parent, fileLeaf_.c_str(), flags, 0600);
-    if (file_ < 0 && errno == EEXIST) {
-        if (!overwrite_) {
-            skipped = true;
-            return true;
-        }
-        if (!Replace(fileLeaf_, error)) return false;
-        file_ = openat(parent, fileLeaf_.c_str(), flags, 0600);
+    struct stat st {};
+    if (fstatat(CurrentFolder(), fileLeaf_.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
+        skipped = !overwrite_;
+        // A folder in the way goes now (when empty); a file or a link is replaced once the new file is whole.
+        if (skipped || (S_ISDIR(st.st_mode) && !Replace(fileLeaf_, error))) return skipped;
     }
-    if (file_ < 0) {
-        error = ErrnoText("cannot create", path);
-        return false;
-    }
+    if (!CreateTemporary(path, error)) return false;
     written_ = 0;
     return true;
+}
+
+bool DiskWriter::CreateTemporary(const std::string& path, std::string& error) {
+    const int flags = O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC;
+    for (int i = 0; i < kTemporaryTries; ++i) {
+        if (!TemporaryName(tempLeaf_)) break;
+        file_ = openat(CurrentFolder(), tempLeaf_.c_str(), flags, 0600);
+        if (file_ >= 0) return true;
+        if (errno != EEXIST) break;
+    }
+    error = ErrnoText("cannot create", path);
+    return false;
+}
+
+// The whole file takes its name: over what stands there with overwrite, only where nothing does without it
+// (one that came in the meantime is kept).
+bool DiskWriter::Settle(std::string& error) {
+    const int parent = CurrentFolder();
+    const char* from = tempLeaf_.c_str();
+    const char* to = fileLeaf_.c_str();
+    int renamed = overwrite_ ? renameat(parent, from, parent, to)
+                             : renameat2(parent, from, parent, to, RENAME_NOREPLACE);
+    if (renamed != 0 && errno == EINVAL && !overwrite_) {
+        // A file system without the flag: checked first instead.
+        struct stat st {};
+        errno = EEXIST;
+        if (fstatat(parent, to, &st, AT_SYMLINK_NOFOLLOW) != 0) renamed = renameat(parent, from, parent, to);
+    }
+    if (renamed == 0) return true;
+    if (!overwrite_ && errno == EEXIST) {
+        unlinkat(parent, from, 0);
+        return true;
+    }
+    error = ErrnoText("cannot create", fileLeaf_);
+    return false;
 }
 
 bool DiskWriter::Write(const void* data, std::size_t size, std::int64_t offset, std::string& error) {
@@ -179,7 +224,8 @@ bool DiskWriter::FinishFile(std::int64_t size, const EntryMetadata& metadata, st
         ok = false;
     }
     file_ = -1;
-    if (!ok) unlinkat(CurrentFolder(), fileLeaf_.c_str(), 0);
+    if (ok) ok = Settle(error);
+    if (!ok) unlinkat(CurrentFolder(), tempLeaf_.c_str(), 0);
     return ok;
 }
 
@@ -187,7 +233,7 @@ void DiskWriter::DiscardFile() {
     if (file_ < 0) return;
     close(file_);
     file_ = -1;
-    unlinkat(CurrentFolder(), fileLeaf_.c_str(), 0);
+    unlinkat(CurrentFolder(), tempLeaf_.c_str(), 0);
 }
 
 bool DiskWriter::MakeFolder(const std::string& path, const EntryMetadata& metadata, std::string& error) {

@@ -204,12 +204,16 @@ class Extractor {
         stop_ = true;
     }
 
+    // The working folder becomes the destination, for the look-ups of names already there.
     bool PrepareDestination() {
         std::string error;
         disk_ = std::make_unique<DiskWriter>(options_.overwrite, geteuid() == 0);
-        if (!MakeFolders(options_.target) || chdir(options_.target.c_str()) != 0 ||
-            !disk_->Open(".", error)) {
-            reporter_.Report(kCreateError, SystemError("cannot create folder", options_.target));
+        if (!disk_->Open(AbsolutePath(options_.target), error)) {
+            reporter_.Report(kCreateError, error);
+            return false;
+        }
+        if (fchdir(disk_->folder()) != 0) {
+            reporter_.Report(kCreateError, SystemError("cannot enter folder", options_.target));
             return false;
         }
         queue_ = std::make_unique<DiskQueue>(*disk_, reporter_);
