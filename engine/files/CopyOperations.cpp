@@ -8,6 +8,7 @@
 #include "engine/files/FileOperator.h"
 #include "engine/util/CommonFiles.h"
 #include "engine/util/CommonText.h"
+#include "engine/util/FolderHandle.h"
 #include "platform/Paths.h"
 
 namespace zov {
@@ -16,9 +17,10 @@ namespace {
 
 using CopyForm = CFileOperator::CopyForm;
 
-// The checks of the tree copies: source a folder, target outside it and made.
-bool PrepareTree(const std::string& source, const std::string& target, int number,
-                 const std::string& targetFailed, std::string& message) {
+constexpr const char* kStorageInvalid = "复制操作时，存储目录无效";
+
+// The checks of the tree copies: source a folder, target outside it.
+bool CheckTree(const std::string& source, const std::string& target, int number, std::string& message) {
     if (!IsDirectory(source)) {
         message = "复制操作时" + std::to_string(number) + "，源目录" + source + "无效。";
         return false;
@@ -27,11 +29,15 @@ bool PrepareTree(const std::string& source, const std::string& target, int numbe
         message = "复制操作时源文件夹 " + source + " 和目标文件夹 " + target + " 相同或为其子目录";
         return false;
     }
+    return true;
+}
+
+// CheckTree, and target made.
+bool PrepareTree(const std::string& source, const std::string& target, int number, std::string& message) {
+    if (!CheckTree(source, target, number, message)) return false;
     CFileOperator folders;
     if (folders.CreateFolder(target) != 1) {
-        message = targetFailed.empty()
-                      ? "复制操作时，存储目录" + target + "无效，错误号（" + std::to_string(errno) + "）"
-                      : targetFailed;
+        message = kStorageInvalid;
         return false;
     }
     return true;
@@ -46,22 +52,37 @@ bool CopyTree(const std::string& source, const std::string& target, const CFileO
     return false;
 }
 
-constexpr const char* kStorageInvalid = "复制操作时，存储目录无效";
-
 }  // namespace
 
 bool CopyFolderTree(const std::string& source, const std::string& target, std::string& message,
-                    std::stop_token stop) {
+                    const TreeCopy& how) {
     if (IsDirectory(source) && IsFolderEmpty(source)) return true;
-    if (!PrepareTree(source, target, 5, "", message)) return false;
+    if (!CheckTree(source, target, 5, message)) return false;
+    const std::string into = CleanPath(target);
+    const FolderHandle folder = FolderHandle::OpenWalk(into, MissingFolders::Make);
+    if (!folder.IsOpen()) {
+        message = "复制操作时，存储目录" + target + "无效，错误号（" + std::to_string(errno) + "）";
+        return false;
+    }
     CFileOperator::CopyRules rules;
-    rules.keepMarkers = true;
-    return CopyTree(source, target, rules, message, std::move(stop));
+    rules.form = CopyForm::Restore;
+    rules.keepMarkers = how.keepMarkers;
+    rules.beforeEntry = how.beforeEntry;
+    CFileOperator copier;
+    copier.SetStopToken(how.stop);
+    if (copier.CopyContents(CleanPath(source), folder, into, rules)) return true;
+    message = copier.error();
+    return false;
+}
+
+bool CopyFolderTree(const std::string& source, const std::string& target, std::string& message,
+                    std::stop_token stop) {
+    return CopyFolderTree(source, target, message, TreeCopy{std::move(stop)});
 }
 
 bool CopyFolderTreeFiltered(const std::string& source, const std::string& target, const FilterSet& filter,
                             std::string& message, std::stop_token stop) {
-    if (!PrepareTree(source, target, 1, kStorageInvalid, message)) return false;
+    if (!PrepareTree(source, target, 1, message)) return false;
     CFileOperator::CopyRules rules;
     rules.form = CopyForm::Filtered;
     rules.filter = &filter;
@@ -70,7 +91,7 @@ bool CopyFolderTreeFiltered(const std::string& source, const std::string& target
 
 bool CopyChangedTree(const std::string& source, const std::string& target, const std::string& base,
                      std::string& message, std::stop_token stop) {
-    if (!PrepareTree(source, target, 2, kStorageInvalid, message)) return false;
+    if (!PrepareTree(source, target, 2, message)) return false;
     CFileOperator::CopyRules rules;
     rules.form = CopyForm::Changed;
     rules.base = &base;
@@ -79,7 +100,7 @@ bool CopyChangedTree(const std::string& source, const std::string& target, const
 
 bool CopyChangedTreeFiltered(const std::string& source, const std::string& target, const std::string& base,
                              const FilterSet& filter, std::string& message, std::stop_token stop) {
-    if (!PrepareTree(source, target, 3, kStorageInvalid, message)) return false;
+    if (!PrepareTree(source, target, 3, message)) return false;
     CFileOperator::CopyRules rules;
     rules.form = CopyForm::Changed;
     rules.filter = &filter;

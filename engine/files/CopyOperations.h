@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <stop_token>
 #include <string>
 #include <string_view>
@@ -13,8 +14,22 @@
 // ends a copy before its next entry, with false.
 namespace zov {
 
-// Copies the contents of source into target exactly, deletion markers included (archiver output moved to
-// its place, backup sets put back). An empty source succeeds without making target.
+// How a backup set is put back by CopyFolderTree.
+struct TreeCopy {
+    std::stop_token stop;
+    bool keepMarkers = true;  // else deletion markers found in source are left out
+    // Tests only: called with the target path of each entry before it is copied.
+    std::function<void(const std::string&)> beforeEntry{};
+};
+
+// Copies the contents of source into target exactly, deletion markers included unless how says otherwise
+// (backup sets put back). target is opened level by level from "/" and made where missing
+// (FolderHandle::OpenWalk), every folder below it is made and opened through its parent, never through a
+// link, and every file is written under a private name and renamed into place: a folder of target that
+// another user swaps for a link fails the copy, with its path in message, and nothing is written through
+// it. An empty source succeeds without making target.
+bool CopyFolderTree(const std::string& source, const std::string& target, std::string& message,
+                    const TreeCopy& how);
 bool CopyFolderTree(const std::string& source, const std::string& target, std::string& message,
                     std::stop_token stop = {});
 

@@ -126,6 +126,11 @@ bool CFileOperator::CopyContents(const std::string& source, const std::string& t
     return Copier().CopyContents(source, target, rules);
 }
 
+bool CFileOperator::CopyContents(const std::string& source, const FolderHandle& target,
+                                 const std::string& targetPath, const CopyRules& rules) {
+    return Copier().CopyContents(source, target, targetPath, rules);
+}
+
 bool CFileOperator::Overlaps(const std::string& source, const std::string& target) {
     return fileops::Overlaps(source, target);
 }

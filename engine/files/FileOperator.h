@@ -137,6 +137,9 @@ class CFileOperator {
     using CopyRules = fileops::CopyRules;
     // Copies the entries of source into the existing folder target. True when every entry was copied.
     bool CopyContents(const std::string& source, const std::string& target, const CopyRules& rules);
+    // The same into the open folder target (see fileops::FolderCopy::CopyContents).
+    bool CopyContents(const std::string& source, const FolderHandle& target, const std::string& targetPath,
+                      const CopyRules& rules);
 
     // True when target is source or lies inside it, compared after resolving links and dots.
     static bool Overlaps(const std::string& source, const std::string& target);

@@ -65,6 +65,8 @@ std::string FolderFailedText(CopyForm form, const std::string& folder, int code)
             return Text("复制操作时，存储目录%s无效，错误号（%d）。", folder.c_str(), code);
         case CopyForm::Filtered:
             return Text("复制操作时，存储目录%s无效，错误号（%d）", folder.c_str(), code);
+        case CopyForm::Restore:
+            return Text("还原时，文件夹%s无法打开，错误号（%d）", folder.c_str(), code);
         case CopyForm::Changed:
             break;
     }
@@ -96,6 +98,10 @@ bool IsUnchanged(const std::string& entry, const struct stat& info, const std::s
 bool FolderCopy::Fail(std::string text) {
     error_ = std::move(text);
     return false;
+}
+
+bool FolderCopy::Copied(const std::string& source, int code) {
+    return code == 0 || Fail("复制文件" + source + "时，发生错误，错误号：" + std::to_string(code));
 }
 
 bool Overlaps(const std::string& source, const std::string& target) {
@@ -140,8 +146,9 @@ int FolderCopy::CopyItem(const std::string& source, const std::string& targetFol
     }
     CopyRules exact;
     exact.keepMarkers = true;
-    const bool copied = CopyContents(from, target, exact);
-    CopyFolderAttributes(from, target);
+    const FolderHandle folder = FolderHandle::Open(target);
+    const bool copied = CopyContents(from, folder, target, exact);
+    CopyFolderAttributes(from, folder);
     return copied ? 1 : 0;
 }
 
@@ -237,15 +244,22 @@ int FolderCopy::CopyFolderAs(const std::string& source, const std::string& targe
     if (intoExcluded && !excluded) return Fail(OverlapText(form, source, destination));
     CopyRules walk = rules;
     if (excluded) walk.leftOut = &*excluded;
-    const bool copied = CopyContents(CleanPath(source), CleanPath(destination), walk);
+    const FolderHandle folder = FolderHandle::Open(destination);
+    const bool copied = CopyContents(CleanPath(source), folder, CleanPath(destination), walk);
     // Last, so that the copies of its entries do not change its times.
-    if (destination != WithTrailingSlash(target)) CopyFolderAttributes(source, destination);
+    if (destination != WithTrailingSlash(target)) CopyFolderAttributes(source, folder);
     return copied ? 1 : 0;
 }
 
 bool FolderCopy::CopyContents(const std::string& source, const std::string& target, const CopyRules& rules) {
+    return CopyContents(source, FolderHandle::Open(target), target, rules);
+}
+
+bool FolderCopy::CopyContents(const std::string& source, const FolderHandle& target,
+                              const std::string& targetPath, const CopyRules& rules) {
+    if (!target.IsOpen()) return Fail(FolderFailedText(rules.form, targetPath, errno));
     bool copied = true;
-    if (rules.base != nullptr) copied = WriteDeletionMarkers(source, *rules.base, target);
+    if (rules.base != nullptr) copied = WriteDeletionMarkers(source, *rules.base, targetPath);
     const auto names = TryListDirectory(source);
     if (!names) return Fail(Text("复制文件%s时，发生错误，错误号：%d", source.c_str(), errno));
     for (const std::string& name : *names) {
@@ -258,21 +272,23 @@ bool FolderCopy::CopyContents(const std::string& source, const std::string& targ
             copied = Fail(Text("复制文件%s时，发生错误，错误号：%d", entry.c_str(), errno));
             continue;
         }
+        if (rules.beforeEntry) rules.beforeEntry(JoinPath(targetPath, name));
         if (S_ISDIR(info.st_mode)) {
             if (rules.leftOut == nullptr || !rules.leftOut->Is(info))
-                copied = CopySubfolder(entry, target, name, rules) && copied;
+                copied = CopySubfolder(entry, target, targetPath, name, rules) && copied;
             continue;
         }
         // Sockets, pipes and devices hold no data to keep.
         if (!S_ISREG(info.st_mode) && !S_ISLNK(info.st_mode)) continue;
         if (rules.filter != nullptr && !rules.pass && !FilterEntryPasses(*rules.filter, entry)) continue;
         if (rules.base != nullptr && IsUnchanged(entry, info, JoinPath(*rules.base, name))) continue;
-        copied = CopyEntry(entry, info, JoinPath(target, name), rules.failIfExists) && copied;
+        copied = CopyEntry(entry, info, target, name, rules.failIfExists) && copied;
     }
     return copied;
 }
 
-bool FolderCopy::CopySubfolder(const std::string& source, const std::string& target, const std::string& name,
+bool FolderCopy::CopySubfolder(const std::string& source, const FolderHandle& target,
+                               const std::string& targetPath, const std::string& name,
                                const CopyRules& rules) {
     CopyRules inner = rules;
     if (rules.filter != nullptr) {
@@ -286,9 +302,10 @@ bool FolderCopy::CopySubfolder(const std::string& source, const std::string& tar
         base = JoinPath(*rules.base, name);
         inner.base = &base;
     }
-    const std::string folder = JoinPath(target, name);
-    if (!MakeFolder(folder)) return Fail(FolderFailedText(rules.form, folder, errno));
-    const bool copied = CopyContents(source, folder, inner);
+    const std::string folderPath = JoinPath(targetPath, name);
+    const FolderHandle folder = target.MakeChild(name);
+    if (!folder.IsOpen()) return Fail(FolderFailedText(rules.form, folderPath, errno));
+    const bool copied = CopyContents(source, folder, folderPath, inner);
     CopyFolderAttributes(source, folder);
     return copied;
 }
@@ -308,18 +325,16 @@ bool FolderCopy::WriteDeletionMarkers(const std::string& source, const std::stri
     return written;
 }
 
-bool FolderCopy::CopyEntry(const std::string& source, const struct stat& info, const std::string& target,
-                           bool failIfExists) {
-    const int code = CopyEntryData(source, info, target, failIfExists, scratch_);
-    if (code == 0) return true;
-    return Fail("复制文件" + source + "时，发生错误，错误号：" + std::to_string(code));
+bool FolderCopy::CopyEntry(const std::string& source, const struct stat& info, const FolderHandle& folder,
+                           const std::string& name, bool failIfExists) {
+    return Copied(source, CopyEntryData(source, info, folder, name, failIfExists, scratch_));
 }
 
 bool FolderCopy::CopyEntry(const std::string& source, const std::string& target, bool failIfExists) {
     struct stat info {};
     if (::lstat(source.c_str(), &info) != 0)
         return Fail("复制文件" + source + "时，发生错误，错误号：" + std::to_string(errno));
-    return CopyEntry(source, info, target, failIfExists);
+    return Copied(source, CopyEntryData(source, info, target, failIfExists, scratch_));
 }
 
 }  // namespace zov::fileops

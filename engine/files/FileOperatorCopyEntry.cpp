@@ -6,7 +6,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <vector>
+
+#include "engine/util/CommonRandom.h"
 
 namespace zov::fileops {
 
@@ -76,13 +79,15 @@ int CopyBytes(int in, int out, const struct stat& info, CopyScratch& scratch) {
     }
 }
 
-// Makes the target file new: an existing one is never opened for writing, so a hard link or a link in the
-// target never leads the data elsewhere.
-int OpenTarget(const std::string& to) {
-    return ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
-}
+constexpr int kPrivateNameTries = 16;
 
-int CopyFileData(const std::string& from, const std::string& to, CopyScratch& scratch) {
+// A name for the copy in progress that no entry of the folder had when it was tried.
+std::string PrivateName() { return ".zov-copy-" + MakeRandomName(12, false); }
+
+// Writes the data of from into a new private file of folder, with the attributes of from; 0 or an errno
+// value, name receiving the file's name.
+int WriteFileCopy(const std::string& from, const FolderHandle& folder, std::string& name,
+                  CopyScratch& scratch) {
     const int in = ::open(from.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (in < 0) return errno;
     struct stat info {};
@@ -91,7 +96,12 @@ int CopyFileData(const std::string& from, const std::string& to, CopyScratch& sc
         ::close(in);
         return code;
     }
-    const int out = OpenTarget(to);
+    int out = -1;
+    for (int tries = 0; out < 0 && tries < kPrivateNameTries; ++tries) {
+        name = PrivateName();
+        out = ::openat(folder.fd(), name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (out < 0 && errno != EEXIST) break;
+    }
     if (out < 0) {
         const int code = errno;
         ::close(in);
@@ -107,31 +117,42 @@ int CopyFileData(const std::string& from, const std::string& to, CopyScratch& sc
     }
     if (::close(out) != 0 && code == 0) code = errno;
     ::close(in);
-    if (code != 0) ::unlink(to.c_str());
+    if (code != 0) ::unlinkat(folder.fd(), name.c_str(), 0);
     return code;
 }
 
-int CopyLink(const std::string& from, const std::string& to, const struct stat& info, bool keepOwner) {
+// Makes a new private link of folder with the text and attributes of the link from; 0 or an errno value,
+// name receiving the link's name.
+int WriteLinkCopy(const std::string& from, const struct stat& info, const FolderHandle& folder,
+                  std::string& name, bool keepOwner) {
     std::vector<char> text(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4095) + 1);
     const ssize_t length = ::readlink(from.c_str(), text.data(), text.size());
     if (length < 0) return errno;
     if (static_cast<std::size_t>(length) >= text.size()) return ENAMETOOLONG;
     text[static_cast<std::size_t>(length)] = '\0';
-    if (::symlink(text.data(), to.c_str()) != 0) return errno;
-    if (keepOwner) (void)!::lchown(to.c_str(), info.st_uid, info.st_gid);
+    int made = -1;
+    for (int tries = 0; made != 0 && tries < kPrivateNameTries; ++tries) {
+        name = PrivateName();
+        made = ::symlinkat(text.data(), folder.fd(), name.c_str());
+        if (made != 0 && errno != EEXIST) break;
+    }
+    if (made != 0) return errno;
+    if (keepOwner)
+        (void)!::fchownat(folder.fd(), name.c_str(), info.st_uid, info.st_gid, AT_SYMLINK_NOFOLLOW);
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
-    (void)!::utimensat(AT_FDCWD, to.c_str(), times, AT_SYMLINK_NOFOLLOW);
+    (void)!::utimensat(folder.fd(), name.c_str(), times, AT_SYMLINK_NOFOLLOW);
     return 0;
 }
 
-// Makes way for a copy over the existing entry to: a file or link there is unlinked, never written
-// into; 0 or an errno value.
-int ClearTarget(const std::string& to, const struct stat& source) {
+// Whether the copy may take the place of the entry name: 0, or an errno value for what is in the way.
+int CheckTarget(const FolderHandle& folder, const std::string& name, const struct stat& source,
+                bool failIfExists) {
     struct stat target {};
-    if (::lstat(to.c_str(), &target) != 0) return errno == ENOENT ? 0 : errno;
+    if (::fstatat(folder.fd(), name.c_str(), &target, AT_SYMLINK_NOFOLLOW) != 0)
+        return errno == ENOENT ? 0 : errno;
+    if (failIfExists) return EEXIST;
     if (target.st_dev == source.st_dev && target.st_ino == source.st_ino) return EINVAL;
-    if (S_ISDIR(target.st_mode)) return EISDIR;
-    return ::unlink(to.c_str()) == 0 ? 0 : errno;
+    return S_ISDIR(target.st_mode) ? EISDIR : 0;
 }
 
 }  // namespace
@@ -141,27 +162,38 @@ char* CopyScratch::Buffer() {
     return buffer_.get();
 }
 
-int CopyEntryData(const std::string& from, const struct stat& source, const std::string& to,
-                  bool failIfExists, CopyScratch& scratch) {
+int CopyEntryData(const std::string& from, const struct stat& source, const FolderHandle& folder,
+                  const std::string& name, bool failIfExists, CopyScratch& scratch) {
     if (!S_ISREG(source.st_mode) && !S_ISLNK(source.st_mode)) return ENOTSUP;
-    const auto copy = [&] {
-        return S_ISLNK(source.st_mode) ? CopyLink(from, to, source, scratch.keepsOwners())
-                                       : CopyFileData(from, to, scratch);
-    };
-    // Most targets are new: the copy makes them without looking first, and looks only at one in the way.
-    const int code = copy();
-    if (code != EEXIST || failIfExists) return code;
-    if (const int cleared = ClearTarget(to, source)) return cleared;
-    return copy();
+    if (!folder.IsOpen()) return EBADF;
+    if (const int code = CheckTarget(folder, name, source, failIfExists)) return code;
+    std::string made;
+    const int code = S_ISLNK(source.st_mode)
+                         ? WriteLinkCopy(from, source, folder, made, scratch.keepsOwners())
+                         : WriteFileCopy(from, folder, made, scratch);
+    if (code != 0) return code;
+    const unsigned int flags = failIfExists ? RENAME_NOREPLACE : 0;
+    if (::renameat2(folder.fd(), made.c_str(), folder.fd(), name.c_str(), flags) == 0) return 0;
+    const int error = errno;
+    ::unlinkat(folder.fd(), made.c_str(), 0);
+    return error;
 }
 
-void CopyFolderAttributes(const std::string& source, const std::string& target) {
+int CopyEntryData(const std::string& from, const struct stat& source, const std::string& to,
+                  bool failIfExists, CopyScratch& scratch) {
+    const PathInFolder entry = OpenParent(to);
+    if (!entry.folder.IsOpen()) return errno;
+    if (entry.name.empty() || entry.name == "." || entry.name == "..") return EINVAL;
+    return CopyEntryData(from, source, entry.folder, entry.name, failIfExists, scratch);
+}
+
+void CopyFolderAttributes(const std::string& source, const FolderHandle& target) {
     struct stat info {};
-    if (::stat(source.c_str(), &info) != 0) return;
-    if (IsRoot()) (void)!::chown(target.c_str(), info.st_uid, info.st_gid);
-    (void)!::chmod(target.c_str(), info.st_mode & 07777);
+    if (::stat(source.c_str(), &info) != 0 || !target.IsOpen()) return;
+    if (IsRoot()) (void)!::fchown(target.fd(), info.st_uid, info.st_gid);
+    (void)!::fchmod(target.fd(), info.st_mode & 07777);
     const struct timespec times[2] = {info.st_atim, info.st_mtim};
-    (void)!::utimensat(AT_FDCWD, target.c_str(), times, 0);
+    (void)!::futimens(target.fd(), times);
 }
 
 }  // namespace zov::fileops

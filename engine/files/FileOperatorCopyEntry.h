@@ -8,6 +8,8 @@
 #include <optional>
 #include <string>
 
+#include "engine/util/FolderHandle.h"
+
 // Copying one entry of CFileOperator's copies: file data through the kernel where it can, links as links,
 // attributes kept.
 namespace zov::fileops {
@@ -31,13 +33,18 @@ class CopyScratch {
     std::optional<dev_t> refusedSource_;
 };
 
-// 0 or an errno value. An existing target is replaced by a new file unless failIfExists: what is in the
-// way (a file, maybe a hard link to one elsewhere, or a link) is unlinked, never opened for writing; the
-// source itself is never overwritten. source is what lstat gave for from.
+// Copies the file or link from (source is what lstat gave for it) to the entry name of folder; 0 or an
+// errno value. The copy is written under a new private name in folder and renamed over name once complete,
+// so what was there (a file, maybe a hard link to one elsewhere, or a link) is replaced, never written
+// into; failIfExists fails with EEXIST instead. A folder in the way fails with EISDIR, the source itself
+// with EINVAL.
+int CopyEntryData(const std::string& from, const struct stat& source, const FolderHandle& folder,
+                  const std::string& name, bool failIfExists, CopyScratch& scratch);
+// The same for the path to (the folders above it followed as they are).
 int CopyEntryData(const std::string& from, const struct stat& source, const std::string& to,
                   bool failIfExists, CopyScratch& scratch);
 
-// Gives the folder target the permission bits, owner and times of the folder source (best effort).
-void CopyFolderAttributes(const std::string& source, const std::string& target);
+// Gives the open folder target the permission bits, owner and times of the folder source (best effort).
+void CopyFolderAttributes(const std::string& source, const FolderHandle& target);
 
 }  // namespace zov::fileops

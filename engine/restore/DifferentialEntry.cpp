@@ -4,6 +4,7 @@
 
 #include "engine/files/BackupNames.h"
 #include "engine/files/CacheFolder.h"
+#include "engine/files/CopyOperations.h"
 #include "engine/files/FileOperator.h"
 #include "engine/util/CommonPaths.h"
 #include "engine/util/FolderHandle.h"
@@ -44,19 +45,14 @@ bool DeleteMarkedEntries(const FolderHandle& entry, const FolderHandle& target, 
 bool LayFolder(const RestoreOwner& owner, const std::string& entry, const std::string& target,
                std::string& message) {
     const FolderHandle entryFolder = FolderHandle::Open(entry);
-    const FolderHandle targetFolder = FolderHandle::Open(target);
+    const FolderHandle targetFolder = FolderHandle::OpenWalk(CleanPath(target), MissingFolders::Fail);
     if (!entryFolder.IsOpen() || !targetFolder.IsOpen()) {
         message = "还原时，文件夹" + (entryFolder.IsOpen() ? target : entry) + "无法打开，错误号（" +
                   std::to_string(errno) + "）";
         return false;
     }
     if (!DeleteMarkedEntries(entryFolder, targetFolder, CleanPath(target), message)) return false;
-    // The copy leaves deletion markers out.
-    CFileOperator copier;
-    copier.SetStopToken(owner.job.stop);
-    if (copier.CopyFolder(entry, target, "", false, false) == 1) return true;
-    message = copier.error();
-    return false;
+    return CopyFolderTree(entry, target, message, {owner.job.stop, false, owner.job.beforeEntry});
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 #include "engine/restore/RestoreItem.h"
 
 #include "engine/files/BackupNames.h"
+#include "engine/restore/DifferentialEntry.h"
+#include "engine/restore/RestorePoints.h"
 #include "engine/restore/RestoreRecord.h"
 #include "engine/restore/RestoreSet.h"
 #include "engine/util/CommonPaths.h"
@@ -24,7 +26,10 @@ bool RestoreItem(const RestoreOwner& owner, const std::string& item, const std::
         into += NameBeforeStamp(std::string(BackupTitle(LastPathLevel(item), IsDirectory(item))));
         if (!MakeRestoreTarget(into, message)) return false;
     }
-    const bool restored = PutSetBack(owner, {item, into, password, false, item}, message);
+    // A differential entry on its own: its markers delete, never land in the target.
+    const SetRestore restore{item, into, password, false, item};
+    const bool restored = IsDifferentialEntry(item) ? LayDifferentialEntry(owner, restore, message)
+                                                    : PutSetBack(owner, restore, message);
     WriteRestoreRecord(record, into, restored, message);
     return restored;
 }

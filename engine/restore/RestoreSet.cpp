@@ -4,17 +4,16 @@
 
 #include "engine/files/BackupNames.h"
 #include "engine/files/CopyOperations.h"
-#include "engine/files/FileOperator.h"
 #include "engine/restore/PasswordRetry.h"
 #include "engine/util/CommonPaths.h"
+#include "engine/util/FolderHandle.h"
 #include "platform/Paths.h"
 
 namespace zov {
 
 bool MakeRestoreTarget(const std::string& target, std::string& message) {
-    if (CFileOperator().CreateFolder(target) == 1) return true;
-    const int error = IsAbsolutePath(target) ? errno : EINVAL;
-    message = "还原时，目标文件夹" + target + "无法创建，错误号（" + std::to_string(error) + "）";
+    if (FolderHandle::OpenWalk(CleanPath(target), MissingFolders::Make).IsOpen()) return true;
+    message = "还原时，目标文件夹" + target + "无法创建，错误号（" + std::to_string(errno) + "）";
     return false;
 }
 
@@ -42,7 +41,9 @@ std::string NameBeforeStamp(const std::string& title) {
 }
 
 bool PutSetBack(const RestoreOwner& owner, const SetRestore& restore, std::string& message) {
-    if (IsDirectory(restore.set)) return CopyFolderTree(restore.set, restore.target, message, owner.job.stop);
+    if (IsDirectory(restore.set))
+        return CopyFolderTree(restore.set, restore.target, message,
+                              {owner.job.stop, true, owner.job.beforeEntry});
     if (!IsRegularFile(restore.set) || !IsArchiveName(restore.set)) {
         message = "还原项" + restore.set + "只能为文件夹或rar压缩文件";
         return false;
@@ -51,6 +52,9 @@ bool PutSetBack(const RestoreOwner& owner, const SetRestore& restore, std::strin
         message = "还原时，解压程序" + owner.rarPath + "不存在";
         return false;
     }
+    // The archiver gets a folder this restore made or opened through the walk.
+    if (!MakeRestoreTarget(restore.target, message)) return false;
+    if (owner.job.beforeEntry) owner.job.beforeEntry(CleanPath(restore.target));
     const FilterSet& filter = owner.task.filter;
     const bool useFilter = restore.filtered && owner.task.HasFlag(kTaskFilter) && !filter.extensions.empty();
     const RestoreExtract extract{restore.set, restore.target, restore.password, useFilter ? &filter : nullptr,

@@ -8,7 +8,8 @@
 // Putting one backup set back on disk: a folder is copied, a rar archive extracted with the password retry.
 namespace zov {
 
-// Makes the restore's target folder. False with the text when it cannot be made.
+// Makes the restore's target folder, opened level by level from "/" (FolderHandle::OpenWalk): a level
+// that is another user's link fails it. False with the text when it cannot be made.
 bool MakeRestoreTarget(const std::string& target, std::string& message);
 
 // False with the text when the restore item is missing.
@@ -31,8 +32,10 @@ struct SetRestore {
     std::string promptItem;  // the item the password prompt names
 };
 
-// Puts the set back into the target. False with the text: a set that is neither a folder nor a rar
-// archive, no archiver, a failed copy (any entry not written) or extract (the archiver's text).
+// Puts the set back into the target: a folder through CopyFolderTree (a folder of the target swapped for a
+// link fails it), an archive extracted into the target made through the walk. False with the text: a set
+// that is neither a folder nor a rar archive, no archiver, a failed copy (any entry not written) or extract
+// (the archiver's text).
 bool PutSetBack(const RestoreOwner& owner, const SetRestore& restore, std::string& message);
 
 }  // namespace zov

@@ -54,12 +54,23 @@ FolderHandle FolderHandle::OpenReal(const std::string& path) {
     return FolderHandle(::open(clean.c_str(), kFolderFlags | O_NOFOLLOW));
 }
 
+FolderHandle FolderHandle::OpenWalk(const std::string& path, MissingFolders missing) {
+    return FolderHandle(OpenFolderWalk(path, missing));
+}
+
 FolderHandle FolderHandle::Child(const std::string& name) const {
     if (fd_ < 0 || name.empty() || IsDotName(name) || name.find('/') != std::string::npos) {
         errno = EINVAL;
         return {};
     }
     return FolderHandle(::openat(fd_, name.c_str(), kFolderFlags | O_NOFOLLOW));
+}
+
+FolderHandle FolderHandle::MakeChild(const std::string& name) const {
+    FolderHandle child = Child(name);
+    if (child.IsOpen() || errno != ENOENT) return child;
+    if (::mkdirat(fd_, name.c_str(), 0700) != 0 && errno != EEXIST) return {};
+    return Child(name);
 }
 
 std::optional<std::vector<std::string>> FolderHandle::List() const {

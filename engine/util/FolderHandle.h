@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/FolderWalk.h"
+
 // Folders used through an open descriptor, for walks and deletions that never follow a symbolic link: each
 // level below the first is opened relative to its parent and refused when it is a link, so a folder
 // swapped for a link during a walk leads nowhere else.
@@ -25,6 +27,9 @@ class FolderHandle {
     static FolderHandle Open(const std::string& path);
     // The folder at path only when its last level is a folder itself, not a link to one.
     static FolderHandle OpenReal(const std::string& path);
+    // The folder at the absolute path opened level by level from "/" (OpenFolderWalk): another user's link
+    // on the way is refused; with MissingFolders::Make missing levels are made 0700.
+    static FolderHandle OpenWalk(const std::string& path, MissingFolders missing);
 
     // False when the folder could not be opened (errno tells why).
     bool IsOpen() const { return fd_ >= 0; }
@@ -32,6 +37,8 @@ class FolderHandle {
 
     // The sub-folder name; not open when name is a link or not a folder.
     FolderHandle Child(const std::string& name) const;
+    // The sub-folder name, made 0700 when missing; not open when name is a link or not a folder.
+    FolderHandle MakeChild(const std::string& name) const;
     // Entry names without "." and "..", sorted by byte order; nullopt when they cannot be read.
     std::optional<std::vector<std::string>> List() const;
     // The names of List, none when they cannot be read.

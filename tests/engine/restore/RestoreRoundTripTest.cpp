@@ -153,6 +153,29 @@ TEST_F(RestoreRoundTrip, ARestoreNeverWritesThroughALinkInTheTarget) {
     }
 }
 
+// A differential entry restored without its base applies its markers as deletions and never leaves one
+// in the target, copied or extracted.
+TEST_F(RestoreRoundTrip, ADifferentialEntryAloneLeavesNoMarkerInTheTarget) {
+    for (const SetKind kind : {SetKind::Copied, SetKind::Compressed}) {
+        SCOPED_TRACE(KindName(kind));
+        std::filesystem::remove_all(storage_);
+        std::filesystem::remove_all(target_);
+        std::filesystem::remove_all(program_ / "stage");
+        WriteBase(kind);
+        ChangeSource();
+        const std::string entry = WriteDifferential(kind);
+        WriteFile(target_ + "docs/gone.txt", "to be deleted");
+        WriteFile(target_ + "docs/kept.txt", "the user's");
+        std::string message;
+        EXPECT_TRUE(RestoreItem(Owner(), entry, target_, message, false, "", false)) << message;
+        EXPECT_TRUE(Markers(target_).empty());
+        EXPECT_FALSE(std::filesystem::exists(target_ + "docs/gone.txt"));
+        EXPECT_EQ(ReadFile(target_ + "docs/kept.txt"), "the user's");
+        EXPECT_EQ(ReadFile(target_ + "docs/a.txt"), "alpha, changed");
+        EXPECT_EQ(ReadFile(target_ + "docs/sub/deep/new.txt"), "new");
+    }
+}
+
 TEST_F(RestoreRoundTrip, AppendNamePutsTheSetUnderItsName) {
     const std::string base = WriteBase(SetKind::Compressed);
     ChangeSource();
