@@ -11,9 +11,9 @@
 namespace zov {
 
 // Appends to listFile the full path of every file of the source (a folder, or one file) that differs from
-// the same path under base (MD5) and of every folder new since base, and makes a deletion marker below
-// markers (at the path the entry has below source) for every entry of base gone from the source, listing
-// it too. False when a line cannot be written or a marker cannot be made.
+// the same path under base (IsSameFile) and of every folder new since base, and makes a deletion marker
+// below markers (at the path the entry has below source) for every entry of base gone from the source,
+// listing it too. False when a line cannot be written or a marker cannot be made.
 bool WriteChangeList(const std::string& source, const std::string& base, const std::string& markers,
                      const std::string& listFile);
 // The same, listing only the entries the filter passes (FilterEntryPasses; a marker of a file when that
