@@ -361,6 +361,45 @@ TEST_F(BackupDiffTest, AChangeOfModeOrOwnerAloneIsStored) {
     }
 }
 
+// A file and a folder whose names are too long for a marker "<name>qel_temp_del~~~~", deleted since the
+// base, are recorded all the same: the run succeeds, and base and differential give the source back
+// without them.
+TEST_F(BackupDiffTest, ADeletedNameTooLongForAMarkerIsRecorded) {
+    const std::string longFile = std::string(246, 'f') + ".txt";
+    const std::string longFolder = std::string(250, 'd');
+    for (const Store store : {Store::Copied, Store::Compressed}) {
+        SCOPED_TRACE(StoreText(store));
+        fs::remove_all(storage_);
+        fs::remove_all(source_);
+        fs::remove_all(program_ / "restored");
+        fs::remove_all(program_ / "Log/Files");
+        WriteFirstState(source_, false);
+        WriteFile(source_ + longFile, "a long name");
+        WriteFile(source_ + "nest/" + longFolder + "/x.txt", "in a long folder");
+        const TaskInfo task = DiffTask(store, false);
+        time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 7, 9));
+        std::string message;
+        ASSERT_EQ(Run(task, message), 1) << message;
+
+        fs::remove(source_ + longFile);
+        fs::remove_all(source_ + "nest/" + longFolder);
+        WriteFile(source_ + "change.txt", "after");
+        time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 8, 0));
+        ASSERT_EQ(Run(task, message), 1) << message;
+        ASSERT_EQ(LogLines().size(), 2u);
+        EXPECT_EQ(LogLines()[1][8], "成功");
+
+        const std::string set = storage_ + "/diff/Work Files_" + kBaseStamp + "/" + kDiffStamp;
+        const std::vector<std::string> noneChecked;
+        const RestoreOwner owner{task, noneChecked, test::BuiltProgram("rar"), job_.Context()};
+        const std::string target = program_ / "restored/";
+        ASSERT_TRUE(RestoreItemTree(owner, store == Store::Copied ? set : FindVolumeName(set), target,
+                                    message, false, "", false))
+            << message;
+        EXPECT_EQ(test::DescribeTree(target + "Work Files"), test::DescribeTree(source_));
+    }
+}
+
 // A base lives until basePeriod days after its last write: the run one second before makes a differential
 // set, the run at that moment a new base; with basePeriod 0 every run is a new base.
 TEST_F(BackupDiffTest, BaseExpiresAfterItsPeriod) {
