@@ -8,6 +8,7 @@
 
 #include "engine/files/BackupNames.h"
 #include "engine/files/CopyOperations.h"
+#include "engine/files/DeletionMarker.h"
 #include "engine/files/FileOperator.h"
 #include "engine/filter/CommonFilter.h"
 #include "engine/settings/SystemLog.h"
@@ -83,11 +84,14 @@ class ChangeWalk {
     // would pass the filter.
     bool Mark(const WalkLevel& level, const std::string& name) {
         const std::string gone = level.source + name;
-        const std::string marker = level.markers + name + std::string(kDeletionMarker);
-        if (CFileOperator().CreateFolder(level.markers) != 1 || !CreateMarkerFile(marker)) {
-            failure_ = DeletionNotRecordedText(gone, errno);
+        const int code = CFileOperator().CreateFolder(level.markers) == 1
+                             ? WriteDeletionMarker(level.markers, name)
+                             : errno;
+        if (code != 0) {
+            failure_ = DeletionNotRecordedText(gone, code);
             return false;
         }
+        const std::string marker = level.markers + DeletionMarkerOf(name);
         return (IsRealFolder(level.base + name) || Passes(gone)) ? Append(marker) : true;
     }
 

@@ -11,9 +11,9 @@
 namespace zov {
 
 // Appends to listFile the full path of every file of the source (a folder, or one file) that differs from
-// the same path under base (MD5) and of every folder new since base, and makes a deletion marker below
-// markers (at the path the entry has below source) for every entry of base gone from the source, listing
-// it too. False when a line cannot be written or a marker cannot be made.
+// the same path under base (IsSameFile) and of every folder new since base, and makes a deletion marker
+// below markers (at the path the entry has below source) for every entry of base gone from the source,
+// listing it too. False when a line cannot be written or a marker cannot be made.
 bool WriteChangeList(const std::string& source, const std::string& base, const std::string& markers,
                      const std::string& listFile);
 // The same, listing only the entries the filter passes (FilterEntryPasses; a marker of a file when that
@@ -26,11 +26,10 @@ using AppendPath = std::function<bool(const std::string&)>;
 
 // The walk of the change lists, through filter unless null, the folder leftOut (below a source folder)
 // left out unless null. A source that is a file is compared with base + its name. An entry of base gone
-// from the source or of another kind there (IsDeletedSinceBase) gets an empty marker
-// "<name>qel_temp_del~~~~" in the folder mirroring its own below markers (made 0700 as needed). Markers in
-// the source (left by an older run) stand for nothing and are neither listed nor touched; markers in base
-// are no entries of it. False with failure set when append fails or a deletion cannot be recorded (the
-// text names the entry).
+// from the source or of another kind there (IsDeletedSinceBase) gets its deletion marker (DeletionMarker.h)
+// in the folder mirroring its own below markers (made 0700 as needed). Markers in the source (left by an
+// older run) stand for nothing and are neither listed nor touched; markers in base are no entries of it.
+// False with failure set when append fails or a deletion cannot be recorded (the text names the entry).
 bool WalkChanges(const std::string& source, const std::string& base, const std::string& markers,
                  const FilterSet* filter, const ExcludedFolder* leftOut, const AppendPath& append,
                  std::string& failure);

@@ -13,6 +13,8 @@ namespace {
 constexpr std::string_view kArchiveExtension = ".rar";
 constexpr std::string_view kVolumeInfix = ".part";
 constexpr std::string_view kPartialSuffix = ".partial";
+// The MD5 digest before the suffix of a long deletion marker.
+constexpr std::size_t kDigestDigits = 32;
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -79,11 +81,22 @@ std::string_view StampOfTitle(std::string_view title) {
 }
 
 bool IsDeletionMarker(std::string_view name) {
-    return name.size() > kDeletionMarker.size() && name.ends_with(kDeletionMarker);
+    return (name.size() > kDeletionMarker.size() && name.ends_with(kDeletionMarker)) ||
+           IsLongDeletionMarker(name);
+}
+
+bool IsLongDeletionMarker(std::string_view name) {
+    if (name.size() != kDigestDigits + kLongDeletionMarker.size() || !name.ends_with(kLongDeletionMarker))
+        return false;
+    const std::string_view digest = name.substr(0, kDigestDigits);
+    return std::all_of(digest.begin(), digest.end(),
+                       [](char c) { return IsDigit(c) || (c >= 'a' && c <= 'f'); });
 }
 
 std::string_view MarkedName(std::string_view marker) {
-    return IsDeletionMarker(marker) ? marker.substr(0, marker.size() - kDeletionMarker.size()) : marker;
+    return marker.ends_with(kDeletionMarker) && marker.size() > kDeletionMarker.size()
+               ? marker.substr(0, marker.size() - kDeletionMarker.size())
+               : marker;
 }
 
 std::string PartialSetName(std::string_view stamp, int taskId) {

@@ -13,9 +13,11 @@ inline constexpr const char* kStampFormat = "%Y%m%d%H%M%S";
 // The folder of a storage folder that holds the differential sets: "diff/<base title>/<stamp>[.rar]".
 inline constexpr const char* kDiffFolderName = "diff";
 
-// The suffix of a deletion marker: an empty file "<name>qel_temp_del~~~~" in a differential set says that
-// the file <name> was deleted from the source since the base was made.
+// The suffixes of the deletion markers of a differential set, which record the files deleted from the source
+// since the base was made (see DeletionMarker.h): "<name>qel_temp_del~~~~", and "<digest>qel_long_del~~~~"
+// for a name too long for the first.
 inline constexpr std::string_view kDeletionMarker = "qel_temp_del~~~~";
+inline constexpr std::string_view kLongDeletionMarker = "qel_long_del~~~~";
 
 // "YYYY-MM-DD": ten characters, '-' at indexes 4 and 7 and digits everywhere else.
 bool IsDatedFolderName(std::string_view name);
@@ -41,10 +43,14 @@ int VolumeNumber(std::string_view fileName);
 // The 14-digit stamp after the last '_' of a title with a non-empty name before it; "" when there is none.
 std::string_view StampOfTitle(std::string_view title);
 
-// True for "<name>qel_temp_del~~~~" with a non-empty name.
+// True for "<name>qel_temp_del~~~~" with a non-empty name and for "<digest>qel_long_del~~~~" with 32
+// lowercase hexadecimal digits before the suffix.
 bool IsDeletionMarker(std::string_view name);
 
-// The name a marker stands for (the marker without its suffix).
+// True for a marker of the second form.
+bool IsLongDeletionMarker(std::string_view name);
+
+// The name a marker of the first form stands for (the marker without its suffix).
 std::string_view MarkedName(std::string_view marker);
 
 // The private work folder in which a run of task taskId started at stamp writes a set, beside the set's

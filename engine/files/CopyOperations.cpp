@@ -1,6 +1,7 @@
 #include "engine/files/CopyOperations.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <utility>
@@ -127,8 +128,10 @@ bool IsSameFile(const std::string& pathA, const std::string& pathB) {
     if (IsDirectory(pathA) || IsDirectory(pathB)) return false;
     struct stat a {};
     struct stat b {};
-    if (::stat(pathA.c_str(), &a) == 0 && ::stat(pathB.c_str(), &b) == 0 && a.st_size != b.st_size)
-        return false;
+    if (::stat(pathA.c_str(), &a) != 0 || ::stat(pathB.c_str(), &b) != 0) return false;
+    if (a.st_size != b.st_size || (a.st_mode & 07777) != (b.st_mode & 07777)) return false;
+    // Only root gives the copies of a set their owners: another user's base holds its own.
+    if (::geteuid() == 0 && (a.st_uid != b.st_uid || a.st_gid != b.st_gid)) return false;
     return FilesHaveSameContent(pathA, pathB);
 }
 

@@ -54,7 +54,9 @@ bool IsDeletedSinceBase(const std::string& baseEntry, const std::string& sourceE
 std::string DeletionNotRecordedText(const std::string& sourceEntry, int code);
 
 // Whether a file is unchanged: two missing paths are the same; a path and a missing one, or a folder and
-// anything, are not; two files are the same when both can be read and hold the same bytes.
+// anything, are not; two files are the same when both can be read, hold the same bytes and have the same
+// permission bits and, for a process run by root (the only one whose copies keep owners), the same owner
+// and group: a file made private or given away since the base is a change.
 bool IsSameFile(const std::string& pathA, const std::string& pathB);
 
 }  // namespace zov

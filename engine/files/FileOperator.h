@@ -71,10 +71,10 @@ class CFileOperator {
     int CopyFolderFiltered(const std::string& source, const std::string& target, const std::string& name,
                            bool useSourceName, const FilterSet& filter, bool pass, bool failIfExists);
 
-    // Differential copy against base: files new in source or whose content differs from the same path
-    // under base are copied; for every file or folder of base gone from source (or of the other kind
-    // there, IsDeletedSinceBase) an empty deletion marker "<name>qel_temp_del~~~~" is written into the
-    // target. The source is never modified.
+    // Differential copy against base: files new in source or that differ from the same path under base
+    // (IsSameFile) are copied; for every file or folder of base gone from source (or of the other kind
+    // there, IsDeletedSinceBase) its deletion marker (DeletionMarker.h) is written into the target. The
+    // source is never modified.
     int CopyChangedFiltered(const std::string& source, const std::string& target, const std::string& base,
                             const std::string& name, bool useSourceName, const FilterSet& filter, bool pass,
                             bool failIfExists);

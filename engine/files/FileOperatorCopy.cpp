@@ -11,6 +11,7 @@
 
 #include "engine/files/BackupNames.h"
 #include "engine/files/CopyOperations.h"
+#include "engine/files/DeletionMarker.h"
 #include "engine/files/FileOperatorCopyEntry.h"
 #include "engine/files/FileOperatorFolders.h"
 #include "engine/util/CommonFiles.h"
@@ -316,11 +317,8 @@ bool FolderCopy::WriteDeletionMarkers(const std::string& source, const std::stri
     for (const std::string& name : ListDirectory(base)) {
         if (IsDeletionMarker(name) || !IsDeletedSinceBase(JoinPath(base, name), JoinPath(source, name)))
             continue;
-        const std::string marker = JoinPath(target, name + std::string(kDeletionMarker));
-        if (CreateMarkerFile(marker)) continue;
-        const int code = errno;
-        if (code == EEXIST && IsRegularFile(marker)) continue;
-        written = Fail(DeletionNotRecordedText(JoinPath(source, name), code));
+        if (const int code = WriteDeletionMarker(target, name); code != 0)
+            written = Fail(DeletionNotRecordedText(JoinPath(source, name), code));
     }
     return written;
 }

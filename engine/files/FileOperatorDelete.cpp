@@ -1,8 +1,10 @@
 #include "engine/files/FileOperatorDelete.h"
 
 #include <cerrno>
+#include <optional>
 
 #include "engine/files/BackupNames.h"
+#include "engine/files/DeletionMarker.h"
 #include "engine/logs/QelLog.h"
 #include "engine/util/CommonFiles.h"
 #include "engine/util/CommonPaths.h"
@@ -25,10 +27,11 @@ int DeleteMarkedIn(const FolderHandle& folder, bool withNamed) {
             const FolderHandle child = folder.Child(name);
             if (!child.IsOpen() || DeleteMarkedIn(child, withNamed) != 1) return 0;
         } else if (IsDeletionMarker(name)) {
+            const std::optional<std::string> named = DeletedNameOf(folder, name);
             if (folder.Remove(name) != 0) return 0;
-            const std::string named(MarkedName(name));
-            if (withNamed && folder.Kind(named) != EntryKind::Missing && folder.Remove(named) != 0) return 0;
-        } else if (withNamed && folder.Kind(name + std::string(kDeletionMarker)) != EntryKind::Missing) {
+            if (withNamed && named && folder.Kind(*named) != EntryKind::Missing && folder.Remove(*named) != 0)
+                return 0;
+        } else if (withNamed && folder.Kind(DeletionMarkerOf(name)) != EntryKind::Missing) {
             if (folder.Remove(name) != 0) return 0;
         }
     }

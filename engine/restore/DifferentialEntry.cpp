@@ -1,10 +1,12 @@
 #include "engine/restore/DifferentialEntry.h"
 
 #include <cerrno>
+#include <optional>
 
 #include "engine/files/BackupNames.h"
 #include "engine/files/CacheFolder.h"
 #include "engine/files/CopyOperations.h"
+#include "engine/files/DeletionMarker.h"
 #include "engine/files/FileOperator.h"
 #include "engine/util/CommonPaths.h"
 #include "engine/util/FolderHandle.h"
@@ -30,10 +32,10 @@ bool DeleteMarkedEntries(const FolderHandle& entry, const FolderHandle& target, 
                 return false;
             }
         } else if (IsDeletionMarker(name)) {
-            const std::string named(MarkedName(name));
-            if (target.Kind(named) == EntryKind::Missing) continue;
-            if (const int error = target.Remove(named); error != 0) {
-                message = "还原时，删除文件" + JoinPath(shown, named) + "失败，错误号（" +
+            const std::optional<std::string> named = DeletedNameOf(entry, name);
+            if (!named || target.Kind(*named) == EntryKind::Missing) continue;
+            if (const int error = target.Remove(*named); error != 0) {
+                message = "还原时，删除文件" + JoinPath(shown, *named) + "失败，错误号（" +
                           std::to_string(error) + "）";
                 return false;
             }

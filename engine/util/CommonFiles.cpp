@@ -85,13 +85,6 @@ bool FilesHaveSameContent(const std::string& pathA, const std::string& pathB) {
     return same;
 }
 
-bool CreateMarkerFile(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    ::close(fd);
-    return true;
-}
-
 std::time_t GetFileModifyTime(const std::string& path) {
     struct stat info {};
     if (path.empty() || ::stat(path.c_str(), &info) != 0) return MakeLocalTime(1972, 1, 1);

@@ -22,9 +22,6 @@ bool ReadFileToBuffer(const std::string& path, char* buffer, std::size_t length)
 // difference); an unreadable file never has the same content as another.
 bool FilesHaveSameContent(const std::string& pathA, const std::string& pathB);
 
-// Creates a new empty file; false when it exists already or cannot be made.
-bool CreateMarkerFile(const std::string& path);
-
 // Last modification time of the path; 1972-01-01 00:00:00 local time when it does not exist.
 std::time_t GetFileModifyTime(const std::string& path);
 

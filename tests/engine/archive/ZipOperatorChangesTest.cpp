@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -7,6 +8,8 @@
 
 #include "ZipOperatorTestSupport.h"
 #include "engine/archive/ZipOperator.h"
+#include "engine/archive/ZipOperatorChangeList.h"
+#include "engine/util/Md5.h"
 #include "platform/Paths.h"
 
 namespace zov {
@@ -118,16 +121,37 @@ TEST_F(ZipOperatorChanges, ASingleFileSourceIsListedWhenItChanged) {
     }
 }
 
-// A deletion whose marker cannot be made fails the list with the deleted entry's name.
+// A deletion whose marker cannot be made (something else in its place) fails the walk with the deleted
+// entry's name, and no archive is written.
 TEST_F(ZipOperatorChanges, ADeletionThatCannotBeRecordedFailsNamingIt) {
-    const std::string longName(245, 'n');
-    WriteFile(base + longName, "gone");
-    MakeArchives();
-    CZipOperator zip(FakeRar());
-    EXPECT_FALSE(zip.CompressChanges(src, out, base, "", "set"));
-    EXPECT_EQ(zip.message(), "差异备份时，无法记录已删除的" + src + longName + "（File name too long）");
-    EXPECT_EQ(Recorded("archives"), "");
+    std::filesystem::create_directories(markers + "gone.txtqel_temp_del~~~~");
+    std::string failure;
+    EXPECT_FALSE(WalkChanges(
+        src, base, markers, nullptr, nullptr, [](const std::string&) { return true; }, failure));
+    EXPECT_EQ(failure, "差异备份时，无法记录已删除的" + src + "gone.txt（File exists）");
     EXPECT_EQ(MarkersIn(src), Lines{});
+}
+
+// A name too long for "<name>qel_temp_del~~~~" (a file and a folder, nested too) is recorded in a private
+// marker named by its digest and holding the name; the others keep the first form.
+TEST_F(ZipOperatorChanges, ADeletedLongNameIsRecordedByItsDigest) {
+    const std::string file(250, 'f');
+    const std::string folder = std::string(240, 'd') + "夹";
+    WriteFile(base + file, "gone");
+    WriteFile(base + "deep/" + folder + "/x.txt", "gone");
+    WriteFile(base + std::string(239, 'k'), "gone, its marker just fits");
+    ASSERT_TRUE(WriteChangeList(src, base, markers, list));
+    const std::string fileMarker = markers + Md5Hex(file).substr(0, 32) + "qel_long_del~~~~";
+    const std::string folderMarker = markers + "deep/" + Md5Hex(folder).substr(0, 32) + "qel_long_del~~~~";
+    EXPECT_EQ(ReadFile(fileMarker), file);
+    EXPECT_EQ(ReadFile(folderMarker), folder);
+    struct stat info {};
+    ASSERT_EQ(::stat(fileMarker.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 07777, 0600u);
+    const std::string listed = ReadFile(list);
+    EXPECT_NE(listed.find(fileMarker + "\n"), std::string::npos) << listed;
+    EXPECT_NE(listed.find(folderMarker + "\n"), std::string::npos) << listed;
+    EXPECT_NE(listed.find(markers + std::string(239, 'k') + "qel_temp_del~~~~\n"), std::string::npos);
 }
 
 TEST_F(ZipOperatorChanges, RunUsesAPrivateListAndCleansUp) {

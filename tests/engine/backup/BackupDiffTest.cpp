@@ -1,4 +1,6 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -16,6 +18,7 @@
 #include "engine/files/PendingSet.h"
 #include "engine/restore/RestoreItem.h"
 #include "engine/restore/RestoreItemTree.h"
+#include "support/NobodyChild.h"
 #include "support/ReadOnlyMount.h"
 #include "support/Trees.h"
 
@@ -304,6 +307,96 @@ TEST_F(BackupDiffTest, ASingleFileSourceRecordsItsChange) {
                                     store == Store::WithPassword ? kPassword : "", false))
             << message;
         EXPECT_TRUE(ReadFile(program_ / "restored/report.bin") == second);
+    }
+}
+
+// A file whose mode, owner or group alone changed since the base is stored by the differential run in
+// either form, and base and differential give it back with its new mode and owner.
+TEST_F(BackupDiffTest, AChangeOfModeOrOwnerAloneIsStored) {
+    if (::geteuid() != 0) GTEST_SKIP() << "only root keeps owners";
+    const std::optional<test::UserIds> nobody = test::NobodyIds();
+    ASSERT_TRUE(nobody.has_value());
+    const struct {
+        const char* what;
+        mode_t mode;
+        uid_t uid;
+        gid_t gid;
+    } changes[] = {{"mode", 0600, 0, 0}, {"owner", 0644, nobody->uid, 0}, {"group", 0644, 0, nobody->gid}};
+    for (const Store store : {Store::Copied, Store::Compressed}) {
+        for (const auto& change : changes) {
+            SCOPED_TRACE(StoreText(store) + " " + change.what);
+            fs::remove_all(storage_);
+            fs::remove_all(source_);
+            fs::remove_all(program_ / "restored");
+            const std::string file = source_ + "private.txt";
+            WriteFile(file, "the same bytes");
+            WriteFile(source_ + "other.txt", "other");
+            ASSERT_EQ(::chmod(file.c_str(), 0644), 0);
+            ASSERT_EQ(::chown(file.c_str(), 0, 0), 0);
+            const TaskInfo task = DiffTask(store, false);
+            time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 7, 9));
+            std::string message;
+            ASSERT_EQ(Run(task, message), 1) << message;
+
+            ASSERT_EQ(::chmod(file.c_str(), change.mode), 0);
+            ASSERT_EQ(::chown(file.c_str(), change.uid, change.gid), 0);
+            time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 8, 0));
+            ASSERT_EQ(Run(task, message), 1) << message;
+            const std::string set = storage_ + "/diff/Work Files_" + kBaseStamp + "/" + kDiffStamp;
+            EXPECT_EQ(SetContents(set, "Work Files", store), (Tree{{"private.txt", "the same bytes"}}));
+
+            const std::vector<std::string> noneChecked;
+            const RestoreOwner owner{task, noneChecked, test::BuiltProgram("rar"), job_.Context()};
+            const std::string target = program_ / "restored/";
+            ASSERT_TRUE(RestoreItemTree(owner, store == Store::Copied ? set : FindVolumeName(set), target,
+                                        message, false, "", false))
+                << message;
+            struct stat restored {};
+            ASSERT_EQ(::stat((target + "Work Files/private.txt").c_str(), &restored), 0);
+            EXPECT_EQ(restored.st_mode & 07777, change.mode);
+            EXPECT_EQ(restored.st_uid, change.uid);
+            EXPECT_EQ(restored.st_gid, change.gid);
+            EXPECT_EQ(ReadFile(target + "Work Files/private.txt"), "the same bytes");
+        }
+    }
+}
+
+// A file and a folder whose names are too long for a marker "<name>qel_temp_del~~~~", deleted since the
+// base, are recorded all the same: the run succeeds, and base and differential give the source back
+// without them.
+TEST_F(BackupDiffTest, ADeletedNameTooLongForAMarkerIsRecorded) {
+    const std::string longFile = std::string(246, 'f') + ".txt";
+    const std::string longFolder = std::string(250, 'd');
+    for (const Store store : {Store::Copied, Store::Compressed}) {
+        SCOPED_TRACE(StoreText(store));
+        fs::remove_all(storage_);
+        fs::remove_all(source_);
+        fs::remove_all(program_ / "restored");
+        fs::remove_all(program_ / "Log/Files");
+        WriteFirstState(source_, false);
+        WriteFile(source_ + longFile, "a long name");
+        WriteFile(source_ + "nest/" + longFolder + "/x.txt", "in a long folder");
+        const TaskInfo task = DiffTask(store, false);
+        time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 7, 9));
+        std::string message;
+        ASSERT_EQ(Run(task, message), 1) << message;
+
+        fs::remove(source_ + longFile);
+        fs::remove_all(source_ + "nest/" + longFolder);
+        WriteFile(source_ + "change.txt", "after");
+        time_.clock().Set(MakeLocalTime(2024, 3, 5, 14, 8, 0));
+        ASSERT_EQ(Run(task, message), 1) << message;
+        ASSERT_EQ(LogLines().size(), 2u);
+        EXPECT_EQ(LogLines()[1][8], "成功");
+
+        const std::string set = storage_ + "/diff/Work Files_" + kBaseStamp + "/" + kDiffStamp;
+        const std::vector<std::string> noneChecked;
+        const RestoreOwner owner{task, noneChecked, test::BuiltProgram("rar"), job_.Context()};
+        const std::string target = program_ / "restored/";
+        ASSERT_TRUE(RestoreItemTree(owner, store == Store::Copied ? set : FindVolumeName(set), target,
+                                    message, false, "", false))
+            << message;
+        EXPECT_EQ(test::DescribeTree(target + "Work Files"), test::DescribeTree(source_));
     }
 }
 

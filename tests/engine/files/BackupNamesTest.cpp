@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "engine/files/BackupNames.h"
 
 namespace zov {
@@ -67,11 +69,24 @@ TEST(BackupNamesTest, StampsFollowTheLastUnderscore) {
 }
 
 TEST(BackupNamesTest, DeletionMarkersNameAFile) {
-    EXPECT_TRUE(IsDeletionMarker("a.txtqel_temp_del~~~~"));
+    const struct {
+        std::string name;
+        bool marker;
+        bool isLong;
+    } cases[] = {
+        {"a.txtqel_temp_del~~~~", true, false},
+        {"qel_temp_del~~~~", false, false},
+        {"a.txt", false, false},
+        {"0123456789abcdef0123456789abcdefqel_long_del~~~~", true, true},
+        {"0123456789ABCDEF0123456789abcdefqel_long_del~~~~", false, false},
+        {"0123456789abcdef0123456789abcdeqel_long_del~~~~", false, false},
+        {"a.txtqel_long_del~~~~", false, false},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(IsDeletionMarker(c.name), c.marker) << c.name;
+        EXPECT_EQ(IsLongDeletionMarker(c.name), c.isLong) << c.name;
+    }
     EXPECT_EQ(MarkedName("a.txtqel_temp_del~~~~"), "a.txt");
-    EXPECT_FALSE(IsDeletionMarker("qel_temp_del~~~~"));
-    EXPECT_FALSE(IsDeletionMarker("a.txt"));
-    EXPECT_EQ(kDeletionMarker.size(), 16u);
 }
 
 // A run's work folder names its title and its task; nothing else reads as one.

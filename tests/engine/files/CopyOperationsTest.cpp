@@ -175,6 +175,12 @@ TEST_F(CopyOperationsTest, SameFileTest) {
     WriteFile(bak + "/a.txt", "content");
     WriteFile(bak + "/b.txt", "contenT");
     WriteFile(bak + "/c.txt", "longer content");
+    // The same bytes made private, or given to another owner or group (the owner counts for root only).
+    WriteFile(bak + "/private.txt", "content");
+    ::chmod((bak + "/private.txt").c_str(), 0600);
+    WriteFile(bak + "/owned.txt", "content");
+    const bool root = ::geteuid() == 0;
+    if (root) ::chown((bak + "/owned.txt").c_str(), 0, 65534);
     MakeFolder(bak + "/folder");
     // Large files that differ only past the first read chunk, or only in their last byte.
     const std::string big(600 * 1024, 'x');
@@ -195,12 +201,20 @@ TEST_F(CopyOperationsTest, SameFileTest) {
         std::string b;
         bool same;
     } cases[] = {
-        {dir / "none1", dir / "none2", true},      {src + "/a.txt", dir / "none", false},
-        {dir / "none", src + "/a.txt", false},     {src + "/a.txt", bak + "/folder", false},
-        {bak + "/folder", bak + "/folder", false}, {src + "/a.txt", bak + "/a.txt", true},
-        {src + "/a.txt", bak + "/b.txt", false},   {src + "/a.txt", bak + "/c.txt", false},
-        {src + "/big", bak + "/big", true},        {src + "/big", bak + "/late", false},
-        {src + "/big", bak + "/last", false},      {src + "/empty", bak + "/empty", true},
+        {dir / "none1", dir / "none2", true},
+        {src + "/a.txt", dir / "none", false},
+        {dir / "none", src + "/a.txt", false},
+        {src + "/a.txt", bak + "/folder", false},
+        {bak + "/folder", bak + "/folder", false},
+        {src + "/a.txt", bak + "/a.txt", true},
+        {src + "/a.txt", bak + "/b.txt", false},
+        {src + "/a.txt", bak + "/c.txt", false},
+        {src + "/big", bak + "/big", true},
+        {src + "/big", bak + "/late", false},
+        {src + "/big", bak + "/last", false},
+        {src + "/empty", bak + "/empty", true},
+        {src + "/a.txt", bak + "/private.txt", false},
+        {src + "/a.txt", bak + "/owned.txt", !root},
     };
     for (const auto& c : cases) EXPECT_EQ(IsSameFile(c.a, c.b), c.same) << c.a << " " << c.b;
     // An unreadable file never counts as unchanged (as nobody: root reads everything).

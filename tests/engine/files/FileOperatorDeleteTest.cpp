@@ -4,6 +4,7 @@
 #include "OverlongPathTree.h"
 #include "engine/files/FileOperator.h"
 #include "engine/logs/QelLog.h"
+#include "engine/util/Md5.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 #include "support/InstalledClock.h"
@@ -82,7 +83,8 @@ TEST_F(FileOperatorDeleteTest, RemoveEmptyFoldersKeepsEveryFile) {
 }
 
 TEST_F(FileOperatorDeleteTest, DeleteMarkedFiles) {
-    const auto build = [this] {
+    const std::string longName(250, 'n');
+    const auto build = [&] {
         WriteFile(root + "/a.txt", "a");
         WriteFile(root + "/a.txtqel_temp_del~~~~", "");
         WriteFile(root + "/b.txt", "b");
@@ -93,11 +95,13 @@ TEST_F(FileOperatorDeleteTest, DeleteMarkedFiles) {
         MakeFolder(root + "/gone");
         WriteFile(root + "/gone/x", "x");
         WriteFile(root + "/goneqel_temp_del~~~~", "");
+        WriteFile(root + "/" + longName, "l");
+        WriteFile(root + "/" + Md5Hex(longName).substr(0, 32) + "qel_long_del~~~~", longName);
     };
     build();
     ASSERT_EQ(op.DeleteMarkedFiles(root, false), 1);
-    EXPECT_EQ(DescribeTree(root),
-              (Tree{"a.txt=a", "b.txt=b", "gone/", "gone/x=x", "qel_temp_del~~~~=", "sub/", "sub/c.txt=c"}));
+    EXPECT_EQ(DescribeTree(root), (Tree{"a.txt=a", "b.txt=b", "gone/", "gone/x=x",
+                                        "qel_temp_del~~~~=", "sub/", "sub/c.txt=c", longName + "=l"}));
 
     std::filesystem::remove_all(root);
     build();

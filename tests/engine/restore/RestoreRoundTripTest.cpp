@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "RestoreTestSupport.h"
@@ -10,6 +11,7 @@
 #include "engine/restore/RestoreItem.h"
 #include "engine/restore/RestoreItemTree.h"
 #include "engine/restore/RestoreWithOptions.h"
+#include "engine/util/Md5.h"
 
 namespace zov {
 namespace {
@@ -74,6 +76,46 @@ TEST_F(RestoreRoundTrip, BaseAndDifferentialGiveTheSecondStateAndTheBaseAloneThe
         // The entry's work folder is gone from the cache folder.
         EXPECT_TRUE(!std::filesystem::exists(program_ / "cache") ||
                     std::filesystem::is_empty(program_ / "cache"));
+    }
+}
+
+// An entry's markers of both forms delete what they name in their own folder: an empty "<name>" marker of
+// an existing set, and a long name recorded in a marker named by its digest. A forged marker whose name is
+// no single path level, or whose content does not match its digest, deletes nothing.
+TEST_F(RestoreRoundTrip, MarkersDeleteOnlyTheEntryTheyNameInTheirFolder) {
+    const std::string longName = std::string(248, 'l') + ".txt";
+    const auto longMarker = [](const std::string& name, const std::string& content) {
+        return std::pair{Md5Hex(name).substr(0, 32) + "qel_long_del~~~~", content};
+    };
+    const std::pair<std::string, std::string> forged[] = {
+        longMarker("../x", "../x"), longMarker("..", ".."),
+        longMarker(".", "."),       longMarker("sub/b.txt", "sub/b.txt"),
+        longMarker("zzz", "a.txt"), {"..qel_temp_del~~~~", ""},
+        {".qel_temp_del~~~~", ""},
+    };
+    WriteFile(source_ + longName, "long");
+    WriteFile(source_ + "sub/b.txt", "bravo");
+    for (SetKind kind : {SetKind::Copied, SetKind::Compressed}) {
+        SCOPED_TRACE(KindName(kind));
+        std::filesystem::remove_all(storage_);
+        std::filesystem::remove_all(target_);
+        std::filesystem::remove_all(program_ / "stage");
+        WriteBase(kind);
+        const std::string stage = program_ / "stage/docs/";
+        WriteFile(stage + "gone.txt" + kMarker, "");
+        const auto [name, content] = longMarker(longName, longName);
+        WriteFile(stage + name, content);
+        for (const auto& [marker, text] : forged) WriteFile(stage + marker, text);
+        const std::string entry = WriteSet(stage, DiffFolder(), kDiffStamp, kind);
+        WriteFile(target_ + "x", "outside the restored folder");
+
+        std::string message;
+        ASSERT_TRUE(RestoreItemTree(Owner(), entry, target_, message, false, "", false)) << message;
+        std::set<std::string> expected = DescribeTree(source_);
+        expected.erase("gone.txt=to be deleted");
+        expected.erase(longName + "=long");
+        EXPECT_EQ(DescribeTree(target_ + "docs"), expected);
+        EXPECT_EQ(ReadFile(target_ + "x"), "outside the restored folder");
     }
 }
 

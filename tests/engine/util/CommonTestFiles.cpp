@@ -50,15 +50,6 @@ TEST(CommonFiles, ReadFileToBuffer) {
     EXPECT_FALSE(ReadFileToBuffer(program / "data", nullptr, 4));
 }
 
-TEST(CommonFiles, CreateMarkerFileMakesOnlyNewFiles) {
-    test::TempProgramDir program;
-    const std::string marker = program / "a.txtqel_temp_del~~~~";
-    EXPECT_TRUE(CreateMarkerFile(marker));
-    EXPECT_EQ(std::filesystem::file_size(marker), 0u);
-    EXPECT_FALSE(CreateMarkerFile(marker));
-    EXPECT_FALSE(CreateMarkerFile(program / "no/such/folder/x"));
-}
-
 TEST(CommonFiles, GetFileModifyTime) {
     test::TempProgramDir program;
     test::WriteFile(program / "f", "x");
