@@ -205,7 +205,7 @@ std::optional<bool> CBackup::BackupMySqlDatabase(const MySqlDump& dump, const st
         if (cycle > 0 && !SleepUnlessStopped(job.stop, kCyclePause)) break;
         for (int attempt = 0; attempt < kDumpRuns && !dumped && !run.final; ++attempt) {
             if (attempt > 0 && !SleepUnlessStopped(job.stop, kRunPause)) break;
-            run = RunBatchFile(argv, files, kDumpTimeout, job.stop);
+            run = RunBatchFile(argv, files, kDumpTimeout, job.stop, dump.options->server());
             dumped = run.succeeded && IsRegularFile(dumpFile);
         }
     }

@@ -3,16 +3,20 @@
 
 #include <chrono>
 #include <filesystem>
+#include <iostream>
 #include <sstream>
 #include <thread>
 
 #include "engine/archive/ZipOperator.h"
 #include "engine/backup/Backup.h"
+#include "engine/mysql/MySqlRun.h"
+#include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "platform/Clock.h"
 #include "support/InstalledClock.h"
 #include "support/MySqlTestServer.h"
 #include "support/RecordingJob.h"
+#include "support/SilentServer.h"
 #include "support/StoredTask.h"
 #include "support/TempProgramDir.h"
 
@@ -221,6 +225,8 @@ TEST_F(BackupMySqlTest, AFailedDumpIsRetriedOnlyWhenItCanPassAndNeverArchived) {
     };
     const Case cases[] = {{"mariadb-dump: Got error: 2013: Lost connection to server", 24},
                           {"mariadb-dump: Got error: 1049: \"Unknown database\"", 1}};
+    // A failure to reach the server names where the dump went.
+    const std::string where = "（MySQL服务器：" + server_.socket + "）";
     for (const Case& c : cases) {
         fs::remove(program_ / "runs");
         PlantDumpTool("echo run >> '" + program_ / "runs" + "'\necho 'CREATE TABLE half'\necho '" + c.error +
@@ -228,7 +234,7 @@ TEST_F(BackupMySqlTest, AFailedDumpIsRetriedOnlyWhenItCanPassAndNeverArchived) {
         const TaskInfo task = StoreTask(database, server_.rootPassword);
         std::string message;
         EXPECT_EQ(backup_.RunMySqlTask(task, "2024-05-01", rar_, message, job_.Context()), 0);
-        EXPECT_EQ(message, c.error);
+        EXPECT_EQ(message, c.runs > 1 ? c.error + where : c.error);
         std::istringstream runs(test::ReadFile(program_ / "runs"));
         int count = 0;
         for (std::string line; std::getline(runs, line);) ++count;
@@ -318,6 +324,45 @@ TEST_F(BackupMySqlTest, JobsStartedTogetherUseTheirOwnFiles) {
     EXPECT_NE(fs::path(runs[0][0]).parent_path(), fs::path(runs[1][3]).parent_path());
     EXPECT_EQ(Entries(program_ / "bak/2024-05-02").size(), 2u);
     EXPECT_TRUE(Entries(program_ / "cache").empty());
+}
+
+// A server that takes the connection and never answers, on its socket or its port: the dump ends within
+// its bound (no progress) with a failure naming where it went.
+TEST_F(BackupMySqlTest, AServerThatNeverAnswersEndsTheRunWithinItsBound) {
+    const MySqlWaitBounds saved = MySqlBounds();
+    SetMySqlBounds({2s, 3s});
+    const std::string database = MakeDatabase("silent");
+    const test::SilentServer port;
+    const test::SilentServer socket(program_ / "silent.sock");
+    ASSERT_FALSE(port.port().empty());
+    ASSERT_FALSE(socket.path().empty());
+    struct Case {
+        std::string key, value, address, databases, failure;
+        std::chrono::seconds bound;
+    };
+    const Case cases[] = {
+        {"Socket", socket.path(), socket.path(), database, "没有任何进展", 3s},
+        {"Port", port.port(), "127.0.0.1:" + port.port(), database, "没有任何进展", 3s},
+    };
+    const IniFile config(ConfigIniPath());
+    for (const Case& c : cases) {
+        config.Write("Socket", "MYSQL", "");
+        config.Write(c.key, "MYSQL", c.value);
+        std::string message;
+        const auto start = std::chrono::steady_clock::now();
+        const int result = backup_.RunMySqlTask(StoreTask(c.databases, server_.rootPassword), "2024-05-04",
+                                                rar_, message, job_.Context());
+        const auto took = std::chrono::steady_clock::now() - start;
+        std::cout << c.key << " " << c.databases << ": " << took / 1ms << " ms\n";
+        EXPECT_EQ(result, 0) << c.key << " " << c.databases;
+        EXPECT_LT(took, c.bound + 5s) << c.key << " " << c.databases;
+        EXPECT_NE(message.find(c.failure), std::string::npos) << message;
+        EXPECT_NE(message.find(c.address), std::string::npos) << message;
+        EXPECT_EQ(LogLines().back()[9], message);
+    }
+    EXPECT_TRUE(Entries(program_ / "bak/2024-05-04").empty());
+    EXPECT_TRUE(Entries(program_ / "cache").empty());
+    SetMySqlBounds(saved);
 }
 
 }  // namespace
