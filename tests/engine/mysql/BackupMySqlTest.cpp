@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
 #include <iostream>
+#include <set>
 #include <sstream>
 #include <thread>
 
@@ -13,6 +16,7 @@
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "platform/Clock.h"
+#include "support/DaemonCopy.h"
 #include "support/InstalledClock.h"
 #include "support/MySqlTestServer.h"
 #include "support/RecordingJob.h"
@@ -74,12 +78,13 @@ class BackupMySqlTest : public ::testing::Test {
     }
 
     // A stored MySQL task of the databases.
-    TaskInfo StoreTask(const std::string& databases, const std::string& rootPassword) {
+    TaskInfo StoreTask(const std::string& databases, const std::string& rootPassword,
+                       const std::string& service = test::kTestServerService) {
         TaskInfo task;
         task.name = "mysql";
         task.flags = 0x06;
         task.sqlType = kMySql;
-        task.serviceName = test::kTestServerService;
+        task.serviceName = service;
         task.database = databases;
         task.rootPassword = rootPassword;
         task.dest = program_ / "bak";
@@ -326,8 +331,50 @@ TEST_F(BackupMySqlTest, JobsStartedTogetherUseTheirOwnFiles) {
     EXPECT_TRUE(Entries(program_ / "cache").empty());
 }
 
-// A server that takes the connection and never answers, on its socket or its port: the dump ends within
-// its bound (no progress) with a failure naming where it went.
+// "All databases" are those the server the dumps reach lists. A server process nobody registered is asked
+// for nothing unless root or a system account runs it: a login account's server on a folder of its own
+// (which names one real database) decides nothing, and the folder of a believed one holds no database.
+TEST_F(BackupMySqlTest, AllDatabasesAreThoseOfTheServerTheDumpsReach) {
+    struct Case {
+        std::string what, user;
+        bool succeeded;
+    };
+    const Case cases[] = {{"a login account's server", "nobody", false}, {"root's server", "", true}};
+    const std::string database = MakeDatabase("listed");
+    ASSERT_EQ(chmod(program_.path().c_str(), 0755), 0);
+    const std::string theirs = program_ / "theirs";
+    fs::create_directories(theirs + "/" + database);
+    fs::create_directories(theirs + "/planted");
+    ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+    std::set<std::string> expected;
+    std::istringstream shown(test::RunSql(server_, "SHOW DATABASES;"));
+    for (std::string name; std::getline(shown, name);) {
+        if (name != "information_schema") expected.insert(name);
+    }
+    for (const Case& c : cases) {
+        const std::string program = program_ / "sbin/zovtest-mariadbd";
+        fs::remove(program);
+        const pid_t server = test::StartDaemonCopy(program, {"--datadir=" + theirs}, c.user);
+        const std::string date = c.user.empty() ? "root" : c.user;
+        std::string message;
+        const int result = backup_.RunMySqlTask(StoreTask("?????", server_.rootPassword, "zovtest-mariadbd"),
+                                                date, rar_, message, job_.Context());
+        kill(server, SIGKILL);
+        waitpid(server, nullptr, 0);
+        EXPECT_EQ(result, c.succeeded ? 1 : 0) << c.what << ": " << message;
+        std::set<std::string> archived;
+        for (const std::string& name : Entries(program_ / ("bak/" + date)))
+            archived.insert(name.substr(0, name.size() - 19));
+        EXPECT_EQ(archived, c.succeeded ? expected : std::set<std::string>()) << c.what;
+        if (!c.succeeded) {
+            EXPECT_EQ(message, "获取data目录失败。") << c.what;
+        }
+    }
+}
+
+// A server that takes the connection and never answers, on its socket or its port: every run ends within
+// its bound (the client's connect time-out for the list of all databases, no progress for the dump of
+// one) with a failure naming where it went.
 TEST_F(BackupMySqlTest, AServerThatNeverAnswersEndsTheRunWithinItsBound) {
     const MySqlWaitBounds saved = MySqlBounds();
     SetMySqlBounds({2s, 3s});
@@ -343,6 +390,8 @@ TEST_F(BackupMySqlTest, AServerThatNeverAnswersEndsTheRunWithinItsBound) {
     const Case cases[] = {
         {"Socket", socket.path(), socket.path(), database, "没有任何进展", 3s},
         {"Port", port.port(), "127.0.0.1:" + port.port(), database, "没有任何进展", 3s},
+        {"Socket", socket.path(), socket.path(), "?????", "Lost connection", 2s},
+        {"Port", port.port(), "127.0.0.1:" + port.port(), "?????", "Lost connection", 2s},
     };
     const IniFile config(ConfigIniPath());
     for (const Case& c : cases) {
