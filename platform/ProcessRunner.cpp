@@ -6,6 +6,7 @@
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/types.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -219,20 +220,52 @@ void KillGroup(pid_t pid, std::chrono::milliseconds grace) {
 }
 
 // How the wait for a started program ended.
-enum class WaitEnd { Ended, TimedOut, Stopped };
+enum class WaitEnd { Ended, TimedOut, Idle, Stopped };
 
-// Waits until the program ends, its time-out passes or the stop is requested. Without either bound it
-// blocks; otherwise it polls (at most every 50 ms).
-WaitEnd WaitForProgram(pid_t pid, const ProcessOptions& options) {
-    if (!options.timeout && !options.stop.stop_possible()) {
+// The descriptors the child gets as 0, 1 and 2.
+struct StdioFiles {
+    Fd in, out, err;
+};
+
+// How far the program has read its standard input and written its output: moves while it works.
+off_t Progress(const StdioFiles& files) {
+    const off_t read = lseek(files.in.get(), 0, SEEK_CUR);
+    off_t written = 0;
+    for (const Fd* file : {&files.out, &files.err}) {
+        struct stat st {};
+        if (fstat(file->get(), &st) == 0) written += st.st_size;
+    }
+    return (read < 0 ? 0 : read) + written;
+}
+
+// Waits until the program ends, its time-out or idle time-out passes or the stop is requested. Without any
+// bound it blocks; otherwise it polls (at most every 50 ms).
+WaitEnd WaitForProgram(pid_t pid, const ProcessOptions& options, const StdioFiles& files) {
+    if (!options.timeout && !options.idleTimeout && !options.stop.stop_possible()) {
         WaitForEnd(pid);
         return WaitEnd::Ended;
     }
     const auto deadline =
         options.timeout ? SteadyClock::now() + *options.timeout : SteadyClock::time_point::max();
-    PollUntil([&] { return HasEnded(pid) || options.stop.stop_requested(); }, deadline);
+    off_t progress = options.idleTimeout ? Progress(files) : 0;
+    auto lastProgress = SteadyClock::now();
+    bool idle = false;
+    PollUntil(
+        [&] {
+            if (HasEnded(pid) || options.stop.stop_requested()) return true;
+            if (!options.idleTimeout) return false;
+            const off_t now = Progress(files);
+            if (now != progress) {
+                progress = now;
+                lastProgress = SteadyClock::now();
+            }
+            idle = SteadyClock::now() - lastProgress >= *options.idleTimeout;
+            return idle;
+        },
+        deadline);
     if (HasEnded(pid)) return WaitEnd::Ended;
-    return options.stop.stop_requested() ? WaitEnd::Stopped : WaitEnd::TimedOut;
+    if (options.stop.stop_requested()) return WaitEnd::Stopped;
+    return idle ? WaitEnd::Idle : WaitEnd::TimedOut;
 }
 
 void ReadStatus(int status, ProcessResult& result) {
@@ -243,14 +276,13 @@ void ReadStatus(int status, ProcessResult& result) {
     }
 }
 
-// The descriptors the child gets as 0, 1 and 2.
-struct StdioFiles {
-    Fd in, out, err;
-};
-
 // False with errno set when a file cannot be opened.
 bool OpenStdio(const ProcessOptions& options, StdioFiles& files) {
-    files.in.Reset(OpenAboveStdio(options.stdinPath.empty() ? "/dev/null" : options.stdinPath, O_RDONLY));
+    if (options.stdinFd >= 0) {
+        files.in.Reset(fcntl(options.stdinFd, F_DUPFD_CLOEXEC, 3));
+    } else {
+        files.in.Reset(OpenAboveStdio(options.stdinPath.empty() ? "/dev/null" : options.stdinPath, O_RDONLY));
+    }
     if (files.in.get() < 0) return false;
     int outFlags = O_WRONLY | O_CREAT | (options.appendOutput ? O_APPEND : O_TRUNC);
     files.out.Reset(options.stdoutPath.empty() ? OpenAboveStdio("/dev/null", O_WRONLY)
@@ -345,9 +377,12 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
 
     // The child's session (and group) exists once ReadExecError returns, before any kill below.
     errorWrite.Close();
-    stdio.in.Close();
-    stdio.out.Close();
-    stdio.err.Close();
+    // Kept while the idle time-out watches them.
+    if (!options.idleTimeout) {
+        stdio.in.Close();
+        stdio.out.Close();
+        stdio.err.Close();
+    }
 
     ProcessResult result;
     int execError = ReadExecError(errorRead.get());
@@ -359,9 +394,10 @@ ProcessResult RunProcess(const std::vector<std::string>& argv, const ProcessOpti
     }
     result.started = true;
 
-    const WaitEnd end = WaitForProgram(pid, options);
+    const WaitEnd end = WaitForProgram(pid, options, stdio);
     if (end != WaitEnd::Ended) {
-        result.timedOut = end == WaitEnd::TimedOut;
+        result.timedOut = end == WaitEnd::TimedOut || end == WaitEnd::Idle;
+        result.idle = end == WaitEnd::Idle;
         result.stopped = end == WaitEnd::Stopped;
         KillGroup(pid, options.killGrace);
     }

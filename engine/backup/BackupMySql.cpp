@@ -14,6 +14,7 @@
 #include "engine/mysql/MySqlDataDir.h"
 #include "engine/mysql/MySqlDatabases.h"
 #include "engine/mysql/MySqlRun.h"
+#include "engine/mysql/MySqlServerDatabases.h"
 #include "engine/mysql/MySqlTools.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/SystemLog.h"
@@ -51,6 +52,7 @@ struct MySqlDump {
     std::string datedFolder;
     FolderHandle dated;
     std::string tool;
+    std::string client;
     std::unique_ptr<MySqlClientOptions> options;
     std::string archivePassword;
     std::string rarPath;
@@ -82,6 +84,7 @@ bool PrepareMySqlDump(MySqlDump& dump, int taskId, const std::string& storage, c
             message = WithSystemReason("备份MySQL数据库时，指定的存储目录" + storage + "无效", errno);
     } else {
         dump.tool = FindMySqlTool(server.programFolder, kMySqlDumpTools);
+        dump.client = FindMySqlTool(server.programFolder, kMySqlClients);
         dump.options = std::make_unique<MySqlClientOptions>(ReadMySqlConnection(), rootPassword);
         if (dump.options->ok()) return true;
         message = dump.options->error();
@@ -119,10 +122,19 @@ int CBackup::RunMySqlTask(TaskInfo task, const std::string& dateText, const std:
 int CBackup::BackupMySqlAll(int taskId, const std::string& storage, const std::string& dateFolder,
                             const std::string& archivePassword, const std::string& rootPassword,
                             const std::string& rarPath, std::string& message, const JobContext& job) {
-    MySqlDump dump{{}, "", "", {}, "", nullptr, archivePassword, rarPath, job};
+    MySqlDump dump{{}, "", "", {}, "", "", nullptr, archivePassword, rarPath, job};
     if (!PrepareMySqlDump(dump, taskId, storage, dateFolder, rootPassword, message)) return 0;
+    // The server the dumps reach lists its databases; the data folder only where no client can ask it.
+    std::optional<std::vector<MySqlDatabase>> databases =
+        dump.client.empty() ? ListMySqlDatabases(dump.dataDir)
+                            : AskMySqlDatabases(dump.client, *dump.options, job.stop, message);
+    if (job.stop.stop_requested()) return 0;
+    if (!databases) {
+        WriteFailedRecord(dump.task, storage, message);
+        return 0;
+    }
     int result = 1;
-    for (const MySqlDatabase& database : ListMySqlDatabases(dump.dataDir)) {
+    for (const MySqlDatabase& database : *databases) {
         CQelLog record = TaskRecord(dump.task);
         record.SetItem(database.name);
         const std::optional<bool> done =
@@ -137,7 +149,7 @@ int CBackup::BackupMySqlSelected(int taskId, const std::string& storage,
                                  const std::vector<std::string>& databases, const std::string& dateFolder,
                                  const std::string& archivePassword, const std::string& rootPassword,
                                  const std::string& rarPath, std::string& message, const JobContext& job) {
-    MySqlDump dump{{}, "", "", {}, "", nullptr, archivePassword, rarPath, job};
+    MySqlDump dump{{}, "", "", {}, "", "", nullptr, archivePassword, rarPath, job};
     if (!PrepareMySqlDump(dump, taskId, storage, dateFolder, rootPassword, message)) return 0;
     const std::vector<MySqlDatabase> present = ListMySqlDatabases(dump.dataDir);
     int result = 1;
@@ -205,7 +217,7 @@ std::optional<bool> CBackup::BackupMySqlDatabase(const MySqlDump& dump, const st
         if (cycle > 0 && !SleepUnlessStopped(job.stop, kCyclePause)) break;
         for (int attempt = 0; attempt < kDumpRuns && !dumped && !run.final; ++attempt) {
             if (attempt > 0 && !SleepUnlessStopped(job.stop, kRunPause)) break;
-            run = RunBatchFile(argv, files, kDumpTimeout, job.stop);
+            run = RunBatchFile(argv, files, kDumpTimeout, job.stop, dump.options->server());
             dumped = run.succeeded && IsRegularFile(dumpFile);
         }
     }

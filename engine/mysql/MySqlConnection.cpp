@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "engine/mysql/MySqlRun.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 
@@ -15,6 +16,7 @@ namespace {
 constexpr const char* kSection = "MYSQL";
 constexpr const char* kLocalAddress = "127.0.0.1";
 constexpr const char* kFileName = "client.cnf";
+constexpr const char* kDefaultPort = "3306";
 
 // In double quotes, with the escapes the client reads back.
 std::string Quoted(const std::string& value) {
@@ -70,6 +72,13 @@ std::string MySqlHost(const MySqlConnection& connection) {
     return connection.host;
 }
 
+std::string MySqlServerAddress(const MySqlConnection& connection) {
+    if (!connection.socket.empty()) return connection.socket;
+    const std::string host = MySqlHost(connection);
+    if (!host.empty()) return host + ":" + (connection.port.empty() ? kDefaultPort : connection.port);
+    return "（本机客户端默认设置）";
+}
+
 std::string MySqlClientOptionText(const MySqlConnection& connection, const std::string& password) {
     std::string text = "[client]\nuser=" + Quoted(kMySqlUser) + "\n";
     if (!password.empty()) text += "password=" + Quoted(password) + "\n";
@@ -77,10 +86,11 @@ std::string MySqlClientOptionText(const MySqlConnection& connection, const std::
     if (!connection.socket.empty()) text += "socket=" + Quoted(connection.socket) + "\n";
     if (!host.empty()) text += "host=" + Quoted(host) + "\n";
     if (!connection.port.empty()) text += "port=" + Quoted(connection.port) + "\n";
-    return text;
+    return text + "[mysql]\nconnect-timeout=" + std::to_string(MySqlBounds().connect.count()) + "\n";
 }
 
-MySqlClientOptions::MySqlClientOptions(const MySqlConnection& connection, const std::string& password) {
+MySqlClientOptions::MySqlClientOptions(const MySqlConnection& connection, const std::string& password)
+    : server_(MySqlServerAddress(connection)) {
     if (folder_.path().empty()) {
         error_ = "无法建立MySQL客户端的临时文件夹";
         return;

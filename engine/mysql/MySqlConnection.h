@@ -24,9 +24,14 @@ MySqlConnection ReadMySqlConnection();
 // socket or the client's defaults.
 std::string MySqlHost(const MySqlConnection& connection);
 
+// Where a client of the connection goes, for messages: the socket, host:port (3306 unless set), or the
+// client defaults of the machine.
+std::string MySqlServerAddress(const MySqlConnection& connection);
+
 // The text of a client option file for the connection and the password: group [client] with the user,
 // the password unless it is empty (then the server is asked without one) and the connection's values,
-// each quoted so that the client reads it back unchanged.
+// each quoted so that the client reads it back unchanged; group [mysql], which only the command-line
+// client reads, with its connect time-out (MySqlBounds().connect; the dump tool knows no such option).
 std::string MySqlClientOptionText(const MySqlConnection& connection, const std::string& password);
 
 // The option file of one job, handed to a client as its first option ("--defaults-extra-file=" + path()):
@@ -42,9 +47,12 @@ class MySqlClientOptions {
     const std::string& error() const { return error_; }
     // The first argument of a client run.
     std::string Argument() const { return "--defaults-extra-file=" + path_; }
+    // MySqlServerAddress of the connection.
+    const std::string& server() const { return server_; }
 
   private:
     CacheWorkFolder folder_;
+    std::string server_;
     std::string path_;
     std::string error_;
 };

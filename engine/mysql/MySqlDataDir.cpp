@@ -12,6 +12,7 @@
 #include "engine/settings/ProgramFiles.h"
 #include "engine/util/CommonFiles.h"
 #include "platform/AtomicFile.h"
+#include "platform/FolderAccess.h"
 #include "platform/Paths.h"
 #include "platform/ProcFind.h"
 #include "platform/ProcessRunner.h"
@@ -31,6 +32,8 @@ constexpr const char* kOptionFileName = "my.cnf";
 constexpr const char* kDataFolderName = "data";
 constexpr std::chrono::seconds kProgramAnswerTimeout{15};
 constexpr std::size_t kMaxAnswerBytes = 1024 * 1024;
+constexpr uid_t kFirstSystemUid = 1;
+constexpr uid_t kLastSystemUid = 999;
 
 std::string FileName(const std::string& path) { return path.substr(path.rfind('/') + 1); }
 
@@ -103,6 +106,12 @@ std::string ProgramDataDir(const std::string& program, const std::vector<std::st
     return "";
 }
 
+// An account of the system, not of a person: uid 1 to 999 (Debian's range of system users).
+bool IsSystemAccount(const std::string& account) {
+    const std::optional<AccessTrustee> user = FindUser(account);
+    return user && user->id >= kFirstSystemUid && user->id <= kLastSystemUid;
+}
+
 }  // namespace
 
 bool IsMySqlServerCommand(const std::string& commandLine) {
@@ -169,8 +178,8 @@ MySqlDataDirSearch SearchMySqlDataDir(const std::string& serviceName, const MySq
     for (const ServiceInfo& service : candidates) {
         if (!service.unregistered) return SearchMySqlDataDir(service, layout);
         refused.failure = MySqlDataDirFailure::Untrusted;
-        if (!IsTrustedProgram(service.imagePath)) continue;
         const bool byRoot = service.account == AccountName(0);
+        if (!IsTrustedProgram(service.imagePath) || (!byRoot && !IsSystemAccount(service.account))) continue;
         MySqlMachineLayout asked = layout;
         asked.askProgram = layout.askProgram && byRoot;
         const MySqlDataDirSearch search = SearchMySqlDataDir(service, asked);

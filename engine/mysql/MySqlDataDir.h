@@ -51,8 +51,9 @@ bool IsMySqlServerCommand(const std::string& commandLine);
 MySqlDataDirSearch SearchMySqlDataDir(const ServiceInfo& service, const MySqlMachineLayout& layout = {});
 // The service found by name through the service manager of this installation. A server that runs
 // unregistered (found among the processes, where any user may start one of that name) is believed only when
-// its program is trusted (IsTrustedProgram) and it runs as root, or as the owner of the data folder it
-// names (then the program is not asked, as its options are that user's); the lowest pid believed wins.
+// its program is trusted (IsTrustedProgram) and it runs as root, or as a system account (uid 1 to 999, as
+// "mysql"; never a person's account, nor "nobody") that owns the data folder it names (then the program is
+// not asked, as its options are that account's); the lowest pid believed wins.
 MySqlDataDirSearch SearchMySqlDataDir(const std::string& serviceName, const MySqlMachineLayout& layout = {});
 
 // SearchMySqlDataDir(serviceName).dataDir: "" when not found.

@@ -47,7 +47,42 @@ void AppendUtf8(std::string& text, char32_t c) {
     }
 }
 
+// The next character of UTF-8 text at at, which it moves past; nullopt when the text is not UTF-8.
+std::optional<char32_t> NextUtf8(std::string_view text, std::size_t& at) {
+    const auto lead = static_cast<unsigned char>(text[at]);
+    const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 0x6 ? 2 : (lead >> 4) == 0xE ? 3 : 0;
+    if (length == 0 || at + length > text.size()) return std::nullopt;
+    char32_t c = length == 1 ? lead : length == 2 ? (lead & 0x1F) : (lead & 0x0F);
+    for (std::size_t i = 1; i < length; ++i) {
+        const auto next = static_cast<unsigned char>(text[at + i]);
+        if ((next & 0xC0) != 0x80) return std::nullopt;
+        c = (c << 6) | (next & 0x3F);
+    }
+    const char32_t least = length == 1 ? 0 : length == 2 ? 0x80 : 0x800;
+    if (c < least || (c >= 0xD800 && c <= 0xDFFF)) return std::nullopt;
+    at += length;
+    return c;
+}
+
 }  // namespace
+
+std::optional<std::string> EncodeMySqlFileName(std::string_view name) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string fileName;
+    for (std::size_t at = 0; at < name.size();) {
+        const std::optional<char32_t> c = NextUtf8(name, at);
+        if (!c || *c == 0) return std::nullopt;
+        if (*c < 0x80 && IsPlain(static_cast<char>(*c))) {
+            fileName += static_cast<char>(*c);
+        } else if (const std::string_view code = MySqlCodeOfLetter(*c); !code.empty()) {
+            fileName += "@" + std::string(code);
+        } else {
+            fileName += '@';
+            for (int shift = 12; shift >= 0; shift -= 4) fileName += kHex[(*c >> shift) & 0xF];
+        }
+    }
+    return fileName;
+}
 
 std::optional<std::string> DecodeMySqlFileName(std::string_view fileName) {
     if (fileName.empty()) return std::nullopt;

@@ -14,6 +14,10 @@ namespace zov {
 // ("lost+found", "#innodb_temp", ".snapshot"), so that it cannot be a database.
 std::optional<std::string> DecodeMySqlFileName(std::string_view fileName);
 
+// The data-folder entry of a database name (UTF-8): the server's encoding; nullopt when the name is not
+// valid UTF-8 or holds a character beyond U+FFFF, which no database name holds.
+std::optional<std::string> EncodeMySqlFileName(std::string_view name);
+
 struct MySqlDatabase {
     std::string name;    // the database's name
     std::string folder;  // its folder's name in the data folder

@@ -275,4 +275,11 @@ std::optional<char32_t> MySqlLetterOfCode(std::string_view code) {
     return found->letter;
 }
 
+std::string_view MySqlCodeOfLetter(char32_t letter) {
+    const auto* found =
+        std::find_if(std::begin(kLetterCodes), std::end(kLetterCodes),
+                     [letter](const MySqlLetterCode& entry) { return entry.letter == letter; });
+    return found == std::end(kLetterCodes) ? std::string_view() : std::string_view(found->code, 2);
+}
+
 }  // namespace zov

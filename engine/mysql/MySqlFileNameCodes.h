@@ -14,4 +14,7 @@ struct MySqlLetterCode {
 // when code is no such pair.
 std::optional<char32_t> MySqlLetterOfCode(std::string_view code);
 
+// The two characters the server writes after '@' for the letter; "" when it has none.
+std::string_view MySqlCodeOfLetter(char32_t letter);
+
 }  // namespace zov

@@ -1,9 +1,14 @@
 #include "engine/mysql/MySqlTools.h"
 
+#include <chrono>
 #include <cstdlib>
+#include <string_view>
 
+#include "engine/files/CacheFolder.h"
 #include "engine/util/CommonText.h"
+#include "platform/AtomicFile.h"
 #include "platform/Paths.h"
+#include "platform/ProcessRunner.h"
 #include "platform/ProgramDir.h"
 
 namespace zov {
@@ -24,6 +29,10 @@ std::vector<std::string> SearchFolders(const std::string& serverFolder) {
     return folders;
 }
 
+constexpr std::chrono::seconds kHelpTimeout{15};
+constexpr std::size_t kMaxHelpBytes = 1024 * 1024;
+constexpr const char* kSandboxOption = "--sandbox";
+
 }  // namespace
 
 std::string FindMySqlTool(const std::string& serverFolder, const std::vector<std::string>& names) {
@@ -33,6 +42,22 @@ std::string FindMySqlTool(const std::string& serverFolder, const std::vector<std
         }
     }
     return "";
+}
+
+bool MySqlClientHasSandbox(const std::string& client) {
+    CacheWorkFolder work;
+    if (work.path().empty()) return false;
+    ProcessOptions options;
+    options.stdoutPath = work.path() + "help.txt";
+    options.timeout = kHelpTimeout;
+    if (!RunProcess({client, "--no-defaults", "--help"}, options).Succeeded()) return false;
+    const std::string help = ReadWholeFile(options.stdoutPath, kMaxHelpBytes).value_or("");
+    for (std::size_t at = help.find(kSandboxOption); at != std::string::npos;
+         at = help.find(kSandboxOption, at + 1)) {
+        const std::size_t end = at + std::string_view(kSandboxOption).size();
+        if (end == help.size() || help[end] == ' ' || help[end] == '\n') return true;
+    }
+    return false;
 }
 
 }  // namespace zov

@@ -16,4 +16,8 @@ inline const std::vector<std::string> kMySqlClients{"mariadb", "mysql"};
 // none), then in the program folder, then in the absolute folders of PATH. "" when there is none.
 std::string FindMySqlTool(const std::string& serverFolder, const std::vector<std::string>& names);
 
+// Whether the command-line client runs with "--sandbox" (no "\!", "system", "source" or other command that
+// reaches the file system or a shell): its "--help" list, asked once within 15 seconds, offers the option.
+bool MySqlClientHasSandbox(const std::string& client);
+
 }  // namespace zov

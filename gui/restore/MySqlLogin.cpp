@@ -14,6 +14,9 @@ namespace {
 constexpr const char* kDatabase = "mysql";
 // The option file groups the command-line clients read too.
 constexpr const char* kOptionGroup = "client";
+// The client library's own errors: the server could not be reached or stopped answering.
+constexpr unsigned kFirstClientError = 2000;
+constexpr unsigned kLastClientError = 2999;
 
 struct Closer {
     void operator()(MYSQL* handle) const { mysql_close(handle); }
@@ -54,6 +57,9 @@ bool TestLogin(const std::string& rootPassword, std::string& errorText, std::chr
     if (mysql_real_connect(handle.get(), OrNull(host), kMySqlUser, rootPassword.c_str(), kDatabase, port,
                            OrNull(connection.socket), 0) == nullptr) {
         errorText = mysql_error(handle.get());
+        const unsigned code = mysql_errno(handle.get());
+        if (code >= kFirstClientError && code <= kLastClientError)
+            errorText += "（MySQL服务器：" + MySqlServerAddress(connection) + "）";
         return false;
     }
     errorText.clear();

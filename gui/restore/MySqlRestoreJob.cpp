@@ -1,5 +1,10 @@
 #include "gui/restore/MySqlRestoreJob.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 
 #include "engine/files/BackupNames.h"
@@ -23,6 +28,36 @@ constexpr const char* kFailedCaption = "失 败";
 constexpr auto kClientTimeout = std::chrono::hours(24);
 
 RestoreBox Failed(const std::string& text) { return {false, text, kFailedCaption}; }
+
+// The dump, opened without following a link: a regular file or nothing (errno tells why).
+class DumpFile {
+  public:
+    explicit DumpFile(const std::string& path)
+        : fd_(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)) {
+        struct stat st {};
+        if (fd_ >= 0 && (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode))) {
+            ::close(fd_);
+            fd_ = -1;
+            errno = EINVAL;
+        }
+    }
+    ~DumpFile() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    DumpFile(const DumpFile&) = delete;
+    DumpFile& operator=(const DumpFile&) = delete;
+    int fd() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+// The statement that makes the database where it is missing; the dump holds none.
+std::string CreateDatabaseStatement(const std::string& database) {
+    std::string name;
+    for (char c : database) name += c == '`' ? std::string("``") : std::string(1, c);
+    return "CREATE DATABASE IF NOT EXISTS `" + name + "` CHARACTER SET utf8mb4";
+}
 
 }  // namespace
 
@@ -50,6 +85,11 @@ RestoreBox RestoreMySqlDatabase(const MySqlRestoreRequest& request, const std::s
         return fail("文件：" + missing + "不存在。",
                     "还原MySQL数据库时，mysql.exe文件 " + missing + " 不存在。");
     }
+    if (!MySqlClientHasSandbox(client)) {
+        const std::string text =
+            client + "不支持--sandbox选项，SQL文件中的系统命令会以root身份运行，不予还原";
+        return fail(text, failedText + text);
+    }
     CacheWorkFolder work;
     if (work.path().empty()) return fail("无法建立临时文件夹", failedText + "无法建立临时文件夹");
     std::string message;
@@ -62,16 +102,26 @@ RestoreBox RestoreMySqlDatabase(const MySqlRestoreRequest& request, const std::s
     const std::string dump =
         work.path() + NameBeforeStamp(std::string(BackupTitle(LastPathLevel(request.backupFile), false))) +
         ".sql";
-    if (!IsRegularFile(dump)) {
-        const std::string text = "备份文件中没有SQL文件" + LastPathLevel(dump);
+    const DumpFile dumpFile(dump);
+    if (dumpFile.fd() < 0) {
+        const std::string text = errno == ENOENT
+                                     ? "备份文件中没有SQL文件" + LastPathLevel(dump)
+                                     : "备份文件中的SQL文件" + LastPathLevel(dump) + "不是普通文件，不予还原";
         return fail(text, failedText + text);
     }
     const MySqlClientOptions options(ReadMySqlConnection(), request.rootPassword);
     if (!options.ok()) return fail(options.error(), failedText + options.error());
-    const std::vector<std::string> argv{client, options.Argument(), "--default-character-set=utf8mb4",
-                                        "--database=" + request.database};
-    const MySqlToolRun run =
-        RunBatchFile(argv, {dump, "", work.path() + "errors.txt"}, kClientTimeout, job.stop);
+    const std::vector<std::string> common{client, options.Argument(), "--sandbox",
+                                          "--default-character-set=utf8mb4"};
+    std::vector<std::string> create = common;
+    create.push_back("--execute=" + CreateDatabaseStatement(request.database));
+    std::vector<std::string> load = common;
+    load.push_back("--database=" + request.database);
+    const std::string errors = work.path() + "errors.txt";
+    MySqlToolRun run = RunBatchFile(create, {"", "", errors}, kClientTimeout, job.stop, options.server());
+    if (run.succeeded) {
+        run = RunBatchFile(load, {"", "", errors, dumpFile.fd()}, kClientTimeout, job.stop, options.server());
+    }
     if (!run.succeeded) {
         const std::string text = run.errorText.empty() ? "执行SQL恢复指令失败！" : run.errorText;
         return fail(text, failedText + text);

@@ -155,6 +155,61 @@ TEST(ProcessRunner, RedirectsStandardStreams) {
     EXPECT_EQ(ReadFile(dir / "out.txt"), "again\nmore\n");
 }
 
+// A descriptor the caller opened is the program's standard input: what it reads is the open file, not
+// what its path names by then.
+TEST(ProcessRunner, StandardInputFromADescriptor) {
+    TempProgramDir dir;
+    WriteFile(dir / "in.txt", "opened\n");
+    const int fd = open((dir / "in.txt").c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_GE(fd, 0);
+    std::filesystem::remove(dir / "in.txt");
+    WriteFile(dir / "in.txt", "swapped\n");
+    ProcessOptions options;
+    options.stdinFd = fd;
+    options.stdinPath = dir / "in.txt";
+    options.stdoutPath = dir / "copy.txt";
+    ASSERT_TRUE(RunProcess({"cat"}, options).Succeeded());
+    EXPECT_EQ(ReadFile(dir / "copy.txt"), "opened\n");
+    EXPECT_EQ(lseek(fd, 0, SEEK_CUR), 7);
+    close(fd);
+}
+
+// The idle time-out ends a program that neither reads its input nor writes, however long its total
+// time-out; a program that keeps reading or writing runs on.
+TEST(ProcessRunner, IdleTimeOutEndsOnlyAProgramThatStalls) {
+    struct Case {
+        std::string what, script;
+        bool idle;
+    };
+    const Case cases[] = {
+        {"silent", "sleep 30", true},
+        {"stalls after output", "echo started; sleep 30", true},
+        {"keeps writing", "for i in 1 2 3 4 5 6; do echo $i; sleep 0.2; done", false},
+        {"keeps reading", "for i in 1 2 3 4 5 6; do read line; sleep 0.2; done", false},
+        {"keeps writing errors", "for i in 1 2 3 4 5 6; do echo $i >&2; sleep 0.2; done", false},
+    };
+    TempProgramDir dir;
+    WriteFile(dir / "in.txt", "1\n2\n3\n4\n5\n6\n");
+    for (const Case& c : cases) {
+        const int fd = open((dir / "in.txt").c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ProcessOptions options;
+        options.stdinFd = fd;
+        options.stdoutPath = dir / "out.txt";
+        options.stderrPath = dir / "err.txt";
+        options.timeout = 60s;
+        options.idleTimeout = 700ms;
+        const auto start = std::chrono::steady_clock::now();
+        const ProcessResult result = Shell(c.script, options);
+        const auto took = std::chrono::steady_clock::now() - start;
+        close(fd);
+        EXPECT_EQ(result.idle, c.idle) << c.what;
+        EXPECT_EQ(result.timedOut, c.idle) << c.what;
+        EXPECT_EQ(result.Succeeded(), !c.idle) << c.what;
+        EXPECT_LT(took, 5s) << c.what;
+    }
+}
+
 // Run from a process whose controlling terminal is a pseudo-terminal, a program cannot open /dev/tty: it
 // can never stop to ask the terminal for anything (a password).
 TEST(ProcessRunner, ProgramsHaveNoTerminal) {

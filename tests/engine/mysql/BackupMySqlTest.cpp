@@ -1,18 +1,26 @@
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 
 #include <chrono>
 #include <filesystem>
+#include <iostream>
+#include <set>
 #include <sstream>
 #include <thread>
 
 #include "engine/archive/ZipOperator.h"
 #include "engine/backup/Backup.h"
+#include "engine/mysql/MySqlRun.h"
+#include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "platform/Clock.h"
+#include "support/DaemonCopy.h"
 #include "support/InstalledClock.h"
 #include "support/MySqlTestServer.h"
 #include "support/RecordingJob.h"
+#include "support/SilentServer.h"
 #include "support/StoredTask.h"
 #include "support/TempProgramDir.h"
 
@@ -70,12 +78,13 @@ class BackupMySqlTest : public ::testing::Test {
     }
 
     // A stored MySQL task of the databases.
-    TaskInfo StoreTask(const std::string& databases, const std::string& rootPassword) {
+    TaskInfo StoreTask(const std::string& databases, const std::string& rootPassword,
+                       const std::string& service = test::kTestServerService) {
         TaskInfo task;
         task.name = "mysql";
         task.flags = 0x06;
         task.sqlType = kMySql;
-        task.serviceName = test::kTestServerService;
+        task.serviceName = service;
         task.database = databases;
         task.rootPassword = rootPassword;
         task.dest = program_ / "bak";
@@ -221,6 +230,8 @@ TEST_F(BackupMySqlTest, AFailedDumpIsRetriedOnlyWhenItCanPassAndNeverArchived) {
     };
     const Case cases[] = {{"mariadb-dump: Got error: 2013: Lost connection to server", 24},
                           {"mariadb-dump: Got error: 1049: \"Unknown database\"", 1}};
+    // A failure to reach the server names where the dump went.
+    const std::string where = "（MySQL服务器：" + server_.socket + "）";
     for (const Case& c : cases) {
         fs::remove(program_ / "runs");
         PlantDumpTool("echo run >> '" + program_ / "runs" + "'\necho 'CREATE TABLE half'\necho '" + c.error +
@@ -228,7 +239,7 @@ TEST_F(BackupMySqlTest, AFailedDumpIsRetriedOnlyWhenItCanPassAndNeverArchived) {
         const TaskInfo task = StoreTask(database, server_.rootPassword);
         std::string message;
         EXPECT_EQ(backup_.RunMySqlTask(task, "2024-05-01", rar_, message, job_.Context()), 0);
-        EXPECT_EQ(message, c.error);
+        EXPECT_EQ(message, c.runs > 1 ? c.error + where : c.error);
         std::istringstream runs(test::ReadFile(program_ / "runs"));
         int count = 0;
         for (std::string line; std::getline(runs, line);) ++count;
@@ -318,6 +329,89 @@ TEST_F(BackupMySqlTest, JobsStartedTogetherUseTheirOwnFiles) {
     EXPECT_NE(fs::path(runs[0][0]).parent_path(), fs::path(runs[1][3]).parent_path());
     EXPECT_EQ(Entries(program_ / "bak/2024-05-02").size(), 2u);
     EXPECT_TRUE(Entries(program_ / "cache").empty());
+}
+
+// "All databases" are those the server the dumps reach lists. A server process nobody registered is asked
+// for nothing unless root or a system account runs it: a login account's server on a folder of its own
+// (which names one real database) decides nothing, and the folder of a believed one holds no database.
+TEST_F(BackupMySqlTest, AllDatabasesAreThoseOfTheServerTheDumpsReach) {
+    struct Case {
+        std::string what, user;
+        bool succeeded;
+    };
+    const Case cases[] = {{"a login account's server", "nobody", false}, {"root's server", "", true}};
+    const std::string database = MakeDatabase("listed");
+    ASSERT_EQ(chmod(program_.path().c_str(), 0755), 0);
+    const std::string theirs = program_ / "theirs";
+    fs::create_directories(theirs + "/" + database);
+    fs::create_directories(theirs + "/planted");
+    ASSERT_EQ(chown(theirs.c_str(), 65534, 65534), 0);
+    std::set<std::string> expected;
+    std::istringstream shown(test::RunSql(server_, "SHOW DATABASES;"));
+    for (std::string name; std::getline(shown, name);) {
+        if (name != "information_schema") expected.insert(name);
+    }
+    for (const Case& c : cases) {
+        const std::string program = program_ / "sbin/zovtest-mariadbd";
+        fs::remove(program);
+        const pid_t server = test::StartDaemonCopy(program, {"--datadir=" + theirs}, c.user);
+        const std::string date = c.user.empty() ? "root" : c.user;
+        std::string message;
+        const int result = backup_.RunMySqlTask(StoreTask("?????", server_.rootPassword, "zovtest-mariadbd"),
+                                                date, rar_, message, job_.Context());
+        kill(server, SIGKILL);
+        waitpid(server, nullptr, 0);
+        EXPECT_EQ(result, c.succeeded ? 1 : 0) << c.what << ": " << message;
+        std::set<std::string> archived;
+        for (const std::string& name : Entries(program_ / ("bak/" + date)))
+            archived.insert(name.substr(0, name.size() - 19));
+        EXPECT_EQ(archived, c.succeeded ? expected : std::set<std::string>()) << c.what;
+        if (!c.succeeded) {
+            EXPECT_EQ(message, "获取data目录失败。") << c.what;
+        }
+    }
+}
+
+// A server that takes the connection and never answers, on its socket or its port: every run ends within
+// its bound (the client's connect time-out for the list of all databases, no progress for the dump of
+// one) with a failure naming where it went.
+TEST_F(BackupMySqlTest, AServerThatNeverAnswersEndsTheRunWithinItsBound) {
+    const MySqlWaitBounds saved = MySqlBounds();
+    SetMySqlBounds({2s, 3s});
+    const std::string database = MakeDatabase("silent");
+    const test::SilentServer port;
+    const test::SilentServer socket(program_ / "silent.sock");
+    ASSERT_FALSE(port.port().empty());
+    ASSERT_FALSE(socket.path().empty());
+    struct Case {
+        std::string key, value, address, databases, failure;
+        std::chrono::seconds bound;
+    };
+    const Case cases[] = {
+        {"Socket", socket.path(), socket.path(), database, "没有任何进展", 3s},
+        {"Port", port.port(), "127.0.0.1:" + port.port(), database, "没有任何进展", 3s},
+        {"Socket", socket.path(), socket.path(), "?????", "Lost connection", 2s},
+        {"Port", port.port(), "127.0.0.1:" + port.port(), "?????", "Lost connection", 2s},
+    };
+    const IniFile config(ConfigIniPath());
+    for (const Case& c : cases) {
+        config.Write("Socket", "MYSQL", "");
+        config.Write(c.key, "MYSQL", c.value);
+        std::string message;
+        const auto start = std::chrono::steady_clock::now();
+        const int result = backup_.RunMySqlTask(StoreTask(c.databases, server_.rootPassword), "2024-05-04",
+                                                rar_, message, job_.Context());
+        const auto took = std::chrono::steady_clock::now() - start;
+        std::cout << c.key << " " << c.databases << ": " << took / 1ms << " ms\n";
+        EXPECT_EQ(result, 0) << c.key << " " << c.databases;
+        EXPECT_LT(took, c.bound + 5s) << c.key << " " << c.databases;
+        EXPECT_NE(message.find(c.failure), std::string::npos) << message;
+        EXPECT_NE(message.find(c.address), std::string::npos) << message;
+        EXPECT_EQ(LogLines().back()[9], message);
+    }
+    EXPECT_TRUE(Entries(program_ / "bak/2024-05-04").empty());
+    EXPECT_TRUE(Entries(program_ / "cache").empty());
+    SetMySqlBounds(saved);
 }
 
 }  // namespace

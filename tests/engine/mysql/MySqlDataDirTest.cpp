@@ -195,8 +195,9 @@ TEST_F(MySqlDataDirTest, AProgramOthersControlIsNeverAsked) {
 }
 
 // Any user may start a process named like a server: a running server that nobody registered names the data
-// folder only when it runs a trusted program, as root or as the owner of that folder. Processes are
-// started in order, so the first ones have the lower pids.
+// folder only when it runs a trusted program, as root or as a system account that owns that folder; a
+// person's account (here "nobody") never does, not even on a folder of its own. Processes are started in
+// order, so the first ones have the lower pids.
 TEST_F(MySqlDataDirTest, OnlyABelievedServerProcessNamesTheDataFolder) {
     struct Process {
         std::string program;  // under the temporary folder, named like the server
@@ -214,7 +215,11 @@ TEST_F(MySqlDataDirTest, OnlyABelievedServerProcessNamesTheDataFolder) {
         {"root, program in a folder others may write to", {{"open/" + server, "", "<T>/data-root"}}, ""},
         {"root, program another user owns", {{"theirs/" + server, "", "<T>/data-root"}}, ""},
         {"another user, root's data folder", {{server, "nobody", "<T>/data-root"}}, ""},
-        {"the data folder's owner", {{server, "nobody", "<T>/data-nobody"}}, "<T>/data-nobody"},
+        {"a login account on a folder of its own", {{server, "nobody", "<T>/data-nobody"}}, ""},
+        {"a system account on a folder of its own",
+         {{server, "daemon", "<T>/data-daemon"}},
+         "<T>/data-daemon"},
+        {"a system account, root's data folder", {{server, "daemon", "<T>/data-root"}}, ""},
         {"unbelieved processes with lower pids",
          {{"open/" + server, "", "<T>/data-planted"},
           {"copy/" + server, "nobody", "<T>/data-root"},
@@ -224,9 +229,11 @@ TEST_F(MySqlDataDirTest, OnlyABelievedServerProcessNamesTheDataFolder) {
     ASSERT_EQ(chmod(program_.path().c_str(), 0755), 0);
     Plant({{"<T>/data-root/", ""},
            {"<T>/data-nobody/", ""},
+           {"<T>/data-daemon/", ""},
            {"<T>/data-planted/", ""},
            {"<T>/open/sbin/", ""}});
     ASSERT_EQ(chown(Expand("<T>/data-nobody").c_str(), 65534, 65534), 0);
+    ASSERT_EQ(chown(Expand("<T>/data-daemon").c_str(), 1, 1), 0);
     ASSERT_EQ(chmod(Expand("<T>/open/sbin").c_str(), 0777), 0);
     MySqlMachineLayout layout;
     layout.optionFile = "";

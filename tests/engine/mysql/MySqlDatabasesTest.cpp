@@ -11,7 +11,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// The encodings the server wrote for these names (read off a real server's data folder).
+// The encodings the server wrote for these names (read off a real server's data folder), both ways.
 TEST(MySqlDatabasesTest, FileNamesDecodeToDatabaseNames) {
     struct Case {
         std::string fileName;
@@ -37,7 +37,14 @@ TEST(MySqlDatabasesTest, FileNamesDecodeToDatabaseNames) {
         {"@d800", std::nullopt},
         {"", std::nullopt},
     };
-    for (const Case& c : cases) EXPECT_EQ(DecodeMySqlFileName(c.fileName), c.name) << c.fileName;
+    for (const Case& c : cases) {
+        EXPECT_EQ(DecodeMySqlFileName(c.fileName), c.name) << c.fileName;
+        if (c.name) {
+            EXPECT_EQ(EncodeMySqlFileName(*c.name), c.fileName) << c.fileName;
+        }
+    }
+    for (const char* notAName : {"\xff", "a\xc3", "\xed\xa0\x80", "smile \xf0\x9f\x98\x80"})
+        EXPECT_EQ(EncodeMySqlFileName(notAName), std::nullopt) << notAName;
 }
 
 // A dump's title names its database again, also when the name holds a character no file name can hold.

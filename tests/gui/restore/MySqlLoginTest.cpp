@@ -1,8 +1,3 @@
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
-
 #include <QTest>
 #include <chrono>
 #include <string>
@@ -13,36 +8,11 @@
 #include "gui/restore/MySqlLogin.h"
 #include "support/GuiTestSupport.h"
 #include "support/MySqlTestServer.h"
+#include "support/SilentServer.h"
 #include "support/TdsPeer.h"
 
 using zov::gui::test::TempProgramFolder;
 using namespace std::chrono_literals;
-
-namespace {
-
-// A port of 127.0.0.1 that takes connections into its queue and never answers: a hung server.
-class SilentListener {
-  public:
-    SilentListener() : fd_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-        sockaddr_in address{};
-        address.sin_family = AF_INET;
-        address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        socklen_t length = sizeof address;
-        if (::bind(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-            ::listen(fd_, 4) == 0 && ::getsockname(fd_, reinterpret_cast<sockaddr*>(&address), &length) == 0)
-            port_ = ntohs(address.sin_port);
-    }
-    ~SilentListener() { ::close(fd_); }
-    SilentListener(const SilentListener&) = delete;
-    SilentListener& operator=(const SilentListener&) = delete;
-    int port() const { return port_; }
-
-  private:
-    int fd_;
-    int port_ = 0;
-};
-
-}  // namespace
 
 class MySqlLoginTest : public QObject {
     Q_OBJECT
@@ -67,8 +37,10 @@ class MySqlLoginTest : public QObject {
                                                 << "right" << false << "Can't connect";
         QTest::newRow("server stopped, port") << "closed port"
                                               << "right" << false << "Can't connect";
-        QTest::newRow("server hung") << "silent"
-                                     << "right" << false << "Lost connection";
+        QTest::newRow("server hung, port") << "silent port"
+                                           << "right" << false << "Lost connection";
+        QTest::newRow("server hung, socket") << "silent socket"
+                                             << "right" << false << "Lost connection";
         QTest::newRow("no port") << "bad port"
                                  << "right" << false << "config.ini [MYSQL] Port 无效：33o6";
     }
@@ -80,12 +52,14 @@ class MySqlLoginTest : public QObject {
         TempProgramFolder folder;
         const zov::test::MySqlTestServer running = zov::test::TestServer();
         const zov::IniFile config(zov::ConfigIniPath());
-        SilentListener silent;
+        const zov::test::SilentServer silentPort;
+        const zov::test::SilentServer silentSocket(folder / "silent.sock");
         if (server == "socket") config.Write("Socket", "MYSQL", running.socket);
         if (server == "port") config.Write("Port", "MYSQL", running.port);
         if (server == "gone socket") config.Write("Socket", "MYSQL", folder / "mysqld.sock");
         if (server == "closed port") config.Write("Port", "MYSQL", std::to_string(zov::test::ClosedPort()));
-        if (server == "silent") config.Write("Port", "MYSQL", std::to_string(silent.port()));
+        if (server == "silent port") config.Write("Port", "MYSQL", silentPort.port());
+        if (server == "silent socket") config.Write("Socket", "MYSQL", silentSocket.path());
         if (server == "bad port") config.Write("Port", "MYSQL", "33o6");
         const std::string rootPassword = password == "right" ? running.rootPassword : password.toStdString();
 
@@ -98,10 +72,15 @@ class MySqlLoginTest : public QObject {
         std::thread([&] { answer = zov::gui::TestLogin(rootPassword, text, timeout); }).join();
         const auto took = std::chrono::steady_clock::now() - start;
         QCOMPARE(answer, loggedIn);
+        qInfo("%s: %lld ms", QTest::currentDataTag(), static_cast<long long>(took / 1ms));
         QVERIFY2(took < 2 * timeout + 1s, qPrintable(QString::number(took / 1ms) + " ms"));
         if (loggedIn) QVERIFY(text.empty());
         if (!loggedIn) QVERIFY(!text.empty());
         QVERIFY2(QString::fromStdString(text).contains(error), text.c_str());
+        if (server == "silent port")
+            QVERIFY2(text.find("127.0.0.1:" + silentPort.port()) != std::string::npos, text.c_str());
+        if (server == "silent socket")
+            QVERIFY2(text.find(silentSocket.path()) != std::string::npos, text.c_str());
     }
 };
 

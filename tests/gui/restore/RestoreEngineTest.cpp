@@ -1,15 +1,20 @@
 #include <QAbstractButton>
 #include <QTest>
 #include <chrono>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "engine/archive/ZipOperator.h"
+#include "engine/mysql/MySqlRun.h"
+#include "engine/settings/IniFile.h"
+#include "engine/settings/ProgramFiles.h"
 #include "gui/restore/RestoreEngine.h"
 #include "gui/shell/PasswordDialogs.h"
 #include "support/DatabaseRestoreCase.h"
 #include "support/NobodyChild.h"
 #include "support/PasswordAnswerer.h"
+#include "support/SilentServer.h"
 
 using zov::gui::MySqlRestoreRequest;
 using zov::gui::RestoreEngine;
@@ -41,6 +46,30 @@ class MySqlCase : public zov::gui::test::MySqlRestoreCase {
         RestoreEngine* engine = &engine_;
         QMetaObject::invokeMethod(
             engine, [engine, request] { engine->RestoreMySql(request); }, Qt::QueuedConnection);
+    }
+
+    // An archive "bak/<database>_20240102030405.rar" holding the entry at path (a link stays a link) as
+    // "<database>.sql"; its path.
+    std::string ArchiveHolding(const std::string& database, const std::string& path) {
+        const std::string pack = folder_ / "pack/";
+        std::filesystem::create_directories(pack);
+        std::filesystem::create_directories(folder_ / "bak");
+        std::filesystem::rename(path, pack + database + ".sql");
+        const std::string archive = folder_ / ("bak/" + database + "_20240102030405.rar");
+        zov::CZipOperator zip(rar_);
+        if (!zip.RunRar({"a", "-ap/", archive, pack})) qWarning("archive: %s", zip.message().c_str());
+        std::filesystem::remove_all(pack);
+        return archive;
+    }
+
+    // Every file under Log/, one after the other.
+    std::string AllLogs() const {
+        std::string text;
+        std::error_code error;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(folder_ / "Log", error)) {
+            if (entry.is_regular_file()) text += ReadFile(entry.path());
+        }
+        return text;
     }
 
     int taskId_ = 0;
@@ -93,6 +122,97 @@ class RestoreEngineTest : public QObject {
                  "MySQL 数据库还原失败\n备份文件中没有SQL文件" + database + ".sql");
         QCOMPARE(mysql.LogLines("MySQL").back().value(8), QString("失败"));
         QVERIFY(mysql.CacheIsEmpty());
+    }
+
+    // The dump reaches the client only as SQL: a line that would run a command on the machine is refused
+    // and fails the restore, the command never runs.
+    void NoLineOfTheDumpRunsACommand_data() {
+        QTest::addColumn<QString>("line");
+        QTest::newRow("\\!") << "\\! touch ";
+        QTest::newRow("system") << "system touch ";
+    }
+    void NoLineOfTheDumpRunsACommand() {
+        QFETCH(QString, line);
+        MySqlCase mysql;
+        const std::string database = mysql.MakeDatabase("sandbox");
+        const std::string made = mysql.folder_ / "made";
+        zov::gui::test::WriteFile(mysql.folder_ / "dump.sql",
+                                  "CREATE TABLE t (id INT);\n" + line.toStdString() + made + "\n");
+        const std::string archive = mysql.ArchiveHolding(database, mysql.folder_ / "dump.sql");
+        mysql.Post(mysql.Request(database, archive));
+        const QString box = mysql.Boxes(1).value(0);
+        QVERIFY2(box.startsWith("MySQL 数据库还原失败\n"), qPrintable(box));
+        QVERIFY2(box.contains("sandbox"), qPrintable(box));
+        QVERIFY(!std::filesystem::exists(made));
+        const QStringList record = mysql.LogLines("MySQL").back();
+        QCOMPARE(record.value(8), QString("失败"));
+        QVERIFY2(record.value(9).contains("sandbox"), qPrintable(record.value(9)));
+        QVERIFY(mysql.CacheIsEmpty());
+    }
+
+    // A dump that is a link (here to a secret file) is not read: the restore fails naming it, and no word of
+    // the file reaches a box or a log.
+    void ADumpThatIsALinkIsNotRead() {
+        MySqlCase mysql;
+        const std::string database = mysql.MakeDatabase("linked");
+        const std::string secret = mysql.folder_ / "secret.txt";
+        zov::gui::test::WriteFile(secret, "root:secret-hash-7f3a:19000:0:99999:7:::\n");
+        std::filesystem::create_symlink(secret, mysql.folder_ / "dump.sql");
+        const std::string archive = mysql.ArchiveHolding(database, mysql.folder_ / "dump.sql");
+        mysql.Post(mysql.Request(database, archive));
+        const QString box = mysql.Boxes(1).value(0);
+        QVERIFY2(box.startsWith("MySQL 数据库还原失败\n"), qPrintable(box));
+        QVERIFY2(box.contains(QString::fromStdString(database + ".sql")), qPrintable(box));
+        QVERIFY(!box.contains("secret-hash"));
+        QCOMPARE(mysql.LogLines("MySQL").back().value(8), QString("失败"));
+        QVERIFY(mysql.AllLogs().find("secret-hash") == std::string::npos);
+        QVERIFY(mysql.CacheIsEmpty());
+    }
+
+    // A database that was dropped is made again, and the dump fills it: the same rows, 4-byte characters
+    // included.
+    void ADroppedDatabaseIsRestored() {
+        MySqlCase mysql;
+        std::string database;
+        const std::string archive = mysql.BackedUpDatabase("dropped", database);
+        const std::string rows = mysql.Rows(database);
+        QVERIFY2(rows.find("smile 😀") != std::string::npos, rows.c_str());
+        zov::test::RunSql(mysql.server_, "DROP DATABASE " + zov::test::QuotedName(database) + ";");
+        mysql.Post(mysql.Request(database, archive));
+        QCOMPARE(mysql.Boxes(1).value(0).toStdString(), "MySQL 数据库 " + database + " 还原成功");
+        QCOMPARE(mysql.Rows(database), rows);
+    }
+
+    // A server that takes the connection and never answers, on its socket or its port, ends the restore
+    // within the client's connect time-out, naming where it went.
+    void ASilentServerEndsTheRestoreWithinItsBound_data() {
+        QTest::addColumn<QString>("key");
+        QTest::newRow("socket") << "Socket";
+        QTest::newRow("port") << "Port";
+    }
+    void ASilentServerEndsTheRestoreWithinItsBound() {
+        QFETCH(QString, key);
+        const zov::MySqlWaitBounds saved = zov::MySqlBounds();
+        zov::SetMySqlBounds({std::chrono::seconds(2), std::chrono::seconds(3)});
+        MySqlCase mysql;
+        std::string database;
+        const std::string archive = mysql.BackedUpDatabase("silent", database);
+        const zov::test::SilentServer port;
+        const zov::test::SilentServer socket(mysql.folder_ / "silent.sock");
+        const zov::IniFile config(zov::ConfigIniPath());
+        config.Write("Socket", "MYSQL", key == "Socket" ? socket.path() : "");
+        if (key == "Port") config.Write("Port", "MYSQL", port.port());
+        const std::string address = key == "Socket" ? socket.path() : "127.0.0.1:" + port.port();
+        const auto start = std::chrono::steady_clock::now();
+        mysql.Post(mysql.Request(database, archive));
+        const QString box = mysql.Boxes(1).value(0);
+        const auto took = std::chrono::steady_clock::now() - start;
+        zov::SetMySqlBounds(saved);
+        qInfo("%s: %lld ms", qPrintable(key), static_cast<long long>(took / std::chrono::milliseconds(1)));
+        QVERIFY(took < std::chrono::seconds(8));
+        QVERIFY2(box.startsWith("MySQL 数据库还原失败\n"), qPrintable(box));
+        QVERIFY2(box.contains(QString::fromStdString(address)), qPrintable(box));
+        QCOMPARE(mysql.LogLines("MySQL").back().value(8), QString("失败"));
     }
 
     // Two requests posted one after the other each restore their own database.
