@@ -72,8 +72,7 @@ bool CSQLOperator::ListDatabaseNames(const std::string& instance, std::vector<st
     }
     for (const std::string& name : names) {
         const std::string lower = LowerCopy(name);
-        if (lower == "tempdb" || lower == "master") continue;
-        if (!includeSystem && IsSampleOrSystem(lower)) continue;
+        if (includeSystem ? lower == "tempdb" || lower == "master" : IsLeftOutOfBackups(lower)) continue;
         out.push_back(name);
     }
     return true;
@@ -97,8 +96,17 @@ bool CSQLOperator::BackupDatabase(const std::string& instance, const std::string
         message_ = connection_.error();
         return false;
     }
-    message_ = "备份数据库 " + database + " 时指定的数据库实例中，没有对应的数据库";
+    message_ = MissingDatabaseText(database);
     return false;
+}
+
+bool IsLeftOutOfBackups(const std::string& name) {
+    const std::string lower = LowerCopy(name);
+    return lower == "tempdb" || lower == "master" || IsSampleOrSystem(lower);
+}
+
+std::string MissingDatabaseText(const std::string& database) {
+    return "备份数据库 " + database + " 时指定的数据库实例中，没有对应的数据库";
 }
 
 bool CSQLOperator::GetInstances(std::vector<std::string>& out) {

@@ -30,9 +30,10 @@ class CSQLOperator {
     // instance, or those of selected that it holds, matched ignoring case, each once) is backed up by the
     // server into a fresh cache folder and compressed to "<storage>/<dateFolder>/<name>_<stamp>.rar" with
     // the archiver rarPath (the next free stamp when another archive has that name: names that map to one
-    // file name, another task's), one SQL Server log record per database. 1 when every database succeeded, 0
-    // otherwise; a stop requested through job.stop cancels the running statement and ends the run
-    // without a record for the database cut short.
+    // file name, another task's), one SQL Server log record per database; a selected name the instance
+    // does not list gets a "失败" record (MissingDatabaseText, target storage) and the others are still
+    // backed up. 1 when every database succeeded, 0 otherwise; a stop requested through job.stop cancels
+    // the running statement and ends the run without a record for the database cut short.
     int BackupAllDatabases(int taskId, const std::string& storage, const std::string& dateFolder,
                            const std::string& password, const std::string& rarPath, const JobContext& job);
     int BackupSelectedDatabases(int taskId, const std::vector<std::string>& selected,
@@ -67,5 +68,12 @@ class CSQLOperator {
     OdbcConnection connection_;
     std::string message_;
 };
+
+// tempdb, master and the databases ListDatabaseNames leaves out without includeSystem, ASCII case ignored:
+// the backups never take them.
+bool IsLeftOutOfBackups(const std::string& name);
+
+// The failure of a backup of a database that the instance does not list.
+std::string MissingDatabaseText(const std::string& database);
 
 }  // namespace zov

@@ -25,12 +25,22 @@ namespace {
 
 constexpr int kSqlServerLogType = 9;
 
-// The names of the instance to back up: every one, or each selected name (once, case ignored) as the
-// instance spells it, in the order selected; names the instance lacks are left out.
-std::vector<std::string> NamesToBackUp(const std::vector<std::string>& names,
-                                       const std::vector<std::string>* selected) {
-    if (selected == nullptr) return names;
-    std::vector<std::string> chosen;
+// A database of the run: a name as the instance spells it, or a selected name the instance does not list.
+struct RunDatabase {
+    std::string name;
+    bool listed;
+};
+
+// The databases of the run: every one of the instance, or each selected name (once, case ignored) as the
+// instance spells it, in the order selected, a name the instance lacks kept as selected unless the backups
+// leave it out.
+std::vector<RunDatabase> DatabasesToBackUp(const std::vector<std::string>& names,
+                                           const std::vector<std::string>* selected) {
+    std::vector<RunDatabase> chosen;
+    if (selected == nullptr) {
+        for (const std::string& name : names) chosen.push_back({name, true});
+        return chosen;
+    }
     std::vector<std::string> seen;
     for (const std::string& wanted : *selected) {
         const std::string lower = LowerCopy(wanted);
@@ -38,9 +48,13 @@ std::vector<std::string> NamesToBackUp(const std::vector<std::string>& names,
         for (const std::string& earlier : seen) repeated = repeated || earlier == lower;
         if (repeated) continue;
         seen.push_back(lower);
+        bool listed = false;
         for (const std::string& name : names) {
-            if (LowerCopy(name) == lower) chosen.push_back(name);
+            if (LowerCopy(name) != lower) continue;
+            chosen.push_back({name, true});
+            listed = true;
         }
+        if (!listed && !IsLeftOutOfBackups(wanted)) chosen.push_back({wanted, false});
     }
     return chosen;
 }
@@ -150,10 +164,22 @@ int CSQLOperator::BackupDatabases(int taskId, const std::vector<std::string>* se
     if (ListDatabaseNames(instance, names, false)) {
         result = 1;
         const std::string stamp = FormatLocalTime(Now(), kStampFormat);
-        for (const std::string& name : NamesToBackUp(names, selected)) {
+        for (const auto& [name, listed] : DatabasesToBackUp(names, selected)) {
             if (job.stop.stop_requested()) {
                 result = 0;
                 break;
+            }
+            if (!listed) {
+                message_ = MissingDatabaseText(name);
+                record.Start();
+                record.SetItem(name);
+                record.SetTarget(storage);
+                record.SetResult(kLogFailed);
+                record.SetMessage(message_);
+                record.Write();
+                result = 0;
+                failure = message_;
+                continue;
             }
             PendingSet set(dated, folder, DatabaseFileName(name) + "_", stamp, taskId);
             const std::string base = set.title();

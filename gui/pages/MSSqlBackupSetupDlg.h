@@ -11,8 +11,9 @@ namespace zov::gui {
 class SqlDatabaseListing;
 
 // The SQL Server task editor: the instance is one of config.ini [MSSQL] "Instances" or a typed name, and
-// the databases to choose from are those the instance lists, read on a thread of the editor that ends
-// with its window. Controls carry their ids as object names.
+// the databases to choose from are those the instance lists, read on a thread of their own that the editor
+// abandons, without waiting for it, when the instance changes or the window closes. Controls carry their ids
+// as object names.
 class CMSSqlBackupSetupDlg : public DatabaseTaskEditor {
     Q_OBJECT
 

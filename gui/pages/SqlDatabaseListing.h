@@ -3,6 +3,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -10,9 +11,9 @@ namespace zov::gui {
 
 // Lists the databases of a SQL Server instance for an editor (CSQLOperator::ListDatabases, without the
 // system databases), on a thread of its own, one listing at a time. A new listing, Stop and the end of the
-// object cancel the running one's statement and wait for its thread, which the engine's login time-out
-// bounds. The result reaches the window thread through a queued call; that of a stopped listing never
-// does, and a listing that failed gives no names, only why.
+// object abandon the running one at once: its statement is cancelled, its thread (which owns what it uses)
+// ends by itself within the engine's login time-out, and its result is dropped. The result of the current
+// listing reaches the window thread through a queued call; a listing that failed gives no names, only why.
 class SqlDatabaseListing : public QObject {
     Q_OBJECT
 
@@ -24,12 +25,20 @@ class SqlDatabaseListing : public QObject {
     void Stop();
     bool Running() const;
 
+    // The listing threads of the process still running, abandoned ones included.
+    static int Threads();
+    // Waits at most bound for every listing thread to end (the process's exit does); true when none runs.
+    static bool WaitForThreads(std::chrono::milliseconds bound);
+
   signals:
     void listed(bool succeeded, const QStringList& names, const QString& message);
 
   private:
     struct Listing;
-    std::unique_ptr<Listing> current_;
+    // Emits the result of the listing started as generation when it is still the current one.
+    void Deliver(int generation, bool succeeded, const QStringList& names, const QString& message);
+
+    std::shared_ptr<Listing> current_;
     int generation_ = 0;
 };
 

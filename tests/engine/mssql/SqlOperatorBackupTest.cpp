@@ -62,12 +62,13 @@ TEST_F(SqlServerTest, AFailedDatabaseFailsAloneAndTheRunFails) {
     EXPECT_TRUE(CacheEntries().empty());
 }
 
+// A database the backups leave out is passed over without a record.
 TEST_F(SqlServerTest, SelectedNamesAreMatchedToTheServersSpellingOnce) {
     StartPeer(R"({"databases": ["master", "Sales", "hr2", "NorthWind"]})");
-    const std::string selected = "sales|SALES|HR|Sales|northwind";
+    const std::string selected = "sales|SALES|MASTER|Sales|northwind";
     const int id = StoreTask(selected);
     CSQLOperator sql;
-    EXPECT_EQ(sql.BackupSelectedDatabases(id, {"sales", "SALES", "HR", "Sales", "northwind"}, storage_,
+    EXPECT_EQ(sql.BackupSelectedDatabases(id, {"sales", "SALES", "MASTER", "Sales", "northwind"}, storage_,
                                           "2024-03-05", "", rar_, job_.Context()),
               1)
         << sql.message();
@@ -82,6 +83,44 @@ TEST_F(SqlServerTest, SelectedNamesAreMatchedToTheServersSpellingOnce) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_EQ(lines[0][5], "Sales");
     EXPECT_EQ(Names(dated_), (std::set<std::string>{std::string("Sales_") + kStamp + ".rar"}));
+}
+
+// A selected database the instance does not list fails the run with a record naming it; the listed ones
+// are still backed up, whatever the order.
+TEST_F(SqlServerTest, ASelectedDatabaseTheInstanceLacksFailsTheRun) {
+    const struct {
+        const char* selected;
+        std::size_t missingLine;
+    } cases[] = {{"Sales|gone", 1}, {"gone|sales", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.selected);
+        StartPeer(R"({"databases": ["master", "Sales", "hr2"]})");
+        TaskInfo task;
+        task.id = StoreTask(c.selected);
+        task.flags = kTaskCompress;
+        task.sqlType = kSqlServer;
+        task.database = c.selected;
+        task.dest = storage_;
+        test::RecordingJob job;
+        std::string message;
+        CBackup backup;
+        EXPECT_EQ(backup.RunTask(task, rar_, message, job.Context()), 0);
+        EXPECT_EQ(message, "备份数据库 gone 时指定的数据库实例中，没有对应的数据库");
+
+        const auto lines = LogLines();
+        ASSERT_EQ(lines.size(), 2u);
+        const auto& missing = lines[c.missingLine];
+        const auto& backedUp = lines[1 - c.missingLine];
+        EXPECT_EQ(missing[3], "库备份");
+        EXPECT_EQ(missing[5], "gone");
+        EXPECT_EQ(missing[6], storage_);
+        EXPECT_EQ(missing[8], "失败");
+        EXPECT_EQ(missing[9], message);
+        EXPECT_EQ(backedUp[5], "Sales");
+        EXPECT_EQ(backedUp[8], "成功") << backedUp[9];
+        EXPECT_TRUE(fs::exists(backedUp[6])) << backedUp[6];
+        fs::remove_all(program_ / "Log/SQL Server");
+    }
 }
 
 // Names that map to one file name ("a/b" and "a_b") in one run, and a second task backing up one of them in

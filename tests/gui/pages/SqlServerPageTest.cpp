@@ -11,10 +11,12 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 #include <memory>
 
+#include "engine/mssql/SqlServerConnection.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/TempIniKeys.h"
@@ -72,6 +74,11 @@ struct Fixture : zov::gui::test::DatabasePageFolder {
         fs::copy_file(zov::gui::test::BuiltProgram("rar").toStdString(), folder / "rar");
         IniFile(zov::TempIniPath()).Write("rar_path", "SYSTEM", folder / "rar");
     }
+    // The listings the test abandoned end while the peer and the driver list they use are still there: the
+    // driver manager keeps what it found for a while, a driver list gone too.
+    ~Fixture() { SqlDatabaseListing::WaitForThreads(std::chrono::seconds(zov::kSqlServerLoginTimeout + 5)); }
+    Fixture(const Fixture&) = delete;
+    Fixture& operator=(const Fixture&) = delete;
     TaskInfo Task(int id, const std::string& name, const std::string& databases) const {
         TaskInfo task = DatabasePageFolder::Task(zov::kSqlServer, id, name, databases);
         task.instance = "SALES";
@@ -327,6 +334,46 @@ class SqlServerPageTest : public QObject {
         editor.reject();
         QVERIFY2(closing.elapsed() < 5000, qPrintable(QString::number(closing.elapsed())));
         QVERIFY(!editor.listing()->Running());
+        QTest::qWait(50);
+        QCOMPARE(f.prompter.Texts(), QStringList());
+    }
+
+    // While logins to a host that takes the connection and never answers are in progress, changing the
+    // instance and closing the editor return at once; the abandoned logins end by themselves within the
+    // login time-out, their results dropped.
+    void AHostThatNeverAnswersFreezesNothing() {
+        using namespace std::chrono_literals;
+        using Clock = std::chrono::steady_clock;
+        Fixture f;
+        zov::test::SilentServer silent;
+        QVERIFY(silent.port() != 0);
+        IniFile(zov::ConfigIniPath()).Write("Port", "MSSQL", std::to_string(silent.port()));
+        QVERIFY(StoreRecords({}));
+        QTRY_COMPARE_WITH_TIMEOUT(SqlDatabaseListing::Threads(), 0, kWaitMs);
+        auto editor = std::make_unique<CMSSqlBackupSetupDlg>(nullptr);
+        editor->SetOperation(CMSSqlBackupSetupDlg::kNew, 0);
+        const auto started = Clock::now();
+        QVERIFY(editor->Prepare());
+        QVERIFY(silent.Accept(1, 10s));
+        QVERIFY(editor->listing()->Running());
+
+        const auto changing = Clock::now();
+        QTest::keyClick(editor->instanceBox(), Qt::Key_Down);
+        const auto changed = Clock::now() - changing;
+        QVERIFY2(changed < 1s, qPrintable(QString::number(changed / 1ms)));
+        QCOMPARE(editor->instanceBox()->currentText(), QString("HR"));
+        QVERIFY(silent.Accept(2, 10s));
+        QCOMPARE(SqlDatabaseListing::Threads(), 2);
+
+        const auto closing = Clock::now();
+        editor->reject();
+        editor.reset();
+        const auto closed = Clock::now() - closing;
+        QVERIFY2(closed < 1s, qPrintable(QString::number(closed / 1ms)));
+
+        const auto bound = started + std::chrono::seconds(zov::kSqlServerLoginTimeout) + 5s;
+        while (SqlDatabaseListing::Threads() > 0 && Clock::now() < bound) QTest::qWait(100);
+        QCOMPARE(SqlDatabaseListing::Threads(), 0);
         QTest::qWait(50);
         QCOMPARE(f.prompter.Texts(), QStringList());
     }
