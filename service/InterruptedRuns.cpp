@@ -51,12 +51,12 @@ void RecoverTask(const IniFile& temp, const CQelXML& store, int id, const std::s
                  const InterruptedRunHandler& handler) {
     const std::string key = RunStateKey(id);
     const std::vector<std::string> times = CQelXML::TimeItems(temp.Read(key, kRunningSection));
+    // The time a live hand run took over is its own: the hand run files it when it ends.
+    if (IsHandRunMark(temp.Read(std::to_string(id), kTempTasksSection)) && HandRunLive(id)) return;
     TaskInfo task;
     const bool known = store.GetTaskById(id, task);
     task.id = id;
-    // A run of the management program writes the same key; its start is not the interrupted run's.
-    const bool runByHand = IsHandRunMark(temp.Read(std::to_string(id), kTempTasksSection));
-    const std::time_t start = runByHand ? 0 : RecordedRunStart(id);
+    const std::time_t start = RecordedRunStart(id);
     const std::string startedTime = TimeOfRun(times, start, today);
     for (const std::string& time : times) {
         task.times = time;
@@ -72,15 +72,21 @@ void RecoverTask(const IniFile& temp, const CQelXML& store, int id, const std::s
 }  // namespace
 
 void RecoverInterruptedRuns(const InterruptedRunHandler& handler) {
+    CBackup backup;
+    backup.RecoverEndedHandRuns();
     const IniFile temp(TempIniPath());
     const std::string today = FormatLocalTime(Now(), kDayFormat);
-    if (temp.Read(kDayKey, kRunningSection) != today) return;
-    CQelXML store;
-    store.SetFilePath(TaskDbPath());
-    store.Load();
-    for (const std::string& key : ini::Keys(temp.path(), kRunningSection)) {
-        if (const std::optional<int> id = RunStateKeyId(key)) RecoverTask(temp, store, *id, today, handler);
+    if (temp.Read(kDayKey, kRunningSection) == today) {
+        CQelXML store;
+        store.SetFilePath(TaskDbPath());
+        store.Load();
+        for (const std::string& key : ini::Keys(temp.path(), kRunningSection)) {
+            if (const std::optional<int> id = RunStateKeyId(key))
+                RecoverTask(temp, store, *id, today, handler);
+        }
     }
+    // A hand run left behind a scheduled run of its task that was cut short too.
+    backup.RecoverEndedHandRuns();
 }
 
 }  // namespace zov

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <thread>
 
+#include "engine/logs/LogPrivacy.h"
 #include "engine/mssql/FolderAcl.h"
 #include "engine/mssql/SqlServerConnection.h"
 #include "engine/settings/IniFile.h"
@@ -53,6 +54,7 @@ std::optional<FileLock> TakeInstanceLock(int& exitCode) {
 void PrepareServiceProcess() {
     IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault());
     KeepSqlServerPasswordPrivate();
+    KeepLogsPrivate();
     ReleaseStaleServerAccess();
     TaskStore().loader = std::jthread([] { ServiceTaskStore().Refresh(); });
     ResetDailySections();

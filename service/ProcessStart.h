@@ -16,8 +16,8 @@ SharedTaskStore& ServiceTaskStore();
 std::optional<FileLock> TakeInstanceLock(int& exitCode);
 
 // Process start of the service: config.ini [LOG] "Dir" (and config.ini kept private when it holds the SQL
-// Server password), the passages of SQL Server runs cut short taken back, the task store loader thread, the
-// daily sections of temp.ini.
+// Server password), the logs kept private, the passages of SQL Server runs cut short taken back, the task
+// store loader thread, the daily sections of temp.ini.
 void PrepareServiceProcess();
 
 }  // namespace zov

@@ -115,6 +115,10 @@ class CBackup {
     // deletes the task's "CURTASK" entry.
     // With runTime 0 only the record is written and the entry deleted.
     void RecordInterruptedRun(const TaskInfo& task, std::time_t runTime);
+    // At the start of the service and of the management program: every hand run whose program ended before
+    // the run did (FileEndedHandRuns) is logged to system.log and, when its task is still in task.db,
+    // recorded as interrupted from its start.
+    void RecoverEndedHandRuns();
 
   protected:
     // Puts everything written to the file system of the open folder on disk: 0 or an errno value.

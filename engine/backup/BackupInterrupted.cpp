@@ -6,10 +6,14 @@
 #include "engine/files/BackupNames.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
+#include "engine/settings/SystemLog.h"
+#include "engine/tasks/QelXml.h"
+#include "engine/tasks/RunStart.h"
 #include "platform/Clock.h"
 #include "platform/Paths.h"
 
-// The record of a run that a stop or a kill cut short, written at the next start of the service.
+// The record of a run that a stop or a kill cut short, written at the next start of the service (and, for a
+// hand run, of the management program).
 namespace zov {
 namespace {
 
@@ -47,6 +51,22 @@ void CBackup::RecordInterruptedRun(const TaskInfo& task, std::time_t runTime) {
     }
     WriteFailedRecord(task, target, message);
     IniFile(TempIniPath()).Write(std::to_string(task.id), kCurrentTaskSection, "");
+}
+
+void CBackup::RecoverEndedHandRuns() {
+    const std::vector<EndedHandRun> ended = FileEndedHandRuns();
+    if (ended.empty()) return;
+    CQelXML store;
+    store.SetFilePath(TaskDbPath());
+    store.Load();
+    for (const EndedHandRun& run : ended) {
+        TaskInfo task;
+        const bool known = store.GetTaskById(run.id, task);
+        task.id = run.id;
+        WriteSystemLog("任务" + task.name + "（ID " + std::to_string(run.id) +
+                       "）的立即备份被中断，记为失败");
+        if (known) RecordInterruptedRun(task, run.start);
+    }
 }
 
 }  // namespace zov

@@ -97,7 +97,8 @@ void CQelLog::Start() { startTime_ = Now(); }
 bool CQelLog::Write() {
     if (!IsCategory(category_) || startTime_ == 0 || logPath_.empty()) return false;
     const std::string folder = GetParentFolder(logPath_);
-    if (!PathExists(logPath_) && !IsDirectory(folder) && !CreateFolderChain(folder)) return false;
+    if (!PathExists(logPath_) && !IsDirectory(folder) && !CreateFolderChain(folder, kLogFolderMode))
+        return false;
 
     endTime_ = Now();
     elapsed_ = std::max<std::time_t>(endTime_ - startTime_, 0);

@@ -36,7 +36,7 @@ bool WriteSystemLog(const std::string& text, bool append, bool debug) {
         path = DebugLogPath();
     } else {
         const std::string folder = ProgramDir() + kSystemLogFolder;
-        if (!CreateFolderChain(folder)) return false;
+        if (!CreateFolderChain(folder, kLogFolderMode)) return false;
         path = folder + kSystemLogName;
     }
     return WriteTextFile(path, FormatLocalTime(Now(), "%Y-%m-%d %H:%M:%S") + "\t" + text, true, append);
@@ -44,7 +44,9 @@ bool WriteSystemLog(const std::string& text, bool append, bool debug) {
 
 bool WriteTextFile(const std::string& path, const std::string& text, bool newline, bool append) {
     if (path.empty() || text.empty()) return false;
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC), 0644);
+    const int fd =
+        ::open(path.c_str(), O_WRONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC | (append ? O_APPEND : O_TRUNC),
+               kLogFileMode);
     if (fd < 0) return false;
     // One write per call: with O_APPEND concurrent writers never interleave within a line.
     const std::string data = newline ? text + "\n" : text;

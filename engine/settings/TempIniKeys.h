@@ -18,6 +18,10 @@ inline constexpr const char* kDayFormat = "%Y%m%d";
 inline constexpr const char* kCurrentTaskSection = "CURTASK";
 inline constexpr const char* kRunStartFormat = "%Y-%m-%d %H:%M:%S";
 
+// Where a hand run keeps, under the task id while it runs, its start (seconds since the epoch) and the
+// scheduled time it took over, blank-separated.
+inline constexpr const char* kHandRunSection = "HANDRUN";
+
 // "TIME_<id>".
 inline std::string RunStateKey(int taskId) { return "TIME_" + std::to_string(taskId); }
 

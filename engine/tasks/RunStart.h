@@ -2,6 +2,7 @@
 
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "engine/tasks/TaskInfo.h"
 #include "platform/FileLock.h"
@@ -26,9 +27,13 @@ inline constexpr const char* kHandRunFailed = "FAILED";
 // Whether a [TEMPTASKS] value says that a hand run of its task runs (or ran in a program that ended).
 bool IsHandRunMark(const std::string& value);
 
-// The lock every hand run holds shared while it runs: a hand-run mark that nobody's lock stands behind was
-// left by a program that ended.
-std::string HandRunLockPath();
+// The lock a hand run of task id holds while it runs: a hand-run mark that nobody's lock stands behind was
+// left by a program that ended. The kernel drops it with the process, so no reused process id can hold it.
+std::string HandRunLockPath(int id);
+
+// Whether a hand run of task id holds its lock now. A lock that cannot be probed counts as held, so that
+// a mark is never taken for stale by mistake.
+bool HandRunLive(int id);
 
 // The service's start of the scheduled time "HH:MM" of task id: Busy when [RUNNING], [SUCCEED] or [FAILED]
 // "TIME_<id>" holds the time; ByHand when [TEMPTASKS] "<id>" marks a live hand run; otherwise the time is
@@ -38,10 +43,11 @@ RunStart StartScheduledRun(int id, const std::string& time);
 // A hand run of one task, from its start to its end.
 class HandRun {
   public:
-    // Takes the hand-run lock, then in one step: Busy when [TEMPTASKS] "<id>" holds "RUNNING" or [RUNNING]
-    // "TIME_<id>" holds a time (the service runs it); otherwise the mark is written, and when a scheduled
-    // time of the task is due at the minute of now and has not started today, the hand run takes it over
-    // (noted in [SUCCEED]) so that the service does not run the task again in that minute.
+    // Takes the task's hand-run lock (Busy when another run holds it), then in one step: Busy when
+    // [TEMPTASKS] "<id>" holds "RUNNING" or [RUNNING] "TIME_<id>" holds a time (the service runs it);
+    // otherwise the mark is written, the run's start noted in [HANDRUN] and, when a scheduled time of the
+    // task is due at the minute of now and has not started today, the hand run takes it over (noted in
+    // [RUNNING], as a worker notes its time) so that the service does not run the task again in that minute.
     HandRun(const TaskInfo& task, std::time_t now);
     HandRun(const HandRun&) = delete;
     HandRun& operator=(const HandRun&) = delete;
@@ -50,9 +56,9 @@ class HandRun {
     // The scheduled time the run took over, "" when none.
     const std::string& takenTime() const { return takenTime_; }
 
-    // Files the end of a started run: success removes the mark, failure writes "FAILED" and moves a
-    // taken-over time to [FAILED]. False when temp.ini could not be written. The lock is released; a second
-    // call does nothing.
+    // Files the end of a started run: success removes the mark and moves a taken-over time to [SUCCEED],
+    // failure writes "FAILED" and moves it to [FAILED]. False when temp.ini could not be written. The lock
+    // is released; a second call does nothing.
     bool Finish(bool succeeded);
 
   private:
@@ -62,5 +68,20 @@ class HandRun {
     bool finished_ = false;
     std::string takenTime_;
 };
+
+// A hand run whose program ended before the run did: its task, its start (0 when unknown) and the
+// scheduled time it took over ("" when none).
+struct EndedHandRun {
+    int id = 0;
+    std::time_t start = 0;
+    std::string takenTime;
+};
+
+// In one locked step on temp.ini, every [TEMPTASKS] hand-run mark whose lock nobody holds is filed as a
+// failed hand run: the mark becomes "FAILED" and the time the run took over moves from [RUNNING] to
+// [FAILED]. A task with another time in [RUNNING] (a scheduled run started since, which writes into the
+// same folders) is left for a later call. Returns the runs so filed, none when temp.ini could not be
+// written.
+std::vector<EndedHandRun> FileEndedHandRuns();
 
 }  // namespace zov

@@ -11,6 +11,7 @@
 #include "engine/files/CacheFolder.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
+#include "engine/settings/SystemLog.h"
 #include "engine/settings/TempIniKeys.h"
 #include "gui/pages/BackupLogDlg.h"
 #include "gui/pages/FileBackupDlg.h"
@@ -249,7 +250,7 @@ void CStowmeranDlg::PollArchiver() {
 
 void CStowmeranDlg::CreateLogFolders() {
     for (const char* folder : {"Log/Files", "Log/MySQL", "Log/SQL Server", "Log/UI"})
-        CreateFolderChain(ProgramDir() + folder);
+        CreateFolderChain(ProgramDir() + folder, kLogFolderMode);
 }
 
 void CStowmeranDlg::StartCacheCleanUp() {

@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <chrono>
 
+#include "engine/backup/Backup.h"
 #include "engine/control/ServiceCtrl.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
@@ -122,6 +123,7 @@ void CStartupDlg::closeEvent(QCloseEvent* event) {
 
 void CStartupDlg::RunSequence(const std::stop_token& stop) {
     SetProgress(10);
+    CBackup().RecoverEndedHandRuns();
     SleepFor(300ms);
     SetStartingStatus(0);
     SleepFor(200ms);

@@ -11,7 +11,8 @@ class QProgressBar;
 
 namespace zov::gui {
 
-// The start-up splash: checks and repairs the backup service, records the product keys in config.ini and
+// The start-up splash: files the runs at once that an earlier program left unfinished as interrupted,
+// checks and repairs the backup service, records the product keys in config.ini and
 // loads the task store, while a progress bar and a status line move. The sequence runs on a thread of its
 // own; the splash shows its steps and boxes on the window thread and ends itself when the sequence ends.
 class CStartupDlg : public QDialog {

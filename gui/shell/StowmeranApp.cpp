@@ -9,6 +9,7 @@
 #include <cstdlib>
 
 #include "engine/files/CacheFolder.h"
+#include "engine/logs/LogPrivacy.h"
 #include "engine/mssql/FolderAcl.h"
 #include "engine/mssql/SqlServerConnection.h"
 #include "engine/settings/IniFile.h"
@@ -50,6 +51,7 @@ bool CStowmeranApp::PrepareProgramFolder() {
     }
     IniFile(ConfigIniPath()).Write("Dir", "LOG", LogFolderDefault());
     KeepSqlServerPasswordPrivate();
+    KeepLogsPrivate();
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "engine/settings/SystemLog.h"
 #include "engine/util/Aes.h"
 #include "engine/util/CommonText.h"
 #include "gui/shell/HttpGet.h"
@@ -97,7 +98,7 @@ void CUserCache::Reset() {
     for (auto& counter : counters_) counter.store(0);
     const std::string folder = ProgramDir() + "Log";
     struct stat info {};
-    if (stat(folder.c_str(), &info) != 0) MakeFolder(folder, 0755);
+    if (stat(folder.c_str(), &info) != 0) MakeFolder(folder, kLogFolderMode);
 }
 
 int CUserCache::Clear() {

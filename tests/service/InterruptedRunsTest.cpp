@@ -54,7 +54,13 @@ TEST_F(InterruptedRunsTest, TimesLeftRunningTodayFailAndAreReportedOnce) {
         {"start of yesterday", 5, true, "08:00", "2024-03-03 08:00:02", "", {{5, "08:00", 0}}},
         {"start before the time", 6, true, "08:00", "2024-03-04 07:59:59", "", {{6, "08:00", 0}}},
         {"no start (database run)", 7, true, "08:00", "", "", {{7, "08:00", 0}}},
-        {"run by hand now", 8, true, "08:00", "2024-03-04 08:00:02", "RUNNING", {{8, "08:00", 0}}},
+        {"marked by a program that ended",
+         8,
+         true,
+         "08:00",
+         "2024-03-04 08:00:02",
+         "RUNNING",
+         {{8, "08:00", started}}},
     };
     std::vector<std::string> records;
     std::vector<Report> expected;
@@ -118,10 +124,16 @@ TEST(InterruptedRunsServiceTest, TheServiceFilesATimeLeftRunningWhenItStarts) {
     config.command = {program};
     ASSERT_TRUE(manager.Install(config));
     ASSERT_TRUE(manager.Start(config.name));
-    EXPECT_TRUE(test::WaitUntil([&] { return temp.Read(RunStateKey(1), kFailedSection) == "00:00"; }, 15s))
-        << test::ReadFile(TempIniPath());
+    // The log line comes after the move.
+    EXPECT_TRUE(test::WaitUntil(
+        [&] {
+            return test::ReadFile(dir / "Log/Files/system.log").find("的运行被中断，记为失败") !=
+                   std::string::npos;
+        },
+        15s))
+        << test::ReadFile(dir / "Log/Files/system.log");
+    EXPECT_EQ(temp.Read(RunStateKey(1), kFailedSection), "00:00") << test::ReadFile(TempIniPath());
     EXPECT_EQ(temp.Read(RunStateKey(1), kRunningSection), "");
-    EXPECT_NE(test::ReadFile(dir / "Log/Files/system.log").find("的运行被中断，记为失败"), std::string::npos);
     EXPECT_TRUE(manager.Stop(config.name));
     EXPECT_TRUE(manager.Remove(config.name));
 }

@@ -78,7 +78,7 @@ TEST_F(RunStartTest, ScheduledRunStartsOnlyAFreeTime) {
         temp_.Write("", kTempTasksSection, "");
         c.before(temp_);
         FileLock live;
-        if (c.handRunLive) live = FileLock::Acquire(HandRunLockPath(), FileLock::Mode::Shared);
+        if (c.handRunLive) live = FileLock::Acquire(HandRunLockPath(kId), FileLock::Mode::Exclusive);
         EXPECT_EQ(StartScheduledRun(kId, "09:30"), c.result) << c.name;
         EXPECT_EQ(Times(kRunningSection), c.running) << c.name;
     }
@@ -91,16 +91,16 @@ TEST_F(RunStartTest, HandRunMarksItselfAndTakesOverTheTimeDueNow) {
         int flags;
         std::string startedBefore;  // under SUCCEED
         bool succeeded;
-        std::string succeededAfter, failedAfter, markAfter;
+        std::string runningDuring, succeededAfter, failedAfter, markAfter;
     };
     const int scheduled = kTaskFile | kTaskScheduled;
     const std::time_t later = MakeLocalTime(2024, 5, 6, 10, 0, 0);
     const Case cases[] = {
-        {"due now, succeeds", nineThirty_, scheduled, "", true, "09:30", "", ""},
-        {"due now, fails", nineThirty_, scheduled, "", false, "", "09:30", kHandRunFailed},
-        {"due now but ran already", nineThirty_, scheduled, "09:30", false, "09:30", "", kHandRunFailed},
-        {"nothing due", later, scheduled, "", true, "", "", ""},
-        {"runs off", nineThirty_, kTaskFile, "", true, "", "", ""},
+        {"due now, succeeds", nineThirty_, scheduled, "", true, "09:30", "09:30", "", ""},
+        {"due now, fails", nineThirty_, scheduled, "", false, "09:30", "", "09:30", kHandRunFailed},
+        {"due now but ran already", nineThirty_, scheduled, "09:30", false, "", "09:30", "", kHandRunFailed},
+        {"nothing due", later, scheduled, "", true, "", "", "", ""},
+        {"runs off", nineThirty_, kTaskFile, "", true, "", "", "", ""},
     };
     for (const Case& c : cases) {
         temp_.Write(RunStateKey(kId), kSucceededSection, c.startedBefore);
@@ -110,11 +110,15 @@ TEST_F(RunStartTest, HandRunMarksItselfAndTakesOverTheTimeDueNow) {
         HandRun run(task, c.now);
         ASSERT_EQ(run.state(), RunStart::Started) << c.name;
         EXPECT_EQ(Mark(), kHandRunMark) << c.name;
+        EXPECT_EQ(Times(kRunningSection), c.runningDuring) << c.name << ": not a success before its end";
+        EXPECT_EQ(Times(kSucceededSection), c.startedBefore) << c.name;
         EXPECT_NE(StartScheduledRun(kId, "09:30"), RunStart::Started) << c.name << ": the hand run runs";
+        EXPECT_EQ(HandRun(task, c.now).state(), RunStart::Busy) << c.name << ": one hand run at a time";
         EXPECT_TRUE(run.Finish(c.succeeded)) << c.name;
         EXPECT_EQ(Times(kSucceededSection), c.succeededAfter) << c.name;
         EXPECT_EQ(Times(kFailedSection), c.failedAfter) << c.name;
         EXPECT_EQ(Mark(), c.markAfter) << c.name;
+        EXPECT_EQ(Times(kRunningSection), "") << c.name;
         EXPECT_EQ(StartScheduledRun(kId, "09:30") == RunStart::Started,
                   c.succeededAfter.empty() && c.failedAfter.empty())
             << c.name << ": a time taken over does not run again";

@@ -8,12 +8,18 @@
 #include <filesystem>
 
 #include "ServiceTestSupport.h"
+#include "engine/backup/Backup.h"
 #include "engine/control/ServiceCtrl.h"
+#include "engine/files/BackupNames.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
+#include "engine/settings/TempIniKeys.h"
+#include "engine/tasks/QelXml.h"
+#include "engine/tasks/RunStart.h"
 #include "gui/shell/ServiceRepair.h"
 #include "gui/shell/StartupSplash.h"
 #include "platform/ProcessRunner.h"
+#include "platform/ProgramDir.h"
 #include "support/GuiTestSupport.h"
 #include "support/ManualClock.h"
 #include "support/RecordingPrompter.h"
@@ -173,6 +179,39 @@ class StartupSplashTest : public QObject {
         zov::SetClock(nullptr);
         QCOMPARE(run.outcome, CStartupDlg::Outcome::TimedOut);
         QVERIFY(loaded);
+    }
+
+    // A run at once whose program ended (its lock gone with it, its mark and work folder left) is filed as
+    // interrupted when the next program starts.
+    void AHandRunLeftByAnEndedProgramIsFiled() {
+        zov::test::ServiceTestFolder folder;
+        QVERIFY(zov::PrivateRunFolder(folder.path()));
+        zov::TaskInfo task;
+        task.name = "docs";
+        task.flags = zov::kTaskFile;
+        task.source = folder / "src/";
+        task.dest = folder / "bak/";
+        zov::CQelXML store;
+        store.SetFilePath(zov::TaskDbPath());
+        store.Load();
+        QVERIFY(store.ChangeTask(zov::kChangeAdd, task, true, false));
+        const std::time_t now = zov::Now();
+        const std::string work = zov::DatedFolder(task.dest, now) +
+                                 zov::PartialSetName(zov::FormatLocalTime(now, zov::kStampFormat), task.id);
+        {
+            zov::HandRun run(task, now);
+            QCOMPARE(run.state(), zov::RunStart::Started);
+            std::filesystem::create_directories(work);
+        }
+        RunSplash();
+        const zov::IniFile temp(zov::TempIniPath());
+        QCOMPARE(temp.Read(std::to_string(task.id), zov::kTempTasksSection),
+                 std::string(zov::kHandRunFailed));
+        QVERIFY(!std::filesystem::exists(work));
+        const std::string log =
+            zov::test::ReadFile(folder / ("Log/Files/" + zov::FormatLocalTime(now, "%Y-%m-%d") + ".log"));
+        QVERIFY2(log.find("\t失败\t备份被中断") != std::string::npos, log.c_str());
+        QCOMPARE(zov::HandRun(task, now).state(), zov::RunStart::Started);
     }
 
     void EnterAndEscapeDoNotEndTheSplash() {

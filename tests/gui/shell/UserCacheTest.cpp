@@ -146,6 +146,8 @@ class UserCacheTest : public QObject {
         QVERIFY(counters.Save());
         const auto permissions = std::filesystem::status(CUserCache::FilePath()).permissions();
         QCOMPARE(permissions & std::filesystem::perms::others_all, std::filesystem::perms::none);
+        const auto logFolder = std::filesystem::path(CUserCache::FilePath()).parent_path();
+        QCOMPARE(std::filesystem::status(logFolder).permissions(), std::filesystem::perms::owner_all);
     }
 
     void ConcurrentAddsAreAllCounted() {
