@@ -13,6 +13,7 @@
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/shell/TaskStore.h"
+#include "gui/widgets/ListLook.h"
 
 namespace zov::gui {
 
@@ -41,8 +42,7 @@ TaskListPage::TaskListPage(TaskKind kind, const std::vector<Column>& columns, co
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setFont(PageFont(12));
-    list_->setStyleSheet(
-        "QTreeView::item { border-right: 1px solid #d8d8d8; border-bottom: 1px solid #d8d8d8; }");
+    SetListLook(*list_, ItemLines::RowsAndColumns);
     QStringList headers;
     for (const Column& column : columns) headers.append(column.header);
     list_->setHeaderLabels(headers);
