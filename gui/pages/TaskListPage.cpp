@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
@@ -46,9 +47,11 @@ TaskListPage::TaskListPage(TaskKind kind, const std::vector<Column>& columns, co
     QStringList headers;
     for (const Column& column : columns) headers.append(column.header);
     list_->setHeaderLabels(headers);
+    // A column starts at its own width, at least as wide as its header text.
     for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
-        list_->setColumnWidth(i, columns[static_cast<std::size_t>(i)].width);
         list_->headerItem()->setTextAlignment(i, Qt::AlignCenter);
+        list_->setColumnWidth(
+            i, std::max(columns[static_cast<std::size_t>(i)].width, list_->header()->sectionSizeHint(i)));
     }
     list_->header()->setStretchLastSection(false);
     for (const Column& column : columns) alignments_.append(column.alignment);

@@ -1,6 +1,8 @@
 #include <QApplication>
 #include <QHash>
+#include <QHeaderView>
 #include <QLineEdit>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
 #include <QTreeWidget>
@@ -184,6 +186,26 @@ class ListLookTest : public QObject {
         QVERIFY2(focused >= 4.5, qPrintable(QString::number(focused)));
         QVERIFY2(unfocused >= 4.5, qPrintable(QString::number(unfocused)));
         QVERIFY2(inactive >= 4.5, qPrintable(QString::number(inactive)));
+    }
+
+    void EveryHeaderTextFitsItsColumn_data() { AddListRows(); }
+    void EveryHeaderTextFitsItsColumn() {
+        QFETCH(ListMaker, make);
+        TempProgramFolder folder;
+        RecordingPrompter prompter;
+        ListUnderTest made = make(folder);
+        made.holder->show();
+        QVERIFY(QTest::qWaitForWindowExposed(made.holder.get()));
+        QHeaderView& header = *static_cast<QTreeWidget*>(made.list)->header();
+        const int margins = 2 * header.style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, &header);
+        QAbstractItemModel& model = *header.model();
+        for (int column = 0; column < header.count(); ++column) {
+            const QString text = model.headerData(column, Qt::Horizontal).toString();
+            const int needed = header.fontMetrics().horizontalAdvance(text) + margins;
+            QVERIFY2(
+                header.sectionSize(column) >= needed,
+                qPrintable(QString("%1: %2 < %3").arg(text).arg(header.sectionSize(column)).arg(needed)));
+        }
     }
 };
 
