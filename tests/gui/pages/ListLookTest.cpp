@@ -206,6 +206,9 @@ class ListLookTest : public QObject {
                 header.sectionSize(column) >= needed,
                 qPrintable(QString("%1: %2 < %3").arg(text).arg(header.sectionSize(column)).arg(needed)));
         }
+        // Every column in view: the widths fit the list.
+        QVERIFY2(header.length() <= made.list->viewport()->width(),
+                 qPrintable(QString("%1 > %2").arg(header.length()).arg(made.list->viewport()->width())));
     }
 };
 
