@@ -15,6 +15,7 @@
 #include "gui/shell/GuiUtilitiesFiles.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
+#include "gui/widgets/ListLook.h"
 #include "gui/widgets/MyButton.h"
 #include "platform/Clock.h"
 
@@ -68,6 +69,7 @@ CBackupLogDlg::CBackupLogDlg(LogViewConfig config, QWidget* parent)
     list_->setModel(model_);
     list_->setFont(PageFont(13));
     list_->setShowGrid(true);
+    SetListLook(*list_, ItemLines::None);
     list_->setWordWrap(false);
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);

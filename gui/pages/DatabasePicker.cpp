@@ -6,6 +6,7 @@
 
 #include "gui/pages/PageControls.h"
 #include "gui/shell/PageLook.h"
+#include "gui/widgets/ListLook.h"
 #include "gui/widgets/MyButton.h"
 
 namespace zov::gui {
@@ -26,7 +27,7 @@ QTreeWidget* AddList(QWidget& parent, const char* id, int x) {
     list->setHeaderLabels({"数据库名"});
     list->headerItem()->setTextAlignment(0, Qt::AlignCenter);
     list->setColumnWidth(0, kNameColumnWidth);
-    list->setStyleSheet("QTreeView::item { border-bottom: 1px solid #d8d8d8; }");
+    SetListLook(*list, ItemLines::Rows);
     return list;
 }
 

@@ -76,7 +76,6 @@ CDetailLogDlg::CDetailLogDlg(const LogRecord& record, int category, QWidget* par
     QLineEdit* target = AddField(*this, "1365", "存储路径：", record_.target, 6, kFieldWidth - 60);
     MarkRed(*target, !targetExists);
     AddField(*this, "1363", "时间消耗：", record_.elapsed, 7, 120);
-    AddLabel(*this, "", "秒", kFieldX + 126, 16 + 7 * kRowHeight, 20, 22);
     AddLabel(*this, "", "备    注：", kLabelX, 16 + 8 * kRowHeight, 76, 22);
     auto* message = new QPlainTextEdit(Q(record_.message), this);
     message->setObjectName("1367");

@@ -5,6 +5,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QTreeWidget>
+#include <algorithm>
 
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
@@ -13,6 +14,7 @@
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/shell/TaskStore.h"
+#include "gui/widgets/ListLook.h"
 
 namespace zov::gui {
 
@@ -20,6 +22,26 @@ namespace {
 
 // The scheduled runs of the row's task as last filled or switched.
 constexpr int kScheduledRole = Qt::UserRole + 1;
+
+// Each column at least as wide as its header needs; what that adds is taken back a pixel at a time from the
+// column with the most room beyond its header, so the list keeps the total of its default widths.
+QList<int> FittedWidths(const QList<int>& defaults, const QList<int>& needed) {
+    QList<int> widths(defaults.size());
+    int excess = 0;
+    for (qsizetype i = 0; i < defaults.size(); ++i) {
+        widths[i] = std::max(defaults[i], needed[i]);
+        excess += widths[i] - defaults[i];
+    }
+    for (; excess > 0; --excess) {
+        qsizetype roomiest = 0;
+        for (qsizetype i = 1; i < widths.size(); ++i) {
+            if (widths[i] - needed[i] > widths[roomiest] - needed[roomiest]) roomiest = i;
+        }
+        if (widths[roomiest] <= needed[roomiest]) break;
+        --widths[roomiest];
+    }
+    return widths;
+}
 
 }  // namespace
 
@@ -41,15 +63,19 @@ TaskListPage::TaskListPage(TaskKind kind, const std::vector<Column>& columns, co
     list_->setSelectionBehavior(QAbstractItemView::SelectRows);
     list_->setSelectionMode(QAbstractItemView::SingleSelection);
     list_->setFont(PageFont(12));
-    list_->setStyleSheet(
-        "QTreeView::item { border-right: 1px solid #d8d8d8; border-bottom: 1px solid #d8d8d8; }");
+    SetListLook(*list_, ItemLines::RowsAndColumns);
     QStringList headers;
     for (const Column& column : columns) headers.append(column.header);
     list_->setHeaderLabels(headers);
+    QList<int> defaults;
+    QList<int> needed;
     for (int i = 0; i < static_cast<int>(columns.size()); ++i) {
-        list_->setColumnWidth(i, columns[static_cast<std::size_t>(i)].width);
         list_->headerItem()->setTextAlignment(i, Qt::AlignCenter);
+        defaults.append(columns[static_cast<std::size_t>(i)].width);
+        needed.append(list_->header()->sectionSizeHint(i));
     }
+    const QList<int> widths = FittedWidths(defaults, needed);
+    for (int i = 0; i < widths.size(); ++i) list_->setColumnWidth(i, widths[i]);
     list_->header()->setStretchLastSection(false);
     for (const Column& column : columns) alignments_.append(column.alignment);
     list_->setContextMenuPolicy(Qt::CustomContextMenu);

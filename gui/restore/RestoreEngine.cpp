@@ -57,9 +57,9 @@ TaskInfo RestoreEngine::StoredTask(int taskId) {
     return task;
 }
 
-void RestoreEngine::Run(QWidget* owner, const std::string& database,
+void RestoreEngine::Run(const std::string& database,
                         std::function<RestoreBox(const std::string&, const JobContext&)> job) {
-    const QPointer<QWidget> boxOwner(owner);
+    const QPointer<QWidget> boxOwner(window_);
     if (!database.empty()) restoring_.insert(database);
     const bool started = threads_.Start([job = std::move(job), rarPath = GetRarPath()](
                                             const JobContext& context) { return job(rarPath, context); },
@@ -69,45 +69,43 @@ void RestoreEngine::Run(QWidget* owner, const std::string& database,
                                         });
     if (!started) {
         restoring_.erase(database);
-        ShowRestoreBox(owner, FileRestoreBox(false, "无法启动还原线程"));
+        ShowRestoreBox(window_, FileRestoreBox(false, "无法启动还原线程"));
     }
 }
 
 void RestoreEngine::RestoreFiles(FileRestoreRequest request) {
-    Run(window_, "",
-        [task = StoredTask(request.taskId), request = std::move(request)](const std::string& rarPath,
-                                                                          const JobContext& job) {
-            return RunFileRestore(request, task, rarPath, job);
-        });
+    Run("", [task = StoredTask(request.taskId), request = std::move(request)](const std::string& rarPath,
+                                                                              const JobContext& job) {
+        return RunFileRestore(request, task, rarPath, job);
+    });
 }
 
 void RestoreEngine::RestoreFileBatch(int taskId, RestoreBatch batch) {
-    Run(window_, "",
-        [batch = std::move(batch), task = StoredTask(taskId)](const std::string& rarPath,
-                                                              const JobContext& job) {
-            return RunBatchRestore(batch, task, rarPath, job);
-        });
+    Run("", [batch = std::move(batch), task = StoredTask(taskId)](const std::string& rarPath,
+                                                                  const JobContext& job) {
+        return RunBatchRestore(batch, task, rarPath, job);
+    });
 }
 
 void RestoreEngine::RestoreSqlServer(SqlRestoreRequest request) {
     if (IsRestoring(request)) {
-        ShowRestoreBox(nullptr,
+        ShowRestoreBox(window_,
                        {false, "SQL Server数据库还原失败:" + RestoringText(request.database), "失败"});
         return;
     }
     const std::string database = DatabaseKey(request);
-    Run(nullptr, database, [request = std::move(request)](const std::string& rarPath, const JobContext& job) {
+    Run(database, [request = std::move(request)](const std::string& rarPath, const JobContext& job) {
         return RestoreSqlServerDatabase(request, rarPath, job);
     });
 }
 
 void RestoreEngine::RestoreMySql(MySqlRestoreRequest request) {
     if (IsRestoring(request)) {
-        ShowRestoreBox(nullptr, {false, "MySQL数据库还原失败:" + RestoringText(request.database), "失 败"});
+        ShowRestoreBox(window_, {false, "MySQL数据库还原失败:" + RestoringText(request.database), "失 败"});
         return;
     }
     const std::string database = DatabaseKey(request);
-    Run(nullptr, database, [request = std::move(request)](const std::string& rarPath, const JobContext& job) {
+    Run(database, [request = std::move(request)](const std::string& rarPath, const JobContext& job) {
         return RestoreMySqlDatabase(request, rarPath, job);
     });
 }

@@ -14,11 +14,11 @@ class QWidget;
 namespace zov::gui {
 
 // The main window's restores: each request runs on a thread of its own, beside the others, on its own copy
-// of the request, and ends in a box (a file restore's over the main window, a database restore's without
-// owner). A database that is being restored is not restored again until that restore ends: the second
-// request ends at once in a box that says so. The password of an archive is asked again through AskPassword
-// while it is wrong, each restore for itself. The main window owns the engine
-// (CStowmeranDlg::restoreEngine()); its end stops the restores and waits for them a bounded time.
+// of the request, and ends in a box over the main window, centred on it. A database that is being restored is
+// not restored again until that restore ends: the second request ends at once in a box that says so. The
+// password of an archive is asked again through AskPassword while it is wrong, each restore for itself. The
+// main window owns the engine (CStowmeranDlg::restoreEngine()); its end stops the restores and waits for them
+// a bounded time.
 //
 // Call the slots on the window thread. From elsewhere (a dialog that closes, a worker thread) post the
 // request, which travels as a copy:
@@ -55,9 +55,9 @@ class RestoreEngine : public QObject {
   private:
     // The stored task taskId; a task of that id with nothing else when the store does not hold it.
     static TaskInfo StoredTask(int taskId);
-    // Runs job with the archiver's path on a thread of its own; its box goes over owner. A database
-    // restore holds its database's key while it runs.
-    void Run(QWidget* owner, const std::string& database,
+    // Runs job with the archiver's path on a thread of its own; its box goes over the main window. A
+    // database restore holds its database's key while it runs.
+    void Run(const std::string& database,
              std::function<RestoreBox(const std::string&, const JobContext&)> job);
 
     QWidget* window_;

@@ -4,6 +4,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <algorithm>
 #include <initializer_list>
 
 #include "gui/shell/Prompter.h"
@@ -49,15 +50,23 @@ void SetUpDialog(QDialog& dialog, const QString& caption, const QSize& size) {
 
 }  // namespace
 
+// The prompt keeps its own lines; the dialog grows to hold the widest and all of them.
 CInputPwdDlg::CInputPwdDlg(const QString& prompt, QWidget* parent) : QDialog(parent) {
-    SetUpDialog(*this, "请输入密码", {320, 140});
+    constexpr int kMargin = 15;
     auto* label = new QLabel(prompt, this);
-    label->setWordWrap(true);
-    label->setGeometry(15, 10, 290, 36);
-    edit_ = PasswordEdit(this, {15, 50, 290, 24});
-    AddShowPasswordBox(this, {15, 104, 110, 24}, {edit_});
-    connect(Button("确 定", this, {140, 104, 75, 26}), &QPushButton::clicked, this, &CInputPwdDlg::accept);
-    connect(Button("取 消", this, {230, 104, 75, 26}), &QPushButton::clicked, this, &CInputPwdDlg::reject);
+    const QSize text = label->sizeHint();
+    const int width = std::max(290, text.width());
+    label->setGeometry(kMargin, 10, width, text.height());
+    const int editTop = label->geometry().bottom() + 1 + 6;
+    edit_ = PasswordEdit(this, {kMargin, editTop, width, 24});
+    const int buttonsTop = editTop + 54;
+    const int right = kMargin + width;
+    AddShowPasswordBox(this, {kMargin, buttonsTop, 110, 24}, {edit_});
+    connect(Button("确 定", this, {right - 165, buttonsTop, 75, 26}), &QPushButton::clicked, this,
+            &CInputPwdDlg::accept);
+    connect(Button("取 消", this, {right - 75, buttonsTop, 75, 26}), &QPushButton::clicked, this,
+            &CInputPwdDlg::reject);
+    SetUpDialog(*this, "请输入密码", {right + kMargin, buttonsTop + 36});
     edit_->setFocus();
 }
 

@@ -7,6 +7,8 @@
 #include <climits>
 #include <cstdlib>
 
+#include "gui/widgets/ListLook.h"
+
 namespace zov::gui {
 
 namespace {
@@ -69,6 +71,7 @@ bool IsNumericText(const QString& text) {
 CSortListCtrl::CSortListCtrl(QWidget* parent) : QTreeWidget(parent) {
     setRootIsDecorated(false);
     setSortingEnabled(false);
+    SetListLook(*this, ItemLines::None);
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(false);
     connect(header(), &QHeaderView::sectionClicked, this, [this](int column) { SortByColumn(column); });

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -78,6 +79,14 @@ bool OpenDetail(CBackupLogDlg& view, int row, const std::function<void(CDetailLo
 QString Field(QWidget& dialog, const char* id) {
     if (auto* edit = dialog.findChild<QLineEdit*>(id)) return edit->text();
     return dialog.findChild<QPlainTextEdit*>(id)->toPlainText();
+}
+
+// The texts of the dialog's labels and edits.
+QStringList ShownTexts(QWidget& dialog) {
+    QStringList texts;
+    for (const QLabel* label : dialog.findChildren<QLabel*>()) texts.append(label->text());
+    for (const QLineEdit* edit : dialog.findChildren<QLineEdit*>()) texts.append(edit->text());
+    return texts;
 }
 
 bool Red(QWidget& dialog, const char* id) {
@@ -233,7 +242,8 @@ class FileLogViewTest : public QObject {
         const std::time_t now = zov::Now();
         std::filesystem::create_directories(folder / "bak/second");
         Append(DayFile(folder, now), Line(now, "first") + "\n" + "文件日志\t" + Time(now) +
-                                         "\t4\t\t普通\t---\t" + (folder / "bak/second") + "\t2秒\t失败\t\n");
+                                         "\t4\t\t普通\t---\t" + (folder / "bak/second") +
+                                         "\t1时2分5秒\t失败\t\n");
         CBackupLogDlg view(FileLogViewConfig(), nullptr);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -245,7 +255,8 @@ class FileLogViewTest : public QObject {
             QCOMPARE(Field(detail, "1361"), QString("文件"));
             QCOMPARE(Field(detail, "1365"), QString::fromStdString(folder / "bak/second"));
             QCOMPARE(Field(detail, "1366"), QString("失败"));
-            QCOMPARE(Field(detail, "1363"), QString("2秒"));
+            QCOMPARE(Field(detail, "1363"), QString("1时2分5秒"));
+            QCOMPARE(ShownTexts(detail).join("").count("秒"), 1);
             QCOMPARE(Field(detail, "1367"), QString());
             QVERIFY(Red(detail, "1366"));
             QVERIFY(!Red(detail, "1365"));

@@ -1,13 +1,17 @@
+#include <QApplication>
 #include <QLabel>
+#include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QTimer>
 #include <filesystem>
 
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "engine/tasks/QelXml.h"
+#include "gui/restore/RestoreEngine.h"
 #include "gui/shell/AboutDialog.h"
 #include "gui/shell/MainWindow.h"
 #include "gui/shell/SingleInstance.h"
@@ -274,6 +278,53 @@ class MainWindowTest : public QObject {
         SaveScreenshot(about, "about-box");
         QTest::mouseClick(about.findChild<QPushButton*>("ok"), Qt::LeftButton);
         QCOMPARE(about.result(), int(QDialog::Accepted));
+    }
+
+    // The closing notice of a database restore that fails at once, shown by the real message box.
+    void ADatabaseRestoreNoticeOpensInsideTheMainWindow_data() {
+        QTest::addColumn<bool>("sqlServer");
+        QTest::newRow("SQL Server") << true;
+        QTest::newRow("MySQL") << false;
+    }
+    void ADatabaseRestoreNoticeOpensInsideTheMainWindow() {
+        QFETCH(bool, sqlServer);
+        TempProgramFolder folder;
+        InstallArchiver(folder);
+        CStowmeranDlg window;
+        window.move(0, 0);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QString text;
+        QRect notice;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, this, [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (box == nullptr || !box->isVisible()) return;
+            SaveScreenshot(*box, "restore-notice");
+            text = box->text();
+            notice = box->frameGeometry();
+            box->accept();
+        });
+        poll.start(10);
+        if (sqlServer) {
+            zov::gui::SqlRestoreRequest request;
+            request.database = "sales";
+            window.restoreEngine().RestoreSqlServer(request);
+        } else {
+            zov::gui::MySqlRestoreRequest request;
+            request.serviceName = "zov-no-such-service";
+            request.database = "sales";
+            window.restoreEngine().RestoreMySql(request);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!text.isEmpty(), 20000);
+        QVERIFY2(text.contains("数据库还原失败"), qPrintable(text));
+        const QRect main = window.frameGeometry();
+        QVERIFY2(main.contains(notice), qPrintable(QString("%1,%2 %3x%4")
+                                                       .arg(notice.x())
+                                                       .arg(notice.y())
+                                                       .arg(notice.width())
+                                                       .arg(notice.height())));
+        QVERIFY((notice.center() - main.center()).manhattanLength() <= 4);
     }
 
     void AnotherStartRaisesTheMinimisedWindow() {

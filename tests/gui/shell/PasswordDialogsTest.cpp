@@ -7,9 +7,11 @@
 #include <QTimer>
 #include <atomic>
 #include <functional>
+#include <memory>
 #include <stop_token>
 #include <thread>
 
+#include "engine/restore/PasswordRetry.h"
 #include "gui/shell/PasswordDialogs.h"
 #include "support/GuiTestSupport.h"
 #include "support/PasswordAnswerer.h"
@@ -27,7 +29,11 @@ namespace {
 
 QList<QLineEdit*> EditsOf(QWidget& dialog) { return dialog.findChildren<QLineEdit*>(); }
 
+using DialogMaker = std::function<std::unique_ptr<QDialog>()>;
+
 }  // namespace
+
+Q_DECLARE_METATYPE(DialogMaker)
 
 class PasswordDialogsTest : public QObject {
     Q_OBJECT
@@ -84,6 +90,42 @@ class PasswordDialogsTest : public QObject {
         for (QLineEdit* edit : EditsOf(dialog)) QCOMPARE(edit->echoMode(), QLineEdit::Normal);
         box->click();
         for (QLineEdit* edit : EditsOf(dialog)) QCOMPARE(edit->echoMode(), QLineEdit::Password);
+    }
+
+    void EveryQuestionShowsItsWholeText_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<DialogMaker>("make");
+        QTest::newRow("wrong restore password") << "wrong-password-dialog" << DialogMaker([] {
+            const std::string item = "/srv/backup/财务部/2026年/十二月/第四季度报表_最终版_全部附件.rar";
+            return std::make_unique<CInputPwdDlg>(QString::fromStdString(zov::PasswordPrompt(item)));
+        });
+        QTest::newRow("short prompt")
+            << "short-password-dialog"
+            << DialogMaker([] { return std::make_unique<CInputPwdDlg>("请输入[a.rar]的密码"); });
+        QTest::newRow("modify") << "modify-password-dialog"
+                                << DialogMaker([] { return std::make_unique<CModifyPwdDlg>("alt"); });
+    }
+    void EveryQuestionShowsItsWholeText() {
+        QFETCH(QString, name);
+        QFETCH(DialogMaker, make);
+        const std::unique_ptr<QDialog> dialog = make();
+        dialog->show();
+        QVERIFY(QTest::qWaitForWindowExposed(dialog.get()));
+        zov::gui::test::SaveScreenshot(*dialog, name);
+        QList<QWidget*> controls;
+        for (QWidget* control : dialog->findChildren<QWidget*>())
+            if (qobject_cast<QLabel*>(control) == nullptr) controls.append(control);
+        for (const QLabel* label : dialog->findChildren<QLabel*>()) {
+            const QRect where = label->geometry();
+            const QSize needed = label->sizeHint();
+            QVERIFY2(where.width() >= needed.width() && where.height() >= needed.height(),
+                     qPrintable(label->text()));
+            QVERIFY2(dialog->rect().contains(where), qPrintable(label->text()));
+            for (const QWidget* control : controls) {
+                if (control->parentWidget() == dialog.get())
+                    QVERIFY2(!where.intersects(control->geometry()), qPrintable(label->text()));
+            }
+        }
     }
 
     void AskPasswordOnTheWindowThread_data() {
