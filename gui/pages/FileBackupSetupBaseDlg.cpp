@@ -115,6 +115,8 @@ void CFileBackupSetupBaseDlg::Load(const TaskInfo& task) {
     keepDays_->setText(task.HasFlag(kTaskKeepDays) ? QString::number(task.keepDays) : "0");
 }
 
+QString CFileBackupSetupBaseDlg::Refusal() const { return schedule_->TimeFault(); }
+
 void CFileBackupSetupBaseDlg::Gather(TaskInfo& task) {
     if (!name_->text().isEmpty()) task.name = name_->text().toStdString();
     task.source = source_->text().toStdString();

@@ -116,6 +116,10 @@ TaskInfo CFileBackupSetupDlg::Gather() {
 }
 
 void CFileBackupSetupDlg::OnOk() {
+    if (const QString refusal = base_->Refusal(); !refusal.isEmpty()) {
+        ShowBox(this, refusal, "错误", Prompter::Icon::Error);
+        return;
+    }
     TaskInfo task = Gather();
     const StoreCheck check = CheckWithStore(this, task);
     if (check == StoreCheck::Declined) base_->ClearStorage();

@@ -156,12 +156,12 @@ class FileTaskEditorTest : public QObject {
         QTest::addColumn<std::function<bool(const TaskInfo&)>>("expected");
         using Type = std::function<void(NewTaskEditor&)>;
         using Check = std::function<bool(const TaskInfo&)>;
-        QTest::newRow("times cleaned") << Type([](NewTaskEditor& e) {
-            Control<QLineEdit>(e.base, "1079")->setText("8:35,12:00,12:00,25:00");
-        }) << Check([](const TaskInfo& t) { return t.times == "08:35 12:00" && t.days.all(); });
-        QTest::newRow("no valid time")
-            << Type([](NewTaskEditor& e) { Control<QLineEdit>(e.base, "1079")->setText("99:99"); })
-            << Check([](const TaskInfo& t) { return t.times == "01:00"; });
+        QTest::newRow("times cleaned")
+            << Type([](NewTaskEditor& e) { Control<QLineEdit>(e.base, "1079")->setText("8:35,12:00,12:00"); })
+            << Check([](const TaskInfo& t) { return t.times == "08:35 12:00" && t.days.all(); });
+        QTest::newRow("no time") << Type([](NewTaskEditor& e) {
+            Control<QLineEdit>(e.base, "1079")->setText("");
+        }) << Check([](const TaskInfo& t) { return t.times == "01:00"; });
         QTest::newRow("several times") << Type([](NewTaskEditor& e) {
             Control<QLineEdit>(e.base, "1079")->setText(" 20:00, 07:30,20:00");
         }) << Check([](const TaskInfo& t) { return t.times == "20:00 07:30"; });
@@ -233,6 +233,41 @@ class FileTaskEditorTest : public QObject {
         QVERIFY2(expected(stored.front()), TaskRecord(stored.front()).c_str());
         QCOMPARE(stored.front().name, std::string("docs"));
         QVERIFY(stored.front().HasFlag(zov::kTaskScheduled));
+    }
+
+    // A typed time that is no time of day is named and nothing is saved, in a new task and a stored one.
+    void AnImpossibleTimeIsRefused_data() {
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<QString>("times");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("new, out of range") << false << "25:99"
+                                           << "备份时间“25:99”无效";
+        QTest::newRow("new, among good ones") << false << "12:00,24:00,7:60"
+                                              << "备份时间“24:00”“7:60”无效";
+        QTest::newRow("stored, hour 0 alone") << true << "08:00,0"
+                                              << "备份时间“0”无效";
+        QTest::newRow("stored, seconds") << true << "12:00:00"
+                                         << "备份时间“12:00:00”无效";
+    }
+    void AnImpossibleTimeIsRefused() {
+        QFETCH(bool, stored);
+        QFETCH(QString, times);
+        QFETCH(QString, message);
+        Fixture f;
+        std::filesystem::create_directories(f.folder / "bak/old");
+        QVERIFY(StoreRecords({TaskRecord(f.Task(1, "old"))}));
+        const std::string before = ReadFile(zov::TaskDbPath());
+        NewTaskEditor e(f);
+        if (stored) {
+            e.editor.SetOperation(CFileBackupSetupDlg::kModify, 1);
+            QVERIFY(e.editor.Prepare());
+        }
+        Control<QLineEdit>(e.base, "1079")->setText(times);
+        ClickOk(e.editor);
+        QCOMPARE(f.prompter.Texts(), QStringList{message});
+        QCOMPARE(f.prompter.Boxes().front().caption, QString("错误"));
+        QCOMPARE(e.editor.result(), int(QDialog::Rejected));
+        QCOMPARE(ReadFile(zov::TaskDbPath()), before);
     }
 
     void RefusedCharactersKeepTheDialogOpen_data() {
