@@ -115,10 +115,13 @@ void CFileBackupSetupBaseDlg::Load(const TaskInfo& task) {
     keepDays_->setText(task.HasFlag(kTaskKeepDays) ? QString::number(task.keepDays) : "0");
 }
 
-QString CFileBackupSetupBaseDlg::Refusal() const { return schedule_->TimeFault(); }
+QString CFileBackupSetupBaseDlg::Refusal() const {
+    if (name_->text().isEmpty()) return "任务名为空或者不合法";
+    return schedule_->TimeFault();
+}
 
 void CFileBackupSetupBaseDlg::Gather(TaskInfo& task) {
-    if (!name_->text().isEmpty()) task.name = name_->text().toStdString();
+    task.name = name_->text().toStdString();
     task.source = source_->text().toStdString();
     task.dest = storage_->text().toStdString();
     const int keepDays = keepDays_->text().trimmed().toInt();

@@ -270,6 +270,32 @@ class FileTaskEditorTest : public QObject {
         QCOMPARE(ReadFile(zov::TaskDbPath()), before);
     }
 
+    // An emptied name is refused as on creation; the stored task keeps its name and nothing is saved.
+    void AnEmptyNameIsRefused_data() {
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("new task") << false;
+        QTest::newRow("stored task") << true;
+    }
+    void AnEmptyNameIsRefused() {
+        QFETCH(bool, stored);
+        Fixture f;
+        std::filesystem::create_directories(f.folder / "bak/old");
+        QVERIFY(StoreRecords({TaskRecord(f.Task(1, "old"))}));
+        const std::string before = ReadFile(zov::TaskDbPath());
+        NewTaskEditor e(f);
+        if (stored) {
+            e.editor.SetOperation(CFileBackupSetupDlg::kModify, 1);
+            QVERIFY(e.editor.Prepare());
+        }
+        Control<QLineEdit>(e.base, "1054")->clear();
+        ClickOk(e.editor);
+        QCOMPARE(f.prompter.Texts(), QStringList{"任务名为空或者不合法"});
+        QCOMPARE(f.prompter.Boxes().front().caption, QString("错误"));
+        QCOMPARE(e.editor.result(), int(QDialog::Rejected));
+        QCOMPARE(ReadFile(zov::TaskDbPath()), before);
+        QCOMPARE(StoredTasks().front().name, std::string("old"));
+    }
+
     void RefusedCharactersKeepTheDialogOpen_data() {
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("text");
