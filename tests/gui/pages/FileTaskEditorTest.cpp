@@ -296,6 +296,48 @@ class FileTaskEditorTest : public QObject {
         QCOMPARE(StoredTasks().front().name, std::string("old"));
     }
 
+    // A missing storage folder that the user has made is made only for a task that is saved.
+    void ARefusedTaskMakesNoStorageFolder_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("storage");
+        QTest::addColumn<QList<Answer>>("answers");
+        QTest::addColumn<QStringList>("texts");
+        const QString asked = "存储目录不存在，是否立即创建？";
+        QTest::newRow("the name of another task") << "old"
+                                                  << "bak/new" << QList<Answer>{Answer::Yes}
+                                                  << QStringList{asked, "错误的任务: 任务名重复，请重新设置"};
+        QTest::newRow("inside another task's storage, not gone on")
+            << "docs"
+            << "bak/old/new" << QList<Answer>{Answer::Yes, Answer::No}
+            << QStringList{
+                   asked,
+                   "任务设置发生冲突: "
+                   "当前路径和其他任务存储路径存在上下级关系，这样可能会影响备份和还原功能。\n\n请问需要继续"
+                   "操作吗？"};
+        QTest::newRow("an empty name")
+            << ""
+            << "bak/new" << QList<Answer>{Answer::Yes} << QStringList{"任务名为空或者不合法"};
+    }
+    void ARefusedTaskMakesNoStorageFolder() {
+        QFETCH(QString, name);
+        QFETCH(QString, storage);
+        QFETCH(QList<Answer>, answers);
+        QFETCH(QStringList, texts);
+        Fixture f;
+        std::filesystem::create_directories(f.folder / "bak/old");
+        QVERIFY(StoreRecords({TaskRecord(f.Task(1, "old"))}));
+        NewTaskEditor e(f);
+        const std::string folder = f.folder / storage.toStdString();
+        Control<QLineEdit>(e.base, "1054")->setText(name);
+        Control<QLineEdit>(e.base, "1060")->setText(QString::fromStdString(folder));
+        f.prompter.Script(answers);
+        ClickOk(e.editor);
+        QCOMPARE(f.prompter.Texts(), texts);
+        QCOMPARE(e.editor.result(), int(QDialog::Rejected));
+        QVERIFY(!std::filesystem::exists(folder));
+        QCOMPARE(StoredTasks().size(), std::size_t(1));
+    }
+
     void RefusedCharactersKeepTheDialogOpen_data() {
         QTest::addColumn<QString>("id");
         QTest::addColumn<QString>("text");
