@@ -64,7 +64,15 @@ std::vector<std::string> ForEachFullSet(
     return titles;
 }
 
-// Calls take(entry stamp, path) for the entries of the differential folder of each set title.
+// True for the empty folder named by its set's own stamp that a copied base leaves in its differential
+// folder to keep the base: it restores nothing the base itself does not.
+bool IsBaseMarker(const FolderHandle& setFolder, const std::string& set, const std::string& title) {
+    return title == StampOfTitle(set) && setFolder.Kind(title) == EntryKind::Folder &&
+           setFolder.Child(title).IsOpen() && setFolder.Child(title).Entries().empty();
+}
+
+// Calls take(set title, entry stamp, path) for the entries of the differential folder of each set title,
+// the base markers left out.
 void ForEachDifferentialEntry(
     const FolderHandle& storage, const std::string& storagePath, const std::vector<std::string>& sets,
     const std::function<void(const std::string&, const std::string&, const std::string&)>& take) {
@@ -72,9 +80,10 @@ void ForEachDifferentialEntry(
     if (!diff.IsOpen()) return;
     const std::string diffPath = JoinPath(storagePath, kDiffFolderName);
     for (const std::string& set : sets) {
-        ForEachSet(diff.Child(set), JoinPath(diffPath, set),
+        const FolderHandle setFolder = diff.Child(set);
+        ForEachSet(setFolder, JoinPath(diffPath, set),
                    [&](const std::string& title, const std::string& path) {
-                       if (IsStampText(title)) take(set, title, path);
+                       if (IsStampText(title) && !IsBaseMarker(setFolder, set, title)) take(set, title, path);
                    });
     }
 }

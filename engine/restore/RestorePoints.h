@@ -18,7 +18,8 @@ struct RestorePoint {
 
 // Whole-folder layout: the full sets of the item named by the source's last level (the source itself need
 // not exist any more), in dated-folder and name order, each title once (the volumes of a set give one
-// point); then the entries of each set's differential folder in name order. False when the storage
+// point); then the entries of each set's differential folder in name order, without the empty folder
+// named by the set's own stamp that keeps a copied base (the base is that point). False when the storage
 // folder is not a folder or the source names no item.
 bool CollectRestoreSets(const std::string& source, const std::string& storage,
                         std::vector<RestorePoint>& points);

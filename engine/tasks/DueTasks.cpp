@@ -38,11 +38,9 @@ std::string NeverDueReason(const std::string& record, const TaskInfo& task) {
     if (!task.HasFlag(kTaskScheduled)) return "";
     const std::vector<std::string> items = AllTimeItems(TagValue(record, "TIME"));
     if (items.empty()) return "未设置备份时间";
-    std::string invalid;
-    for (const std::string& item : items) {
-        if (!IsClockTime(item)) invalid += "“" + item + "”";
-    }
-    if (!invalid.empty()) return "备份时间" + invalid + "无效";
+    std::vector<std::string> invalid = items;
+    std::erase_if(invalid, [](const std::string& item) { return IsClockTime(item); });
+    if (!invalid.empty()) return BadTimesText(invalid);
     constexpr unsigned long kWeekBits = 0x7F;
     if (task.period == kWeekly && (task.days.to_ulong() & kWeekBits) == 0) {
         return "设置为每周备份，但未指定具体备份日期";

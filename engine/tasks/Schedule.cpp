@@ -21,6 +21,25 @@ void ReplaceAll(std::string& text, std::string_view from, std::string_view to) {
     }
 }
 
+// The items of a typed times field: full-width commas and blanks become ',', "：" becomes ':'; split at ',',
+// empty items left out.
+std::vector<std::string> TypedTimeItems(std::string text) {
+    ReplaceAll(text, "，", ",");
+    ReplaceAll(text, " ", ",");
+    ReplaceAll(text, "：", ":");
+    std::vector<std::string> items;
+    SplitToList(items, text, ',');
+    std::erase(items, "");
+    return items;
+}
+
+// The time of day "HH:MM" a typed item names (made only of digits and ':'); "" when it names none.
+std::string TypedClockTime(std::string item) {
+    if (item.find_first_not_of(kTimeItemCharacters) != std::string::npos) return "";
+    NormalizeTimeText(item);
+    return IsClockTime(item) ? item : "";
+}
+
 }  // namespace
 
 int WeekdayIndex(int year, int month, int day) {
@@ -77,17 +96,10 @@ bool IsDueToday(const TaskInfo& task, std::time_t when) {
 }
 
 std::string CheckTimeList(std::string text) {
-    ReplaceAll(text, "，", ",");
-    ReplaceAll(text, " ", ",");
-    ReplaceAll(text, "：", ":");
-    std::vector<std::string> items;
-    SplitToList(items, text, ',');
     std::vector<std::string> kept;
-    for (std::string item : items) {
-        if (item.find_first_not_of(kTimeItemCharacters) != std::string::npos) continue;
-        NormalizeTimeText(item);
-        if (!IsClockTime(item)) continue;
-        if (std::find(kept.begin(), kept.end(), item) == kept.end()) kept.push_back(item);
+    for (const std::string& item : TypedTimeItems(std::move(text))) {
+        const std::string time = TypedClockTime(item);
+        if (!time.empty() && std::find(kept.begin(), kept.end(), time) == kept.end()) kept.push_back(time);
     }
     std::string result;
     for (const std::string& item : kept) {
@@ -95,6 +107,18 @@ std::string CheckTimeList(std::string text) {
         result += item;
     }
     return result;
+}
+
+std::vector<std::string> BadTimeItems(std::string text) {
+    std::vector<std::string> bad = TypedTimeItems(std::move(text));
+    std::erase_if(bad, [](const std::string& item) { return !TypedClockTime(item).empty(); });
+    return bad;
+}
+
+std::string BadTimesText(const std::vector<std::string>& items) {
+    std::string text = "备份时间";
+    for (const std::string& item : items) text += "“" + item + "”";
+    return text + "无效";
 }
 
 std::string GetDateText(const TaskInfo& task, std::time_t when) {

@@ -36,6 +36,11 @@ bool IsDueToday(const TaskInfo& task, std::time_t when);
 // Cleans a typed times field: full-width commas and blanks become ',', "：" becomes ':'; keeps each item
 // made only of digits and ':' that normalises to "HH:MM", once; joined by ','.
 std::string CheckTimeList(std::string text);
+// The items of a typed times field that name no time of day, as typed, in their order: those CheckTimeList
+// drops other than repeats.
+std::vector<std::string> BadTimeItems(std::string text);
+// What is said of times that name no time of day: "备份时间“a”“b”无效".
+std::string BadTimesText(const std::vector<std::string>& items);
 
 // The date folder text handed to a database run: "" for a file task or an id of 0 or less, else the date
 // of when as "%Y-%m-%d".

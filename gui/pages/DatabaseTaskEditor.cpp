@@ -158,6 +158,10 @@ std::optional<TaskInfo> DatabaseTaskEditor::Gather() {
         Refuse("未设置备份日期，或者设置不合法");
         return std::nullopt;
     }
+    if (const QString fault = schedule_->TimeFault(); !fault.isEmpty()) {
+        Refuse(fault);
+        return std::nullopt;
+    }
     return task;
 }
 

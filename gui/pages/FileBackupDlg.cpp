@@ -23,7 +23,7 @@ CFileBackupDlg::CFileBackupDlg(QWidget* parent) : TaskPage("130", parent) {
                      FileLogViewConfig(),
                      [](const TaskInfo& task) { return task.IsFileTask(); },
                      {"任务[%1]正在执行，请稍等...", "任务 %1 执行成功", "成 功", "任务 %1 执行失败\n%2",
-                      "失败", ""}});
+                      "失败", "", "获取id为%1的任务详细信息失败"}});
     ReportUnfinishedRuns(this);
 }
 

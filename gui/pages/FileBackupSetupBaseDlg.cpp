@@ -15,7 +15,6 @@
 #include "gui/shell/QtText.h"
 #include "gui/widgets/FilteredEdits.h"
 #include "gui/widgets/MyButton.h"
-#include "platform/Folders.h"
 #include "platform/Paths.h"
 
 namespace zov::gui {
@@ -115,8 +114,13 @@ void CFileBackupSetupBaseDlg::Load(const TaskInfo& task) {
     keepDays_->setText(task.HasFlag(kTaskKeepDays) ? QString::number(task.keepDays) : "0");
 }
 
-void CFileBackupSetupBaseDlg::Gather(TaskInfo& task) {
-    if (!name_->text().isEmpty()) task.name = name_->text().toStdString();
+QString CFileBackupSetupBaseDlg::Refusal() const {
+    if (name_->text().isEmpty()) return "任务名为空或者不合法";
+    return schedule_->TimeFault();
+}
+
+bool CFileBackupSetupBaseDlg::Gather(TaskInfo& task) {
+    task.name = name_->text().toStdString();
     task.source = source_->text().toStdString();
     task.dest = storage_->text().toStdString();
     const int keepDays = keepDays_->text().trimmed().toInt();
@@ -131,11 +135,10 @@ void CFileBackupSetupBaseDlg::Gather(TaskInfo& task) {
     schedule_->Gather(task);
 
     const std::string& storage = task.dest;
-    if (storage.size() > 1 && IsAbsolutePath(storage) && IsSafeTaskText(storage) && !IsDirectory(storage) &&
-        ShowBox(this, "存储目录不存在，是否立即创建？", "Velmorand", Prompter::Icon::Question,
-                Prompter::Buttons::YesNo, Prompter::Answer::Yes) == Prompter::Answer::Yes) {
-        EnsurePrivateFolder(storage);
-    }
+    return storage.size() > 1 && IsAbsolutePath(storage) && IsSafeTaskText(storage) &&
+           !IsDirectory(storage) &&
+           ShowBox(this, "存储目录不存在，是否立即创建？", "Velmorand", Prompter::Icon::Question,
+                   Prompter::Buttons::YesNo, Prompter::Answer::Yes) == Prompter::Answer::Yes;
 }
 
 void CFileBackupSetupBaseDlg::ClearStorage() { storage_->clear(); }

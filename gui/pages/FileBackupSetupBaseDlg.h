@@ -26,9 +26,13 @@ class CFileBackupSetupBaseDlg : public QWidget {
     void SetCompressionAvailable(bool available);
     void SetDefaults();
     void Load(const TaskInfo& task);
+    // Why the page's fields make no task: "任务名为空或者不合法" for an empty name, else the schedule's
+    // time fault; "" when they make one.
+    QString Refusal() const;
     // Writes the page's fields into task (flags 0x02, 0x04 and 0x08 set or cleared). Asks whether to create
-    // a missing storage folder when it is a usable path.
-    void Gather(TaskInfo& task);
+    // a missing storage folder when it is a usable path: true when the answer was to create it, which the
+    // editor does once the task is saved.
+    bool Gather(TaskInfo& task);
     void ClearStorage();
 
   signals:

@@ -15,6 +15,7 @@
 #include "gui/shell/UserCache.h"
 #include "gui/widgets/MyButton.h"
 #include "gui/widgets/Resources.h"
+#include "platform/Folders.h"
 
 namespace zov::gui {
 
@@ -106,17 +107,22 @@ void CFileBackupSetupDlg::OnCancel() {
     reject();
 }
 
-TaskInfo CFileBackupSetupDlg::Gather() {
+TaskInfo CFileBackupSetupDlg::Gather(bool& makeStorage) {
     TaskInfo task = loaded_;
     task.flags = kTaskFile;
     task.id = taskId_;
-    base_->Gather(task);
+    makeStorage = base_->Gather(task);
     ext_->Gather(task);
     return task;
 }
 
 void CFileBackupSetupDlg::OnOk() {
-    TaskInfo task = Gather();
+    if (const QString refusal = base_->Refusal(); !refusal.isEmpty()) {
+        ShowBox(this, refusal, "错误", Prompter::Icon::Error);
+        return;
+    }
+    bool makeStorage = false;
+    TaskInfo task = Gather(makeStorage);
     const StoreCheck check = CheckWithStore(this, task);
     if (check == StoreCheck::Declined) base_->ClearStorage();
     if (check != StoreCheck::Passed) return;
@@ -129,6 +135,8 @@ void CFileBackupSetupDlg::OnOk() {
         if (adding) setWindowTitle("新建文件备份");
         return;
     }
+    // Only a saved task gets its folder: a refused one leaves nothing behind.
+    if (makeStorage) EnsurePrivateFolder(task.dest);
     TaskInfo stored;
     if (TaskStore().GetTaskById(saved.id, stored)) LoadPages(stored);
     MarkTaskListChanged(TaskKind::Files);

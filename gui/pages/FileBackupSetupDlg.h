@@ -41,7 +41,8 @@ class CFileBackupSetupDlg : public QDialog {
     void OnOk();
     void OnCancel();
     void LoadPages(const TaskInfo& task);
-    TaskInfo Gather();
+    // The task of both pages; makeStorage: the user chose to have its missing storage folder made.
+    TaskInfo Gather(bool& makeStorage);
 
     CFileBackupSetupBaseDlg* base_;
     CFileBackupSetupExtDlg* ext_;

@@ -19,7 +19,7 @@ CMysqlBackupDlg::CMysqlBackupDlg(QWidget* parent) : TaskPage("166", parent) {
                      MySqlLogViewConfig(),
                      [](const TaskInfo& task) { return IsDatabaseTaskOf(task, kMySql); },
                      {"任务[%1]正在执行", "任务 %1 执行成功！", "成功", "任务 %1 执行失败！\n%2", "失败",
-                      "该任务不是MySQL备份任务"}});
+                      "该任务不是MySQL备份任务", "获取id为%1的任务详细信息失败"}});
     serverFound_ = editor->serviceBox()->count() > 0;
     if (!serverFound_) {
         tabs()->current()->hide();

@@ -49,42 +49,52 @@ int RunNow::Running() const {
 
 void RunNow::Execute(int taskId, const QPointer<QWidget>& window, const std::stop_token& stop) {
     TaskInfo task;
-    const bool found = TaskStore().GetTaskById(taskId, task);
-    SetMainCaption(window.data(), texts_.runningCaption.arg(Q(task.name)));
-    std::string message;
-    const bool ofKind = found && runs_(task);
-    if (found && !ofKind) message = texts_.wrongKind.toStdString();
-    const bool succeeded = ofKind && RunOnce(task, stop, message);
-    SetMainCaption(window.data(), "");
-    if (succeeded) {
-        ShowOnWindowThread(texts_.succeeded.arg(Q(task.name)), texts_.successCaption,
-                           Prompter::Icon::Information);
-    } else {
-        ShowOnWindowThread(texts_.failed.arg(Q(task.name), Q(message)), texts_.failureCaption,
-                           Prompter::Icon::Error);
+    if (TaskStore().GetTaskById(taskId, task)) {
+        RunFound(task, window, stop);
+    } else if (!texts_.missing.isEmpty()) {
+        ShowOnWindowThread(texts_.missing.arg(taskId), "错误", Prompter::Icon::Error);
     }
     QMetaObject::invokeMethod(
         this, [this, taskId] { emit runEnded(taskId); }, Qt::QueuedConnection);
 }
 
-bool RunNow::RunOnce(const TaskInfo& task, const std::stop_token& stop, std::string& message) {
-    {
-        std::lock_guard lock(mutex_);
-        if (!running_.insert(task.id).second) return Refuse(message);
+void RunNow::RunFound(const TaskInfo& task, const QPointer<QWidget>& window, const std::stop_token& stop) {
+    SetMainCaption(window.data(), texts_.runningCaption.arg(Q(task.name)));
+    if (!runs_(task)) {
+        if (!texts_.wrongKind.isEmpty()) ShowOnWindowThread(texts_.wrongKind, "错误", Prompter::Icon::Error);
+        SetMainCaption(window.data(), "");
+        return;
     }
-    const bool succeeded = RunMarked(task, stop, message);
-    std::lock_guard lock(mutex_);
-    running_.erase(task.id);
-    return succeeded;
+    std::string message;
+    const RunEnd end = RunOnce(task, stop, message);
+    SetMainCaption(window.data(), "");
+    if (end == RunEnd::Succeeded) {
+        ShowOnWindowThread(texts_.succeeded.arg(Q(task.name)), texts_.successCaption,
+                           Prompter::Icon::Information);
+    } else if (end == RunEnd::Failed) {
+        ShowOnWindowThread(texts_.failed.arg(Q(task.name), Q(message)), texts_.failureCaption,
+                           Prompter::Icon::Error);
+    }
 }
 
-bool RunNow::RunMarked(const TaskInfo& task, const std::stop_token& stop, std::string& message) {
+RunNow::RunEnd RunNow::RunOnce(const TaskInfo& task, const std::stop_token& stop, std::string& message) {
+    {
+        std::lock_guard lock(mutex_);
+        if (!running_.insert(task.id).second) return Refuse();
+    }
+    const RunEnd end = RunMarked(task, stop, message);
+    std::lock_guard lock(mutex_);
+    running_.erase(task.id);
+    return end;
+}
+
+RunNow::RunEnd RunNow::RunMarked(const TaskInfo& task, const std::stop_token& stop, std::string& message) {
     HandRun hand(task, Now());
     if (hand.state() == RunStart::NotWritten) {
         message = "无法在 " + TempIniPath() + " 中记录运行状态";
-        return false;
+        return RunEnd::Failed;
     }
-    if (hand.state() != RunStart::Started) return Refuse(message);
+    if (hand.state() != RunStart::Started) return Refuse();
     StateLogSink status(ProgramDir());
     WindowAsker asker(stop);
     CBackup backup;
@@ -92,13 +102,12 @@ bool RunNow::RunMarked(const TaskInfo& task, const std::stop_token& stop, std::s
     // A run that the window's end cut short left its output and its start for the record.
     if (!succeeded && stop.stop_requested()) backup.RecordInterruptedRun(task, RecordedRunStart(task.id));
     hand.Finish(succeeded);
-    return succeeded;
+    return succeeded ? RunEnd::Succeeded : RunEnd::Failed;
 }
 
-bool RunNow::Refuse(std::string& message) {
-    message = kAlreadyRunning;
+RunNow::RunEnd RunNow::Refuse() {
     ShowOnWindowThread(kAlreadyRunning, "错误", Prompter::Icon::Warning);
-    return false;
+    return RunEnd::Refused;
 }
 
 void RunNow::ShowOnWindowThread(const QString& text, const QString& caption, Prompter::Icon icon) {

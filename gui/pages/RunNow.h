@@ -21,7 +21,8 @@ namespace zov::gui {
 
 // What a page's run-now says: the caption of the main window while a task runs ("%1": the task name), the
 // boxes of a run that succeeded ("%1": the name) and failed ("%1": the name, "%2": why) with their
-// captions, and why a task of another kind is not run.
+// captions; the box (caption "错误") of a task of another kind and of a task id the store does not hold
+// ("%1": the id), each left out when its text is empty.
 struct RunNowTexts {
     QString runningCaption;
     QString succeeded;
@@ -29,6 +30,7 @@ struct RunNowTexts {
     QString failed;
     QString failureCaption;
     QString wrongKind;
+    QString missing;
 };
 
 // Runs tasks at once inside the management program, as the service's workers run them: each run on a
@@ -58,6 +60,9 @@ class RunNow : public QObject {
     void runEnded(int taskId);
 
   private:
+    // How a run of a task of the page's kind ended; a refused one has said why in a box of its own.
+    enum class RunEnd { Succeeded, Failed, Refused };
+
     struct Run {
         std::jthread thread;
         std::shared_ptr<std::atomic<bool>> ended = std::make_shared<std::atomic<bool>>(false);
@@ -65,12 +70,14 @@ class RunNow : public QObject {
 
     // The body of one run on its thread; window is the page's window.
     void Execute(int taskId, const QPointer<QWidget>& window, const std::stop_token& stop);
+    // The stored task's run, between the main window's caption naming it and the normal caption.
+    void RunFound(const TaskInfo& task, const QPointer<QWidget>& window, const std::stop_token& stop);
     // The run of a task of the page's kind, unless this program runs it now.
-    bool RunOnce(const TaskInfo& task, const std::stop_token& stop, std::string& message);
+    RunEnd RunOnce(const TaskInfo& task, const std::stop_token& stop, std::string& message);
     // The run between its start and its end in temp.ini.
-    bool RunMarked(const TaskInfo& task, const std::stop_token& stop, std::string& message);
-    // The refusal of a task that runs now: its box, and its text as the run's failure text.
-    bool Refuse(std::string& message);
+    RunEnd RunMarked(const TaskInfo& task, const std::stop_token& stop, std::string& message);
+    // The refusal of a task that runs now: its box.
+    RunEnd Refuse();
     // Queues a box over the page's window on the window thread.
     void ShowOnWindowThread(const QString& text, const QString& caption, Prompter::Icon icon);
 

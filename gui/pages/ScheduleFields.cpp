@@ -2,6 +2,7 @@
 
 #include <QStringList>
 #include <algorithm>
+#include <vector>
 
 #include "engine/tasks/Schedule.h"
 
@@ -54,6 +55,11 @@ std::string TimeFieldTimes(const QString& text) {
     if (times.empty()) return kDefaultTime;
     std::replace(times.begin(), times.end(), ',', ' ');
     return times;
+}
+
+QString TimeFieldFault(const QString& text) {
+    const std::vector<std::string> bad = BadTimeItems(text.toStdString());
+    return bad.empty() ? QString() : QString::fromStdString(BadTimesText(bad));
 }
 
 }  // namespace zov::gui

@@ -20,5 +20,8 @@ QString TimeFieldText(const std::string& times);
 // The stored times of a typed time field: the valid times once each (CheckTimeList), "01:00" when none is
 // left, separated by blanks.
 std::string TimeFieldTimes(const QString& text);
+// Why a typed time field cannot be saved: "备份时间“25:99”无效" naming each item that is no time of day; ""
+// when every item is one.
+QString TimeFieldFault(const QString& text);
 
 }  // namespace zov::gui

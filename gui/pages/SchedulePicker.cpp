@@ -83,4 +83,8 @@ void SchedulePicker::Gather(TaskInfo& task) const {
     task.times = TimeFieldTimes(times_->text());
 }
 
+QString SchedulePicker::TimeFault() const {
+    return period_->currentIndex() >= 0 ? TimeFieldFault(times_->text()) : QString();
+}
+
 }  // namespace zov::gui

@@ -43,6 +43,9 @@ class SchedulePicker : public QWidget {
     void Load(const TaskInfo& task);
     // The period, days and times into task, with kTaskScheduled set when a period is chosen.
     void Gather(TaskInfo& task) const;
+    // Why the typed times cannot be saved (TimeFieldFault) while a period is chosen; "" when they can.
+    // Without a period the field is read-only and keeps the stored times.
+    QString TimeFault() const;
 
   private:
     void OnPeriodChanged(int index);

@@ -47,6 +47,7 @@ TEST_F(RestorePointsTest, TheWholeFolderLayoutListsEachSetOnceAndItsDifferential
     File("diff/docs_20240103000000/20240105000000.part1.rar");
     File("diff/docs_20240103000000/20240105000000.part2.rar");
     Folder("diff/docs_20240103000000/20240106000000/docs");
+    Folder("diff/docs_20240103000000/20240103000000");  // the copied base's own, empty: the base is the point
     File("diff/docs_20240103000000/2024010600000.rar");
     File("diff/docs_20240102030405/20240104000000.rar");
     File("diff/other_20240102030407/20240107000000.rar");

@@ -125,6 +125,20 @@ TEST(ScheduleTest, CheckTimeList) {
     for (const Case& c : cases) EXPECT_EQ(CheckTimeList(c.typed), c.clean) << c.typed;
 }
 
+// The typed items that name no time of day are told as typed; repeats and empty items are no fault.
+TEST(ScheduleTest, BadTimeItems) {
+    struct Case {
+        std::string typed;
+        std::vector<std::string> bad;
+    };
+    const Case cases[] = {
+        {"08:00,8,8:5 9：30", {}},    {"25:99", {"25:99"}}, {"12:00,24:00，7:60", {"24:00", "7:60"}},
+        {"0,7a,,08:00", {"0", "7a"}}, {",,, ", {}},         {"12:00:00", {"12:00:00"}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(BadTimeItems(c.typed), c.bad) << c.typed;
+    EXPECT_EQ(BadTimesText({"25:99", "7a"}), "备份时间“25:99”“7a”无效");
+}
+
 TEST(ScheduleTest, GetDateText) {
     test::ChinaTimeClock zone(2024, 3, 5, 14, 7, 9);
     const std::time_t when = MakeLocalTime(2024, 3, 5, 14, 7, 9);

@@ -156,12 +156,12 @@ class FileTaskEditorTest : public QObject {
         QTest::addColumn<std::function<bool(const TaskInfo&)>>("expected");
         using Type = std::function<void(NewTaskEditor&)>;
         using Check = std::function<bool(const TaskInfo&)>;
-        QTest::newRow("times cleaned") << Type([](NewTaskEditor& e) {
-            Control<QLineEdit>(e.base, "1079")->setText("8:35,12:00,12:00,25:00");
-        }) << Check([](const TaskInfo& t) { return t.times == "08:35 12:00" && t.days.all(); });
-        QTest::newRow("no valid time")
-            << Type([](NewTaskEditor& e) { Control<QLineEdit>(e.base, "1079")->setText("99:99"); })
-            << Check([](const TaskInfo& t) { return t.times == "01:00"; });
+        QTest::newRow("times cleaned")
+            << Type([](NewTaskEditor& e) { Control<QLineEdit>(e.base, "1079")->setText("8:35,12:00,12:00"); })
+            << Check([](const TaskInfo& t) { return t.times == "08:35 12:00" && t.days.all(); });
+        QTest::newRow("no time") << Type([](NewTaskEditor& e) {
+            Control<QLineEdit>(e.base, "1079")->setText("");
+        }) << Check([](const TaskInfo& t) { return t.times == "01:00"; });
         QTest::newRow("several times") << Type([](NewTaskEditor& e) {
             Control<QLineEdit>(e.base, "1079")->setText(" 20:00, 07:30,20:00");
         }) << Check([](const TaskInfo& t) { return t.times == "20:00 07:30"; });
@@ -233,6 +233,109 @@ class FileTaskEditorTest : public QObject {
         QVERIFY2(expected(stored.front()), TaskRecord(stored.front()).c_str());
         QCOMPARE(stored.front().name, std::string("docs"));
         QVERIFY(stored.front().HasFlag(zov::kTaskScheduled));
+    }
+
+    // A typed time that is no time of day is named and nothing is saved, in a new task and a stored one.
+    void AnImpossibleTimeIsRefused_data() {
+        QTest::addColumn<bool>("stored");
+        QTest::addColumn<QString>("times");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("new, out of range") << false << "25:99"
+                                           << "备份时间“25:99”无效";
+        QTest::newRow("new, among good ones") << false << "12:00,24:00,7:60"
+                                              << "备份时间“24:00”“7:60”无效";
+        QTest::newRow("stored, hour 0 alone") << true << "08:00,0"
+                                              << "备份时间“0”无效";
+        QTest::newRow("stored, seconds") << true << "12:00:00"
+                                         << "备份时间“12:00:00”无效";
+    }
+    void AnImpossibleTimeIsRefused() {
+        QFETCH(bool, stored);
+        QFETCH(QString, times);
+        QFETCH(QString, message);
+        Fixture f;
+        std::filesystem::create_directories(f.folder / "bak/old");
+        QVERIFY(StoreRecords({TaskRecord(f.Task(1, "old"))}));
+        const std::string before = ReadFile(zov::TaskDbPath());
+        NewTaskEditor e(f);
+        if (stored) {
+            e.editor.SetOperation(CFileBackupSetupDlg::kModify, 1);
+            QVERIFY(e.editor.Prepare());
+        }
+        Control<QLineEdit>(e.base, "1079")->setText(times);
+        ClickOk(e.editor);
+        QCOMPARE(f.prompter.Texts(), QStringList{message});
+        QCOMPARE(f.prompter.Boxes().front().caption, QString("错误"));
+        QCOMPARE(e.editor.result(), int(QDialog::Rejected));
+        QCOMPARE(ReadFile(zov::TaskDbPath()), before);
+    }
+
+    // An emptied name is refused as on creation; the stored task keeps its name and nothing is saved.
+    void AnEmptyNameIsRefused_data() {
+        QTest::addColumn<bool>("stored");
+        QTest::newRow("new task") << false;
+        QTest::newRow("stored task") << true;
+    }
+    void AnEmptyNameIsRefused() {
+        QFETCH(bool, stored);
+        Fixture f;
+        std::filesystem::create_directories(f.folder / "bak/old");
+        QVERIFY(StoreRecords({TaskRecord(f.Task(1, "old"))}));
+        const std::string before = ReadFile(zov::TaskDbPath());
+        NewTaskEditor e(f);
+        if (stored) {
+            e.editor.SetOperation(CFileBackupSetupDlg::kModify, 1);
+            QVERIFY(e.editor.Prepare());
+        }
+        Control<QLineEdit>(e.base, "1054")->clear();
+        ClickOk(e.editor);
+        QCOMPARE(f.prompter.Texts(), QStringList{"任务名为空或者不合法"});
+        QCOMPARE(f.prompter.Boxes().front().caption, QString("错误"));
+        QCOMPARE(e.editor.result(), int(QDialog::Rejected));
+        QCOMPARE(ReadFile(zov::TaskDbPath()), before);
+        QCOMPARE(StoredTasks().front().name, std::string("old"));
+    }
+
+    // A missing storage folder that the user has made is made only for a task that is saved.
+    void ARefusedTaskMakesNoStorageFolder_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("storage");
+        QTest::addColumn<QList<Answer>>("answers");
+        QTest::addColumn<QStringList>("texts");
+        const QString asked = "存储目录不存在，是否立即创建？";
+        QTest::newRow("the name of another task") << "old"
+                                                  << "bak/new" << QList<Answer>{Answer::Yes}
+                                                  << QStringList{asked, "错误的任务: 任务名重复，请重新设置"};
+        QTest::newRow("inside another task's storage, not gone on")
+            << "docs"
+            << "bak/old/new" << QList<Answer>{Answer::Yes, Answer::No}
+            << QStringList{
+                   asked,
+                   "任务设置发生冲突: "
+                   "当前路径和其他任务存储路径存在上下级关系，这样可能会影响备份和还原功能。\n\n请问需要继续"
+                   "操作吗？"};
+        QTest::newRow("an empty name")
+            << ""
+            << "bak/new" << QList<Answer>{Answer::Yes} << QStringList{"任务名为空或者不合法"};
+    }
+    void ARefusedTaskMakesNoStorageFolder() {
+        QFETCH(QString, name);
+        QFETCH(QString, storage);
+        QFETCH(QList<Answer>, answers);
+        QFETCH(QStringList, texts);
+        Fixture f;
+        std::filesystem::create_directories(f.folder / "bak/old");
+        QVERIFY(StoreRecords({TaskRecord(f.Task(1, "old"))}));
+        NewTaskEditor e(f);
+        const std::string folder = f.folder / storage.toStdString();
+        Control<QLineEdit>(e.base, "1054")->setText(name);
+        Control<QLineEdit>(e.base, "1060")->setText(QString::fromStdString(folder));
+        f.prompter.Script(answers);
+        ClickOk(e.editor);
+        QCOMPARE(f.prompter.Texts(), texts);
+        QCOMPARE(e.editor.result(), int(QDialog::Rejected));
+        QVERIFY(!std::filesystem::exists(folder));
+        QCOMPARE(StoredTasks().size(), std::size_t(1));
     }
 
     void RefusedCharactersKeepTheDialogOpen_data() {

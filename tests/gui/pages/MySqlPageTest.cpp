@@ -161,15 +161,22 @@ class MySqlPageTest : public QObject {
     // A new task from the form, with the server's database chosen; what the store cannot hold is refused.
     void AFormBecomesATask_data() {
         QTest::addColumn<QString>("rootPassword");
+        QTest::addColumn<QString>("times");
         QTest::addColumn<QString>("box");
         QTest::newRow("saved") << ""
+                               << "01:00"
                                << "任务添加成功";
         QTest::newRow("a root password the store cannot hold")
             << "a<b"
+            << "01:00"
             << "错误的任务: root密码不能含有 <、>、| 或控制字符，请重新设置";
+        QTest::newRow("an impossible time") << ""
+                                            << "25:99"
+                                            << "备份时间“25:99”无效";
     }
     void AFormBecomesATask() {
         QFETCH(QString, rootPassword);
+        QFETCH(QString, times);
         QFETCH(QString, box);
         Fixture f;
         QVERIFY(StoreRecords({}));
@@ -186,14 +193,17 @@ class MySqlPageTest : public QObject {
         QTest::mouseClick(Control<QPushButton>(editor, "1412"), Qt::LeftButton);
         Control<QLineEdit>(editor, "1281")->setText("my");
         Control<QLineEdit>(editor, "1271")->setText(QString::fromStdString(f.folder / "bak"));
+        Control<QLineEdit>(editor, "1305")->setText(times);
         Control<QLineEdit>(editor, "1289")
             ->setText(rootPassword.isEmpty() ? QString::fromStdString(f.server.rootPassword) : rootPassword);
         ClickOk(editor);
         // A password the server refuses is asked about first.
         QCOMPARE(f.prompter.Texts().size(), rootPassword.isEmpty() ? 1 : 2);
         QCOMPARE(f.prompter.Texts().back(), box);
+        const bool saved = box == "任务添加成功";
+        if (!saved) QCOMPARE(f.prompter.Boxes().back().caption, QString("错误"));
         const std::vector<TaskInfo> stored = StoredTasks();
-        QCOMPARE(stored.size(), std::size_t(rootPassword.isEmpty() ? 1 : 0));
+        QCOMPARE(stored.size(), std::size_t(saved ? 1 : 0));
         if (stored.empty()) return;
         QCOMPARE(stored.front().serviceName, std::string(zov::test::kTestServerService));
         QCOMPARE(stored.front().database, f.database);

@@ -125,8 +125,8 @@ class RunNowServiceTest : public QObject {
             QVERIFY(f.StartService());
             QTRY_COMPARE_WITH_TIMEOUT(f.State(zov::kRunningSection, key), f.task.times, 20000);
             ClickRunNow(page);
-            QTRY_COMPARE_WITH_TIMEOUT(f.prompter.Texts().size(), qsizetype(2), 10000);
-            QCOMPARE(f.prompter.Texts().front(), QString("该任务正在运行，需执行结束后才能再次运行。"));
+            QTRY_COMPARE_WITH_TIMEOUT(f.prompter.Texts(),
+                                      QStringList{"该任务正在运行，需执行结束后才能再次运行。"}, 10000);
         }
         QTRY_COMPARE_WITH_TIMEOUT(f.State(zov::kSucceededSection, key), f.task.times, 20000);
         QTest::qWait(kSchedulerPassMs);

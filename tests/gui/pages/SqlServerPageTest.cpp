@@ -197,6 +197,12 @@ class SqlServerPageTest : public QObject {
             << "错误的任务: 数据库名不能含有 <、>、| 或控制字符，请重新设置"
             << ""
             << "";
+        QTest::newRow("an impossible time") << Fill([](CMSSqlBackupSetupDlg& e) {
+            Move(e, e.picker()->availableList(), "hr", "1226");
+            Control<QLineEdit>(e, "1329")->setText("08:00,25:99");
+        }) << "备份时间“25:99”无效"
+                                            << ""
+                                            << "";
         QTest::newRow("a name with a slash") << Fill([](CMSSqlBackupSetupDlg& e) {
             Control<QLineEdit>(e, "1223")->setText("a/b");
             Move(e, e.picker()->availableList(), "hr", "1226");

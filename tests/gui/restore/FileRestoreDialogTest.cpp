@@ -252,6 +252,30 @@ class FileRestoreDialogTest : public QObject {
         QVERIFY(restore.Button("1426").isEnabled());
     }
 
+    // A whole-folder task lists each of its two runs once, by its time: the base of a differential task is
+    // not listed a second time as the first entry of its differential set.
+    void EachRunIsListedOnce_data() {
+        QTest::addColumn<bool>("compressed");
+        QTest::addColumn<bool>("diff");
+        QTest::newRow("copied") << false << false;
+        QTest::newRow("compressed") << true << false;
+        QTest::newRow("differential copied") << false << true;
+        QTest::newRow("differential compressed") << true << true;
+    }
+    void EachRunIsListedOnce() {
+        QFETCH(bool, compressed);
+        QFETCH(bool, diff);
+        RestoreCase restore(compressed, "", 0, diff, false);
+        restore.Open();
+        zov::gui::test::SaveScreenshot(restore.tree(), "file-restore-differential");
+        QTreeWidgetItem* root = restore.tree().topLevelItem(0);
+        QVERIFY(root != nullptr);
+        QCOMPARE(root->text(0), QString("docs(2)"));
+        QStringList labels;
+        for (int index = 0; index < root->childCount(); ++index) labels.append(root->child(index)->text(0));
+        QCOMPARE(labels, (QStringList{TimeText(kFirstStamp), TimeText(kSecondStamp)}));
+    }
+
     // The source is gone: its points are still listed and restored.
     void ListsThePointsOfAGoneSource() {
         RestoreCase restore(true, "", 0, true, false);
