@@ -2,7 +2,8 @@
 # Fails when an include crosses the layers: platform/ includes nothing of engine/, service/ or gui/;
 # engine/ includes nothing of service/ or gui/; neither includes Qt; an engine folder includes only
 # itself and the folders below it; service/ and gui/ never include each other; gui/widgets/ includes
-# only Qt and itself. Usage: check-layers.sh [root folder] (default: the checkout).
+# only Qt and itself; a gui folder includes only itself and the floors below it (widgets, shell,
+# restore, pages, app). Usage: check-layers.sh [root folder] (default: the checkout).
 # One awk reads every source once (awk is part of every Debian system).
 set -euo pipefail
 root=${1:-"$(dirname "$0")/.."}
@@ -14,6 +15,9 @@ BEGIN {
     # The engine folders, lowest first.
     split("util settings jobs logs filter tasks files archive mysql mssql backup restore control", order, " ")
     for (i in order) rank[order[i]] = i - 1
+    # The floors of the management program, lowest first.
+    split("widgets shell restore pages app", gui_order, " ")
+    for (i in gui_order) gui_rank[gui_order[i]] = i - 1
     failures = 0
 }
 
@@ -29,6 +33,8 @@ function component(path, n,    parts) {
 
 function rank_of(name) { return (name in rank) ? rank[name] : -1 }
 
+function gui_rank_of(name) { return (name in gui_rank) ? gui_rank[name] : -1 }
+
 function check(file, line, include,    layer, folder, target, to, from_rank, to_rank) {
     layer = component(file, 1)
     folder = component(file, 2)
@@ -40,8 +46,16 @@ function check(file, line, include,    layer, folder, target, to, from_rank, to_
         (layer == "engine" && target ~ /^(service|gui)\//) ||
         (layer == "service" && target ~ /^gui\//) || (layer == "gui" && target ~ /^service\//)) {
         report(file ":" line " includes " target)
-    } else if (layer == "gui" && target ~ /^(engine\/|platform\/|gui\/shell\/|gui\/pages\/|gui\/restore\/)/) {
-        if (folder == "widgets") report(file ":" line ": gui/widgets includes " target)
+    } else if (layer == "gui" && folder == "widgets" && target ~ /^(engine|platform)\//) {
+        report(file ":" line ": gui/widgets includes " target)
+    } else if (layer == "gui" && target ~ /^gui\//) {
+        to = component(target, 2)
+        from_rank = gui_rank_of(folder)
+        to_rank = gui_rank_of(to)
+        if (to_rank < 0 || from_rank < 0)
+            report(file ":" line ": gui folder not in the floor order (" folder " -> " to ")")
+        else if (to_rank > from_rank)
+            report(file ":" line ": gui/" folder " includes the higher gui/" to)
     } else if (layer == "engine" && target ~ /^engine\//) {
         to = component(target, 2)
         from_rank = rank_of(folder)

@@ -10,7 +10,7 @@
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
 #include "gui/pages/DetailLogDlg.h"
-#include "gui/pages/PageControls.h"
+#include "gui/shell/PageControls.h"
 #include "gui/shell/GuiUtilities.h"
 #include "gui/shell/GuiUtilitiesFiles.h"
 #include "gui/shell/PageLook.h"

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <QTreeWidget>
 
-#include "gui/pages/PageControls.h"
+#include "gui/shell/PageControls.h"
 #include "gui/shell/PageLook.h"
 #include "gui/widgets/ListLook.h"
 #include "gui/widgets/MyButton.h"

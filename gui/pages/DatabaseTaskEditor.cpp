@@ -5,7 +5,7 @@
 #include <QRegularExpression>
 
 #include "engine/tasks/QelXml.h"
-#include "gui/pages/PageControls.h"
+#include "gui/shell/PageControls.h"
 #include "gui/pages/TaskSaveChecks.h"
 #include "gui/shell/FileChooser.h"
 #include "gui/shell/PageLook.h"

@@ -4,7 +4,7 @@
 #include <QTreeWidget>
 
 #include "gui/pages/DatabaseTaskEditor.h"
-#include "gui/pages/PageControls.h"
+#include "gui/shell/PageControls.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/widgets/MyButton.h"

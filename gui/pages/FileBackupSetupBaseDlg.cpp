@@ -7,7 +7,7 @@
 #include <QRadioButton>
 
 #include "engine/tasks/TaskValidation.h"
-#include "gui/pages/PageControls.h"
+#include "gui/shell/PageControls.h"
 #include "gui/pages/SchedulePicker.h"
 #include "gui/shell/GuiUtilities.h"
 #include "gui/shell/PageLook.h"

@@ -12,7 +12,7 @@
 #include <algorithm>
 
 #include "gui/pages/FilterHintDlg.h"
-#include "gui/pages/PageControls.h"
+#include "gui/shell/PageControls.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 

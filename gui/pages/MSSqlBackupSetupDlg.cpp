@@ -6,7 +6,7 @@
 
 #include "engine/mssql/SqlOperator.h"
 #include "engine/mssql/SqlServerConnection.h"
-#include "gui/pages/PageControls.h"
+#include "gui/shell/PageControls.h"
 #include "gui/pages/SqlDatabaseListing.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"

@@ -9,7 +9,7 @@
 #include "engine/mysql/MySqlDatabases.h"
 #include "engine/mysql/MySqlServices.h"
 #include "engine/mysql/MySqlTools.h"
-#include "gui/pages/PageControls.h"
+#include "gui/shell/PageControls.h"
 #include "gui/restore/MySqlLogin.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"

@@ -4,7 +4,7 @@
 #include <QLabel>
 #include <algorithm>
 
-#include "gui/pages/PageControls.h"
+#include "gui/shell/PageControls.h"
 #include "gui/pages/ScheduleFields.h"
 #include "gui/shell/PageLook.h"
 #include "gui/widgets/FilteredEdits.h"

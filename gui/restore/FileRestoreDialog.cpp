@@ -17,7 +17,7 @@
 #include "engine/restore/RestorePoints.h"
 #include "engine/util/CommonFiles.h"
 #include "engine/util/CommonTime.h"
-#include "gui/pages/PageControls.h"
+#include "gui/shell/PageControls.h"
 #include "gui/restore/FileRestoreRun.h"
 #include "gui/restore/SetBrowser.h"
 #include "gui/shell/PageLook.h"

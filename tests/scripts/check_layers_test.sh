@@ -18,11 +18,14 @@ cases=(
     "platform/Clock.cpp|#include \"service/Worker.h\"|platform includes service"
     "engine/util/Md5.cpp|#include \"engine/backup/Backup.h\"|engine folder includes a higher one"
     "engine/tasks/TaskInfo.h|#include <QWidget>|engine includes Qt"
-    "engine/files/FileOperator.h|#include \"gui/shell/MainWindow.h\"|engine includes gui"
+    "engine/files/FileOperator.h|#include \"gui/app/MainWindow.h\"|engine includes gui"
     "engine/archive/ZipOperator.h|  #  include \"service/RunQueue.h\"|engine includes service, spaced"
     "service/Worker.cpp|#include \"gui/shell/Prompter.h\"|service includes gui"
     "gui/widgets/ColorRef.cpp|#include \"engine/util/Md5.h\"|the widget library includes the engine"
     "gui/widgets/ColorRef.h|#include \"gui/shell/Prompter.h\"|the widget library includes the shell"
+    "gui/shell/Prompter.cpp|#include \"gui/pages/TaskPage.h\"|the shell includes the pages"
+    "gui/restore/RestoreBox.cpp|#include \"gui/pages/PageControls.h\"|a restore includes the pages"
+    "gui/pages/TaskPage.cpp|#include \"gui/app/MainWindow.h\"|the pages include the program's room"
 )
 for row in "${cases[@]}"; do
     IFS='|' read -r file line what <<<"$row"

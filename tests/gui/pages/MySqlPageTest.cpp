@@ -16,7 +16,7 @@
 #include "gui/pages/MysqlBackupDlg.h"
 #include "gui/pages/MysqlBackupListDlg.h"
 #include "gui/pages/MysqlBackupSetupDlg.h"
-#include "gui/pages/PageControls.h"
+#include "gui/shell/PageControls.h"
 #include "gui/restore/MySqlLogin.h"
 #include "gui/restore/MySqlRestoreDialog.h"
 #include "gui/shell/PageTabs.h"

@@ -13,7 +13,7 @@
 #include "engine/tasks/QelXml.h"
 #include "gui/restore/RestoreEngine.h"
 #include "gui/shell/AboutDialog.h"
-#include "gui/shell/MainWindow.h"
+#include "gui/app/MainWindow.h"
 #include "gui/shell/SingleInstance.h"
 #include "gui/shell/TaskStore.h"
 #include "gui/widgets/ButtonST.h"

@@ -1,4 +1,4 @@
-#include "gui/pages/PageControls.h"
+#include "gui/shell/PageControls.h"
 
 #include <QComboBox>
 #include <QRadioButton>

@@ -1,4 +1,4 @@
-#include "gui/shell/StowmeranApp.h"
+#include "gui/app/StowmeranApp.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -16,7 +16,7 @@
 #include "engine/settings/ProgramFiles.h"
 #include "engine/settings/SystemLog.h"
 #include "gui/shell/AutoAnswerPrompter.h"
-#include "gui/shell/MainWindow.h"
+#include "gui/app/MainWindow.h"
 #include "gui/shell/MakerAddresses.h"
 #include "gui/shell/Prompter.h"
 #include "gui/shell/SingleInstance.h"

@@ -1,4 +1,4 @@
-#include "gui/shell/MainWindow.h"
+#include "gui/app/MainWindow.h"
 
 #include <QCloseEvent>
 #include <QLabel>

@@ -2,7 +2,7 @@
 #include <cstdio>
 
 #include "gui/shell/StartConditions.h"
-#include "gui/shell/StowmeranApp.h"
+#include "gui/app/StowmeranApp.h"
 #include "gui/shell/ToolkitSetup.h"
 
 int main(int argc, char** argv) {
