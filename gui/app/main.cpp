@@ -1,8 +1,8 @@
 #include <QApplication>
 #include <cstdio>
 
-#include "gui/shell/StartConditions.h"
 #include "gui/app/StowmeranApp.h"
+#include "gui/shell/StartConditions.h"
 #include "gui/shell/ToolkitSetup.h"
 
 int main(int argc, char** argv) {

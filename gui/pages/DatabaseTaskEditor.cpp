@@ -5,9 +5,9 @@
 #include <QRegularExpression>
 
 #include "engine/tasks/QelXml.h"
-#include "gui/shell/PageControls.h"
 #include "gui/pages/TaskSaveChecks.h"
 #include "gui/shell/FileChooser.h"
+#include "gui/shell/PageControls.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/shell/QtText.h"

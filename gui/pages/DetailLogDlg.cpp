@@ -5,8 +5,8 @@
 
 #include "engine/backup/Backup.h"
 #include "engine/logs/QelLog.h"
-#include "gui/shell/PageControls.h"
 #include "gui/shell/GuiUtilities.h"
+#include "gui/shell/PageControls.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/QtText.h"
 #include "gui/widgets/DialogKeyFilter.h"

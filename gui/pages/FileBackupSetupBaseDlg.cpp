@@ -7,9 +7,9 @@
 #include <QRadioButton>
 
 #include "engine/tasks/TaskValidation.h"
-#include "gui/shell/PageControls.h"
 #include "gui/pages/SchedulePicker.h"
 #include "gui/shell/GuiUtilities.h"
+#include "gui/shell/PageControls.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/shell/QtText.h"

@@ -6,8 +6,8 @@
 
 #include "engine/mssql/SqlOperator.h"
 #include "engine/mssql/SqlServerConnection.h"
-#include "gui/shell/PageControls.h"
 #include "gui/pages/SqlDatabaseListing.h"
+#include "gui/shell/PageControls.h"
 #include "gui/shell/PageLook.h"
 #include "gui/shell/Prompter.h"
 #include "gui/widgets/MyButton.h"

@@ -4,8 +4,8 @@
 #include <QLabel>
 #include <algorithm>
 
-#include "gui/shell/PageControls.h"
 #include "gui/pages/ScheduleFields.h"
+#include "gui/shell/PageControls.h"
 #include "gui/shell/PageLook.h"
 #include "gui/widgets/FilteredEdits.h"
 
