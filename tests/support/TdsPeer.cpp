@@ -3,7 +3,6 @@
 #include <arpa/inet.h>
 #include <glob.h>
 #include <netinet/in.h>
-#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/socket.h>
@@ -108,36 +107,6 @@ int ClosedPort() {
     }
     ::close(fd);
     return port;
-}
-
-SilentServer::SilentServer() : listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
-    sockaddr_in address{};
-    address.sin_family = AF_INET;
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t length = sizeof address;
-    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
-        ::listen(listener_, 16) == 0 &&
-        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) == 0) {
-        port_ = ntohs(address.sin_port);
-    }
-}
-
-SilentServer::~SilentServer() {
-    for (const int fd : accepted_) ::close(fd);
-    if (listener_ >= 0) ::close(listener_);
-}
-
-bool SilentServer::Accept(std::size_t count, std::chrono::milliseconds timeout) {
-    const auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (accepted_.size() < count) {
-        const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
-            deadline - std::chrono::steady_clock::now());
-        pollfd waiting{listener_, POLLIN, 0};
-        if (left.count() <= 0 || ::poll(&waiting, 1, static_cast<int>(left.count())) <= 0) return false;
-        const int fd = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
-        if (fd >= 0) accepted_.push_back(fd);
-    }
-    return true;
 }
 
 TdsPeer::TdsPeer(const std::string& folder, const std::string& script, const std::string& user)

@@ -2,7 +2,6 @@
 
 #include <sys/types.h>
 
-#include <chrono>
 #include <map>
 #include <string>
 #include <vector>
@@ -39,24 +38,5 @@ std::string FreeTdsDriverPath();
 
 // A port of 127.0.0.1 where nothing listens (bound, then closed).
 int ClosedPort();
-
-// A server of 127.0.0.1 that takes connections and never writes, for the life of the object.
-class SilentServer {
-  public:
-    SilentServer();
-    ~SilentServer();
-    SilentServer(const SilentServer&) = delete;
-    SilentServer& operator=(const SilentServer&) = delete;
-
-    // 0 when it could not listen.
-    int port() const { return port_; }
-    // Takes the connections made; false when fewer than count in all were made within timeout.
-    bool Accept(std::size_t count, std::chrono::milliseconds timeout);
-
-  private:
-    int listener_ = -1;
-    int port_ = 0;
-    std::vector<int> accepted_;
-};
 
 }  // namespace zov::test

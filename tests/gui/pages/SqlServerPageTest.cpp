@@ -33,6 +33,7 @@
 #include "platform/Clock.h"
 #include "support/DatabasePageFolder.h"
 #include "support/RecordingShell.h"
+#include "support/SilentServer.h"
 #include "support/TaskStoreFiles.h"
 #include "support/TdsPeer.h"
 
@@ -352,8 +353,8 @@ class SqlServerPageTest : public QObject {
         using Clock = std::chrono::steady_clock;
         Fixture f;
         zov::test::SilentServer silent;
-        QVERIFY(silent.port() != 0);
-        IniFile(zov::ConfigIniPath()).Write("Port", "MSSQL", std::to_string(silent.port()));
+        QVERIFY(!silent.port().empty());
+        IniFile(zov::ConfigIniPath()).Write("Port", "MSSQL", silent.port());
         QVERIFY(StoreRecords({}));
         QTRY_COMPARE_WITH_TIMEOUT(SqlDatabaseListing::Threads(), 0, kWaitMs);
         auto editor = std::make_unique<CMSSqlBackupSetupDlg>(nullptr);
