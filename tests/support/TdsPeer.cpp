@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <sstream>
 
 #include "platform/Text.h"
@@ -109,10 +110,27 @@ int ClosedPort() {
     return port;
 }
 
+namespace {
+
+// One driver list for the life of the process: the driver manager keeps what it read of it for a while,
+// so a list in a test's folder, gone with the test, would fail the next test's connections.
+struct DriverList {
+    std::string folder = "/tmp/zov-odbc-XXXXXX";
+    DriverList() {
+        if (::mkdtemp(folder.data()) == nullptr) return;
+        WriteFile(folder + "/odbcinst.ini", "[FreeTDS]\nDriver=" + FreeTdsDriverPath() + "\n");
+        ::setenv("ODBCSYSINI", folder.c_str(), 1);
+    }
+    ~DriverList() { std::filesystem::remove_all(folder); }
+};
+
+void RegisterFreeTds() { static const DriverList list; }
+
+}  // namespace
+
 TdsPeer::TdsPeer(const std::string& folder, const std::string& script, const std::string& user)
     : record_(folder + "/peer-record.jsonl") {
-    WriteFile(folder + "/odbcinst.ini", "[FreeTDS]\nDriver=" + FreeTdsDriverPath() + "\n");
-    ::setenv("ODBCSYSINI", folder.c_str(), 1);
+    RegisterFreeTds();
     const std::string scriptPath = folder + "/peer-script.json";
     WriteFile(scriptPath, script);
     WriteFile(record_, "");

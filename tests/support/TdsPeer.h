@@ -10,10 +10,10 @@ namespace zov::test {
 
 // The scripted SQL Server stand-in tds_peer.py, run for the life of the object on a free port of
 // 127.0.0.1 (see the script's own notes for the script format). The process's ODBCSYSINI points at an
-// odbcinst.ini of folder that registers the FreeTDS driver as "FreeTDS".
+// odbcinst.ini of its own that registers the FreeTDS driver as "FreeTDS" for the life of the process.
 class TdsPeer {
   public:
-    // folder: where the script, the record and odbcinst.ini go; user: the account the peer runs as ("":
+    // folder: where the script and the record go; user: the account the peer runs as ("":
     // this process's).
     TdsPeer(const std::string& folder, const std::string& script, const std::string& user = "");
     ~TdsPeer();
