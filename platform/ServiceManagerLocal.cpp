@@ -107,7 +107,8 @@ bool LocalServiceManager::Start(const std::string& name) {
     if (!lock.held()) return Fail(errno);
     if (LiveSupervisor(*files)) return Fail(EALREADY);
     SupervisorSetup setup;
-    setup.files = *files;
+    setup.recordFolder = recordFolder_;
+    setup.name = name;
     setup.command = SplitCommandLine(ini::Read(files->registration, kSection, "Command"));
     if (setup.command.empty()) return Fail(EINVAL);
     setup.workingDirectory = FolderOf(setup.command.front());

@@ -47,14 +47,17 @@ std::optional<StatusRecord> ReadStatusRecord(const std::string& path);
 bool WriteStatusRecord(const std::string& path, pid_t pid, int state);
 
 struct SupervisorSetup {
-    LocalServiceFiles files;
+    std::string recordFolder;
+    std::string name;
     std::vector<std::string> command;  // program path and arguments
     std::string workingDirectory;
     std::chrono::milliseconds stopTimeout{10000};
 };
 
-// Starts a supervisor for the service and waits until it has started the service's program. 0 on success,
-// else an errno value (the program could not be run, or the supervisor did not answer).
+// Starts a supervisor for the service, the program zov-supervisor beside the running executable (a program
+// only root can change) with a clean environment and its own arguments, and waits until it has started the
+// service's program. 0 on success, else an errno value (no trusted supervisor program, the service's
+// program could not be run, or the supervisor did not answer).
 int LaunchSupervisor(const SupervisorSetup& setup);
 
 }  // namespace zov

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the programs, installs them (the service zovsvc, the management program stowmeran and the archiver)
-# into the program folder (default /opt/zov) and installs and starts the service there (systemd when it
-# runs, otherwise the service's own supervisor).
+# Builds the programs, installs them (the service zovsvc and its supervisor zov-supervisor, the management
+# program stowmeran and the archiver) into the program folder (default /opt/zov) and installs and starts the
+# service there (systemd when it runs, otherwise the service's own supervisor).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -13,7 +13,7 @@ cmake --install build-release --prefix "$program_dir" >/dev/null
 
 "$program_dir/zovsvc" -install
 "$program_dir/zovsvc" -version
-for program in zovsvc stowmeran rar; do
+for program in zovsvc zov-supervisor stowmeran rar; do
     [ -x "$program_dir/$program" ] || { echo "$program_dir/$program was not installed" >&2; exit 1; }
 done
 echo "Programs installed in $program_dir. Stop and remove the service with: $program_dir/zovsvc -uninstall"

@@ -106,6 +106,42 @@ TEST_F(LocalBackend, StartsDetachedAndStopsOnRequest) {
     EXPECT_TRUE(test::AllChildrenEnded());
 }
 
+// Whoever starts it (here this test program, with a display and a variable of its own), the supervisor is
+// the program zov-supervisor: its own command line and the service's clean environment, none of the
+// starter's.
+TEST_F(LocalBackend, TheSupervisorHasTheServicesEnvironmentAndItsOwnName) {
+    ASSERT_EQ(setenv("DISPLAY", ":99", 1), 0);
+    ASSERT_EQ(setenv("ZOV_STARTER_MARKER", "1", 1), 0);
+    ASSERT_TRUE(Install(kSleepingService));
+    ASSERT_TRUE(manager.SetRestartOnFailure("TestSvc"));
+    const bool started = manager.Start("TestSvc");
+    unsetenv("DISPLAY");
+    unsetenv("ZOV_STARTER_MARKER");
+    ASSERT_TRUE(started);
+    ASSERT_TRUE(Becomes(kServiceRunning));
+
+    const SupervisorRecord record = Record();
+    const std::vector<std::string> clean{
+        "LANG=C.UTF-8", "PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin",
+        "ZOV_PROGRAM_DIR=" + dir.path(),
+        std::string(kServiceStatusVariable) + "=" + dir.recordFolder() + "testsvc.status"};
+    EXPECT_EQ(test::EnvironmentOf(record.supervisorPid), clean);
+    const std::optional<ProcessInfo> supervisor = ReadProcessInfo(record.supervisorPid);
+    ASSERT_TRUE(supervisor.has_value());
+    ASSERT_FALSE(supervisor->arguments.empty());
+    EXPECT_EQ(supervisor->arguments.front(), "zov-supervisor");
+    EXPECT_EQ(supervisor->name, "zov-supervisor");
+
+    // It supervises as before: a killed service comes back, a stop ends both.
+    kill(record.servicePid, SIGKILL);
+    ASSERT_TRUE(WaitUntil([&] { return Record().servicePid != record.servicePid; }));
+    ASSERT_TRUE(Becomes(kServiceRunning));
+    ASSERT_TRUE(manager.Stop("TestSvc"));
+    EXPECT_TRUE(Becomes(kServiceStopped));
+    EXPECT_TRUE(WaitUntil([&] { return !test::IsAlive(record.supervisorPid); }));
+    EXPECT_TRUE(test::AllChildrenEnded());
+}
+
 TEST_F(LocalBackend, KillsAServiceThatOutlastsTheStopBound) {
     ASSERT_TRUE(Install(test::StubbornServiceScript()));
     ASSERT_TRUE(manager.Start("TestSvc"));

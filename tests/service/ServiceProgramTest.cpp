@@ -126,27 +126,23 @@ TEST(ServiceProgram, InstallsRunsReinstallsAndUninstalls) {
     EXPECT_TRUE(test::AllChildrenEnded());
 }
 
-// The service's environment as /proc shows it: NAME=value entries.
-std::vector<std::string> EnvironmentOf(pid_t pid) {
-    std::vector<std::string> entries;
-    const std::string text = ReadFile("/proc/" + std::to_string(pid) + "/environ");
-    for (size_t start = 0, end; (end = text.find('\0', start)) != std::string::npos; start = end + 1)
-        entries.push_back(text.substr(start, end - start));
-    return entries;
-}
-
 TEST(ServiceProgram, RunsWithACleanEnvironmentNotTheInstallers) {
     test::ServiceTestFolder dir;
     const std::string program = dir.InstallServiceProgram();
-    Output installed = RunProgram(dir, {program, "-install"}, {"ZOV_INSTALLER_MARKER=1"});
+    Output installed = RunProgram(dir, {program, "-install"}, {"ZOV_INSTALLER_MARKER=1", "DISPLAY=:99"});
     ASSERT_EQ(installed.exitCode, 0) << installed.text;
     ASSERT_TRUE(WaitUntil(IsRunning));
-    std::vector<std::string> environment = EnvironmentOf(ServicePid(dir));
+    std::vector<std::string> environment = test::EnvironmentOf(ServicePid(dir));
+    // The supervisor that zovsvc started runs under its own name with the same environment.
+    const std::optional<SupervisorRecord> supervisor =
+        ReadSupervisorRecord(dir.recordFolder() + "zovsvcx.supervisor");
+    ASSERT_TRUE(supervisor.has_value());
+    EXPECT_EQ(test::EnvironmentOf(supervisor->supervisorPid), environment);
+    EXPECT_EQ(ReadProcessInfo(supervisor->supervisorPid)->arguments.front(), "zov-supervisor");
     // The status variable is the local backend's own protocol.
     std::erase_if(environment, [](const std::string& entry) {
         return entry.starts_with(std::string(kServiceStatusVariable) + "=");
     });
-    std::sort(environment.begin(), environment.end());
     EXPECT_EQ(environment,
               (std::vector<std::string>{"LANG=C.UTF-8",
                                         "PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin",
@@ -209,6 +205,29 @@ TEST(ServiceProgram, InstallFailsWhenTheServiceDoesNotRun) {
     EXPECT_EQ(GetServiceState(kName), kServiceStopped);
     EXPECT_TRUE(DeleteServiceByName(kName));
     EXPECT_TRUE(test::AllChildrenEnded());
+}
+
+// Root runs the supervisor: one missing beside zovsvc, or one that others may change, is never started.
+TEST(ServiceProgram, InstallRefusesAMissingOrOpenSupervisor) {
+    const struct {
+        const char* what;
+        mode_t mode;  // 0: removed
+        int error;
+    } cases[] = {{"missing", 0, ENOENT}, {"writable by others", 0777, EPERM}};
+    for (const auto& c : cases) {
+        test::ServiceTestFolder dir;
+        const std::string program = dir.InstallServiceProgram();
+        const std::string supervisor = dir / "zov-supervisor";
+        ASSERT_EQ(c.mode == 0 ? unlink(supervisor.c_str()) : chmod(supervisor.c_str(), c.mode), 0) << c.what;
+        Output output = RunProgram(dir, {program, "-install"});
+        EXPECT_EQ(output.text, "ZovSvcx installed, but it is not running: its start was refused. Error " +
+                                   std::to_string(c.error) + "\n")
+            << c.what;
+        EXPECT_EQ(output.exitCode, 1) << c.what;
+        EXPECT_EQ(GetServiceState(kName), kServiceStopped) << c.what;
+        EXPECT_TRUE(DeleteServiceByName(kName)) << c.what;
+        EXPECT_TRUE(test::AllChildrenEnded()) << c.what;
+    }
 }
 
 TEST(ServiceProgram, FailedInstallEndsWithAnError) {

@@ -21,6 +21,7 @@
 #include "platform/Paths.h"
 #include "platform/ProcFind.h"
 #include "platform/ServiceManagerSupervisor.h"
+#include "platform/ServiceSupervision.h"
 
 namespace zov::test {
 
@@ -49,6 +50,7 @@ ServiceTestFolder::~ServiceTestFolder() {
 std::string ServiceTestFolder::InstallServiceProgram() {
     const std::string program = dir_ / "zovsvc";
     std::filesystem::copy_file(BuiltProgram("zovsvc"), program);
+    std::filesystem::copy_file(BuiltProgram(kSupervisorProgram), dir_ / kSupervisorProgram);
     return program;
 }
 
@@ -57,6 +59,15 @@ std::string ServiceTestFolder::WriteScript(const std::string& name, const std::s
     WriteFile(script, "#!/bin/sh\n" + body);
     chmod(script.c_str(), 0755);
     return script;
+}
+
+std::vector<std::string> EnvironmentOf(pid_t pid) {
+    std::vector<std::string> entries;
+    const std::string text = ReadFile("/proc/" + std::to_string(pid) + "/environ");
+    for (size_t start = 0, end; (end = text.find('\0', start)) != std::string::npos; start = end + 1)
+        entries.push_back(text.substr(start, end - start));
+    std::sort(entries.begin(), entries.end());
+    return entries;
 }
 
 NotifyReceiver::NotifyReceiver(const std::string& name) {

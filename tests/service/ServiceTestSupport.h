@@ -26,7 +26,7 @@ class ServiceTestFolder {
     std::string operator/(const std::string& relative) const { return dir_ / relative; }
     std::string recordFolder() const { return dir_ / "run/services/"; }
 
-    // Copies the built zovsvc into the folder; its path.
+    // Copies the built zovsvc and the supervisor program beside it into the folder; zovsvc's path.
     std::string InstallServiceProgram();
     // Writes an executable shell script; its path.
     std::string WriteScript(const std::string& name, const std::string& body);
@@ -54,6 +54,9 @@ class NotifyReceiver {
     int fd_ = -1;
     bool bound_ = false;
 };
+
+// A process's environment as /proc shows it: NAME=value entries, sorted.
+std::vector<std::string> EnvironmentOf(pid_t pid);
 
 // A script body of a well-behaved service: reports running, stops on SIGTERM (reporting 3, then 1).
 std::string ServiceScript();
