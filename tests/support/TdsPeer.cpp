@@ -110,7 +110,7 @@ int ClosedPort() {
     return port;
 }
 
-SilentServer::SilentServer() : listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
+CountingSilentServer::CountingSilentServer() : listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0)) {
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -122,12 +122,12 @@ SilentServer::SilentServer() : listener_(::socket(AF_INET, SOCK_STREAM | SOCK_CL
     }
 }
 
-SilentServer::~SilentServer() {
+CountingSilentServer::~CountingSilentServer() {
     for (const int fd : accepted_) ::close(fd);
     if (listener_ >= 0) ::close(listener_);
 }
 
-bool SilentServer::Accept(std::size_t count, std::chrono::milliseconds timeout) {
+bool CountingSilentServer::Accept(std::size_t count, std::chrono::milliseconds timeout) {
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     while (accepted_.size() < count) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(

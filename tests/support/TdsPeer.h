@@ -41,12 +41,12 @@ std::string FreeTdsDriverPath();
 int ClosedPort();
 
 // A server of 127.0.0.1 that takes connections and never writes, for the life of the object.
-class SilentServer {
+class CountingSilentServer {
   public:
-    SilentServer();
-    ~SilentServer();
-    SilentServer(const SilentServer&) = delete;
-    SilentServer& operator=(const SilentServer&) = delete;
+    CountingSilentServer();
+    ~CountingSilentServer();
+    CountingSilentServer(const CountingSilentServer&) = delete;
+    CountingSilentServer& operator=(const CountingSilentServer&) = delete;
 
     // 0 when it could not listen.
     int port() const { return port_; }

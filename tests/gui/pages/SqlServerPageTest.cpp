@@ -351,7 +351,7 @@ class SqlServerPageTest : public QObject {
         using namespace std::chrono_literals;
         using Clock = std::chrono::steady_clock;
         Fixture f;
-        zov::test::SilentServer silent;
+        zov::test::CountingSilentServer silent;
         QVERIFY(silent.port() != 0);
         IniFile(zov::ConfigIniPath()).Write("Port", "MSSQL", std::to_string(silent.port()));
         QVERIFY(StoreRecords({}));
