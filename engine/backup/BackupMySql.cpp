@@ -85,7 +85,7 @@ bool PrepareMySqlDump(MySqlDump& dump, int taskId, const std::string& storage, c
     } else {
         dump.tool = FindMySqlTool(server.programFolder, kMySqlDumpTools);
         dump.client = FindMySqlTool(server.programFolder, kMySqlClients);
-        dump.options = std::make_unique<MySqlClientOptions>(ReadMySqlConnection(), rootPassword);
+        dump.options = std::make_unique<MySqlClientOptions>(MySqlServerConnection(server), rootPassword);
         if (dump.options->ok()) return true;
         message = dump.options->error();
     }

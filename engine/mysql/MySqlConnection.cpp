@@ -66,6 +66,18 @@ MySqlConnection ReadMySqlConnection() {
                            config.Read("Port", kSection)};
 }
 
+MySqlConnection MySqlServerConnection(const MySqlDataDirSearch& server) {
+    MySqlConnection connection = ReadMySqlConnection();
+    if (!connection.socket.empty() || !connection.host.empty() || !connection.port.empty()) return connection;
+    connection.socket = server.socket;
+    connection.port = server.port;
+    return connection;
+}
+
+MySqlConnection MySqlServerConnection(const std::string& serverName) {
+    return MySqlServerConnection(SearchMySqlDataDir(serverName));
+}
+
 std::string MySqlHost(const MySqlConnection& connection) {
     if (connection.host.empty() && connection.socket.empty() && !connection.port.empty())
         return kLocalAddress;

@@ -3,10 +3,12 @@
 #include <string>
 
 #include "engine/files/CacheFolder.h"
+#include "engine/mysql/MySqlDataDir.h"
 
-// How every client of the system reaches the local server: config.ini [MYSQL] "Socket", "Host" and "Port"
-// where they are set, otherwise the client defaults of the machine (on Debian the server's socket, where
-// root may log in by its socket). The user is always "root".
+// How every client of the system reaches a local server: config.ini [MYSQL] "Socket", "Host" and "Port"
+// where they are set, otherwise the socket and port of the server's own options, otherwise the client
+// defaults of the machine (on Debian the server's socket, where root may log in by its socket). The user
+// is always "root".
 namespace zov {
 
 inline constexpr const char* kMySqlUser = "root";
@@ -19,6 +21,13 @@ struct MySqlConnection {
 
 // config.ini [MYSQL].
 MySqlConnection ReadMySqlConnection();
+
+// Where the login test, the dumps and the restores of a task reach the server it names: config.ini [MYSQL]
+// when it sets Socket, Host or Port; else the socket and port of that server's options, a port alone
+// meaning 127.0.0.1.
+MySqlConnection MySqlServerConnection(const MySqlDataDirSearch& server);
+// The same for the server found by its name (SearchMySqlDataDir).
+MySqlConnection MySqlServerConnection(const std::string& serverName);
 
 // The host a client is given: Host, or 127.0.0.1 for a Port without Host or Socket; "" leaves it to the
 // socket or the client's defaults.

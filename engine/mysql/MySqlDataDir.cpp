@@ -22,9 +22,15 @@
 namespace zov {
 namespace {
 
-constexpr const char* kServerMarkers[] = {"mariadbd", "mysqld", "mysqld-nt", "mysql-nt", "mysql"};
+constexpr const char* kServerMarkers[] = {"mariadbd", "mysqld", "mysqld-nt", "mysql-nt"};
+constexpr const char* kWindowsSuffix = ".exe";
 constexpr const char* kDefaultsFileOption = "--defaults-file=";
 constexpr const char* kDataDirOption = "--datadir=";
+// A server name that tells apart servers of one service name: "service (data folder)".
+constexpr const char* kDataDirOpen = " (";
+constexpr const char* kDataDirClose = ")";
+constexpr const char* kSocketOption = "--socket=";
+constexpr const char* kPortOption = "--port=";
 // The options that choose the server's option files; they must come first.
 constexpr const char* kDefaultsOptions[] = {
     "--no-defaults", "--defaults-file=", "--defaults-extra-file=", "--defaults-group-suffix="};
@@ -55,16 +61,21 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(" \t") - first + 1);
 }
 
-// The argument that is the server program: the first, by marker preference, whose file name holds one.
-std::optional<std::string> ServerProgram(const std::vector<std::string>& arguments) {
+// A server program's file name ends with a marker, ".exe" aside; "mysqldump" or "mysqld_safe" does not.
+bool IsServerProgram(const std::string& path) {
+    std::string name = LowerAscii(FileName(WithoutQuotes(path)));
+    if (name.ends_with(kWindowsSuffix)) name.resize(name.size() - std::string(kWindowsSuffix).size());
     for (const char* marker : kServerMarkers) {
-        for (const std::string& argument : arguments) {
-            if (argument.starts_with("-")) continue;
-            if (LowerAscii(FileName(WithoutQuotes(argument))).find(marker) != std::string::npos) {
-                return WithoutQuotes(argument);
-            }
-        }
+        if (name.ends_with(marker)) return true;
     }
+    return false;
+}
+
+// The server program of a command line: argv[0], else the program file when it is one; never an argument.
+std::optional<std::string> ServerProgram(const std::vector<std::string>& arguments,
+                                         const std::string& imagePath) {
+    if (!arguments.empty() && IsServerProgram(arguments.front())) return WithoutQuotes(arguments.front());
+    if (!imagePath.empty() && IsServerProgram(imagePath)) return imagePath;
     return std::nullopt;
 }
 
@@ -114,8 +125,8 @@ bool IsSystemAccount(const std::string& account) {
 
 }  // namespace
 
-bool IsMySqlServerCommand(const std::string& commandLine) {
-    return ServerProgram(SplitCommandLine(commandLine)).has_value();
+bool IsMySqlServer(const ServiceInfo& service) {
+    return ServerProgram(SplitCommandLine(service.commandLine), service.imagePath).has_value();
 }
 
 MySqlDataDirSearch SearchMySqlDataDir(const ServiceInfo& service, const MySqlMachineLayout& layout) {
@@ -125,16 +136,13 @@ MySqlDataDirSearch SearchMySqlDataDir(const ServiceInfo& service, const MySqlMac
         search.failure = MySqlDataDirFailure::NoCommandLine;
         return search;
     }
-    std::optional<std::string> program = ServerProgram(arguments);
+    std::optional<std::string> program = ServerProgram(arguments, service.imagePath);
     if (!program) {
         search.failure = MySqlDataDirFailure::NotMySql;
         return search;
     }
     if (!IsAbsolutePath(*program) && IsAbsolutePath(service.imagePath)) program = service.imagePath;
     search.programFolder = FolderOf(*program);
-
-    search.dataDir = OptionValue(arguments, kDataDirOption);
-    if (!search.dataDir.empty()) return search;
 
     std::vector<std::string> candidates;
     const std::string named = OptionValue(arguments, kDefaultsFileOption);
@@ -145,14 +153,30 @@ MySqlDataDirSearch SearchMySqlDataDir(const ServiceInfo& service, const MySqlMac
         if (!parent.empty()) candidates.push_back(parent + kOptionFileName);
     }
     bool anyOptionFile = false;
+    std::string serverFile;
     for (const std::string& candidate : candidates) {
         search.optionFile = candidate;
         if (!IsRegularFile(candidate)) continue;
         anyOptionFile = true;
-        search.dataDir = DataDirOfOptionFile(candidate);
+        serverFile = candidate;
         break;
     }
-    if (search.dataDir.empty() && !layout.optionFile.empty() && IsRegularFile(layout.optionFile)) {
+    const bool machineFile = !layout.optionFile.empty() && IsRegularFile(layout.optionFile);
+    const auto option = [&](const char* name, const char* commandLineOption) {
+        std::string value = OptionValue(arguments, commandLineOption);
+        if (value.empty() && !serverFile.empty())
+            value = ReadMySqlOption(serverFile, kMySqlServerGroups, name).value_or("");
+        if (value.empty() && machineFile)
+            value = ReadMySqlOption(layout.optionFile, kMySqlServerGroups, name).value_or("");
+        return value;
+    };
+    search.socket = option("socket", kSocketOption);
+    search.port = option("port", kPortOption);
+
+    search.dataDir = OptionValue(arguments, kDataDirOption);
+    if (!search.dataDir.empty()) return search;
+    if (!serverFile.empty()) search.dataDir = DataDirOfOptionFile(serverFile);
+    if (search.dataDir.empty() && machineFile) {
         if (!anyOptionFile) search.optionFile = layout.optionFile;
         anyOptionFile = true;
         search.dataDir = ReadMySqlOption(layout.optionFile, kMySqlServerGroups, "datadir").value_or("");
@@ -168,31 +192,55 @@ MySqlDataDirSearch SearchMySqlDataDir(const ServiceInfo& service, const MySqlMac
     return search;
 }
 
-MySqlDataDirSearch SearchMySqlDataDir(const std::string& serviceName, const MySqlMachineLayout& layout) {
+MySqlServerSearch SearchMySqlServers(const std::string& serviceName, const MySqlMachineLayout& layout) {
     std::unique_ptr<ServiceManager> manager = CreateServiceManager(RunFolder() + "services/");
     const std::vector<ServiceInfo> candidates =
         serviceName.empty() ? std::vector<ServiceInfo>() : manager->Candidates(serviceName);
-    MySqlDataDirSearch refused;
-    refused.failure = MySqlDataDirFailure::NoCommandLine;
-    refused.error = manager->lastError();
+    MySqlServerSearch servers;
+    servers.refused.failure = MySqlDataDirFailure::NoCommandLine;
+    servers.refused.error = manager->lastError();
     for (const ServiceInfo& service : candidates) {
-        if (!service.unregistered) return SearchMySqlDataDir(service, layout);
-        refused.failure = MySqlDataDirFailure::Untrusted;
+        if (!service.unregistered) {
+            servers.found.push_back(SearchMySqlDataDir(service, layout));
+            return servers;
+        }
+        if (servers.found.empty()) servers.refused.failure = MySqlDataDirFailure::Untrusted;
         const bool byRoot = service.account == AccountName(0);
         if (!IsTrustedProgram(service.imagePath) || (!byRoot && !IsSystemAccount(service.account))) continue;
         MySqlMachineLayout asked = layout;
         asked.askProgram = layout.askProgram && byRoot;
-        const MySqlDataDirSearch search = SearchMySqlDataDir(service, asked);
+        MySqlDataDirSearch search = SearchMySqlDataDir(service, asked);
         if (search.dataDir.empty()) {
-            if (byRoot) refused = search;
+            if (byRoot && servers.found.empty()) servers.refused = search;
             continue;
         }
         struct stat folder {};
         if (byRoot ||
             (::stat(search.dataDir.c_str(), &folder) == 0 && AccountName(folder.st_uid) == service.account))
-            return search;
+            servers.found.push_back(std::move(search));
     }
-    return refused;
+    return servers;
+}
+
+std::string MySqlServerName(const std::string& serviceName, const std::string& dataDir) {
+    return serviceName + kDataDirOpen + dataDir + kDataDirClose;
+}
+
+MySqlServerChoice SplitMySqlServerName(const std::string& name) {
+    const std::size_t open = name.find(kDataDirOpen);
+    if (open == std::string::npos || !name.ends_with(kDataDirClose)) return {name, ""};
+    const std::size_t start = open + std::string(kDataDirOpen).size();
+    return {name.substr(0, open), name.substr(start, name.size() - 1 - start)};
+}
+
+MySqlDataDirSearch SearchMySqlDataDir(const std::string& serverName, const MySqlMachineLayout& layout) {
+    const MySqlServerChoice choice = SplitMySqlServerName(serverName);
+    MySqlServerSearch servers = SearchMySqlServers(choice.serviceName, layout);
+    for (MySqlDataDirSearch& server : servers.found) {
+        if (choice.dataDir.empty() || server.dataDir == choice.dataDir) return std::move(server);
+    }
+    if (!servers.found.empty()) servers.refused.failure = MySqlDataDirFailure::NoSuchServer;
+    return servers.refused;
 }
 
 std::string FindMySqlDataDir(const std::string& serviceName) {

@@ -64,6 +64,8 @@ QString DataDirProblem(const MySqlDataDirSearch& search, const std::string& serv
                 .arg(search.error);
         case MySqlDataDirFailure::Untrusted:
             return "服务" + Q(service) + "的MySQL服务器程序不可信，未读取其data目录";
+        case MySqlDataDirFailure::NoSuchServer:
+            return "服务" + Q(service) + "的MySQL服务器已不在运行";
         case MySqlDataDirFailure::None:
             break;
     }
@@ -154,7 +156,8 @@ bool CMysqlBackupSetupDlg::GatherServer(TaskInfo& task) {
 
 bool CMysqlBackupSetupDlg::LogIn(std::string& error) const {
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool loggedIn = TestLogin(rootPassword_->text().toStdString(), error);
+    const bool loggedIn =
+        TestLogin(services_->currentText().toStdString(), rootPassword_->text().toStdString(), error);
     QApplication::restoreOverrideCursor();
     return loggedIn;
 }

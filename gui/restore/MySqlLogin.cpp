@@ -14,9 +14,6 @@ namespace {
 constexpr const char* kDatabase = "mysql";
 // The option file groups the command-line clients read too.
 constexpr const char* kOptionGroup = "client";
-// The client library's own errors: the server could not be reached or stopped answering.
-constexpr unsigned kFirstClientError = 2000;
-constexpr unsigned kLastClientError = 2999;
 
 struct Closer {
     void operator()(MYSQL* handle) const { mysql_close(handle); }
@@ -33,11 +30,12 @@ const char* OrNull(const std::string& text) { return text.empty() ? nullptr : te
 
 }  // namespace
 
-bool TestLogin(const std::string& rootPassword, std::string& errorText, std::chrono::seconds timeout) {
+bool TestLogin(const std::string& serverName, const std::string& rootPassword, std::string& errorText,
+               std::chrono::seconds timeout) {
     static std::once_flag library;
     std::call_once(library, [] { mysql_library_init(0, nullptr, nullptr); });
 
-    const MySqlConnection connection = ReadMySqlConnection();
+    const MySqlConnection connection = MySqlServerConnection(serverName);
     unsigned port = 0;
     if (!connection.port.empty() && !ReadPort(connection.port, port)) {
         errorText = "config.ini [MYSQL] Port 无效：" + connection.port;
@@ -56,10 +54,8 @@ bool TestLogin(const std::string& rootPassword, std::string& errorText, std::chr
     const std::string host = MySqlHost(connection);
     if (mysql_real_connect(handle.get(), OrNull(host), kMySqlUser, rootPassword.c_str(), kDatabase, port,
                            OrNull(connection.socket), 0) == nullptr) {
-        errorText = mysql_error(handle.get());
-        const unsigned code = mysql_errno(handle.get());
-        if (code >= kFirstClientError && code <= kLastClientError)
-            errorText += "（MySQL服务器：" + MySqlServerAddress(connection) + "）";
+        errorText = std::string(mysql_error(handle.get())) + "（MySQL服务器：" +
+                    MySqlServerAddress(connection) + "）";
         return false;
     }
     errorText.clear();

@@ -56,7 +56,7 @@ bool CMysqlRestoreDlg::IsRestoring(const RestoreEngine& engine) const {
 void CMysqlRestoreDlg::ConfirmRestore(RestoreEngine& engine, const QString& timeText) {
     std::string error;
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool loggedIn = TestLogin(task().rootPassword, error);
+    const bool loggedIn = TestLogin(task().serviceName, task().rootPassword, error);
     QApplication::restoreOverrideCursor();
     if (loggedIn) {
         if (!AskToRestore(timeText)) return;

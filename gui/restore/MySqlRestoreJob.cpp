@@ -109,7 +109,7 @@ RestoreBox RestoreMySqlDatabase(const MySqlRestoreRequest& request, const std::s
                                      : "备份文件中的SQL文件" + LastPathLevel(dump) + "不是普通文件，不予还原";
         return fail(text, failedText + text);
     }
-    const MySqlClientOptions options(ReadMySqlConnection(), request.rootPassword);
+    const MySqlClientOptions options(MySqlServerConnection(server), request.rootPassword);
     if (!options.ok()) return fail(options.error(), failedText + options.error());
     const std::vector<std::string> common{client, options.Argument(), "--sandbox",
                                           "--default-character-set=utf8mb4"};

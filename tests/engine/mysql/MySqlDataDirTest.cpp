@@ -4,11 +4,13 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <vector>
 
 #include "engine/mysql/MySqlDataDir.h"
+#include "engine/mysql/MySqlServices.h"
 #include "platform/ServiceManagerCommandLine.h"
 #include "support/DaemonCopy.h"
 #include "support/TempProgramDir.h"
@@ -157,6 +159,49 @@ TEST_F(MySqlDataDirTest, FindsTheDataFolderByTheRules) {
     }
 }
 
+// The socket and port the server listens on: its command line, else its own option file, else the
+// machine's; other groups than the server's are not its own.
+TEST_F(MySqlDataDirTest, TheSocketAndPortComeFromTheServersOptions) {
+    struct Case {
+        std::string what, commandLine;
+        Files files;
+        std::string socket, port;
+    };
+    const Case cases[] = {
+        {"command line first",
+         "<T>/opt/bin/mysqld --socket=<T>/line.sock --port=3310 --defaults-file=<T>/own.cnf",
+         {{"<T>/own.cnf", "[mysqld]\nsocket=<T>/file.sock\nport=3311\n"}},
+         "<T>/line.sock",
+         "3310"},
+        {"the --defaults-file one",
+         "<T>/opt/bin/mariadbd --defaults-file=<T>/own.cnf",
+         {{"<T>/own.cnf", "[client]\nsocket=<T>/client.sock\n[mariadbd]\nsocket=<T>/own.sock\n"},
+          {"<T>/etc/mysql/my.cnf", "[mysqld]\nsocket=<T>/machine.sock\nport=3312\n"}},
+         "<T>/own.sock",
+         "3312"},
+        {"the machine's through its includes",
+         "<T>/usr/sbin/mariadbd",
+         {{"<T>/etc/mysql/my.cnf", "!includedir <T>/etc/mysql/conf.d/\n"},
+          {"<T>/etc/mysql/conf.d/50-server.cnf", "[server]\nsocket = <T>/run/mysqld.sock\n"}},
+         "<T>/run/mysqld.sock",
+         ""},
+        {"none set", "<T>/usr/sbin/mariadbd", {{"<T>/etc/mysql/my.cnf", "[client]\nport=1\n"}}, "", ""},
+    };
+    for (const Case& c : cases) {
+        Plant(c.files);
+        ServiceInfo service;
+        service.commandLine = Expand(c.commandLine);
+        MySqlMachineLayout layout;
+        layout.optionFile = Expand("<T>/etc/mysql/my.cnf");
+        layout.askProgram = false;
+        const MySqlDataDirSearch search = SearchMySqlDataDir(service, layout);
+        EXPECT_EQ(search.socket, Expand(c.socket)) << c.what;
+        EXPECT_EQ(search.port, c.port) << c.what;
+        for (const auto& [path, text] : c.files) fs::remove_all(Expand(path));
+        fs::remove_all(Expand("<T>/etc"));
+    }
+}
+
 // A stock Debian server: datadir is in no option file, so the installed server program tells its own.
 TEST_F(MySqlDataDirTest, AStockServerTellsItsCompiledDefault) {
     ServiceInfo service;
@@ -260,6 +305,78 @@ TEST_F(MySqlDataDirTest, OnlyABelievedServerProcessNamesTheDataFolder) {
     }
 }
 
+// The editor offers real server processes only, each once: a process whose arguments merely name MySQL
+// is none, a person's server is not believed, and servers of one name are told apart by their data
+// folder, under the name the task keeps and by which the backup finds that server again.
+TEST_F(MySqlDataDirTest, TheServerListOffersEachBelievedServerOnce) {
+    struct Process {
+        std::string program;  // under the temporary folder
+        std::vector<std::string> arguments;
+        std::string user;  // "" for root
+    };
+    struct Case {
+        std::string what;
+        std::vector<Process> processes;
+        std::map<std::string, std::string> offered;  // name -> the data folder it finds
+    };
+    const std::string server = "sbin/zovtest-mariadbd";
+    const Process decoys[] = {
+        {"libexec/collect2", {"-o", "<T>/a.out", "/usr/lib/x86_64-linux-gnu/libmysqlclient.so"}, ""},
+        {"bin/ld", {"-o", "<T>/mysql/mysqld", "-L/usr/lib/mysql", "-lmysqlclient"}, ""},
+        {"bin/mariadb", {"-uroot", "--socket=/run/mysqld/mysqld.sock", "mysql"}, ""},
+    };
+    const Case cases[] = {
+        {"decoys and two servers",
+         {decoys[0],
+          decoys[1],
+          decoys[2],
+          {"one/" + server, {"--datadir=<T>/data-one"}, ""},
+          {"two/" + server, {"--datadir=<T>/data-two"}, ""}},
+         {{"zovtest-mariadbd (<T>/data-one)", "<T>/data-one"},
+          {"zovtest-mariadbd (<T>/data-two)", "<T>/data-two"}}},
+        {"one server keeps the plain service name",
+         {decoys[0], {"one/" + server, {"--datadir=<T>/data-one"}, ""}},
+         {{"zovtest-mariadbd", "<T>/data-one"}}},
+        {"two processes on one data folder are one server",
+         {{"one/" + server, {"--datadir=<T>/data-one"}, ""},
+          {"two/" + server, {"--datadir=<T>/data-one"}, ""}},
+         {{"zovtest-mariadbd", "<T>/data-one"}}},
+        {"a person's server is not offered", {{"one/" + server, {"--datadir=<T>/data-one"}, "nobody"}}, {}},
+    };
+    ASSERT_EQ(chmod(program_.path().c_str(), 0755), 0);
+    Plant({{"<T>/data-one/", ""}, {"<T>/data-two/", ""}});
+    for (const Case& c : cases) {
+        std::vector<pid_t> pids;
+        for (const Process& process : c.processes) {
+            const std::string program = Expand("<T>/" + process.program);
+            fs::remove(program);
+            std::vector<std::string> arguments;
+            for (const std::string& argument : process.arguments) arguments.push_back(Expand(argument));
+            pids.push_back(test::StartDaemonCopy(program, arguments, process.user));
+        }
+        std::vector<std::string> names;
+        FindMySqlServices(names);
+        std::map<std::string, std::string> offered;
+        for (const std::string& name : names) {
+            EXPECT_NE(name, "collect2") << c.what;
+            EXPECT_NE(name, "ld") << c.what;
+            EXPECT_NE(name, "mariadb") << c.what;
+            if (name.starts_with("zovtest-")) offered[name] = SearchMySqlDataDir(name).dataDir;
+        }
+        for (const pid_t pid : pids) {
+            kill(pid, SIGKILL);
+            waitpid(pid, nullptr, 0);
+        }
+        std::map<std::string, std::string> expected;
+        for (const auto& [name, dataDir] : c.offered) expected[Expand(name)] = Expand(dataDir);
+        EXPECT_EQ(offered, expected) << c.what;
+        EXPECT_EQ(std::count_if(names.begin(), names.end(),
+                                [](const std::string& name) { return name.starts_with("zovtest-"); }),
+                  static_cast<long>(expected.size()))
+            << c.what;
+    }
+}
+
 TEST_F(MySqlDataDirTest, ParseMySqlDataDirTakesTheFirstKeyAsWritten) {
     struct Case {
         std::string text, value;
@@ -279,12 +396,33 @@ TEST_F(MySqlDataDirTest, ParseMySqlDataDirTakesTheFirstKeyAsWritten) {
     EXPECT_EQ(ParseMySqlDataDir(program_ / "missing.cnf"), "");
 }
 
-TEST_F(MySqlDataDirTest, ServerCommandLinesAreRecognised) {
-    EXPECT_TRUE(IsMySqlServerCommand("/usr/sbin/mariadbd"));
-    EXPECT_TRUE(IsMySqlServerCommand(JoinCommandLine({"/opt/My SQL/bin/mysqld", "--port=3307"})));
-    EXPECT_TRUE(IsMySqlServerCommand("/bin/sh /usr/bin/mysqld_safe"));
-    EXPECT_FALSE(IsMySqlServerCommand("/usr/bin/python3 --defaults-file=/etc/mysql/mysqld.cnf"));
-    EXPECT_FALSE(IsMySqlServerCommand(""));
+// The program makes a server, by argv[0] or by the program file; an argument never does.
+TEST_F(MySqlDataDirTest, OnlyAServerProgramIsAServer) {
+    struct Case {
+        std::string commandLine, imagePath;
+        bool server;
+    };
+    const Case cases[] = {
+        {"/usr/sbin/mariadbd", "", true},
+        {JoinCommandLine({"/opt/My SQL/bin/mysqld", "--port=3307"}), "", true},
+        {R"("C:\mysql\bin\MYSQLD-NT.EXE" --defaults-file=my.ini)", "", true},
+        {"mariadbd --skip-grant-tables", "/usr/sbin/mariadbd", true},
+        {"renamed-by-itself", "/usr/sbin/mysqld", true},
+        {"/bin/sh /usr/bin/mysqld_safe", "/usr/bin/dash", false},
+        {"/usr/bin/mysqldump --all-databases", "/usr/bin/mysqldump", false},
+        {"/usr/bin/mysql --socket=/run/mysqld/mysqld.sock", "/usr/bin/mysql", false},
+        {"mariadb -uroot", "/usr/bin/mariadb", false},
+        {"/usr/libexec/gcc/collect2 /usr/lib/libmysqlclient.so", "/usr/libexec/gcc/collect2", false},
+        {"/usr/bin/ld -o mysqld mysqld.o", "/usr/bin/ld", false},
+        {"/usr/bin/python3 --defaults-file=/etc/mysql/mysqld.cnf", "/usr/bin/python3", false},
+        {"", "", false},
+    };
+    for (const Case& c : cases) {
+        ServiceInfo service;
+        service.commandLine = c.commandLine;
+        service.imagePath = c.imagePath;
+        EXPECT_EQ(IsMySqlServer(service), c.server) << c.commandLine;
+    }
 }
 
 }  // namespace

@@ -69,7 +69,7 @@ class MySqlLoginTest : public QObject {
         const auto start = std::chrono::steady_clock::now();
         // On a thread of its own, as a worker may call it; the leak check of the sanitizer build then sees
         // a handle that was not closed.
-        std::thread([&] { answer = zov::gui::TestLogin(rootPassword, text, timeout); }).join();
+        std::thread([&] { answer = zov::gui::TestLogin("", rootPassword, text, timeout); }).join();
         const auto took = std::chrono::steady_clock::now() - start;
         QCOMPARE(answer, loggedIn);
         qInfo("%s: %lld ms", QTest::currentDataTag(), static_cast<long long>(took / 1ms));

@@ -6,14 +6,18 @@
 #include <vector>
 
 #include "engine/archive/ZipOperator.h"
+#include "engine/backup/Backup.h"
 #include "engine/mysql/MySqlRun.h"
 #include "engine/settings/IniFile.h"
 #include "engine/settings/ProgramFiles.h"
+#include "gui/restore/MySqlLogin.h"
 #include "gui/restore/RestoreEngine.h"
 #include "gui/shell/PasswordDialogs.h"
+#include "gui/shell/TaskStore.h"
 #include "support/DatabaseRestoreCase.h"
 #include "support/NobodyChild.h"
 #include "support/PasswordAnswerer.h"
+#include "support/RecordingJob.h"
 #include "support/SilentServer.h"
 
 using zov::gui::MySqlRestoreRequest;
@@ -107,6 +111,54 @@ class RestoreEngineTest : public QObject {
         QVERIFY(record.value(9).startsWith(QString::fromStdString("还原MySQL数据库" + database + "失败。")));
         QVERIFY(record.value(9).contains("Access denied for user 'root'"));
         QVERIFY(mysql.CacheIsEmpty());
+    }
+
+    // The login test, the dumps and the restores of a task reach the server the task names through the
+    // socket of its own option file (not the client default); a config.ini [MYSQL] Socket wins over it,
+    // and then all three fail naming that socket.
+    void ATaskReachesItsServerWhereItsOptionsSay_data() {
+        QTest::addColumn<bool>("deadSocket");
+        QTest::newRow("the server's own socket") << false;
+        QTest::newRow("config.ini [MYSQL] Socket") << true;
+    }
+    void ATaskReachesItsServerWhereItsOptionsSay() {
+        QFETCH(bool, deadSocket);
+        MySqlCase mysql;
+        const zov::IniFile config(zov::ConfigIniPath());
+        config.Write("Socket", "MYSQL", "");
+        std::string database;
+        const std::string archive = mysql.BackedUpDatabase("reach", database);
+        QVERIFY(!archive.empty());
+        const std::string dead = mysql.folder_ / "dead.sock";
+        if (deadSocket) config.Write("Socket", "MYSQL", dead);
+        const std::string expected = deadSocket ? dead : "";
+
+        std::string error;
+        const bool loggedIn =
+            zov::gui::TestLogin(zov::test::kTestServerService, mysql.server_.rootPassword, error);
+        QCOMPARE(loggedIn, !deadSocket);
+        QVERIFY2(error.find(expected) != std::string::npos, error.c_str());
+
+        zov::TaskInfo task;
+        zov::gui::TaskStore().GetTaskById(mysql.taskId_, task);
+        zov::CBackup backup;
+        zov::test::RecordingJob job;
+        std::string message;
+        QCOMPARE(backup.RunMySqlTask(task, "2024-06-01", mysql.rar_, message, job.Context()),
+                 deadSocket ? 0 : 1);
+        QVERIFY2(message.find(expected) != std::string::npos, message.c_str());
+
+        const std::string rows = mysql.Rows(database);
+        mysql.Change(database);
+        mysql.Post(mysql.Request(database, archive));
+        const std::string box = mysql.Boxes(1).value(0).toStdString();
+        if (deadSocket) {
+            QVERIFY2(box.starts_with("MySQL 数据库还原失败\n") && box.find(dead) != std::string::npos,
+                     box.c_str());
+        } else {
+            QCOMPARE(box, "MySQL 数据库 " + database + " 还原成功");
+            QCOMPARE(mysql.Rows(database), rows);
+        }
     }
 
     // An archive without the dump restores nothing: the client is not run.
