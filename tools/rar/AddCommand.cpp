@@ -1,14 +1,19 @@
 #include "tools/rar/AddCommand.h"
 
+#include <pthread.h>
+#include <signal.h>
 #include <sys/stat.h>
 
-#include <iterator>
+#include <optional>
 #include <set>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "tools/rar/FileSystem.h"
 #include "tools/rar/Interrupt.h"
+#include "tools/rar/ItemStream.h"
+#include "tools/rar/MadeFiles.h"
 #include "tools/rar/Selection.h"
 #include "tools/rar/SourceTree.h"
 #include "tools/rar/VolumeOutput.h"
@@ -16,6 +21,8 @@
 
 namespace zov::rar {
 namespace {
+
+constexpr std::size_t kItemsInRun = 256;
 
 void AddIds(const std::vector<std::string>& paths, std::set<FileId>& ids) {
     for (const std::string& path : paths) {
@@ -38,6 +45,66 @@ bool AddLeftOut(const std::vector<std::string>& lists, std::set<FileId>& ids, st
     return true;
 }
 
+struct Source {
+    std::string path;  // absolute
+    struct stat st;
+    std::string root;  // its stored name
+};
+
+// SIGINT and SIGTERM go to the thread that writes the archive.
+void BlockSignals() {
+    sigset_t blocked;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGINT);
+    sigaddset(&blocked, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &blocked, nullptr);
+}
+
+void ListSources(const std::vector<Source>& sources, const Selection& selection,
+                 const std::set<FileId>& skipped, const MadeFiles& made, Reporter& reporter,
+                 ItemStream& stream) {
+    std::vector<SourceItem> run;
+    bool taking = true;
+    const TakeItem take = [&](SourceItem&& item) {
+        run.push_back(std::move(item));
+        if (run.size() == kItemsInRun) {
+            taking = stream.Put(std::move(run));
+            run.clear();
+        }
+        return taking;
+    };
+    for (const Source& source : sources) {
+        if (taking) ListSource(source.path, source.st, source.root, selection, skipped, made, reporter, take);
+    }
+    if (taking && !run.empty()) stream.Put(std::move(run));
+    stream.End();
+}
+
+// Writes what the stream brings; the archive is created with the first item. True when it is ready to be
+// committed.
+bool WriteArchive(const Options& options, VolumeOutput& output, Reporter& reporter, ItemStream& stream) {
+    std::optional<ZipWriter> writer;
+    for (std::vector<SourceItem> run = stream.Take(); !run.empty(); run = stream.Take()) {
+        if (!writer) {
+            writer.emplace(output, reporter);
+            if (!writer->Open(options)) return false;
+        }
+        for (const SourceItem& item : run) {
+            if (!writer->Add(item)) return false;
+        }
+    }
+    if (Interrupted()) {
+        reporter.Report(kUserBreak, "interrupted");
+        return false;
+    }
+    if (!writer) {
+        reporter.Report(kNoFiles, "no files to add");
+        return false;
+    }
+    if (!writer->Close()) return false;
+    return writer->stored() > 0;  // no source could be opened: no archive
+}
+
 }  // namespace
 
 void RunAdd(const Options& options, Reporter& reporter) {
@@ -49,42 +116,35 @@ void RunAdd(const Options& options, Reporter& reporter) {
         reporter.Report(kFatalError, SystemError("cannot read list file", failedList));
         return;
     }
-    // The whole list is made before the archive exists; the archive it replaces is not taken either.
-    VolumeOutput output(options.archive, options.volumeBytes);
+    // The archive it replaces is not taken, nor what this run creates while the sources are listed.
+    MadeFiles made;
+    VolumeOutput output(options.archive, options.volumeBytes, made);
     AddIds(output.FilesToReplace(), skipped);
-    std::vector<std::string> sources{options.target};
-    sources.insert(sources.end(), options.moreSources.begin(), options.moreSources.end());
-    std::vector<SourceItem> items;
-    for (const std::string& named : sources) {
-        const std::string source = AbsolutePath(named);
-        struct stat st {};
-        if (stat(source.c_str(), &st) != 0) {
-            reporter.Report(kNoFiles, SystemError("cannot find", named));
+    std::vector<std::string> named{options.target};
+    named.insert(named.end(), options.moreSources.begin(), options.moreSources.end());
+    std::vector<Source> sources;
+    for (const std::string& name : named) {
+        Source source{AbsolutePath(name), {}, {}};
+        if (stat(source.path.c_str(), &source.st) != 0) {
+            reporter.Report(kNoFiles, SystemError("cannot find", name));
             return;
         }
-        const std::string root = options.archivePath.empty()
-                                     ? StoredRoot(named, options.excludeBasePath)
-                                     : StoredRootUnder(options.archivePath, named, S_ISDIR(st.st_mode));
-        std::vector<SourceItem> found = ListSource(source, st, root, selection, skipped, reporter);
-        items.insert(items.end(), std::make_move_iterator(found.begin()),
-                     std::make_move_iterator(found.end()));
-    }
-    if (Interrupted()) {
-        reporter.Report(kUserBreak, "interrupted");
-        return;
-    }
-    if (items.empty()) {
-        reporter.Report(kNoFiles, "no files to add");
-        return;
+        source.root = options.archivePath.empty()
+                          ? StoredRoot(name, options.excludeBasePath)
+                          : StoredRootUnder(options.archivePath, name, S_ISDIR(source.st.st_mode));
+        sources.push_back(std::move(source));
     }
 
-    ZipWriter writer(output, reporter);
-    if (!writer.Open(options)) return;
-    for (const SourceItem& item : items) {
-        if (!writer.Add(item)) return;
-    }
-    if (!writer.Close()) return;
-    if (writer.stored() == 0) return;  // no source could be opened: no archive
+    // The sources are listed on a thread of their own while the archive is written.
+    ItemStream stream;
+    std::thread lister([&] {
+        BlockSignals();
+        ListSources(sources, selection, skipped, made, reporter, stream);
+    });
+    const bool written = WriteArchive(options, output, reporter, stream);
+    stream.Stop();
+    lister.join();
+    if (!written) return;
     std::string error;
     const ExitCode committed = output.Commit(error);
     if (committed != kSuccess) reporter.Report(committed, error);

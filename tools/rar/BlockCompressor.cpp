@@ -3,9 +3,11 @@
 #include <isa-l/crc.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
+#include "tools/rar/FileSystem.h"
 #include "tools/rar/Interrupt.h"
 
 namespace zov::rar {
@@ -16,7 +18,8 @@ namespace {
 
 // A small entry to encrypt, or the first block of a large one: its keys are made with the job's.
 bool NeedsKeys(const Part& part) {
-    return (part.encrypt && part.file != nullptr) || (part.chain != nullptr && part.chainIndex == 0);
+    return (part.encrypt && (part.file != nullptr || !part.path.empty())) ||
+           (part.chain != nullptr && part.chainIndex == 0);
 }
 
 }  // namespace
@@ -34,7 +37,8 @@ void BlockCompressor::Run(Job& job) {
             const AesKeys& made = keys_.Take();
             if (!part.keysFailed) keys = &made;
         }
-        if (part.file != nullptr && !Interrupted()) Compress(part, keys, job.out);
+        if (!Interrupted() && (part.file != nullptr || (!part.path.empty() && Open(part))))
+            Compress(part, keys, job.out);
         part.file.reset();
         // Every block of a chain is handed in, so that the blocks after it are placed.
         if (part.chain != nullptr) {
@@ -53,6 +57,27 @@ void BlockCompressor::SealHandedIn() {
     if (toSeal_ == nullptr) return;
     toSeal_->Seal();
     toSeal_.reset();
+}
+
+// Opens a small file by its path; a file that grew since it was listed is read up to a block.
+bool BlockCompressor::Open(Part& part) {
+    const int fd = OpenSourceFile(part.path);
+    if (fd < 0) {
+        part.openError = errno;
+        return false;
+    }
+    part.file = std::make_shared<SourceFile>(fd);
+    if (fstat(fd, &part.st) != 0) {
+        part.openError = errno;
+    } else if (!S_ISREG(part.st.st_mode)) {
+        part.openError = EINVAL;  // no longer a file since the listing
+    }
+    if (part.openError != 0) {
+        part.file.reset();
+        return false;
+    }
+    part.length = static_cast<std::size_t>(std::min<std::uint64_t>(part.st.st_size, kBlockBytes));
+    return true;
 }
 
 // The keys of every entry of the job that needs them, each with a fresh salt, derived together.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <sys/stat.h>
 #include <sys/types.h>
 
 #include <cstddef>
@@ -34,6 +35,8 @@ class SourceFile {
 // and links, which keep their place in the order).
 struct Part {
     std::shared_ptr<SourceFile> file;
+    std::string path;  // or a small file the thread opens itself; length is then its size
+                       // as listed, and the size found on opening (up to a block) is read
     off_t offset = 0;
     std::size_t length = 0;           // bytes to read
     bool last = true;                 // ends the entry's deflate stream
@@ -48,6 +51,8 @@ struct Part {
     std::uint64_t read = 0;   // bytes read (fewer than length when the file shrank or a read failed)
     std::uint32_t crc = 0;    // of the bytes read
     int readError = 0;        // errno of a failed read
+    int openError = 0;        // errno when path could not be opened as a file: the entry is left out
+    struct stat st {};        // of the file opened from path
     bool keysFailed = false;  // no salt could be made
 };
 
@@ -73,6 +78,7 @@ class BlockCompressor {
 
   private:
     void MakeKeys(Job& job);
+    static bool Open(Part& part);
     void Compress(Part& part, const AesKeys* keys, std::vector<char>& out);
     void Read(Part& part);
 

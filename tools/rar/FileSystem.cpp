@@ -1,6 +1,7 @@
 #include "tools/rar/FileSystem.h"
 
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -36,6 +37,12 @@ bool ReadListFile(const std::string& file, std::vector<std::string>& lines) {
         if (!line.empty()) lines.push_back(line);
     }
     return !in.bad();
+}
+
+int OpenSourceFile(const std::string& path) {
+    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME | O_NONBLOCK);
+    if (fd < 0 && errno == EPERM) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    return fd;
 }
 
 bool MakeFolders(const std::string& folder) {

@@ -13,6 +13,9 @@ std::vector<std::string> ListFolder(const std::string& folder, bool* readable = 
 // the file cannot be read.
 bool ReadListFile(const std::string& file, std::vector<std::string>& lines);
 
+// Opens a source file to read (without updating its access time where allowed); -1 with errno set.
+int OpenSourceFile(const std::string& path);
+
 // Creates a folder and its missing parents (0700); false with errno set when one cannot be made.
 bool MakeFolders(const std::string& folder);
 

@@ -12,31 +12,33 @@ std::string Join(const std::string& folder, const std::string& name) {
     return folder == "/" ? "/" + name : folder + "/" + name;
 }
 
-// Lists what goes into the archive, in name order, before anything is written.
+// Lists what goes into the archive, in name order.
 class TreeWalker {
   public:
-    TreeWalker(const Selection& selection, Reporter& reporter, const std::set<FileId>& skipped)
-        : selection_(selection), reporter_(reporter), skipped_(skipped) {}
+    TreeWalker(const Selection& selection, Reporter& reporter, const std::set<FileId>& skipped,
+               const MadeFiles& made, const TakeItem& take)
+        : selection_(selection), reporter_(reporter), skipped_(skipped), made_(made), take_(take) {}
 
     // source: diskPath is the source the command names.
     void Visit(const std::string& diskPath, const std::string& storedName, const struct stat& st,
                bool insideTaken, bool source = false) {
-        if (Interrupted() || skipped_.count({st.st_dev, st.st_ino}) > 0) return;
+        const FileId id{st.st_dev, st.st_ino};
+        if (stopped_ || Interrupted() || skipped_.count(id) > 0 || made_.Contains(id)) return;
         const Selection::Verdict verdict = source && S_ISDIR(st.st_mode)
                                                ? selection_.JudgeSourceFolder(diskPath)
                                                : selection_.Judge(diskPath, insideTaken);
         if (verdict.excluded) return;
         if (S_ISDIR(st.st_mode)) {
-            if (verdict.take && !storedName.empty()) items_.push_back({diskPath, storedName, st});
+            if (verdict.take && !storedName.empty()) Take({diskPath, storedName, st});
             VisitChildren(diskPath, storedName, verdict.takeSubtree);
         } else if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) {
-            if (verdict.take) items_.push_back({diskPath, storedName, st});
+            if (verdict.take) Take({diskPath, storedName, st});
         }
     }
 
-    std::vector<SourceItem>& items() { return items_; }
-
   private:
+    void Take(SourceItem&& item) { stopped_ = !take_(std::move(item)); }
+
     void VisitChildren(const std::string& folder, const std::string& storedName, bool insideTaken) {
         bool listed = false;
         const std::vector<std::string> names = ListFolder(folder, &listed);
@@ -45,6 +47,7 @@ class TreeWalker {
             return;
         }
         for (const std::string& name : names) {
+            if (stopped_) return;
             const std::string child = Join(folder, name);
             struct stat st {};
             if (lstat(child.c_str(), &st) != 0) {
@@ -58,7 +61,9 @@ class TreeWalker {
     const Selection& selection_;
     Reporter& reporter_;
     const std::set<FileId>& skipped_;
-    std::vector<SourceItem> items_;
+    const MadeFiles& made_;
+    const TakeItem& take_;
+    bool stopped_ = false;
 };
 
 }  // namespace
@@ -86,12 +91,11 @@ std::string StoredRootUnder(const std::string& archivePath, const std::string& s
     return path.empty() ? name : path + "/" + name;
 }
 
-std::vector<SourceItem> ListSource(const std::string& source, const struct stat& sourceStat,
-                                   const std::string& storedRoot, const Selection& selection,
-                                   const std::set<FileId>& skipped, Reporter& reporter) {
-    TreeWalker walker(selection, reporter, skipped);
+void ListSource(const std::string& source, const struct stat& sourceStat, const std::string& storedRoot,
+                const Selection& selection, const std::set<FileId>& skipped, const MadeFiles& made,
+                Reporter& reporter, const TakeItem& take) {
+    TreeWalker walker(selection, reporter, skipped, made, take);
     walker.Visit(source, storedRoot, sourceStat, false, true);
-    return std::move(walker.items());
 }
 
 }  // namespace zov::rar

@@ -2,11 +2,13 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "tools/rar/MadeFiles.h"
 #include "tools/rar/Reporter.h"
 #include "tools/rar/Selection.h"
 
@@ -17,8 +19,6 @@ struct SourceItem {
     std::string storedName;  // name in the archive
     struct stat st;          // as found by the walk (links not followed below the source)
 };
-
-using FileId = std::pair<dev_t, ino_t>;
 
 // The name the source gets in the archive: with -ep1 the last component of its absolute path ("" for the
 // root folder), else its path without the root and without "." and ".." components.
@@ -32,10 +32,12 @@ std::string StoredRootUnder(const std::string& archivePath, const std::string& s
 // folders before their contents; the masks judge the entries below a source folder, not the folder itself
 // (see Selection::JudgeSourceFolder). Regular files and symbolic links are taken, folders as entries of their
 // own; sockets, pipes and devices hold no data and are passed over. The entries in skipped (the same file or
-// folder on disk) are passed over too, a folder with its whole tree. A folder
-// or entry that cannot be read is reported (6) and left out.
-std::vector<SourceItem> ListSource(const std::string& source, const struct stat& sourceStat,
-                                   const std::string& storedRoot, const Selection& selection,
-                                   const std::set<FileId>& skipped, Reporter& reporter);
+// folder on disk) are passed over too, a folder with its whole tree, and so is what this run made. A folder
+// or entry that cannot be read is reported (6) and left out. Each item goes to take as it is found; the
+// listing stops when take returns false.
+using TakeItem = std::function<bool(SourceItem&& item)>;
+void ListSource(const std::string& source, const struct stat& sourceStat, const std::string& storedRoot,
+                const Selection& selection, const std::set<FileId>& skipped, const MadeFiles& made,
+                Reporter& reporter, const TakeItem& take);
 
 }  // namespace zov::rar

@@ -11,6 +11,7 @@
 
 #include "tools/rar/FileSystem.h"
 #include "tools/rar/Interrupt.h"
+#include "tools/rar/Selection.h"
 #include "tools/rar/VolumeNames.h"
 
 namespace zov::rar {
@@ -23,8 +24,11 @@ std::string NameOf(const std::string& path) {
 
 }  // namespace
 
-VolumeOutput::VolumeOutput(const std::string& archive, std::uint64_t volumeBytes)
-    : single_(SingleArchiveName(archive)), base_(VolumeBase(archive)), volumeBytes_(volumeBytes) {}
+VolumeOutput::VolumeOutput(const std::string& archive, std::uint64_t volumeBytes, MadeFiles& made)
+    : single_(SingleArchiveName(archive)),
+      base_(VolumeBase(archive)),
+      volumeBytes_(volumeBytes),
+      made_(made) {}
 
 VolumeOutput::~VolumeOutput() { Discard(); }
 
@@ -44,9 +48,21 @@ std::vector<std::string> VolumeOutput::FilesToReplace() const {
 
 ExitCode VolumeOutput::Open(std::string& error) {
     const std::string folder = ParentFolder(volumeBytes_ == 0 ? single_ : base_);
-    if (!MakeFolders(folder)) {
-        error = SystemError("cannot create folder", folder);
-        return kCreateError;
+    std::vector<std::string> missing;
+    struct stat st {};
+    for (std::string up = CleanSlashes(folder); !up.empty() && lstat(up.c_str(), &st) != 0;) {
+        missing.push_back(up);
+        const std::string parent = ParentFolder(up);
+        if (parent == up) break;
+        up = parent;
+    }
+    {
+        const std::unique_lock lock = made_.Lock();
+        if (!MakeFolders(folder)) {
+            error = SystemError("cannot create folder", folder);
+            return kCreateError;
+        }
+        for (const std::string& made : missing) made_.RecordLocked(made.c_str());
     }
     return StartVolume(error);
 }
@@ -58,7 +74,10 @@ ExitCode VolumeOutput::StartVolume(std::string& error) {
     }
     std::string name = volumeBytes_ == 0 ? single_ : VolumeName(base_, temporaries_.size() + 1, 1);
     name += ".XXXXXX";
+    std::unique_lock lock = made_.Lock();
     fd_ = mkostemp(name.data(), O_CLOEXEC);
+    if (fd_ >= 0) made_.RecordLocked(name.c_str());
+    lock.unlock();
     if (fd_ < 0) {
         error = SystemError("cannot create", name.substr(0, name.size() - 7));
         return kCreateError;

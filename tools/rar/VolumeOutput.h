@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tools/rar/ExitCode.h"
+#include "tools/rar/MadeFiles.h"
 
 namespace zov::rar {
 
@@ -15,8 +16,9 @@ namespace zov::rar {
 // and the volume numbers get the width that the final count needs. Archives are created 0600.
 class VolumeOutput {
   public:
-    // archive: the name from the command line; volumeBytes 0 writes one file.
-    VolumeOutput(const std::string& archive, std::uint64_t volumeBytes);
+    // archive: the name from the command line; volumeBytes 0 writes one file. The folders and files it
+    // creates are recorded in made.
+    VolumeOutput(const std::string& archive, std::uint64_t volumeBytes, MadeFiles& made);
     ~VolumeOutput();  // discards whatever was not committed
     VolumeOutput(const VolumeOutput&) = delete;
     VolumeOutput& operator=(const VolumeOutput&) = delete;
@@ -44,6 +46,7 @@ class VolumeOutput {
     std::string single_;  // the archive's name when it is one file
     std::string base_;    // volume names are base_ + ".partN.rar"
     std::uint64_t volumeBytes_;
+    MadeFiles& made_;
     std::vector<std::string> temporaries_;
     int fd_ = -1;
     std::uint64_t written_ = 0;  // bytes in the current volume

@@ -18,14 +18,9 @@ namespace {
 constexpr std::size_t kMaxOpenFiles = 512;       // held by the jobs in flight
 constexpr rlim_t kSpareFiles = 64;               // for everything else the process opens
 constexpr std::size_t kDirectWrite = 64 * 1024;  // larger data skips the buffer
+constexpr std::size_t kBatchParts = 256;         // small entries in one job at most
 constexpr std::uint16_t kDeflate = 8;
 constexpr std::uint64_t kAe2Below = 20;  // WinZip's advice: tiny entries keep no CRC next to the cipher
-
-int OpenForReading(const std::string& path) {
-    int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOATIME | O_NONBLOCK);
-    if (fd < 0 && errno == EPERM) fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    return fd;
-}
 
 bool ReadLink(const std::string& path, std::string& target) {
     std::vector<char> buffer(4096);
@@ -86,6 +81,16 @@ bool ZipWriter::Add(const SourceItem& item) {
     entry.diskPath = item.diskPath;
     entry.zip.name = item.storedName;
     entry.zip.st = item.st;
+    if (S_ISREG(item.st.st_mode) && static_cast<std::uint64_t>(item.st.st_size) <= kBlockBytes) {
+        // A small file is opened by the thread that reads it; its entry is dropped there when it cannot be.
+        entry.zip.method = kDeflate;
+        entries_.push_back(std::move(entry));
+        Part part;
+        part.path = item.diskPath;
+        part.length = static_cast<std::size_t>(item.st.st_size);
+        part.encrypt = password_ != nullptr;
+        return AddToBatch(std::move(part));
+    }
     if (S_ISREG(item.st.st_mode)) return AddFile(std::move(entry));
     if (S_ISLNK(item.st.st_mode) && !ReadLink(item.diskPath, entry.zip.link)) {
         reporter_.Report(kOpenError, SystemError("cannot read link", item.diskPath));
@@ -96,9 +101,9 @@ bool ZipWriter::Add(const SourceItem& item) {
     return AddToBatch(Part{});
 }
 
-// The file is opened here, in order, so that its size decides how it is cut; the threads read it.
+// A large file is opened here, in order, so that its size decides how it is cut; the threads read it.
 bool ZipWriter::AddFile(PendingEntry entry) {
-    const int fd = OpenForReading(entry.diskPath);
+    const int fd = OpenSourceFile(entry.diskPath);
     struct stat st {};
     const bool opened = fd >= 0 && fstat(fd, &st) == 0;
     if (!opened || !S_ISREG(st.st_mode)) {
@@ -148,7 +153,9 @@ bool ZipWriter::AddToBatch(Part part) {
     batch_->inputBytes += part.length;
     if (part.file != nullptr) ++batch_->openFiles;
     batch_->parts.push_back(std::move(part));
-    if (batch_->inputBytes < kBlockBytes && batch_->parts.size() < batchParts_) return true;
+    if (batch_->inputBytes < kBlockBytes && batch_->openFiles < batchParts_ &&
+        batch_->parts.size() < kBatchParts)
+        return true;
     return SubmitBatch();
 }
 
@@ -201,7 +208,14 @@ bool ZipWriter::Store(Part& part, Job& job) {
     PendingEntry& entry = entries_.front();
     char* data = job.out.data() + part.begin;
     const std::size_t length = part.end - part.begin;
+    if (part.openError != 0) {
+        errno = part.openError;
+        reporter_.Report(kOpenError, SystemError("cannot open", entry.diskPath));
+        entries_.pop_front();
+        return true;
+    }
     if (part.keysFailed) return Fail("cannot make the keys for " + entry.diskPath);
+    if (!part.path.empty()) entry.zip.st = part.st;
     if (part.chain != nullptr && !entry.ended && !part.chain->WaitReady(part.chainIndex))
         return Fail("cannot encrypt " + entry.diskPath);
     const bool stored =

@@ -71,7 +71,7 @@ class ZipWriter {
     std::unique_ptr<PasswordKey> password_;  // the password's keyed states, shared by the threads
     std::size_t capacity_ = 0;               // jobs in flight
     std::size_t openFilesBudget_ = 0;        // open files the jobs in flight may hold
-    std::size_t batchParts_ = 0;  // small entries in one job: all jobs in flight can hold open files
+    std::size_t batchParts_ = 0;             // open files in one job: all jobs in flight can hold them
     std::deque<PendingEntry> entries_;
     std::vector<char> buffer_;     // stream bytes not yet handed to the output
     std::vector<char> directory_;  // the central directory so far
