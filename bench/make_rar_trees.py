@@ -7,6 +7,9 @@ make_rar_trees.py mixed <folder> <bytes>   whole files with their paths under /u
 make_rar_trees.py file <path> <bytes>      one file: whole files of /usr one after the other
 make_rar_trees.py small <folder> <count>   files of 4 KiB cut one after the other from the same stream,
                                            1,000 to a folder
+make_rar_trees.py change <folder> <every> <round>   rewrites every every-th file of a tree (in name order)
+                                           with its own bytes turned by an offset of that round and the
+                                           first byte changed: other contents of the same size and kind
 """
 import os
 import random
@@ -90,6 +93,17 @@ def small(root, count):
             return
         pending = pending[at:]
 
+def change(root, every, round_):
+    files = sorted(os.path.join(folder, name) for folder, _, names in os.walk(root) for name in names)
+    for path in files[::every]:
+        with open(path, "r+b") as f:
+            data = f.read()
+            turn = len(data) * (round_ + 1) // (round_ + 2)
+            changed = bytearray(data[turn:] + data[:turn])
+            changed[0] ^= round_ % 255 + 1
+            f.seek(0)
+            f.write(changed)
+
 if __name__ == "__main__":
-    kind, target, amount = sys.argv[1], sys.argv[2], int(sys.argv[3])
-    {"mixed": mixed, "file": one_file, "small": small}[kind](target, amount)
+    kind, target, amounts = sys.argv[1], sys.argv[2], [int(a) for a in sys.argv[3:]]
+    {"mixed": mixed, "file": one_file, "small": small, "change": change}[kind](target, *amounts)

@@ -52,7 +52,7 @@ line() {
   local om=$(median ${TIMES[$ours]}) ol=$(least ${TIMES[$ours]}) pm=$(median ${TIMES[$peer]}) pl=$(least ${TIMES[$peer]})
   local sizes="size  -   "
   [ -z "$size" ] || sizes=$(printf 'size %.3f' "$(calc "$size / $peer_size")")
-  printf '%-34s ours %7.2f/%7.2f s  peer %7.2f/%7.2f s  ratio %5.2f (min %5.2f)  %s  runs %d  load %s%s\n' \
+  printf '%-40s ours %7.2f/%7.2f s  peer %7.2f/%7.2f s  ratio %5.2f (min %5.2f)  %s  runs %d  load %s%s\n' \
     "$name" "$ol" "$om" "$pl" "$pm" "$(calc "$om / $pm")" "$(calc "$ol / $pl")" "$sizes" "$RUNS_DONE" \
     "$LOAD_AT" "${target:+  target $target}"
 }
