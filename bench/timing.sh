@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the benchmark scripts (sourced): timing, median and minimum, commands run in turn with the
 # order rotated, the load, verification of outputs and the printed line.
 
@@ -48,8 +49,9 @@ in_turn() {
 # given, the runs and the load.
 line() {
   local name=$1 ours=$2 peer=$3 size=${4:-} peer_size=${5:-} target=${6:-}
+  local om ol pm pl
   # shellcheck disable=SC2086  # the seconds are words
-  local om=$(median ${TIMES[$ours]}) ol=$(least ${TIMES[$ours]}) pm=$(median ${TIMES[$peer]}) pl=$(least ${TIMES[$peer]})
+  om=$(median ${TIMES[$ours]}) ol=$(least ${TIMES[$ours]}) pm=$(median ${TIMES[$peer]}) pl=$(least ${TIMES[$peer]})
   local sizes="size  -   "
   [ -z "$size" ] || sizes=$(printf 'size %.3f' "$(calc "$size / $peer_size")")
   printf '%-40s ours %7.2f/%7.2f s  peer %7.2f/%7.2f s  ratio %5.2f (min %5.2f)  %s  runs %d  load %s%s\n' \
@@ -71,10 +73,12 @@ need_packages() {
   [ "${#missing[@]}" -eq 0 ] || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}" >/dev/null
 }
 
-# bench_build FOLDER TARGET...: a Release build of the given targets, with the benchmark helpers.
+# bench_build FOLDER TARGET...: a Release build of the given targets, with the benchmark helpers (whose
+# configuration needs nettle).
 bench_build() {
   local build=$1
   shift
+  need_packages nettle-dev
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZOV_BUILD_TESTS=OFF -DZOV_BUILD_BENCH=ON >/dev/null
   cmake --build "$build" -j "${ZOV_BENCH_JOBS:-3}" --target "$@" >/dev/null
 }
