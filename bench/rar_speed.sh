@@ -91,7 +91,7 @@ for input in ${ZOV_BENCH_DATA:-mixed big small}; do
   find "$work/$input/Data" -type f -exec cat {} + >/dev/null
 
   in_turn "$runs" "rar_add $input" "rar_add_password $input" "pigz_add $input" "zstd_add $input"
-  printf '%-34s %d files, %.1f MiB; pigz -1 makes it %.3f of that, zstd -T0 -1 %.3f\n' "input $input" \
+  printf '%-40s %d files, %.1f MiB; pigz -1 makes it %.3f of that, zstd -T0 -1 %.3f\n' "input $input" \
     "$files" "$(calc "$bytes / 1048576")" "$(calc "$(size pigz_add "$input") / $bytes")" \
     "$(calc "$(size zstd_add "$input") / $bytes")"
   line "a -m1, $input vs pigz -1" "rar_add $input" "pigz_add $input" "$(size rar_add "$input")" \
@@ -104,7 +104,7 @@ for input in ${ZOV_BENCH_DATA:-mixed big small}; do
     "$(size rar_add_password "$input")" "$(size zstd_add "$input")"
   line "a -m1 -p, $input vs a -m1" "rar_add_password $input" "rar_add $input"
   # shellcheck disable=SC2086  # the seconds are words
-  printf '%-34s %+.1f us per file (median), against the key floor of bench/password_keys.sh\n' \
+  printf '%-40s %+.1f us per file (median), against the key floor of bench/password_keys.sh\n' \
     "a -m1 -p, $input, added" "$(calc "($(median ${TIMES["rar_add_password $input"]}) - $(median ${TIMES["rar_add $input"]})) * 1e6 / $files")"
 
   in_turn "$runs" "rar_extract $input" "rar_extract_password $input" "tar_extract $input" "pigz_extract $input"
@@ -116,7 +116,7 @@ for input in ${ZOV_BENCH_DATA:-mixed big small}; do
     "time <= $fast"
   line "x -p, $input vs x" "rar_extract_password $input" "rar_extract $input"
   # shellcheck disable=SC2086  # the seconds are words
-  printf '%-34s %+.1f us per file (median), against the key floor of bench/password_keys.sh\n' \
+  printf '%-40s %+.1f us per file (median), against the key floor of bench/password_keys.sh\n' \
     "x -p, $input, added" "$(calc "($(median ${TIMES["rar_extract_password $input"]}) - $(median ${TIMES["rar_extract $input"]})) * 1e6 / $files")"
-  rm -rf "${work:?}/$input" "$out"/*
+  rm -rf "${work:?}/$input" "${out:?}"/*
 done
