@@ -1,87 +1,122 @@
 #!/usr/bin/env bash
-# The stand-in archiver against its peers, each pair timed in turn in the same run (min and median of
-# ZOV_BENCH_RUNS runs, 3 by default), on a 1 GiB mixed tree (half text, half random), one 2 GiB file and
-# 100,000 files of 4 KiB:
-#   a -m1                   vs  tar -cf - | pigz -1   (time and size)
-#   a -m1 with a password   vs  the same without a password
-#   x                       vs  tar -xzf
-#   x with a password       vs  the same without a password
-# Usage: bench/rar_speed.sh [build folder]   (default build-bench, configured for Release)
-# ZOV_BENCH_SCALE (default 1) scales every size and count, e.g. 0.05 for a quick look; ZOV_BENCH_DIR sets
-# where the data goes (default $TMPDIR or /tmp).
+# Compares the stand-in archiver with the usual multi-core tools on real files of this machine (see
+# make_rar_trees.py): a 1 GiB mixed tree, one 2 GiB file and 100,000 files of 4 KiB.
+#   a -m1 (and a -m1 with a password)  vs  tar -cf - | pigz -1   and   tar -cf - | zstd -T0 -1
+#   x     (and x with a password)      vs  tar -xzf              and   pigz -dc | tar -xf -
+# Prints per line: ours and the peer (min/median seconds), the ratio of the medians (and of the minimums),
+# the size ratio of the outputs, the runs and the one-minute load at the start and end; a line per input
+# with its size and how far pigz -1 shrinks it; the password's added time per entry.
+# All commands of a line run in turn, the order rotated each run; every timed command ends with a sync of
+# what it wrote, outputs go to the source's file system, and every output is checked after every run
+# (extracted, then `diff -r` against the source). The password reaches the archiver through RAR.
+# Usage: bench/rar_speed.sh [build folder]   (default build-bench, Release)
+# ZOV_BENCH_SCALE (default 1) scales every size and count (0.02 for a quick look); ZOV_BENCH_RUNS (default
+# 5); ZOV_BENCH_DATA (default "mixed big small") picks the inputs; ZOV_BENCH_DIR (default $TMPDIR or /tmp).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/timing.sh
 
 build=${1:-build-bench}
 scale=${ZOV_BENCH_SCALE:-1}
-runs=${ZOV_BENCH_RUNS:-3}
-command -v pigz >/dev/null || { echo "pigz is missing" >&2; exit 1; }
-
-cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZOV_BUILD_TESTS=OFF >/dev/null
-cmake --build "$build" --target rar >/dev/null
+runs=${ZOV_BENCH_RUNS:-5}
+need_packages pigz zstd
+bench_build "$build" rar
 rar=$(realpath "$build/program/rar")
 
 work=$(mktemp -d "${ZOV_BENCH_DIR:-${TMPDIR:-/tmp}}/rarspeed_XXXXXX")
 trap 'rm -rf "$work"' EXIT
+out=$work/out
+mkdir -p "$out"
+export BENCH_PASSWORD="bench pass word"
+
+# Each command takes the name of its input: mixed, big or small, whose tree is $work/<input>/Data.
+rar_add() { "$rar" a -r -m1 -ep1 -inul "$out/$1.rar" "$work/$1/Data" && sync -f "$out/$1.rar"; }
+rar_add_password() {
+  RAR="-p$BENCH_PASSWORD" "$rar" a -r -m1 -ep1 -inul "$out/$1.p.rar" "$work/$1/Data" && sync -f "$out/$1.p.rar"
+}
+pigz_add() { tar -cf - -C "$work/$1" Data | pigz -1 > "$out/$1.tgz" && sync -f "$out/$1.tgz"; }
+zstd_add() { tar -cf - -C "$work/$1" Data | zstd -q -T0 -1 > "$out/$1.tzst" && sync -f "$out/$1.tzst"; }
+rar_extract() { "$rar" x -y -o+ -inul "$out/$1.rar" "$out/x_rar/" && sync -f "$out/x_rar"; }
+rar_extract_password() {
+  RAR="-p$BENCH_PASSWORD" "$rar" x -y -o+ -inul "$out/$1.p.rar" "$out/x_rarp/" && sync -f "$out/x_rarp"
+}
+tar_extract() { tar -xzf "$out/$1.tgz" -C "$out/x_tar" && sync -f "$out/x_tar"; }
+pigz_extract() { pigz -dc "$out/$1.tgz" | tar -xf - -C "$out/x_pigz" && sync -f "$out/x_pigz"; }
+
+output_of() {  # command input -> the file or folder it writes
+  case $1 in
+    rar_add) echo "$out/$2.rar" ;; rar_add_password) echo "$out/$2.p.rar" ;;
+    pigz_add) echo "$out/$2.tgz" ;; zstd_add) echo "$out/$2.tzst" ;;
+    rar_extract) echo "$out/x_rar" ;; rar_extract_password) echo "$out/x_rarp" ;;
+    tar_extract) echo "$out/x_tar" ;; pigz_extract) echo "$out/x_pigz" ;;
+  esac
+}
+bench_before() {
+  local what command input
+  read -r command input <<<"$1"
+  what=$(output_of "$command" "$input")
+  rm -rf "$what"
+  [[ $command != *extract* ]] || mkdir -p "$what"
+}
+bench_verify() {
+  local command input check=$out/check
+  read -r command input <<<"$1"
+  local what
+  what=$(output_of "$command" "$input")
+  rm -rf "$check" && mkdir -p "$check"
+  case $command in
+    rar_add) "$rar" x -y -inul "$what" "$check/" ;;
+    rar_add_password) RAR="-p$BENCH_PASSWORD" "$rar" x -y -inul "$what" "$check/" ;;
+    pigz_add) tar -xzf "$what" -C "$check" ;;
+    zstd_add) zstd -qdc "$what" | tar -xf - -C "$check" ;;
+    *) check=$what ;;
+  esac
+  same_tree "$work/$input/Data" "$check/Data"
+  rm -rf "$out/check"
+}
+size() { stat -c %s "$(output_of "$1" "$2")"; }
+
 scaled() { awk "BEGIN { printf \"%d\", $1 * $scale }"; }
 gib=$((1024 * 1024 * 1024))
-python3 bench/make_rar_trees.py mixed "$work/mixed/Data" "$(scaled $gib)"
-python3 bench/make_rar_trees.py file "$work/big/Data/big.bin" "$(scaled $((2 * gib)))"
-python3 bench/make_rar_trees.py small "$work/small/Data" "$(scaled 100000)"
-mkdir -p "$work/out"
+echo "scale $scale, $(nproc) cores, $(tr -d '\n' < /proc/loadavg | cut -d' ' -f1-3) load; seconds min/median"
+for input in ${ZOV_BENCH_DATA:-mixed big small}; do
+  case $input in
+    mixed) python3 bench/make_rar_trees.py mixed "$work/mixed/Data" "$(scaled $gib)" ;;
+    big) python3 bench/make_rar_trees.py file "$work/big/Data/big.bin" "$(scaled $((2 * gib)))" ;;
+    small) python3 bench/make_rar_trees.py small "$work/small/Data" "$(scaled 100000)" ;;
+  esac
+  bytes=$(du -sb --apparent-size "$work/$input/Data" | cut -f1)
+  files=$(find "$work/$input/Data" -type f | wc -l)
+  fast=$([ "$input" = small ] && echo 0.35 || echo 0.5)
+  find "$work/$input/Data" -type f -exec cat {} + >/dev/null
 
-median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
-least() { printf '%s\n' "$@" | sort -g | head -1; }
+  in_turn "$runs" "rar_add $input" "rar_add_password $input" "pigz_add $input" "zstd_add $input"
+  printf '%-40s %d files, %.1f MiB; pigz -1 makes it %.3f of that, zstd -T0 -1 %.3f\n' "input $input" \
+    "$files" "$(calc "$bytes / 1048576")" "$(calc "$(size pigz_add "$input") / $bytes")" \
+    "$(calc "$(size zstd_add "$input") / $bytes")"
+  line "a -m1, $input vs pigz -1" "rar_add $input" "pigz_add $input" "$(size rar_add "$input")" \
+    "$(size pigz_add "$input")" "time <= $fast, size <= 1.05"
+  line "a -m1, $input vs zstd -T0 -1" "rar_add $input" "zstd_add $input" "$(size rar_add "$input")" \
+    "$(size zstd_add "$input")" "$([ "$input" = small ] && echo "time <= 0.45")"
+  line "a -m1 -p, $input vs pigz -1" "rar_add_password $input" "pigz_add $input" \
+    "$(size rar_add_password "$input")" "$(size pigz_add "$input")" "time <= $fast"
+  line "a -m1 -p, $input vs zstd -T0 -1" "rar_add_password $input" "zstd_add $input" \
+    "$(size rar_add_password "$input")" "$(size zstd_add "$input")"
+  line "a -m1 -p, $input vs a -m1" "rar_add_password $input" "rar_add $input"
+  # shellcheck disable=SC2086  # the seconds are words
+  printf '%-40s %+.1f us per file (median), against the key floor of bench/password_keys.sh\n' \
+    "a -m1 -p, $input, added" "$(calc "($(median ${TIMES["rar_add_password $input"]}) - $(median ${TIMES["rar_add $input"]})) * 1e6 / $files")"
 
-# Each command takes the name of its data: mixed, big or small.
-rar_add() { rm -f "$work/out/a.rar"; "$rar" a -r -m1 -ep1 -inul "$work/out/a.rar" "$work/$1/Data"; }
-rar_add_password() {
-  rm -f "$work/out/a.rar"
-  RAR="-pbench password" "$rar" a -r -m1 -ep1 -inul "$work/out/a.rar" "$work/$1/Data"
-}
-pigz_add() { tar -cf - -C "$work/$1" Data | pigz -1 > "$work/out/a.tgz"; }
-rar_extract() { "$rar" x -y -o+ -inul "$work/out/$1.rar" "$work/out/x/"; }
-rar_extract_password() { RAR="-pbench password" "$rar" x -y -o+ -inul "$work/out/$1.p.rar" "$work/out/x/"; }
-tar_extract() { tar -xzf "$work/out/$1.tgz" -C "$work/out/t"; }
-
-# name, ours, peer, data, target: runs both in turn and prints one line.
-compare() {
-  local name=$1 ours=$2 peer=$3 data=$4 target=$5 mine=() theirs=() i
-  # Every run reads its source from the page cache.
-  find "$work/$data" -type f -exec cat {} + > /dev/null
-  for ((i = 0; i < runs; i++)); do
-    rm -rf "$work/out/x" "$work/out/t"; mkdir -p "$work/out/t"
-    mine+=("$(seconds $ours $data)")
-    rm -rf "$work/out/x" "$work/out/t"; mkdir -p "$work/out/t"
-    theirs+=("$(seconds $peer $data)")
-  done
-  local m=$(median "${mine[@]}") p=$(median "${theirs[@]}")
-  printf '%-36s %7.2f / %7.2f s   peer %7.2f / %7.2f s   ratio %.2f (median), %.2f (min)   target %s\n' \
-    "$name" "$(least "${mine[@]}")" "$m" "$(least "${theirs[@]}")" "$p" "$(calc "$m / $p")" \
-    "$(calc "$(least "${mine[@]}") / $(least "${theirs[@]}")")" "$target"
-}
-
-size_ratio() {  # name data
-  rar_add "$2"; pigz_add "$2"
-  printf '%-36s %d / %d bytes   ratio %.3f   target <= 1.05\n' "$1 size" "$(stat -c %s "$work/out/a.rar")" \
-    "$(stat -c %s "$work/out/a.tgz")" "$(calc "$(stat -c %s "$work/out/a.rar") / $(stat -c %s "$work/out/a.tgz")")"
-}
-
-echo "scale $scale, $runs runs each, $(nproc) cores; min / median; $(uptime)"
-for data in mixed big small; do
-  target=$([ "$data" = small ] && echo "<= 1.0" || echo "<= 0.5")
-  compare "a -m1, $data" rar_add pigz_add "$data" "$target"
-  [ "$data" = small ] || size_ratio "a -m1, $data" "$data"
-  compare "a -m1 -p, $data (peer: no -p)" rar_add_password rar_add "$data" "<= 1.3"
+  in_turn "$runs" "rar_extract $input" "rar_extract_password $input" "tar_extract $input" "pigz_extract $input"
+  fast=$([ "$input" = small ] && echo 1.0 || echo 0.5)
+  line "x, $input vs tar -xzf" "rar_extract $input" "tar_extract $input" "" "" "time <= $fast"
+  line "x, $input vs pigz -dc | tar -x" "rar_extract $input" "pigz_extract $input" "" "" "time <= $fast"
+  line "x -p, $input vs tar -xzf" "rar_extract_password $input" "tar_extract $input" "" "" "time <= $fast"
+  line "x -p, $input vs pigz -dc | tar -x" "rar_extract_password $input" "pigz_extract $input" "" "" \
+    "time <= $fast"
+  line "x -p, $input vs x" "rar_extract_password $input" "rar_extract $input"
+  # shellcheck disable=SC2086  # the seconds are words
+  printf '%-40s %+.1f us per file (median), against the key floor of bench/password_keys.sh\n' \
+    "x -p, $input, added" "$(calc "($(median ${TIMES["rar_extract_password $input"]}) - $(median ${TIMES["rar_extract $input"]})) * 1e6 / $files")"
+  rm -rf "${work:?}/$input" "${out:?}"/*
 done
-for data in mixed big small; do
-  "$rar" a -r -m1 -ep1 -inul "$work/out/$data.rar" "$work/$data/Data"
-  RAR="-pbench password" "$rar" a -r -m1 -ep1 -inul "$work/out/$data.p.rar" "$work/$data/Data"
-  tar -cf - -C "$work/$data" Data | pigz -1 > "$work/out/$data.tgz"
-  target=$([ "$data" = small ] && echo "<= 1.0" || echo "<= 0.5")
-  compare "x, $data" rar_extract tar_extract "$data" "$target"
-  compare "x -p, $data (peer: no -p)" rar_extract_password rar_extract "$data" "<= 1.3"
-  rm -f "$work/out/$data.rar" "$work/out/$data.p.rar" "$work/out/$data.tgz"
-done
-echo "after: $(uptime)"

@@ -1,75 +1,46 @@
 #!/usr/bin/env bash
-# Throughput and size of the stand-in archiver ("a -r -m1 -ep1") against "tar -cf - | pigz -1" (gzip on
-# every core, as the archiver deflates on every core) on a 1 GiB tree of text and random data, built in a
-# temporary folder.
-# Usage: bench/rar_vs_gzip.sh [path/to/rar]   (default: build/program/rar)
+# Compares the stand-in archiver's `a -r -m1` with `tar -cf - | pigz -1` and `tar -cf - | zstd -T0 -1` (every
+# core each) on a 1 GiB tree of real files of this machine (make_rar_trees.py mixed), time and size. The
+# commands run in turn, the order rotated each run; each ends with a sync of its archive, and every archive
+# is extracted and compared with `diff -r` against the tree after every run. Prints per line: ours and the
+# peer (min/median seconds), the ratio of the medians (and of the minimums), the size ratio, the runs and
+# the one-minute load at the start and end. bench/rar_speed.sh covers more inputs and extraction.
+# Usage: bench/rar_vs_gzip.sh [build folder]   (default build-bench)
+# ZOV_BENCH_MB (default 1024), ZOV_BENCH_RUNS (default 5), ZOV_BENCH_DIR (default $TMPDIR or /tmp).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/timing.sh
 
-rar=$(realpath "${1:-build/program/rar}")
-[ -x "$rar" ] || { echo "no archiver at $rar (build the rar target first)" >&2; exit 1; }
-command -v pigz >/dev/null || { echo "pigz is missing" >&2; exit 1; }
+build=${1:-build-bench}
+runs=${ZOV_BENCH_RUNS:-5}
+need_packages pigz zstd
+bench_build "$build" rar
+rar=$(realpath "$build/program/rar")
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/rarbench.XXXXXX")
+work=$(mktemp -d "${ZOV_BENCH_DIR:-${TMPDIR:-/tmp}}/rarbench_XXXXXX")
 trap 'rm -rf "$work"' EXIT
-tree=$work/Data
-mkdir -p "$tree"
+python3 bench/make_rar_trees.py mixed "$work/Data" $((${ZOV_BENCH_MB:-1024} * 1024 * 1024))
+find "$work/Data" -type f -exec cat {} + >/dev/null
 
-# Text: source headers and documentation of this machine, cut into files of mixed sizes.
-find /usr/include /usr/share/doc -type f -size -2M \( -name '*.h' -o -name '*.txt' -o -name '*.html' \
-  -o -name 'README*' -o -name 'copyright' \) -print0 2>/dev/null | sort -z | xargs -0 cat > "$work/corpus" 2>/dev/null || true
-corpus_size=$(stat -c %s "$work/corpus")
-[ "$corpus_size" -gt $((16 * 1024 * 1024)) ] || { echo "too little text on this machine for the corpus" >&2; exit 1; }
-
-half=$((512 * 1024 * 1024))
-sizes=(4096 65536 262144 1048576 4194304 16777216)
-
-make_files() {  # kind (text|random) total
-  local kind=$1 left=$2 n=0 offset=0 size folder
-  while [ "$left" -gt 0 ]; do
-    size=${sizes[$((n % ${#sizes[@]}))]}
-    [ "$size" -le "$left" ] || size=$left
-    folder=$tree/$kind/$((n % 16))
-    mkdir -p "$folder"
-    if [ "$kind" = text ]; then
-      [ $((offset + size)) -le "$corpus_size" ] || offset=0
-      dd if="$work/corpus" of="$folder/file$n.txt" bs=1M iflag=skip_bytes,count_bytes skip="$offset" \
-        count="$size" status=none
-      offset=$((offset + size))
-    else
-      head -c "$size" /dev/urandom > "$folder/file$n.bin"
-    fi
-    left=$((left - size))
-    n=$((n + 1))
-  done
+rar_add() { "$rar" a -r -m1 -ep1 -inul "$work/a.rar" "$work/Data" && sync -f "$work/a.rar"; }
+pigz_add() { tar -cf - -C "$work" Data | pigz -1 > "$work/a.tgz" && sync -f "$work/a.tgz"; }
+zstd_add() { tar -cf - -C "$work" Data | zstd -q -T0 -1 > "$work/a.tzst" && sync -f "$work/a.tzst"; }
+declare -A ARCHIVE=([rar_add]=$work/a.rar [pigz_add]=$work/a.tgz [zstd_add]=$work/a.tzst)
+bench_before() { rm -f "${ARCHIVE[$1]}"; }
+bench_verify() {
+  rm -rf "$work/check" && mkdir "$work/check"
+  case $1 in
+    rar_add) "$rar" x -y -inul "${ARCHIVE[$1]}" "$work/check/" ;;
+    pigz_add) tar -xzf "${ARCHIVE[$1]}" -C "$work/check" ;;
+    zstd_add) zstd -qdc "${ARCHIVE[$1]}" | tar -xf - -C "$work/check" ;;
+  esac
+  same_tree "$work/Data" "$work/check/Data"
+  rm -rf "$work/check"
 }
-make_files text "$half"
-make_files random "$half"
-rm "$work/corpus"
-tree_bytes=$(du -sb "$tree" | cut -f1)
-find "$tree" -type f -exec cat {} + > /dev/null  # both runs start from a warm cache
+size() { stat -c %s "${ARCHIVE[$1]}"; }
 
-calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
-seconds() { local start end; start=$(date +%s.%N); "$@"; end=$(date +%s.%N); calc "$end - $start"; }
-
-best_of_two() {  # command...
-  local a b
-  a=$(seconds "$@")
-  b=$(seconds "$@")
-  calc "($a < $b) ? $a : $b"
-}
-
-run_rar() { rm -f "$work/out.rar"; "$rar" a -r -m1 -ep1 -inul "$work/out.rar" "$tree"; }
-run_gzip() { tar -cf - -C "$work" Data | pigz -1 > "$work/out.tar.gz"; }
-
-rar_time=$(best_of_two run_rar)
-gzip_time=$(best_of_two run_gzip)
-rar_size=$(stat -c %s "$work/out.rar")
-gzip_size=$(stat -c %s "$work/out.tar.gz")
-
-mib=$((1024 * 1024))
-printf 'tree:            %d MiB (half text, half random)\n' $((tree_bytes / mib))
-printf 'rar a -m1:       %6.2f s  %7.1f MiB/s  %d MiB\n' "$rar_time" "$(calc "$tree_bytes / $mib / $rar_time")" $((rar_size / mib))
-printf 'tar | pigz -1:   %6.2f s  %7.1f MiB/s  %d MiB\n' "$gzip_time" "$(calc "$tree_bytes / $mib / $gzip_time")" $((gzip_size / mib))
-printf 'throughput ratio (rar / pigz): %.2f   (target >= 2)\n' "$(calc "$gzip_time / $rar_time")"
-printf 'size ratio (rar / pigz):       %.3f  (target <= 1.05)\n' "$(calc "$rar_size / $gzip_size")"
+echo "tree: $(find "$work/Data" -type f | wc -l) files, $(du -sm --apparent-size "$work/Data" | cut -f1) MiB" \
+  "of /usr; $(nproc) cores; seconds min/median"
+in_turn "$runs" rar_add pigz_add zstd_add
+line "a -m1 vs tar | pigz -1" rar_add pigz_add "$(size rar_add)" "$(size pigz_add)" "time <= 0.5, size <= 1.05"
+line "a -m1 vs tar | zstd -T0 -1" rar_add zstd_add "$(size rar_add)" "$(size zstd_add)"
