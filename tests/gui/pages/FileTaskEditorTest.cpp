@@ -235,23 +235,36 @@ class FileTaskEditorTest : public QObject {
         QVERIFY(stored.front().HasFlag(zov::kTaskScheduled));
     }
 
-    // A typed time that is no time of day is named and nothing is saved, in a new task and a stored one.
-    void AnImpossibleTimeIsRefused_data() {
+    // A typed time that is no time of day, or an emptied name, is named and nothing is saved, in a new task
+    // and a stored one.
+    void AFieldTheEditorRefusesSavesNothing_data() {
         QTest::addColumn<bool>("stored");
-        QTest::addColumn<QString>("times");
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("message");
-        QTest::newRow("new, out of range") << false << "25:99"
-                                           << "备份时间“25:99”无效";
-        QTest::newRow("new, among good ones") << false << "12:00,24:00,7:60"
-                                              << "备份时间“24:00”“7:60”无效";
-        QTest::newRow("stored, hour 0 alone") << true << "08:00,0"
+        QTest::newRow("new, time out of range") << false << "1079"
+                                                << "25:99"
+                                                << "备份时间“25:99”无效";
+        QTest::newRow("new, times among good ones") << false << "1079"
+                                                    << "12:00,24:00,7:60"
+                                                    << "备份时间“24:00”“7:60”无效";
+        QTest::newRow("stored, hour 0 alone") << true << "1079"
+                                              << "08:00,0"
                                               << "备份时间“0”无效";
-        QTest::newRow("stored, seconds") << true << "12:00:00"
+        QTest::newRow("stored, seconds") << true << "1079"
+                                         << "12:00:00"
                                          << "备份时间“12:00:00”无效";
+        QTest::newRow("new, empty name") << false << "1054"
+                                         << ""
+                                         << "任务名为空或者不合法";
+        QTest::newRow("stored, emptied name") << true << "1054"
+                                              << ""
+                                              << "任务名为空或者不合法";
     }
-    void AnImpossibleTimeIsRefused() {
+    void AFieldTheEditorRefusesSavesNothing() {
         QFETCH(bool, stored);
-        QFETCH(QString, times);
+        QFETCH(QString, control);
+        QFETCH(QString, text);
         QFETCH(QString, message);
         Fixture f;
         std::filesystem::create_directories(f.folder / "bak/old");
@@ -262,34 +275,9 @@ class FileTaskEditorTest : public QObject {
             e.editor.SetOperation(CFileBackupSetupDlg::kModify, 1);
             QVERIFY(e.editor.Prepare());
         }
-        Control<QLineEdit>(e.base, "1079")->setText(times);
+        Control<QLineEdit>(e.base, qPrintable(control))->setText(text);
         ClickOk(e.editor);
         QCOMPARE(f.prompter.Texts(), QStringList{message});
-        QCOMPARE(f.prompter.Boxes().front().caption, QString("错误"));
-        QCOMPARE(e.editor.result(), int(QDialog::Rejected));
-        QCOMPARE(ReadFile(zov::TaskDbPath()), before);
-    }
-
-    // An emptied name is refused as on creation; the stored task keeps its name and nothing is saved.
-    void AnEmptyNameIsRefused_data() {
-        QTest::addColumn<bool>("stored");
-        QTest::newRow("new task") << false;
-        QTest::newRow("stored task") << true;
-    }
-    void AnEmptyNameIsRefused() {
-        QFETCH(bool, stored);
-        Fixture f;
-        std::filesystem::create_directories(f.folder / "bak/old");
-        QVERIFY(StoreRecords({TaskRecord(f.Task(1, "old"))}));
-        const std::string before = ReadFile(zov::TaskDbPath());
-        NewTaskEditor e(f);
-        if (stored) {
-            e.editor.SetOperation(CFileBackupSetupDlg::kModify, 1);
-            QVERIFY(e.editor.Prepare());
-        }
-        Control<QLineEdit>(e.base, "1054")->clear();
-        ClickOk(e.editor);
-        QCOMPARE(f.prompter.Texts(), QStringList{"任务名为空或者不合法"});
         QCOMPARE(f.prompter.Boxes().front().caption, QString("错误"));
         QCOMPARE(e.editor.result(), int(QDialog::Rejected));
         QCOMPARE(ReadFile(zov::TaskDbPath()), before);
