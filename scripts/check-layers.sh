@@ -31,11 +31,15 @@ function component(path, n,    parts) {
     return (n in parts) ? parts[n] : ""
 }
 
-function rank_of(name) { return (name in rank) ? rank[name] : -1 }
+# A folder of kind (engine, gui) includes only its own floor and those below it in ranks.
+function check_floor(file, line, kind, folder, to, ranks) {
+    if (!(folder in ranks) || !(to in ranks))
+        report(file ":" line ": " kind " folder not in the floor order (" folder " -> " to ")")
+    else if (ranks[to] > ranks[folder])
+        report(file ":" line ": " kind "/" folder " includes the higher " kind "/" to)
+}
 
-function gui_rank_of(name) { return (name in gui_rank) ? gui_rank[name] : -1 }
-
-function check(file, line, include,    layer, folder, target, to, from_rank, to_rank) {
+function check(file, line, include,    layer, folder, target) {
     layer = component(file, 1)
     folder = component(file, 2)
     if (((layer == "platform" || layer == "engine") && include ~ /^<(Q|qt)/) || include ~ /^"Q/)
@@ -49,21 +53,9 @@ function check(file, line, include,    layer, folder, target, to, from_rank, to_
     } else if (layer == "gui" && folder == "widgets" && target ~ /^(engine|platform)\//) {
         report(file ":" line ": gui/widgets includes " target)
     } else if (layer == "gui" && target ~ /^gui\//) {
-        to = component(target, 2)
-        from_rank = gui_rank_of(folder)
-        to_rank = gui_rank_of(to)
-        if (to_rank < 0 || from_rank < 0)
-            report(file ":" line ": gui folder not in the floor order (" folder " -> " to ")")
-        else if (to_rank > from_rank)
-            report(file ":" line ": gui/" folder " includes the higher gui/" to)
+        check_floor(file, line, "gui", folder, component(target, 2), gui_rank)
     } else if (layer == "engine" && target ~ /^engine\//) {
-        to = component(target, 2)
-        from_rank = rank_of(folder)
-        to_rank = rank_of(to)
-        if (to_rank < 0 || from_rank < 0)
-            report(file ":" line ": engine folder not in the layer order (" folder " -> " to ")")
-        else if (to_rank > from_rank)
-            report(file ":" line ": engine/" folder " includes the higher engine/" to)
+        check_floor(file, line, "engine", folder, component(target, 2), rank)
     }
 }
 
