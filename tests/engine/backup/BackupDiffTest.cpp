@@ -153,6 +153,15 @@ class BackupDiffTest : public test::BackupTest {
         return backup_.RunFileTask(task, test::BuiltProgram("rar"), message, job_.Context());
     }
 
+    // Restores a differential set over its base into program_/restored/ through the restore engine.
+    bool RestoreDifferential(const TaskInfo& task, Store store, const std::string& set,
+                             const std::string& password, std::string& message) {
+        const std::vector<std::string> noneChecked;
+        const RestoreOwner owner{task, noneChecked, test::BuiltProgram("rar"), job_.Context()};
+        return RestoreItemTree(owner, store == Store::Copied ? set : FindVolumeName(set),
+                               program_ / "restored/", message, false, password, false);
+    }
+
     bool NothingInCache() const {
         return !fs::exists(program_ / "cache") || fs::is_empty(program_ / "cache");
     }
@@ -223,18 +232,16 @@ TEST_P(BackupDiffRoundTest, DifferentialSetHoldsTheChangesAndOneMarkerPerDeleted
         // What the runs wrote gives back both states.
         const std::string password = store == Store::WithPassword ? kPassword : "";
         const std::string target = program_ / "restored/";
-        const std::vector<std::string> noneChecked;
-        const RestoreOwner owner{task, noneChecked, test::BuiltProgram("rar"), job_.Context()};
         std::string restoreMessage;
         fs::remove_all(target);
-        ASSERT_TRUE(RestoreItemTree(owner, store == Store::Copied ? set : FindVolumeName(set), target,
-                                    restoreMessage, false, password, false))
-            << restoreMessage;
+        ASSERT_TRUE(RestoreDifferential(task, store, set, password, restoreMessage)) << restoreMessage;
         EXPECT_EQ(test::DescribeTree(target + item), test::DescribeTree(rootOf(item)))
             << "base and differential";
         EXPECT_EQ(test::DescribeModes(target + item), test::DescribeModes(rootOf(item)));
         EXPECT_TRUE(MarkersUnder(target).empty());
         fs::remove_all(target);
+        const std::vector<std::string> noneChecked;
+        const RestoreOwner owner{task, noneChecked, test::BuiltProgram("rar"), job_.Context()};
         ASSERT_TRUE(RestoreItem(owner, store == Store::Copied ? base : FindVolumeName(base), target,
                                 restoreMessage, false, password, false))
             << restoreMessage;
@@ -345,12 +352,8 @@ TEST_F(BackupDiffTest, AChangeOfModeOrOwnerAloneIsStored) {
             const std::string set = storage_ + "/diff/Work Files_" + kBaseStamp + "/" + kDiffStamp;
             EXPECT_EQ(SetContents(set, "Work Files", store), (Tree{{"private.txt", "the same bytes"}}));
 
-            const std::vector<std::string> noneChecked;
-            const RestoreOwner owner{task, noneChecked, test::BuiltProgram("rar"), job_.Context()};
             const std::string target = program_ / "restored/";
-            ASSERT_TRUE(RestoreItemTree(owner, store == Store::Copied ? set : FindVolumeName(set), target,
-                                        message, false, "", false))
-                << message;
+            ASSERT_TRUE(RestoreDifferential(task, store, set, "", message)) << message;
             struct stat restored {};
             ASSERT_EQ(::stat((target + "Work Files/private.txt").c_str(), &restored), 0);
             EXPECT_EQ(restored.st_mode & 07777, change.mode);
@@ -390,12 +393,8 @@ TEST_F(BackupDiffTest, ADeletedNameTooLongForAMarkerIsRecorded) {
         EXPECT_EQ(LogLines()[1][8], "成功");
 
         const std::string set = storage_ + "/diff/Work Files_" + kBaseStamp + "/" + kDiffStamp;
-        const std::vector<std::string> noneChecked;
-        const RestoreOwner owner{task, noneChecked, test::BuiltProgram("rar"), job_.Context()};
         const std::string target = program_ / "restored/";
-        ASSERT_TRUE(RestoreItemTree(owner, store == Store::Copied ? set : FindVolumeName(set), target,
-                                    message, false, "", false))
-            << message;
+        ASSERT_TRUE(RestoreDifferential(task, store, set, "", message)) << message;
         EXPECT_EQ(test::DescribeTree(target + "Work Files"), test::DescribeTree(source_));
     }
 }
