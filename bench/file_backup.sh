@@ -21,8 +21,7 @@ bench_build "$build" file_backup_bench rar
 bench=$(realpath "$build/bin/file_backup_bench")
 rar=$(realpath "$build/program/rar")
 
-work=$(mktemp -d "${ZOV_BENCH_DIR:-${TMPDIR:-/tmp}}/zovbench_XXXXXX")
-trap 'rm -rf "$work"' EXIT
+bench_work zovbench 8
 mkdir -p "$work/program" "$work/storage" "$work/out"
 export ZOV_PROGRAM_DIR="$work/program/"
 python3 bench/make_rar_trees.py mixed "$work/src" $((${ZOV_BENCH_MB:-1024} * 1024 * 1024))

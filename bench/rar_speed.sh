@@ -11,7 +11,9 @@
 # (extracted, then `diff -r` against the source). The password reaches the archiver through RAR.
 # Usage: bench/rar_speed.sh [build folder]   (default build-bench, Release)
 # ZOV_BENCH_SCALE (default 1) scales every size and count (0.02 for a quick look); ZOV_BENCH_RUNS (default
-# 5); ZOV_BENCH_DATA (default "mixed big small") picks the inputs; ZOV_BENCH_DIR (default $TMPDIR or /tmp).
+# 5); ZOV_BENCH_DATA (default "mixed big small") picks the inputs; ZOV_BENCH_DIR (default $TMPDIR or /tmp);
+# ZOV_BENCH_BEFORE, an earlier build's rar program, adds it to every turn and a line "vs before" per command
+# (its extraction reads the same archives as ours).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 source bench/timing.sh
@@ -22,9 +24,9 @@ runs=${ZOV_BENCH_RUNS:-5}
 need_packages pigz zstd
 bench_build "$build" rar
 rar=$(realpath "$build/program/rar")
+before=${ZOV_BENCH_BEFORE:+$(realpath "$ZOV_BENCH_BEFORE")}
 
-work=$(mktemp -d "${ZOV_BENCH_DIR:-${TMPDIR:-/tmp}}/rarspeed_XXXXXX")
-trap 'rm -rf "$work"' EXIT
+bench_work rarspeed 24
 out=$work/out
 mkdir -p "$out"
 export BENCH_PASSWORD="bench pass word"
@@ -33,6 +35,14 @@ export BENCH_PASSWORD="bench pass word"
 rar_add() { "$rar" a -r -m1 -ep1 -inul "$out/$1.rar" "$work/$1/Data" && sync -f "$out/$1.rar"; }
 rar_add_password() {
   RAR="-p$BENCH_PASSWORD" "$rar" a -r -m1 -ep1 -inul "$out/$1.p.rar" "$work/$1/Data" && sync -f "$out/$1.p.rar"
+}
+before_add() { "$before" a -r -m1 -ep1 -inul "$out/$1.b.rar" "$work/$1/Data" && sync -f "$out/$1.b.rar"; }
+before_add_password() {
+  RAR="-p$BENCH_PASSWORD" "$before" a -r -m1 -ep1 -inul "$out/$1.bp.rar" "$work/$1/Data" && sync -f "$out/$1.bp.rar"
+}
+before_extract() { "$before" x -y -o+ -inul "$out/$1.rar" "$out/x_before/" && sync -f "$out/x_before"; }
+before_extract_password() {
+  RAR="-p$BENCH_PASSWORD" "$before" x -y -o+ -inul "$out/$1.p.rar" "$out/x_beforep/" && sync -f "$out/x_beforep"
 }
 pigz_add() { tar -cf - -C "$work/$1" Data | pigz -1 > "$out/$1.tgz" && sync -f "$out/$1.tgz"; }
 zstd_add() { tar -cf - -C "$work/$1" Data | zstd -q -T0 -1 > "$out/$1.tzst" && sync -f "$out/$1.tzst"; }
@@ -47,6 +57,8 @@ output_of() {  # command input -> the file or folder it writes
   case $1 in
     rar_add) echo "$out/$2.rar" ;; rar_add_password) echo "$out/$2.p.rar" ;;
     pigz_add) echo "$out/$2.tgz" ;; zstd_add) echo "$out/$2.tzst" ;;
+    before_add) echo "$out/$2.b.rar" ;; before_add_password) echo "$out/$2.bp.rar" ;;
+    before_extract) echo "$out/x_before" ;; before_extract_password) echo "$out/x_beforep" ;;
     rar_extract) echo "$out/x_rar" ;; rar_extract_password) echo "$out/x_rarp" ;;
     tar_extract) echo "$out/x_tar" ;; pigz_extract) echo "$out/x_pigz" ;;
   esac
@@ -65,8 +77,8 @@ bench_verify() {
   what=$(output_of "$command" "$input")
   rm -rf "$check" && mkdir -p "$check"
   case $command in
-    rar_add) "$rar" x -y -inul "$what" "$check/" ;;
-    rar_add_password) RAR="-p$BENCH_PASSWORD" "$rar" x -y -inul "$what" "$check/" ;;
+    rar_add | before_add) "$rar" x -y -inul "$what" "$check/" ;;
+    rar_add_password | before_add_password) RAR="-p$BENCH_PASSWORD" "$rar" x -y -inul "$what" "$check/" ;;
     pigz_add) tar -xzf "$what" -C "$check" ;;
     zstd_add) zstd -qdc "$what" | tar -xf - -C "$check" ;;
     *) check=$what ;;
@@ -90,7 +102,9 @@ for input in ${ZOV_BENCH_DATA:-mixed big small}; do
   fast=$([ "$input" = small ] && echo 0.35 || echo 0.5)
   find "$work/$input/Data" -type f -exec cat {} + >/dev/null
 
-  in_turn "$runs" "rar_add $input" "rar_add_password $input" "pigz_add $input" "zstd_add $input"
+  adds=("rar_add $input" "rar_add_password $input" "pigz_add $input" "zstd_add $input")
+  [ -z "$before" ] || adds+=("before_add $input" "before_add_password $input")
+  in_turn "$runs" "${adds[@]}"
   printf '%-40s %d files, %.1f MiB; pigz -1 makes it %.3f of that, zstd -T0 -1 %.3f\n' "input $input" \
     "$files" "$(calc "$bytes / 1048576")" "$(calc "$(size pigz_add "$input") / $bytes")" \
     "$(calc "$(size zstd_add "$input") / $bytes")"
@@ -103,11 +117,19 @@ for input in ${ZOV_BENCH_DATA:-mixed big small}; do
   line "a -m1 -p, $input vs zstd -T0 -1" "rar_add_password $input" "zstd_add $input" \
     "$(size rar_add_password "$input")" "$(size zstd_add "$input")"
   line "a -m1 -p, $input vs a -m1" "rar_add_password $input" "rar_add $input"
+  if [ -n "$before" ]; then
+    line "a -m1, $input vs before" "rar_add $input" "before_add $input" "$(size rar_add "$input")" \
+      "$(size before_add "$input")" "time <= 1.0"
+    line "a -m1 -p, $input vs before" "rar_add_password $input" "before_add_password $input" \
+      "$(size rar_add_password "$input")" "$(size before_add_password "$input")" "time <= 1.0"
+  fi
   # shellcheck disable=SC2086  # the seconds are words
   printf '%-40s %+.1f us per file (median), against the key floor of bench/password_keys.sh\n' \
     "a -m1 -p, $input, added" "$(calc "($(median ${TIMES["rar_add_password $input"]}) - $(median ${TIMES["rar_add $input"]})) * 1e6 / $files")"
 
-  in_turn "$runs" "rar_extract $input" "rar_extract_password $input" "tar_extract $input" "pigz_extract $input"
+  extracts=("rar_extract $input" "rar_extract_password $input" "tar_extract $input" "pigz_extract $input")
+  [ -z "$before" ] || extracts+=("before_extract $input" "before_extract_password $input")
+  in_turn "$runs" "${extracts[@]}"
   fast=$([ "$input" = small ] && echo 1.0 || echo 0.5)
   line "x, $input vs tar -xzf" "rar_extract $input" "tar_extract $input" "" "" "time <= $fast"
   line "x, $input vs pigz -dc | tar -x" "rar_extract $input" "pigz_extract $input" "" "" "time <= $fast"
@@ -115,6 +137,11 @@ for input in ${ZOV_BENCH_DATA:-mixed big small}; do
   line "x -p, $input vs pigz -dc | tar -x" "rar_extract_password $input" "pigz_extract $input" "" "" \
     "time <= $fast"
   line "x -p, $input vs x" "rar_extract_password $input" "rar_extract $input"
+  if [ -n "$before" ]; then
+    line "x, $input vs before" "rar_extract $input" "before_extract $input" "" "" "time <= 1.0"
+    line "x -p, $input vs before" "rar_extract_password $input" "before_extract_password $input" "" "" \
+      "time <= 1.0"
+  fi
   # shellcheck disable=SC2086  # the seconds are words
   printf '%-40s %+.1f us per file (median), against the key floor of bench/password_keys.sh\n' \
     "x -p, $input, added" "$(calc "($(median ${TIMES["rar_extract_password $input"]}) - $(median ${TIMES["rar_extract $input"]})) * 1e6 / $files")"

@@ -17,8 +17,7 @@ need_packages pigz zstd
 bench_build "$build" rar
 rar=$(realpath "$build/program/rar")
 
-work=$(mktemp -d "${ZOV_BENCH_DIR:-${TMPDIR:-/tmp}}/rarbench_XXXXXX")
-trap 'rm -rf "$work"' EXIT
+bench_work rarbench 8
 python3 bench/make_rar_trees.py mixed "$work/Data" $((${ZOV_BENCH_MB:-1024} * 1024 * 1024))
 find "$work/Data" -type f -exec cat {} + >/dev/null
 

@@ -82,3 +82,17 @@ bench_build() {
   cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DZOV_BUILD_TESTS=OFF -DZOV_BUILD_BENCH=ON >/dev/null
   cmake --build "$build" -j "${ZOV_BENCH_JOBS:-3}" --target "$@" >/dev/null
 }
+
+# bench_work NAME GIB: sets work to an empty folder on an ext4 made for this run (with a journal, as mkfs
+# makes it) in a sparse image of GIB GiB under ZOV_BENCH_DIR (default $TMPDIR or /tmp), unmounted and deleted
+# when the script ends. On a fresh file system no run pays for the files an earlier one deleted: an ext4
+# without a journal, as some machines' root is, searches past every recently freed inode when it creates one.
+bench_work() {
+  BENCH_IMAGE=$(mktemp -d "${ZOV_BENCH_DIR:-${TMPDIR:-/tmp}}/$1_XXXXXX")
+  trap 'umount "$work" 2>/dev/null; rm -rf "$BENCH_IMAGE"' EXIT
+  truncate -s "$2G" "$BENCH_IMAGE/fs.img"
+  mkfs.ext4 -q -F "$BENCH_IMAGE/fs.img"
+  work=$BENCH_IMAGE/fs
+  mkdir "$work"
+  mount -o loop "$BENCH_IMAGE/fs.img" "$work"
+}
