@@ -15,7 +15,7 @@ source bench/timing.sh
 build=${1:-build-bench}
 seconds=${ZOV_BENCH_SECONDS:-120}
 tasks=${ZOV_BENCH_TASKS:-850}
-bench_build "$build" zovsvc task_store_bench file_backup_bench rar
+bench_build "$build" zovsvc zov-supervisor task_store_bench file_backup_bench rar
 
 folder=$(mktemp -d /tmp/zovsvcbench_XXXXXX)
 cleanup() {
@@ -23,7 +23,8 @@ cleanup() {
   rm -rf "$folder"
 }
 trap cleanup EXIT
-cp "$build/program/zovsvc" "$folder/"
+# The local service manager starts the service through the supervisor beside it.
+cp "$build/program/zovsvc" "$build/program/zov-supervisor" "$folder/"
 
 # One real copy set of five files, made by the copy task from a source named "1" as task 1's is.
 mkdir -p "$folder/made/program"
