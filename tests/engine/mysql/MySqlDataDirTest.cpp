@@ -34,6 +34,22 @@ class MySqlDataDirTest : public ::testing::Test {
         }
     }
 
+    void Unplant(const Files& files) {
+        for (const auto& [path, text] : files) fs::remove_all(Expand(path));
+        fs::remove_all(Expand("<T>/etc"));
+    }
+
+    // The search for the service of that command line over the planted files, the program not asked.
+    MySqlDataDirSearch SearchPlanted(const Files& files, const std::string& commandLine) {
+        Plant(files);
+        ServiceInfo service;
+        service.commandLine = Expand(commandLine);
+        MySqlMachineLayout layout;
+        layout.optionFile = Expand("<T>/etc/mysql/my.cnf");
+        layout.askProgram = false;
+        return SearchMySqlDataDir(service, layout);
+    }
+
     std::string Expand(std::string text) const {
         const std::string root = program_.path().substr(0, program_.path().size() - 1);
         for (std::size_t at; (at = text.find("<T>")) != std::string::npos;) text.replace(at, 3, root);
@@ -144,18 +160,11 @@ TEST_F(MySqlDataDirTest, FindsTheDataFolderByTheRules) {
     };
     for (const Case& c : cases) {
         fs::remove_all(program_ / "tree");
-        Plant(c.files);
-        ServiceInfo service;
-        service.commandLine = Expand(c.commandLine);
-        MySqlMachineLayout layout;
-        layout.optionFile = Expand("<T>/etc/mysql/my.cnf");
-        layout.askProgram = false;
-        const MySqlDataDirSearch search = SearchMySqlDataDir(service, layout);
+        const MySqlDataDirSearch search = SearchPlanted(c.files, c.commandLine);
         EXPECT_EQ(search.dataDir, Expand(c.dataDir)) << c.what;
         EXPECT_EQ(search.programFolder, Expand(c.programFolder)) << c.what;
         EXPECT_EQ(search.failure, c.failure) << c.what;
-        for (const auto& [path, text] : c.files) fs::remove_all(Expand(path));
-        fs::remove_all(Expand("<T>/etc"));
+        Unplant(c.files);
     }
 }
 
@@ -188,17 +197,10 @@ TEST_F(MySqlDataDirTest, TheSocketAndPortComeFromTheServersOptions) {
         {"none set", "<T>/usr/sbin/mariadbd", {{"<T>/etc/mysql/my.cnf", "[client]\nport=1\n"}}, "", ""},
     };
     for (const Case& c : cases) {
-        Plant(c.files);
-        ServiceInfo service;
-        service.commandLine = Expand(c.commandLine);
-        MySqlMachineLayout layout;
-        layout.optionFile = Expand("<T>/etc/mysql/my.cnf");
-        layout.askProgram = false;
-        const MySqlDataDirSearch search = SearchMySqlDataDir(service, layout);
+        const MySqlDataDirSearch search = SearchPlanted(c.files, c.commandLine);
         EXPECT_EQ(search.socket, Expand(c.socket)) << c.what;
         EXPECT_EQ(search.port, c.port) << c.what;
-        for (const auto& [path, text] : c.files) fs::remove_all(Expand(path));
-        fs::remove_all(Expand("<T>/etc"));
+        Unplant(c.files);
     }
 }
 
